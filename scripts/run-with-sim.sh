@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Starts the virtual printer in the background, runs the tool, and stops the printer again.
+set -u
+build_dir=${1:-build/default}
+sim_dir=/tmp/kp70sim
+mkdir -p "$sim_dir"
+"$build_dir/src/sim/kp70sim" --pty "$sim_dir/ttyKP70" --tcp 127.0.0.1:6001 \
+    --state "$sim_dir/state.json" --out "$sim_dir/out" &
+sim=$!
+trap 'kill $sim 2>/dev/null; wait $sim 2>/dev/null' EXIT
+sleep 0.5
+if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+    echo "No display found: starting the tool under xvfb-run."
+    xvfb-run -a "$build_dir/src/gui/kp70tool"
+else
+    "$build_dir/src/gui/kp70tool"
+fi

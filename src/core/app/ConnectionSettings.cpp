@@ -1,0 +1,51 @@
+#include "core/app/ConnectionSettings.h"
+
+#include <cstdio>
+
+namespace kp70 {
+
+namespace {
+bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
+}  // namespace
+
+PortKind PortKindOf(const std::string& name) {
+    if (name == "USB") return PortKind::Usb;
+    if (name == "FILE") return PortKind::File;
+    if (StartsWith(name, "ETH")) return PortKind::Network;
+    if (StartsWith(name, "COM")) return PortKind::Serial;
+    if (StartsWith(name, "LPT")) return PortKind::Parallel;
+    if (StartsWith(name, "/dev/lp") || StartsWith(name, "/dev/parport") ||
+        StartsWith(name, "/dev/usb/lp"))
+        return PortKind::Parallel;
+    if (StartsWith(name, "/dev/tty") || StartsWith(name, "/dev/pts/") ||
+        StartsWith(name, "/dev/rfcomm"))
+        return PortKind::Serial;
+    // A link such as the virtual printer's /tmp/kp70sim/ttyKP70 names a terminal too.
+    const auto slash = name.find_last_of('/');
+    if (slash != std::string::npos && StartsWith(name.substr(slash + 1), "tty"))
+        return PortKind::Serial;
+    return PortKind::None;
+}
+
+std::string BuildConnectionSummary(const ConnectionSettings& s) {
+    const std::string prefix = s.modelCode == 2 ? "TALVO10 - " : "KP70 - ";
+    const PortKind kind = PortKindOf(s.portName);
+    if (kind == PortKind::Usb) return "KP 70\r\nUSB-II Interface";
+    if (kind != PortKind::Serial) return prefix + s.portName;
+
+    char line[64];
+    std::string text = prefix + s.portName + "\r\n";
+    std::snprintf(line, sizeof line, "Baud : %d\r\n", s.baudRate);
+    text += line;
+    std::snprintf(line, sizeof line, "Data : %d bit\r\n", s.dataBits);
+    text += line;
+    text += s.parity == 0 ? "None Parity\r\n" : s.parity == 1 ? "Odd Parity\r\n" : "Even Parity\r\n";
+    text += s.flowControl == 1   ? "H/W Flow control"
+            : s.flowControl == 2 ? "S/W Flow control\r\n"
+                                 : "None Flow control\r\n";
+    text += "\r\n";
+    text += s.stopBits == 2 ? "Two Stop Bits" : "One Stop Bit";
+    return text;
+}
+
+}  // namespace kp70

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kp70 {
+
+// How a DEVICE entry is attached, from its name's ending.
+enum InterfaceKind : int {
+    kInterfaceNone = 0,
+    kInterfaceSerial = 1,
+    kInterfaceParallel = 2,
+    kInterfaceUsbSerial = 3,
+    kInterfaceUsbPrinter = 4,
+    kInterfaceEthernet = 6,
+    kInterfaceWifi = 7,
+};
+
+// The printer family's names and ids: which model code a DEVICE text stands for, how it is
+// attached, and which USB ids its devices carry.
+namespace models {
+
+// The built-in DEVICE entries, offered after the profile's entries.
+const std::vector<std::string>& BuiltInEntries();
+
+// Model code while an entry is selected on the connection screen; 0 when unrecognised.
+int ClassifyAtSelection(const std::string& entry);
+
+// Model code stored by OK and used by everything after the connection screen.
+int ClassifyAtOk(const std::string& entry);
+
+// The interface kind by the entry's ending ("E-II", "W", "II" unless modelGroup is 2, "P",
+// "S" or "-I"), tested in that order.
+InterfaceKind InterfaceKindOf(const std::string& entry, int modelGroup);
+
+// USB vendor id of the family and the hardware-id prefix builder.
+inline constexpr unsigned kUsbVendorId = 0x5A3D;
+std::string UsbHardwareId(unsigned vendorId, unsigned productId);
+
+// Hardware-id prefix counted at selection of a USB printer-class entry.
+std::string UsbPrinterSearchId(int modelCode);
+// Hardware-id prefixes tried, in order, when the USB printer-class device is opened.
+std::vector<std::string> UsbPrinterOpenIds(int modelCode);
+// Model-specific and general hardware-id prefixes of the USB virtual-serial device.
+std::string UsbSerialModelId(int modelCode);
+std::string UsbSerialGeneralId();
+
+// True when the device's hardware id begins with prefix, comparing the device's id
+// upper-cased (ASCII letters only) over the prefix's length.
+bool HardwareIdMatches(const std::string& deviceId, const std::string& prefix);
+
+}  // namespace models
+}  // namespace kp70

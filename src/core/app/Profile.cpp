@@ -1,0 +1,191 @@
+#include "core/app/Profile.h"
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+namespace kp70 {
+
+namespace {
+
+std::string Trim(const std::string& s) {
+    const char* blanks = " \t";
+    const auto first = s.find_first_not_of(blanks);
+    if (first == std::string::npos) return "";
+    const auto last = s.find_last_not_of(blanks);
+    return s.substr(first, last - first + 1);
+}
+
+bool EqualNoCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        unsigned char x = static_cast<unsigned char>(a[i]);
+        unsigned char y = static_cast<unsigned char>(b[i]);
+        if (x >= 'a' && x <= 'z') x = static_cast<unsigned char>(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z') y = static_cast<unsigned char>(y - 'a' + 'A');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+// The section name of a header line "[name]", or nullopt for any other line.
+std::optional<std::string> SectionName(const std::string& text) {
+    const std::string t = Trim(text);
+    if (t.size() < 2 || t.front() != '[') return std::nullopt;
+    const auto close = t.find(']');
+    if (close == std::string::npos) return std::nullopt;
+    return Trim(t.substr(1, close - 1));
+}
+
+// Splits "key=value" at the first '='; nullopt for lines without one.
+std::optional<std::pair<std::string, std::string>> KeyValue(const std::string& text) {
+    const auto eq = text.find('=');
+    if (eq == std::string::npos) return std::nullopt;
+    return std::make_pair(Trim(text.substr(0, eq)), Trim(text.substr(eq + 1)));
+}
+
+}  // namespace
+
+Profile::Profile(std::string path) : m_path(std::move(path)) {}
+
+std::vector<Profile::Line> Profile::Load() const {
+    std::vector<Line> lines;
+    std::ifstream in(m_path, std::ios::binary);
+    if (!in) return lines;
+    std::stringstream buffer;
+    buffer << in.rdbuf();
+    const std::string data = buffer.str();
+    std::size_t pos = 0;
+    while (pos < data.size()) {
+        const auto nl = data.find('\n', pos);
+        Line line;
+        if (nl == std::string::npos) {
+            line.text = data.substr(pos);
+            pos = data.size();
+        } else {
+            line.text = data.substr(pos, nl - pos);
+            line.ending = "\n";
+            pos = nl + 1;
+        }
+        if (!line.text.empty() && line.text.back() == '\r') {
+            line.text.pop_back();
+            line.ending = "\r" + line.ending;
+        }
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+bool Profile::Save(const std::vector<Line>& lines) const {
+    const std::string temp = m_path + ".tmp";
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        if (!out) return false;
+        for (const Line& line : lines) out << line.text << line.ending;
+        out.flush();
+        if (!out) {
+            std::remove(temp.c_str());
+            return false;
+        }
+    }
+    if (std::rename(temp.c_str(), m_path.c_str()) != 0) {
+        std::remove(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+std::string Profile::GetString(const std::string& section, const std::string& key,
+                               const std::string& defaultValue) const {
+    for (const auto& [k, v] : SectionEntries(section)) {
+        if (EqualNoCase(k, Trim(key))) return v;
+    }
+    return defaultValue;
+}
+
+std::vector<std::pair<std::string, std::string>> Profile::SectionEntries(
+    const std::string& section) const {
+    std::vector<std::pair<std::string, std::string>> entries;
+    bool inSection = false;
+    bool seen = false;
+    for (const Line& line : Load()) {
+        if (auto name = SectionName(line.text)) {
+            if (inSection) break;  // only the first matching section counts
+            inSection = !seen && EqualNoCase(*name, Trim(section));
+            seen = seen || inSection;
+            continue;
+        }
+        if (!inSection) continue;
+        if (auto kv = KeyValue(line.text)) entries.push_back(*kv);
+    }
+    return entries;
+}
+
+bool Profile::WriteString(const std::string& section, const std::string& key,
+                          const std::string& value) {
+    return Update(section, key, value);
+}
+
+bool Profile::DeleteKey(const std::string& section, const std::string& key) {
+    return Update(section, key, std::nullopt);
+}
+
+bool Profile::Update(const std::string& section, const std::string& key,
+                     const std::optional<std::string>& value) {
+    std::vector<Line> lines = Load();
+
+    // New lines take the file's own line ending; a new file uses the platform's.
+    std::string ending = "\n";
+    for (const Line& line : lines) {
+        if (!line.ending.empty()) {
+            ending = line.ending;
+            break;
+        }
+    }
+
+    const std::string wantedSection = Trim(section);
+    const std::string wantedKey = Trim(key);
+    std::optional<std::size_t> sectionHeader;
+    std::size_t lastContent = 0;  // last non-blank line of the section (or its header)
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (auto name = SectionName(lines[i].text)) {
+            if (sectionHeader) break;
+            if (EqualNoCase(*name, wantedSection)) {
+                sectionHeader = i;
+                lastContent = i;
+            }
+            continue;
+        }
+        if (!sectionHeader) continue;
+        if (!Trim(lines[i].text).empty()) lastContent = i;
+        if (auto kv = KeyValue(lines[i].text); kv && EqualNoCase(kv->first, wantedKey)) {
+            if (value) {
+                lines[i].text = wantedKey + "=" + *value;
+            } else {
+                lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(i));
+            }
+            return Save(lines);
+        }
+    }
+
+    if (!value) return true;  // nothing to delete
+    const Line newLine{wantedKey + "=" + *value, ending};
+    if (sectionHeader) {
+        if (lines[lastContent].ending.empty()) lines[lastContent].ending = ending;
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(lastContent + 1), newLine);
+    } else {
+        if (!lines.empty() && lines.back().ending.empty()) lines.back().ending = ending;
+        lines.push_back(Line{"[" + wantedSection + "]", ending});
+        lines.push_back(newLine);
+    }
+    return Save(lines);
+}
+
+std::string ProfilePathFor(const std::string& startDirectory, const std::string& executableName) {
+    std::string base = executableName;
+    const auto slash = base.find_last_of('/');
+    if (slash != std::string::npos) base = base.substr(slash + 1);
+    return startDirectory + "/" + base + ".INI";
+}
+
+}  // namespace kp70

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "core/transport/ReceiveQueue.h"
+
+namespace kp70 {
+
+class Clock;
+
+// The TCP link to an Ethernet printer (NetworkSocket in the platform layer). Received
+// bytes go to its own ReceiveQueue in chunks of up to 1024 bytes.
+class NetworkLink {
+public:
+    virtual ~NetworkLink() = default;
+
+    // Closes the socket whatever its state, creates it again and starts a connection to
+    // address:port without waiting for it. False when the socket cannot be created or the
+    // address is not valid.
+    virtual bool StartConnect(const std::string& address, std::uint16_t port) = 0;
+    // Sends the bytes; returns the count sent, 0 for a zero-length send that succeeded, or
+    // -1 on failure (for example while the connection is not up yet, or was refused).
+    virtual int Send(const std::uint8_t* data, int length) = 0;
+    virtual void CloseSocket() = 0;
+    virtual bool connected() const = 0;
+    virtual ReceiveQueue& Queue() = 0;
+    virtual int LastErrorCode() const = 0;
+};
+
+// Connects link to address:port: start the connection, then up to 10 rounds of a 50 ms
+// wait and a zero-length probe send; a failed probe closes, re-creates and reconnects the
+// socket. firstWaitMs is an extra wait between the first connect and the first round.
+// Returns true when a probe succeeded; after 10 failures the socket is left for the
+// caller to close after showing its message.
+bool ConnectNetwork(NetworkLink& link, Clock& clock, const std::string& address,
+                    std::uint16_t port, int firstWaitMs = 0);
+
+}  // namespace kp70

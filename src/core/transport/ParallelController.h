@@ -1,0 +1,31 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace kp70 {
+
+// The parallel-port controller the user setup tool uses to both write to and read from a
+// printer on a parallel port (ParPortCtl): a reader thread reads on request, keeps the
+// printer's 4-byte automatic status blocks apart and queues the reply bytes.
+class ParallelController {
+public:
+    virtual ~ParallelController() = default;
+    virtual int Open(const std::string& portName) = 0;
+    virtual int Write(const std::uint8_t* data, int length) = 0;
+    virtual int StartReader() = 0;
+    virtual void RequestRead() = 0;
+    // The oldest queued byte with flag 1, or 0 with flag -1 when the queue is empty.
+    virtual std::uint8_t GetByte(int& flag) = 0;
+    virtual void StopReader() = 0;
+    virtual int Close() = 0;
+    virtual bool isOpen() const = 0;
+    // True when the port accepted time-outs (legacy systems); never on this platform.
+    virtual bool timeoutsSet() const = 0;
+    virtual std::string lastErrorText() const = 0;
+    virtual int lastErrorCode() const = 0;
+    virtual std::array<std::uint8_t, 4> lastStatus() const = 0;
+};
+
+}  // namespace kp70

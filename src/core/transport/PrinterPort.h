@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "core/app/ConnectionSettings.h"
+#include "core/transport/ReceiveQueue.h"
+
+namespace kp70 {
+
+class ReceiveListener;
+
+// The printer port the tools use for serial, parallel, USB printer-class and file ports
+// (CPorts in the platform layer; tests pass a recording fake). It holds the connection
+// settings, so Open needs no arguments.
+class PrinterPort {
+public:
+    virtual ~PrinterPort() = default;
+
+    virtual ConnectionSettings& Settings() = 0;
+
+    // 1 on success, 0 on failure.
+    virtual int Open() = 0;
+    // 1 when a port was open, 0 when none was.
+    virtual int Close() = 0;
+    // The number of bytes written; 0 on failure.
+    virtual int Write(const std::uint8_t* data, int length) = 0;
+    // USB printers: reads the printer's reply back into m_QueueRead. 1, or 0 when the
+    // device cannot be opened.
+    virtual int ReadUsbReply() = 0;
+    virtual bool isOpen() const = 0;
+
+    // Received bytes not yet consumed (m_QueueRead).
+    virtual ReceiveQueue& QueueRead() = 0;
+    // The listener told about received bytes (notifyWindow); nullptr for none.
+    virtual void SetNotifyWindow(ReceiveListener* listener) = 0;
+
+    // The operating system's error code of the last failed operation (for message 19).
+    virtual int LastErrorCode() const = 0;
+    // A short text saying why the last Open failed, e.g. "/dev/ttyS0: permission denied".
+    virtual std::string LastErrorText() const = 0;
+};
+
+}  // namespace kp70

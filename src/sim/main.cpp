@@ -1,0 +1,6 @@
+#include <iostream>
+
+int main() {
+    std::cout << "kp70sim\n";
+    return 0;
+}

@@ -1,0 +1,94 @@
+#include <gtest/gtest.h>
+
+#include "core/app/Language.h"
+#include "core/app/Profile.h"
+#include "support/TempDir.h"
+
+using namespace kp70;
+using kp70::test::ReadFile;
+using kp70::test::WriteFile;
+
+TEST(Profile, CaseInsensitiveFirstMatchVerbatimValues) {
+    kp70::test::TempDir dir;
+    const std::string path = dir.File("kp70tool.INI");
+    WriteFile(path,
+              "[logo]\r\nLOGOFILE1 = C:\\logos\\a,b \"x\".bmp \r\nlogofile1=second\r\n"
+              "[LOGO]\r\nLogofile2=from the second section\r\n");
+    Profile profile(path);
+    EXPECT_EQ(profile.GetString("LOGO", "Logofile1"), "C:\\logos\\a,b \"x\".bmp");
+    EXPECT_EQ(profile.GetString("LOGO", "Logofile2", "none"), "none");
+    EXPECT_EQ(profile.GetString("USER", "R_BUF_SZ0", "dflt"), "dflt");
+}
+
+TEST(Profile, MissingFileReadsAsEmpty) {
+    kp70::test::TempDir dir;
+    Profile profile(dir.File("absent.INI"));
+    EXPECT_EQ(profile.GetString("A", "b", "d"), "d");
+    EXPECT_TRUE(profile.SectionEntries("A").empty());
+}
+
+TEST(Profile, WriteKeepsEveryOtherLineAndItsEnding) {
+    kp70::test::TempDir dir;
+    const std::string path = dir.File("p.INI");
+    const std::string original =
+        "; comment kept\r\n[USER]\r\nR_BUF_SZ0=64\r\nodd line without equals\r\n\r\n"
+        "[LOGO]\nLogofile1=a.bmp\n";
+    WriteFile(path, original);
+    Profile profile(path);
+    ASSERT_TRUE(profile.WriteString("user", "r_buf_sz0", "32"));
+    EXPECT_EQ(ReadFile(path),
+              "; comment kept\r\n[USER]\r\nr_buf_sz0=32\r\nodd line without equals\r\n\r\n"
+              "[LOGO]\nLogofile1=a.bmp\n");
+    ASSERT_TRUE(profile.WriteString("USER", "R_BUF_SZ1", "20"));
+    EXPECT_EQ(ReadFile(path),
+              "; comment kept\r\n[USER]\r\nr_buf_sz0=32\r\nodd line without equals\r\n"
+              "R_BUF_SZ1=20\r\n\r\n[LOGO]\nLogofile1=a.bmp\n");
+    ASSERT_TRUE(profile.WriteString("FWDN20", "File", "/tmp/x.bin"));
+    EXPECT_EQ(profile.GetString("fwdn20", "FILE"), "/tmp/x.bin");
+    EXPECT_EQ(profile.GetString("LOGO", "Logofile1"), "a.bmp");
+    // No temporary file is left behind.
+    EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
+}
+
+TEST(Profile, DeleteKeyRemovesOnlyThatLine) {
+    kp70::test::TempDir dir;
+    const std::string path = dir.File("p.INI");
+    WriteFile(path, "[LOGO]\nLogofile1=a\nLogofile2=b\nLogofile3=c\n");
+    Profile profile(path);
+    ASSERT_TRUE(profile.DeleteKey("LOGO", "logofile2"));
+    EXPECT_EQ(ReadFile(path), "[LOGO]\nLogofile1=a\nLogofile3=c\n");
+    ASSERT_TRUE(profile.DeleteKey("LOGO", "Logofile9"));
+    EXPECT_EQ(ReadFile(path), "[LOGO]\nLogofile1=a\nLogofile3=c\n");
+}
+
+TEST(Profile, NewFileAndFileWithoutFinalLineBreak) {
+    kp70::test::TempDir dir;
+    const std::string path = dir.File("p.INI");
+    Profile profile(path);
+    ASSERT_TRUE(profile.WriteString("USER", "CodePage0", "0|PC437 (USA, Std Europe)"));
+    EXPECT_EQ(ReadFile(path), "[USER]\nCodePage0=0|PC437 (USA, Std Europe)\n");
+    WriteFile(path, "[A]\r\nx=1");
+    ASSERT_TRUE(profile.WriteString("A", "y", "2"));
+    EXPECT_EQ(ReadFile(path), "[A]\r\nx=1\r\ny=2\r\n");
+}
+
+TEST(Profile, EmptyKeyNameAndDeviceListEntries) {
+    kp70::test::TempDir dir;
+    const std::string path = dir.File("p.INI");
+    WriteFile(path, "[DEVICELIST]\n=TALVO20 S\nnext=\nx=MX-5100 P\n[OTHER]\n=KP70 Z\n");
+    Profile profile(path);
+    EXPECT_EQ(profile.GetString("DEVICELIST", ""), "TALVO20 S");
+    EXPECT_EQ(ProfileDeviceEntries(profile), (std::vector<std::string>{"TALVO20 S", "MX-5100 P"}));
+    WriteFile(path, "[OTHER]\nx=1\n");
+    EXPECT_TRUE(ProfileDeviceEntries(profile).empty());
+}
+
+TEST(Profile, UnwritableLocationReportsFailureAndKeepsTheFile) {
+    Profile profile("/nonexistent-dir-kp70/p.INI");
+    EXPECT_FALSE(profile.WriteString("A", "b", "c"));
+}
+
+TEST(Profile, PathIsStartDirectoryAndExecutableBaseName) {
+    EXPECT_EQ(ProfilePathFor("/home/u", "/usr/bin/kp70tool"), "/home/u/kp70tool.INI");
+    EXPECT_EQ(ProfilePathFor("", "kp70tool"), "/kp70tool.INI");
+}
