@@ -1,14 +1,23 @@
+#include <unistd.h>
+
 #include <iostream>
-#include <string>
+
+#include "cli/Cli.h"
+#include "core/app/Language.h"
+#include "core/app/Profile.h"
+#include "platform/SystemClock.h"
+#include "platform/UdevDeviceEnumerator.h"
 
 int main(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--version") {
-            std::cout << "kp70ctl " << KP70_VERSION_TEXT << "\n";
-            return 0;
-        }
-    }
-    std::cout << "kp70ctl: printer maintenance from the command line\n";
-    return 0;
+    kp70::SystemClock clock;
+    kp70::UdevDeviceEnumerator devices;
+    kp70::CliContext context{std::cout, std::cerr, {}, {}, {}, &clock, &devices};
+    context.catalogue.SelectLanguage(kp70::IsKoreanEnvironment());
+
+    char cwd[4096];
+    const std::string dir = getcwd(cwd, sizeof cwd) ? cwd : "";
+    // The command line shares the GUI's profile, so both see one logo list.
+    context.profilePath = kp70::ProfilePathFor(dir, "kp70tool");
+    context.errorLogPath = dir + "/error.log";
+    return kp70::RunCli(argc, argv, context);
 }

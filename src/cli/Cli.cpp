@@ -1,0 +1,48 @@
+#include "cli/Cli.h"
+
+#include <CLI/CLI.hpp>
+#include <ostream>
+
+namespace kp70 {
+
+int RunCli(int argc, const char* const* argv, CliContext& context) {
+    CLI::App app{"kp70ctl: read and write a KP70 printer's settings, logos and firmware",
+                 "kp70ctl"};
+    app.set_version_flag("--version", std::string("kp70ctl ") + KP70_VERSION_TEXT);
+    app.require_subcommand(1);
+    AddPortsCommands(app, context);
+    AddSendCommand(app, context);
+    AddSetupCommands(app, context);
+    AddLogoCommands(app, context);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        context.out << app.help();
+        return kExitDone;
+    } catch (const CLI::CallForAllHelp& e) {
+        context.out << app.help("", CLI::AppFormatMode::All);
+        return kExitDone;
+    } catch (const CLI::CallForVersion& e) {
+        context.out << e.what() << "\n";
+        return kExitDone;
+    } catch (const CLI::ParseError& e) {
+        // --help on a subcommand arrives here too, as a success.
+        if (e.get_exit_code() == 0) {
+            for (const CLI::App* sub = &app; sub;) {
+                const auto parsed = sub->get_subcommands();
+                if (parsed.empty()) {
+                    context.out << sub->help();
+                    break;
+                }
+                sub = parsed.front();
+            }
+            return kExitDone;
+        }
+        context.err << "kp70ctl: " << e.what() << "\n";
+        context.err << "Run 'kp70ctl --help' for usage.\n";
+        return kExitUsage;
+    }
+    return context.exitCode;
+}
+
+}  // namespace kp70

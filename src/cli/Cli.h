@@ -1,0 +1,45 @@
+#pragma once
+
+#include <iosfwd>
+#include <memory>
+#include <string>
+
+#include "core/app/MessageCatalogue.h"
+
+namespace CLI {
+class App;
+}
+
+namespace kp70 {
+
+class Clock;
+class DeviceEnumerator;
+
+// Exit statuses of kp70ctl.
+inline constexpr int kExitDone = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;
+
+// What every verb needs: the output streams, the catalogue in the locale's language, the
+// profile path and the system seams (replaced by doubles in tests).
+struct CliContext {
+    std::ostream& out;
+    std::ostream& err;
+    MessageCatalogue catalogue;
+    std::string profilePath;     // kp70tool.INI in the current directory
+    std::string errorLogPath;    // error.log in the current directory
+    Clock* clock = nullptr;
+    DeviceEnumerator* devices = nullptr;
+    int exitCode = kExitDone;    // set by a verb's callback
+};
+
+// Runs kp70ctl with the given arguments; returns the exit status.
+int RunCli(int argc, const char* const* argv, CliContext& context);
+
+// Each group of verbs registers its subcommands here.
+void AddPortsCommands(CLI::App& app, CliContext& context);
+void AddSendCommand(CLI::App& app, CliContext& context);
+void AddSetupCommands(CLI::App& app, CliContext& context);
+void AddLogoCommands(CLI::App& app, CliContext& context);
+
+}  // namespace kp70

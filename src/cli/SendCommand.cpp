@@ -1,0 +1,9 @@
+#include <CLI/CLI.hpp>
+
+#include "cli/Cli.h"
+
+namespace kp70 {
+
+void AddSendCommand(CLI::App& /*app*/, CliContext& /*context*/) {}
+
+}  // namespace kp70

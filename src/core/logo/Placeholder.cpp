@@ -1,0 +1,2 @@
+// Removed once the subsystem has sources of its own.
+namespace kp70 {}

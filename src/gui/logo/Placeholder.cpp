@@ -1,0 +1,2 @@
+// Removed once the subsystem has screens of its own.
+namespace kp70 {}
