@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+
+namespace kp70sim {
+
+// The misbehaviour the virtual printer was asked to show (--fault, repeatable). Generic
+// faults are applied by the link layer; the protocol modules read the others.
+struct FaultSet {
+    long long dropAfter = -1;  // close a link after this many received bytes; -1 never
+    bool refuse = false;       // TCP connections are refused (the port is bound, not listening)
+    bool silent = false;       // nothing is ever sent back
+    int nakEvery = 0;          // protocol modules NAK every K-th packet; 0 never
+    int lateMs = 0;            // every reply leaves this many milliseconds late
+    bool garbage = false;      // protocol modules answer with bytes that make no sense
+};
+
+// Adds one --fault SPEC ("drop-after=N", "refuse", "silent", "nak-every=K", "late=MS",
+// "garbage") to faults. False, with `why` filled, when the spec is not understood.
+bool ParseFault(const std::string& spec, FaultSet& faults, std::string& why);
+
+}  // namespace kp70sim

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "sim/PrinterModule.h"
+#include "sim/SimOptions.h"
+
+namespace kp70sim {
+
+// The virtual printer shared by all its links: its options and faults, and its memory, a
+// JSON object with one section per module ("settings", "nv", ...) kept in the state file.
+class Printer {
+  public:
+    explicit Printer(SimOptions options);
+
+    const SimOptions& Options() const { return m_options; }
+    int ModelCode() const { return m_options.modelCode; }
+    const FaultSet& Faults() const { return m_options.faults; }
+
+    // Reads the state file when there is one. False, with `why`, when it exists but is not
+    // a JSON object; a missing file is an empty memory.
+    bool LoadState(std::string& why);
+
+    // The section `name` of the memory (an empty object at first). A module that changes it
+    // calls StateChanged so the file is written.
+    nlohmann::json& State(const std::string& name);
+    void StateChanged() { m_stateChanged = true; }
+    // Writes the state file (through a temporary file and a rename, so it is never half
+    // written) when something changed. False, with `why`, when it cannot be written.
+    bool SaveStateIfChanged(std::string& why);
+
+    // A path in the output folder for a module's files ("" when there is no --out).
+    std::string OutPath(const std::string& fileName) const;
+
+    // One instance of every registered module, in registration order, for a new link.
+    std::vector<std::unique_ptr<PrinterModule>> MakeModules();
+
+  private:
+    SimOptions m_options;
+    nlohmann::json m_state = nlohmann::json::object();
+    bool m_stateChanged = false;
+};
+
+// A link's modules: bytes go to each in order.
+class PrinterSession {
+  public:
+    explicit PrinterSession(Printer& printer) : m_modules(printer.MakeModules()) {}
+    void Feed(const std::uint8_t* data, std::size_t size, LinkActions& link) {
+        for (auto& module : m_modules) module->OnBytes(data, size, link);
+    }
+
+  private:
+    std::vector<std::unique_ptr<PrinterModule>> m_modules;
+};
+
+}  // namespace kp70sim

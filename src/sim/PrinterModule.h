@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "sim/Hex.h"
+
+namespace kp70sim {
+
+class Printer;
+
+// What a module may do to the link whose bytes it was given.
+class LinkActions {
+  public:
+    virtual ~LinkActions() = default;
+
+    // "pty" or "tcp-N" (N counts TCP connections from 1).
+    virtual const std::string& LinkName() const = 0;
+
+    // Sends bytes back on this link (after the late fault's delay; dropped while the link
+    // is silent or when the silent fault is on).
+    virtual void Reply(const Bytes& bytes) = 0;
+
+    // Drops the link after pending replies: a TCP connection is closed; the pseudo-terminal
+    // hangs up and a fresh one appears behind the same link path.
+    virtual void CloseLink() = 0;
+
+    // The printer resets: every module of this link starts again from scratch (the state
+    // file is kept), a TCP connection is closed, and received bytes are ignored for deafMs.
+    virtual void Restart(int deafMs) = 0;
+
+    // No replies leave this link for the next ms milliseconds; received bytes are still
+    // decoded.
+    virtual void GoSilent(int ms) = 0;
+};
+
+// One piece of printer behaviour (a protocol). Each link gets its own instance of every
+// registered module, so a module's decoder state belongs to one connection; what outlives
+// a connection goes into the printer's state (Printer::State).
+class PrinterModule {
+  public:
+    virtual ~PrinterModule() = default;
+
+    // Bytes received on the link, in order, in the chunks they arrived in. Every module
+    // sees every byte; a module ignores what is not its protocol.
+    virtual void OnBytes(const std::uint8_t* data, std::size_t size, LinkActions& link) = 0;
+};
+
+// Makes a module for a new link of printer.
+using ModuleFactory = std::unique_ptr<PrinterModule> (*)(Printer& printer);
+
+}  // namespace kp70sim

@@ -1,0 +1,161 @@
+#include "sim/SimOptions.h"
+
+#include <CLI/CLI.hpp>
+#include <charconv>
+#include <fstream>
+#include <ostream>
+
+namespace kp70sim {
+
+namespace {
+
+bool ParsePort(const std::string& text, int& port) {
+    int value = -1;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size()) return false;
+    if (value < 0 || value > 65535) return false;
+    port = value;
+    return true;
+}
+
+// "HOST:PORT" of --tcp, or "none".
+bool ParseTcp(const std::string& text, SimOptions& options, std::string& why) {
+    if (text == "none") {
+        options.tcpEnabled = false;
+        return true;
+    }
+    const auto colon = text.rfind(':');
+    if (colon == std::string::npos || colon == 0 ||
+        !ParsePort(text.substr(colon + 1), options.tcpPort)) {
+        why = "--tcp wants HOST:PORT (for example 127.0.0.1:6001, port 0 for a free one), not '" +
+              text + "'";
+        return false;
+    }
+    options.tcpHost = text.substr(0, colon);
+    options.tcpEnabled = true;
+    return true;
+}
+
+std::string Trim(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos) return "";
+    const auto last = text.find_last_not_of(" \t\r\n");
+    return text.substr(first, last - first + 1);
+}
+
+}  // namespace
+
+bool ParseReplyRule(const std::string& text, ReplyRule& rule, std::string& why) {
+    const auto eq = text.find('=');
+    if (eq == std::string::npos) {
+        why = "a reply rule is REQUEST=REPLY in hex, as in 1D4945=5F4B5037300A; got '" + text + "'";
+        return false;
+    }
+    ReplyRule parsed;
+    if (!ParseHex(Trim(text.substr(0, eq)), parsed.request) || parsed.request.empty()) {
+        why = "the request of '" + text + "' is not hex bytes";
+        return false;
+    }
+    if (!ParseHex(Trim(text.substr(eq + 1)), parsed.reply) || parsed.reply.empty()) {
+        why = "the reply of '" + text + "' is not hex bytes";
+        return false;
+    }
+    rule = std::move(parsed);
+    return true;
+}
+
+bool LoadReplyScript(const std::string& path, std::vector<ReplyRule>& rules, std::string& why) {
+    std::ifstream in(path);
+    if (!in) {
+        why = "cannot read the reply script " + path;
+        return false;
+    }
+    std::string line;
+    int number = 0;
+    while (std::getline(in, line)) {
+        ++number;
+        const std::string text = Trim(line);
+        if (text.empty() || text[0] == '#') continue;
+        ReplyRule rule;
+        std::string ruleWhy;
+        if (!ParseReplyRule(text, rule, ruleWhy)) {
+            why = path + ":" + std::to_string(number) + ": " + ruleWhy;
+            return false;
+        }
+        rules.push_back(std::move(rule));
+    }
+    return true;
+}
+
+ParseOutcome ParseSimOptions(int argc, const char* const* argv, SimOptions& options,
+                             std::ostream& out, std::ostream& err) {
+    CLI::App app{
+        "kp70sim: a virtual KP70 printer on a pseudo-terminal and a TCP port. It prints one "
+        "line per listener, then \"ready\", and runs until SIGINT or SIGTERM.",
+        "kp70sim"};
+    std::string tcp;
+    std::string pty;
+    std::vector<std::string> faults;
+    std::vector<std::string> replies;
+    std::string script;
+    app.add_option("--tcp", tcp,
+                   "TCP listener HOST:PORT (default 127.0.0.1:6001; port 0 picks a free one; "
+                   "'none' for no listener)");
+    app.add_option("--pty", pty,
+                   "serial side: a pseudo-terminal linked at PATH (default /tmp/kp70sim/ttyKP70; "
+                   "'none' for no pseudo-terminal)");
+    app.add_option("--udp", options.udpAddress, "answer discovery on ADDRESS:2918");
+    app.add_option("--printers", options.printers, "how many printers answer discovery")
+        ->check(CLI::Range(1, 254));
+    app.add_option("--model", options.modelCode, "the model code it behaves as (1..6)")
+        ->check(CLI::Range(1, 6));
+    app.add_option("--state", options.stateFile, "JSON file where the printer's memory persists");
+    app.add_option("--out", options.outDir, "folder for captures and rendered receipts");
+    app.add_option("--fault", faults,
+                   "repeatable: drop-after=N, refuse, silent, nak-every=K, late=MS, garbage");
+    app.add_option("--reply", replies, "repeatable: answer REQUEST hex bytes with REPLY (HEX=HEX)");
+    app.add_option("--script", script, "file of reply rules, one 'HEX = HEX' a line");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        if (e.get_exit_code() == 0) {
+            out << app.help();
+            return ParseOutcome::Exit;
+        }
+        err << "kp70sim: " << e.what() << "\n";
+        return ParseOutcome::Usage;
+    }
+
+    std::string why;
+    if (!tcp.empty() && !ParseTcp(tcp, options, why)) {
+        err << "kp70sim: " << why << "\n";
+        return ParseOutcome::Usage;
+    }
+    if (pty == "none") {
+        options.ptyEnabled = false;
+    } else if (!pty.empty()) {
+        options.ptyPath = pty;
+    }
+    for (const auto& spec : faults) {
+        if (!ParseFault(spec, options.faults, why)) {
+            err << "kp70sim: " << why << "\n";
+            return ParseOutcome::Usage;
+        }
+    }
+    for (const auto& text : replies) {
+        ReplyRule rule;
+        if (!ParseReplyRule(text, rule, why)) {
+            err << "kp70sim: " << why << "\n";
+            return ParseOutcome::Usage;
+        }
+        options.replies.push_back(std::move(rule));
+    }
+    if (!script.empty() && !LoadReplyScript(script, options.replies, why)) {
+        err << "kp70sim: " << why << "\n";
+        return ParseOutcome::Usage;
+    }
+    return ParseOutcome::Run;
+}
+
+}  // namespace kp70sim

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "sim/Faults.h"
+#include "sim/Hex.h"
+
+namespace kp70sim {
+
+// One scripted answer: whenever a link has received `request`, it answers `reply`.
+struct ReplyRule {
+    Bytes request;
+    Bytes reply;
+};
+
+// Everything kp70sim was started with.
+struct SimOptions {
+    std::string tcpHost = "127.0.0.1";
+    int tcpPort = 6001;  // 0: the system picks a free port, printed when ready
+    bool tcpEnabled = true;
+    std::string ptyPath = "/tmp/kp70sim/ttyKP70";
+    bool ptyEnabled = true;
+    std::string udpAddress;  // discovery address; empty: no discovery
+    int printers = 1;
+    int modelCode = 6;
+    std::string stateFile;  // empty: the memory lives only as long as the process
+    std::string outDir;     // empty: nothing is captured
+    FaultSet faults;
+    std::vector<ReplyRule> replies;
+};
+
+// The outcome of reading the command line: run, stop at once with status 0 (--help), or
+// stop with status 2 (a wrong command line; the reason went to err).
+enum class ParseOutcome { Run, Exit, Usage };
+
+ParseOutcome ParseSimOptions(int argc, const char* const* argv, SimOptions& options,
+                             std::ostream& out, std::ostream& err);
+
+// "HEX=HEX" of --reply. False, with `why`, when either side is not hex or is empty.
+bool ParseReplyRule(const std::string& text, ReplyRule& rule, std::string& why);
+
+// Reads a reply script: one "HEX = HEX" rule a line; blank lines and lines starting with
+// '#' are skipped. False, with `why` naming the line, on the first bad line.
+bool LoadReplyScript(const std::string& path, std::vector<ReplyRule>& rules, std::string& why);
+
+}  // namespace kp70sim

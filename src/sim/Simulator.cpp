@@ -1,0 +1,383 @@
+#include "sim/Simulator.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <ostream>
+
+namespace kp70sim {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+// While nobody has the pseudo-terminal's slave open, its master reports a hang-up at once
+// on every poll; it is looked at again after this pause instead.
+constexpr milliseconds kPtyRetry{20};
+
+std::string ErrorText(const std::string& what) {
+    return what + ": " + std::strerror(errno);
+}
+
+void SetNonBlocking(int fd) {
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+    fcntl(fd, F_SETFD, FD_CLOEXEC);
+}
+
+}  // namespace
+
+// One connection of the printer: a TCP connection, or the pseudo-terminal.
+class Simulator::Link : public LinkActions {
+  public:
+    enum class Kind { Tcp, Pty };
+
+    Link(Kind kind, std::string name, int fd, Printer& printer, std::FILE* capture)
+        : m_kind(kind),
+          m_name(std::move(name)),
+          m_fd(fd),
+          m_printer(printer),
+          m_capture(capture),
+          m_session(std::make_unique<PrinterSession>(printer)) {}
+    ~Link() override {
+        if (m_capture) std::fclose(m_capture);
+    }
+    Link(const Link&) = delete;
+    Link& operator=(const Link&) = delete;
+
+    const std::string& LinkName() const override { return m_name; }
+
+    void Reply(const Bytes& bytes) override {
+        const auto now = Clock::now();
+        if (m_printer.Faults().silent || now < m_silentUntil || bytes.empty()) return;
+        if (m_printer.Faults().lateMs > 0) {
+            m_delayed.push_back({now + milliseconds(m_printer.Faults().lateMs), bytes});
+        } else {
+            m_out.insert(m_out.end(), bytes.begin(), bytes.end());
+        }
+    }
+    void CloseLink() override { m_closeRequested = true; }
+    void Restart(int deafMs) override { m_restartDeafMs = std::max(deafMs, 0); }
+    void GoSilent(int ms) override { m_silentUntil = Clock::now() + milliseconds(ms); }
+
+    struct Delayed {
+        TimePoint due;
+        Bytes bytes;
+    };
+
+    Kind m_kind;
+    std::string m_name;
+    int m_fd;
+    Printer& m_printer;
+    std::FILE* m_capture;  // owned; the pseudo-terminal keeps one across its renewals
+    std::unique_ptr<PrinterSession> m_session;
+    long long m_received = 0;
+    Bytes m_out;
+    std::vector<Delayed> m_delayed;
+    TimePoint m_silentUntil{};
+    TimePoint m_deafUntil{};
+    bool m_closeRequested = false;
+    int m_restartDeafMs = -1;
+    bool m_dead = false;
+    // Pseudo-terminal: nobody has the slave open; look again at m_retryAt.
+    bool m_slaveAbsent = false;
+    TimePoint m_retryAt{};
+};
+
+Simulator::Simulator(Printer& printer, std::ostream& log) : m_printer(printer), m_log(log) {}
+
+Simulator::~Simulator() {
+    Shutdown();
+}
+
+std::FILE* Simulator::OpenCapture(const std::string& name) {
+    const std::string path = m_printer.OutPath(name);
+    if (path.empty()) return nullptr;
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) m_log << "cannot write the capture " << path << ": " << std::strerror(errno) << "\n";
+    return file;
+}
+
+bool Simulator::Start(std::string& why) {
+    const SimOptions& options = m_printer.Options();
+    if (!options.outDir.empty()) {
+        std::error_code ec;
+        std::filesystem::create_directories(options.outDir, ec);
+        if (ec) {
+            why = "cannot create the output folder " + options.outDir + ": " + ec.message();
+            return false;
+        }
+    }
+
+    if (options.tcpEnabled) {
+        addrinfo hints{};
+        hints.ai_family = AF_INET;
+        hints.ai_socktype = SOCK_STREAM;
+        hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+        addrinfo* found = nullptr;
+        const std::string port = std::to_string(options.tcpPort);
+        if (getaddrinfo(options.tcpHost.c_str(), port.c_str(), &hints, &found) != 0 || !found) {
+            why = "cannot resolve the TCP address " + options.tcpHost;
+            return false;
+        }
+        m_listenFd = socket(found->ai_family, SOCK_STREAM, 0);
+        const int on = 1;
+        setsockopt(m_listenFd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        const bool bound =
+            m_listenFd >= 0 && bind(m_listenFd, found->ai_addr, found->ai_addrlen) == 0;
+        freeaddrinfo(found);
+        // The refuse fault keeps the port bound but never listens: the system then refuses
+        // every connection attempt, as with a printer whose TCP service is down.
+        if (!bound || (!options.faults.refuse && listen(m_listenFd, 8) != 0)) {
+            why = ErrorText("cannot listen on " + options.tcpHost + ":" + port);
+            return false;
+        }
+        SetNonBlocking(m_listenFd);
+        sockaddr_in address{};
+        socklen_t length = sizeof address;
+        getsockname(m_listenFd, reinterpret_cast<sockaddr*>(&address), &length);
+        m_tcpPort = ntohs(address.sin_port);
+    }
+
+    if (options.ptyEnabled) {
+        if (!m_pty.Open(options.ptyPath, why)) return false;
+        m_links.push_back(std::make_unique<Link>(Link::Kind::Pty, "pty", m_pty.MasterFd(),
+                                                 m_printer, OpenCapture("capture-pty.bin")));
+        // Nobody has the slave open yet.
+        m_links.back()->m_slaveAbsent = true;
+        m_links.back()->m_retryAt = Clock::now();
+    }
+    return true;
+}
+
+std::vector<std::string> Simulator::ReadyLines() const {
+    std::vector<std::string> lines;
+    const SimOptions& options = m_printer.Options();
+    if (m_listenFd >= 0)
+        lines.push_back("tcp " + options.tcpHost + ":" + std::to_string(m_tcpPort));
+    if (m_pty.MasterFd() >= 0)
+        lines.push_back("pty " + m_pty.LinkPath() + " -> " + m_pty.DevicePath());
+    return lines;
+}
+
+void Simulator::Accept() {
+    for (;;) {
+        const int fd = accept(m_listenFd, nullptr, nullptr);
+        if (fd < 0) return;
+        SetNonBlocking(fd);
+        const std::string name = "tcp-" + std::to_string(++m_tcpCount);
+        m_links.push_back(std::make_unique<Link>(Link::Kind::Tcp, name, fd, m_printer,
+                                                 OpenCapture("capture-" + name + ".bin")));
+        m_log << name << " connected\n" << std::flush;
+    }
+}
+
+void Simulator::Receive(Link& link) {
+    std::uint8_t buffer[4096];
+    const ssize_t n = read(link.m_fd, buffer, sizeof buffer);
+    if (n < 0) {
+        if (errno == EAGAIN || errno == EINTR) return;
+        if (link.m_kind == Link::Kind::Pty && errno == EIO) {
+            // Nobody has the slave open (the program closed the port): wait for the next.
+            link.m_slaveAbsent = true;
+            link.m_retryAt = Clock::now() + kPtyRetry;
+            return;
+        }
+        m_log << link.m_name << " receive failed: " << std::strerror(errno) << "\n";
+        link.m_dead = true;
+        return;
+    }
+    if (n == 0) {
+        if (link.m_kind == Link::Kind::Tcp) {
+            m_log << link.m_name << " closed by the peer\n" << std::flush;
+            link.m_dead = true;
+        }
+        return;
+    }
+
+    std::size_t size = static_cast<std::size_t>(n);
+    const long long dropAfter = m_printer.Faults().dropAfter;
+    bool drop = false;
+    if (dropAfter >= 0 && link.m_received + static_cast<long long>(size) >= dropAfter) {
+        size = static_cast<std::size_t>(dropAfter - link.m_received);
+        drop = true;
+    }
+    if (link.m_capture && size > 0) {
+        std::fwrite(buffer, 1, size, link.m_capture);
+        std::fflush(link.m_capture);
+    }
+    link.m_received += static_cast<long long>(size);
+    if (Clock::now() >= link.m_deafUntil && size > 0) link.m_session->Feed(buffer, size, link);
+    SaveState();
+    if (drop) {
+        m_log << link.m_name << " dropped after " << link.m_received << " bytes\n" << std::flush;
+        link.m_out.clear();
+        link.m_delayed.clear();
+        link.m_closeRequested = true;
+    }
+    CarryOutRequests(link);
+}
+
+void Simulator::CarryOutRequests(Link& link) {
+    if (link.m_restartDeafMs >= 0) {
+        link.m_session = std::make_unique<PrinterSession>(m_printer);
+        link.m_deafUntil = Clock::now() + milliseconds(link.m_restartDeafMs);
+        link.m_restartDeafMs = -1;
+        m_log << link.m_name << " printer restarted\n" << std::flush;
+        if (link.m_kind == Link::Kind::Tcp) link.m_closeRequested = true;
+    }
+    Flush(link);
+    if (link.m_closeRequested && link.m_out.empty()) {
+        if (link.m_kind == Link::Kind::Tcp) {
+            link.m_dead = true;
+        } else {
+            HangUpPty(link);
+        }
+    }
+}
+
+void Simulator::HangUpPty(Link& link) {
+    std::string why;
+    link.m_closeRequested = false;
+    link.m_out.clear();
+    link.m_delayed.clear();
+    if (!m_pty.Renew(why)) {
+        m_log << "pty cannot be renewed: " << why << "\n" << std::flush;
+        link.m_dead = true;
+        return;
+    }
+    link.m_fd = m_pty.MasterFd();
+    link.m_received = 0;
+    link.m_session = std::make_unique<PrinterSession>(m_printer);
+    link.m_slaveAbsent = true;
+    link.m_retryAt = Clock::now();
+    m_log << "pty hung up; now " << m_pty.LinkPath() << " -> " << m_pty.DevicePath() << "\n"
+          << std::flush;
+}
+
+void Simulator::Flush(Link& link) {
+    while (!link.m_out.empty()) {
+        const ssize_t n = write(link.m_fd, link.m_out.data(), link.m_out.size());
+        if (n > 0) {
+            link.m_out.erase(link.m_out.begin(), link.m_out.begin() + n);
+            continue;
+        }
+        if (n < 0 && (errno == EAGAIN || errno == EINTR)) return;
+        // The peer is gone (or, on the pseudo-terminal, nobody reads): the reply is lost, as
+        // it would be on a real line.
+        link.m_out.clear();
+        return;
+    }
+}
+
+void Simulator::Release(Link& link) {
+    if (link.m_kind == Link::Kind::Tcp) {
+        ::close(link.m_fd);
+        m_log << link.m_name << " ended\n" << std::flush;
+    }
+}
+
+void Simulator::SaveState() {
+    std::string why;
+    if (!m_printer.SaveStateIfChanged(why)) m_log << why << "\n" << std::flush;
+}
+
+int Simulator::NextTimeoutMs(TimePoint now) const {
+    TimePoint next = TimePoint::max();
+    for (const auto& link : m_links) {
+        for (const auto& delayed : link->m_delayed) next = std::min(next, delayed.due);
+        if (link->m_slaveAbsent) next = std::min(next, link->m_retryAt);
+    }
+    if (next == TimePoint::max()) return -1;
+    if (next <= now) return 0;
+    const auto wait = std::chrono::ceil<milliseconds>(next - now).count();
+    return static_cast<int>(std::min<long long>(wait, 60000));
+}
+
+void Simulator::RunTimers(TimePoint now) {
+    for (auto& link : m_links) {
+        auto& delayed = link->m_delayed;
+        // Replies leave in the order they were made.
+        while (!delayed.empty() && delayed.front().due <= now) {
+            link->m_out.insert(link->m_out.end(), delayed.front().bytes.begin(),
+                               delayed.front().bytes.end());
+            delayed.erase(delayed.begin());
+        }
+        if (!link->m_out.empty()) Flush(*link);
+    }
+}
+
+void Simulator::Run(int stopFd) {
+    for (;;) {
+        std::vector<pollfd> fds;
+        std::vector<Link*> polled;
+        fds.push_back({stopFd, POLLIN, 0});
+        if (m_listenFd >= 0 && !m_printer.Faults().refuse) fds.push_back({m_listenFd, POLLIN, 0});
+        const std::size_t firstLink = fds.size();
+        const auto now = Clock::now();
+        for (auto& link : m_links) {
+            if (link->m_slaveAbsent && now < link->m_retryAt) continue;
+            short events = POLLIN;
+            if (!link->m_out.empty()) events |= POLLOUT;
+            fds.push_back({link->m_fd, events, 0});
+            polled.push_back(link.get());
+        }
+
+        const int ready = poll(fds.data(), fds.size(), NextTimeoutMs(now));
+        if (ready < 0 && errno != EINTR) {
+            m_log << ErrorText("poll failed") << "\n";
+            return;
+        }
+        if (fds[0].revents) return;
+        if (firstLink > 1 && (fds[1].revents & POLLIN)) Accept();
+
+        for (std::size_t i = 0; i < polled.size(); ++i) {
+            Link& link = *polled[i];
+            const short revents = fds[firstLink + i].revents;
+            if (link.m_kind == Link::Kind::Pty) {
+                if (revents & POLLIN) {
+                    link.m_slaveAbsent = false;
+                    Receive(link);
+                } else if (revents & POLLHUP) {
+                    link.m_slaveAbsent = true;
+                    link.m_retryAt = Clock::now() + kPtyRetry;
+                } else {
+                    link.m_slaveAbsent = false;
+                }
+            } else if (revents & (POLLIN | POLLHUP | POLLERR)) {
+                Receive(link);
+            }
+            if (revents & POLLOUT) CarryOutRequests(link);
+        }
+        RunTimers(Clock::now());
+        for (auto& link : m_links) {
+            if (link->m_dead) Release(*link);
+        }
+        std::erase_if(m_links, [](const auto& link) { return link->m_dead; });
+    }
+}
+
+void Simulator::Shutdown() {
+    for (auto& link : m_links) {
+        Flush(*link);
+        Release(*link);
+    }
+    m_links.clear();
+    m_pty.Close();
+    if (m_listenFd >= 0) {
+        ::close(m_listenFd);
+        m_listenFd = -1;
+    }
+    SaveState();
+}
+
+}  // namespace kp70sim

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <chrono>
+#include <cstdio>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sim/Printer.h"
+#include "sim/PseudoTerminal.h"
+
+namespace kp70sim {
+
+// The virtual printer's links and their event loop (one thread, poll()): the TCP listener
+// and its connections, the pseudo-terminal, the captures, the generic faults (drop-after,
+// refuse, silent, late) and the timers they need. Received bytes go to a PrinterSession
+// per link; what the modules ask for (replies, link effects) is carried out here.
+class Simulator {
+  public:
+    using TimePoint = std::chrono::steady_clock::time_point;
+
+    // log receives one line per link event (connections, hang-ups, drops).
+    Simulator(Printer& printer, std::ostream& log);
+    ~Simulator();
+    Simulator(const Simulator&) = delete;
+    Simulator& operator=(const Simulator&) = delete;
+
+    // Opens the capture folder, the TCP listener and the pseudo-terminal. False, with `why`.
+    bool Start(std::string& why);
+    // One line per listener: "tcp HOST:PORT", "pty LINK -> DEVICE".
+    std::vector<std::string> ReadyLines() const;
+    // Serves the links until stopFd becomes readable.
+    void Run(int stopFd);
+    // Closes every link and the listener, removes the pseudo-terminal's link, saves the state.
+    void Shutdown();
+
+    class Link;
+
+  private:
+    void Accept();
+    void Receive(Link& link);
+    void Flush(Link& link);
+    void Release(Link& link);
+    void HangUpPty(Link& link);
+    void CarryOutRequests(Link& link);
+    void SaveState();
+    int NextTimeoutMs(TimePoint now) const;
+    void RunTimers(TimePoint now);
+    std::FILE* OpenCapture(const std::string& name);
+
+    Printer& m_printer;
+    std::ostream& m_log;
+    int m_listenFd = -1;
+    int m_tcpPort = 0;
+    int m_tcpCount = 0;
+    PseudoTerminal m_pty;
+    std::vector<std::unique_ptr<Link>> m_links;
+};
+
+}  // namespace kp70sim

@@ -1,0 +1,269 @@
+// kp70sim as a process: its listeners, captures, scripted replies, faults and stop.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+
+#include "support/SimProcess.h"
+
+namespace kp70::test {
+namespace {
+
+using std::chrono::milliseconds;
+
+// A TCP connection to 127.0.0.1:port; -1 (errno set) when refused.
+int ConnectTcp(int port) {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        const int error = errno;
+        close(fd);
+        errno = error;
+        return -1;
+    }
+    return fd;
+}
+
+// The pty's slave through its link, in raw mode as a serial port program would set it.
+int OpenPty(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    termios tio{};
+    tcgetattr(fd, &tio);
+    cfmakeraw(&tio);
+    tcsetattr(fd, TCSANOW, &tio);
+    return fd;
+}
+
+void Send(int fd, const std::string& bytes) {
+    ASSERT_EQ(write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+}
+
+// Reads until `expected` bytes came, the peer ended, or `timeout` passed.
+std::string ReadFor(int fd, std::size_t expected, milliseconds timeout = milliseconds(2000)) {
+    std::string got;
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (got.size() < expected) {
+        const auto left =
+            std::chrono::duration_cast<milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) break;
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, static_cast<int>(left.count())) <= 0) break;
+        char buffer[256];
+        const ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n <= 0) break;
+        got.append(buffer, static_cast<std::size_t>(n));
+    }
+    return got;
+}
+
+// True when the peer ended the connection (or the pty hung up) within `timeout`.
+bool EndsWithin(int fd, milliseconds timeout) {
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, static_cast<int>(timeout.count())) <= 0) return false;
+    char byte;
+    return read(fd, &byte, 1) <= 0;
+}
+
+const std::string kInit("\x1B\x40", 2);
+
+TEST(SimProcess, AnnouncesItsListenersAndRemovesThePtyLinkOnSigterm) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.Start()) << sim.Log();
+    ASSERT_EQ(sim.ReadyLines().size(), 2u);
+    EXPECT_GT(sim.TcpPort(), 0);
+    EXPECT_EQ(sim.ReadyLines()[0], "tcp 127.0.0.1:" + std::to_string(sim.TcpPort()));
+    EXPECT_EQ(sim.ReadyLines()[1], "pty " + sim.PtyPath() + " -> " + sim.PtyDevice());
+    EXPECT_EQ(std::filesystem::read_symlink(sim.PtyPath()).string(), sim.PtyDevice());
+
+    EXPECT_EQ(sim.Stop(), 0);
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(sim.PtyPath())));
+}
+
+TEST(SimProcess, SigintStopsItToo) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.Start()) << sim.Log();
+    kill(sim.Pid(), SIGINT);
+    EXPECT_TRUE(WaitUntil([&] { return !sim.Running(); }));
+    EXPECT_EQ(sim.ExitStatus(), 0);
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(sim.PtyPath())));
+}
+
+TEST(SimProcess, CapturesEveryByteOfEachConnectionApart) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.Start()) << sim.Log();
+    std::string all;
+    for (int i = 0; i < 256; ++i) all += static_cast<char>(i);
+
+    const int first = ConnectTcp(sim.TcpPort());
+    const int second = ConnectTcp(sim.TcpPort());
+    ASSERT_GE(first, 0);
+    ASSERT_GE(second, 0);
+    Send(first, all);
+    Send(second, "second");
+    Send(first, all);
+    const int pty = OpenPty(sim.PtyPath());
+    ASSERT_GE(pty, 0);
+    Send(pty, all);
+
+    EXPECT_TRUE(sim.WaitForCapture("capture-tcp-1.bin", 512)) << sim.Log();
+    EXPECT_TRUE(sim.WaitForCapture("capture-pty.bin", 256)) << sim.Log();
+    // Which accepted connection is number 1 follows the order of the connects.
+    EXPECT_EQ(sim.Capture("capture-tcp-1.bin"), all + all);
+    EXPECT_EQ(sim.Capture("capture-tcp-2.bin"), "second");
+    EXPECT_EQ(sim.Capture("capture-pty.bin"), all);
+    close(first);
+    close(second);
+    close(pty);
+}
+
+TEST(SimProcess, ScriptedRepliesComeBackOnTcpAndPty) {
+    SimProcess sim;
+    TempDir scripts;
+    WriteFile(scripts.File("rules"), "# a status query\n10 04 01 = 16\n");
+    ASSERT_TRUE(sim.Start({"--reply", "1B40=4F4B", "--script", scripts.File("rules")}))
+        << sim.Log();
+
+    const int tcp = ConnectTcp(sim.TcpPort());
+    ASSERT_GE(tcp, 0);
+    Send(tcp, "abc" + kInit);
+    EXPECT_EQ(ReadFor(tcp, 2), "OK");
+    Send(tcp, std::string("\x10\x04\x01", 3));
+    EXPECT_EQ(ReadFor(tcp, 1), "\x16");
+
+    const int pty = OpenPty(sim.PtyPath());
+    ASSERT_GE(pty, 0);
+    Send(pty, kInit.substr(0, 1));
+    Send(pty, kInit.substr(1));
+    EXPECT_EQ(ReadFor(pty, 2), "OK");
+    close(tcp);
+    close(pty);
+}
+
+TEST(SimProcess, PtySurvivesTheProgramClosingAndReopeningIt) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.Start({"--reply", "1B40=4F4B"})) << sim.Log();
+    for (int round = 0; round < 3; ++round) {
+        const int pty = OpenPty(sim.PtyPath());
+        ASSERT_GE(pty, 0) << "round " << round;
+        Send(pty, kInit);
+        EXPECT_EQ(ReadFor(pty, 2), "OK") << "round " << round;
+        close(pty);
+    }
+    // Bytes written just before a close still reach the capture.
+    const int pty = OpenPty(sim.PtyPath());
+    Send(pty, "last");
+    close(pty);
+    EXPECT_TRUE(sim.WaitForCapture("capture-pty.bin", 10));
+    EXPECT_EQ(sim.Capture("capture-pty.bin"), kInit + kInit + kInit + "last");
+    EXPECT_TRUE(sim.Running());
+}
+
+TEST(SimProcess, DropAfterClosesTheConnectionAtThatByte) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.Start({"--fault", "drop-after=5"})) << sim.Log();
+    const int tcp = ConnectTcp(sim.TcpPort());
+    ASSERT_GE(tcp, 0);
+    Send(tcp, "0123456789");
+    EXPECT_TRUE(EndsWithin(tcp, milliseconds(2000)));
+    close(tcp);
+    EXPECT_EQ(sim.Capture("capture-tcp-1.bin"), "01234");
+
+    // A new connection counts afresh.
+    const int again = ConnectTcp(sim.TcpPort());
+    ASSERT_GE(again, 0);
+    Send(again, "abc");
+    EXPECT_TRUE(sim.WaitForCapture("capture-tcp-2.bin", 3));
+    EXPECT_FALSE(EndsWithin(again, milliseconds(50)));
+    close(again);
+}
+
+TEST(SimProcess, DropAfterHangsUpThePtyAndAFreshOneTakesTheLink) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.Start({"--fault", "drop-after=3"})) << sim.Log();
+    const int pty = OpenPty(sim.PtyPath());
+    ASSERT_GE(pty, 0);
+    Send(pty, "abcdef");
+    EXPECT_TRUE(EndsWithin(pty, milliseconds(2000)));
+    close(pty);
+    EXPECT_TRUE(WaitUntil([&] {
+        std::error_code ec;
+        return std::filesystem::read_symlink(sim.PtyPath(), ec).string() != sim.PtyDevice();
+    })) << sim.Log();
+
+    const int fresh = OpenPty(sim.PtyPath());
+    ASSERT_GE(fresh, 0);
+    Send(fresh, "xy");
+    EXPECT_TRUE(sim.WaitForCapture("capture-pty.bin", 5));
+    EXPECT_EQ(sim.Capture("capture-pty.bin"), "abcxy");
+    close(fresh);
+}
+
+TEST(SimProcess, RefuseMakesEveryConnectFail) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.Start({"--fault", "refuse"})) << sim.Log();
+    ASSERT_GT(sim.TcpPort(), 0);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(ConnectTcp(sim.TcpPort()), -1);
+        EXPECT_EQ(errno, ECONNREFUSED);
+    }
+}
+
+TEST(SimProcess, SilentNeverAnswersButStillCaptures) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.Start({"--fault", "silent", "--reply", "1B40=4F4B"})) << sim.Log();
+    const int tcp = ConnectTcp(sim.TcpPort());
+    ASSERT_GE(tcp, 0);
+    Send(tcp, kInit);
+    EXPECT_TRUE(sim.WaitForCapture("capture-tcp-1.bin", 2));
+    EXPECT_EQ(ReadFor(tcp, 1, milliseconds(100)), "");
+    close(tcp);
+}
+
+TEST(SimProcess, LateRepliesWaitTheirTime) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.Start({"--fault", "late=150", "--reply", "1B40=4F4B", "--reply", "0A=21"}))
+        << sim.Log();
+    const int tcp = ConnectTcp(sim.TcpPort());
+    ASSERT_GE(tcp, 0);
+    const auto sent = std::chrono::steady_clock::now();
+    Send(tcp, kInit + "\n");
+    EXPECT_EQ(ReadFor(tcp, 3), "OK!");
+    EXPECT_GE(std::chrono::steady_clock::now() - sent, milliseconds(150));
+    close(tcp);
+}
+
+TEST(SimProcess, StartFailuresSayWhy) {
+    {
+        SimProcess sim;
+        WriteFile(sim.Dir().File("state.json"), "{broken");
+        EXPECT_FALSE(sim.Start());
+        EXPECT_NE(sim.Log().find("is not a JSON object"), std::string::npos) << sim.Log();
+    }
+    {
+        SimProcess sim;
+        WriteFile(sim.Dir().File("ttyKP70"), "a plain file");
+        EXPECT_FALSE(sim.Start());
+        EXPECT_NE(sim.Log().find("is not a link"), std::string::npos) << sim.Log();
+        EXPECT_EQ(ReadFile(sim.Dir().File("ttyKP70")), "a plain file");
+    }
+    {
+        SimProcess sim;
+        EXPECT_FALSE(sim.Start({"--fault", "melt"}));
+        EXPECT_NE(sim.Log().find("unknown fault"), std::string::npos) << sim.Log();
+    }
+}
+
+}  // namespace
+}  // namespace kp70::test
