@@ -1,0 +1,25 @@
+#include "core/setup/SetupCommands.h"
+
+namespace kp70::setup {
+
+Bytes EnterUserSetting() {
+    return {0x1D, 0x28, 0x45, 0x03, 0x00, 0x01, 0x49, 0x4E};
+}
+
+Bytes LeaveUserSetting() {
+    return {0x1D, 0x28, 0x45, 0x04, 0x00, 0x02, 0x4F, 0x55, 0x54};
+}
+
+Bytes ReadOneSetting(int number) {
+    return {0x1D, 0x28, 0x45, 0x02, 0x00, 0x06, static_cast<std::uint8_t>(number)};
+}
+
+Bytes StatusBackOff() {
+    return {0x1D, 0x61, 0x00};
+}
+
+Bytes ReadTrailer() {
+    return Bytes(5, 0x00);
+}
+
+}  // namespace kp70::setup
