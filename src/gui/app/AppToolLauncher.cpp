@@ -1,0 +1,53 @@
+#include "gui/app/AppToolLauncher.h"
+
+#include <utility>
+
+namespace kp70 {
+
+void AppToolLauncher::SetLogoTool(std::function<void()> loadStoredList, Opener open) {
+    m_loadStoredLogoList = std::move(loadStoredList);
+    m_openLogoTool = std::move(open);
+}
+
+void AppToolLauncher::SetUserSetup(Opener open) {
+    m_openUserSetup = std::move(open);
+}
+
+void AppToolLauncher::SetFirmwareTool(FirmwareOpener open) {
+    m_openFirmwareTool = std::move(open);
+}
+
+void AppToolLauncher::LoadStoredLogoList() {
+    if (m_loadStoredLogoList) m_loadStoredLogoList();
+}
+
+void AppToolLauncher::OpenLogoTool(QWidget* parent) {
+    if (m_openLogoTool) {
+        m_openLogoTool(parent);
+    } else {
+        SayMissing(parent, "Logo Download");
+    }
+}
+
+void AppToolLauncher::OpenUserSetup(QWidget* parent) {
+    if (m_openUserSetup) {
+        m_openUserSetup(parent);
+    } else {
+        SayMissing(parent, "User Setup");
+    }
+}
+
+void AppToolLauncher::OpenFirmwareTool(QWidget* parent, int modelCode) {
+    if (m_openFirmwareTool) {
+        m_openFirmwareTool(parent, modelCode);
+    } else {
+        SayMissing(parent, "Firmware Download");
+    }
+}
+
+void AppToolLauncher::SayMissing(QWidget* parent, const char* tool) {
+    m_services.ShowText(parent, QStringLiteral("The %1 tool is not available in this version.")
+                                    .arg(QString::fromUtf8(tool)));
+}
+
+}  // namespace kp70

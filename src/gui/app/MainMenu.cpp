@@ -1,0 +1,74 @@
+#include "gui/app/MainMenu.h"
+
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "core/app/ConnectionSettings.h"
+#include "core/transport/PrinterPort.h"
+#include "gui/app/ToolLauncher.h"
+
+namespace kp70 {
+
+namespace {
+
+struct Label {
+    const char* english;
+    const char* korean;
+};
+constexpr Label kLogoLabel{"&Logo Download", "로고 전송"};
+constexpr Label kSetupLabel{"&User Setup", "사용자 설정"};
+constexpr Label kFirmwareLabel{"&Firmware Download", "펌웨어 전송"};
+constexpr Label kBackLabel{"<< &Back  ", "<< 뒤로"};
+
+}  // namespace
+
+MainMenu::MainMenu(const ScreenServices& services, PrinterPort& port,
+                   std::string& connectionSummary, ToolLauncher& tools, QWidget* parent)
+    : QDialog(parent), m_services(services), m_port(port), m_tools(tools) {
+    setWindowTitle(QString::fromUtf8(texts::kCaption));
+    connectionSummary = BuildConnectionSummary(m_port.Settings());
+
+    const bool korean = m_services.catalogue.IsKorean();
+    auto* layout = new QVBoxLayout(this);
+    auto makeButton = [&](const char* name, const Label& label) {
+        auto* button =
+            new QPushButton(QString::fromUtf8(korean ? label.korean : label.english), this);
+        button->setObjectName(name);
+        button->setAutoDefault(false);
+        button->setMinimumWidth(200);
+        layout->addWidget(button);
+        return button;
+    };
+    m_logo = makeButton("logoButton", kLogoLabel);
+    m_setup = makeButton("setupButton", kSetupLabel);
+    m_firmware = makeButton("firmwareButton", kFirmwareLabel);
+    m_back = makeButton("backButton", kBackLabel);
+
+    // The oldest model (code 2) has no user setup.
+    m_setup->setEnabled(m_port.Settings().modelCode != 2);
+
+    connect(m_logo, &QPushButton::clicked, this, &MainMenu::OnLogoDownload);
+    connect(m_setup, &QPushButton::clicked, this, &MainMenu::OnUserSetup);
+    connect(m_firmware, &QPushButton::clicked, this, &MainMenu::OnFirmwareDownload);
+    connect(m_back, &QPushButton::clicked, this, &MainMenu::reject);
+}
+
+void MainMenu::OnLogoDownload() {
+    m_port.Settings().toolMode = kToolModeLogo;
+    m_tools.LoadStoredLogoList();
+    m_tools.OpenLogoTool(this);
+}
+
+void MainMenu::OnUserSetup() {
+    m_port.Settings().toolMode = kToolModeSetup;
+    m_tools.OpenUserSetup(this);
+}
+
+void MainMenu::OnFirmwareDownload() {
+    m_port.Settings().toolMode = kToolModeFirmware;
+    m_tools.OpenFirmwareTool(this, m_port.Settings().modelCode);
+    // The firmware tools may leave the port open when they end on an error.
+    if (m_port.isOpen()) m_port.Close();
+}
+
+}  // namespace kp70

@@ -1,0 +1,12 @@
+#include "gui/app/ModalMainMenuRunner.h"
+
+#include "gui/app/MainMenu.h"
+
+namespace kp70 {
+
+void ModalMainMenuRunner::RunMainMenu(QWidget* parent) {
+    MainMenu menu(m_services, m_port, m_summary, m_tools, parent);
+    menu.exec();
+}
+
+}  // namespace kp70

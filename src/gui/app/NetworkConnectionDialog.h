@@ -1,0 +1,104 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "gui/app/NetworkDialogRunner.h"
+#include "gui/app/ScreenServices.h"
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace kp70 {
+
+struct ConnectionSettings;
+class NetworkLink;
+
+// Asks for the address and TCP port of a network printer and checks that a connection can
+// be made before the main menu opens. It lives for the whole run, so the tools read the
+// accepted address and port from it. For a WiFi entry (port name not beginning with "ETH")
+// it offers the two WiFi set-up functions instead of the network setting screen.
+class NetworkConnectionDialog : public QDialog, public NetworkDialogRunner {
+    Q_OBJECT
+
+  public:
+    enum class WifiSetup { Infrastructure, LimitedAp };
+    using WifiSetupFunction = std::function<void(WifiSetup which, QWidget* parent)>;
+    using SettingScreenFunction = std::function<void(QWidget* parent)>;
+
+    NetworkConnectionDialog(const ScreenServices& services, ConnectionSettings& settings,
+                            NetworkLink& link, QWidget* parent = nullptr);
+    ~NetworkConnectionDialog() override;
+
+    // NetworkDialogRunner: prepares the screen for the current port name and runs it.
+    bool RunNetworkDialog(QWidget* parent) override;
+
+    // Sets caption, labels and fields for the current port name, as when the screen opens.
+    void PrepareToShow();
+
+    // The printer's dotted IPv4 address (default "192.168.0.254").
+    std::string printerAddress() const { return m_printerAddress; }
+    // The port that passed the range check at the last OK; 0 before the first.
+    std::uint32_t printerPort() const { return m_printerPort; }
+    // True while the connection check runs (the screen is disabled meanwhile).
+    bool isChecking() const { return m_checking; }
+
+    // The WiFi set-up component and the network setting screen, plugged in when present.
+    void SetWifiSetup(WifiSetupFunction wifiSetup) { m_wifiSetup = std::move(wifiSetup); }
+    void SetSettingScreen(SettingScreenFunction screen) { m_settingScreen = std::move(screen); }
+
+    // The accepted TCP ports: 1024..65534, and 515 (the LPD port).
+    static bool IsAcceptedPort(std::uint64_t port);
+    // True for a dotted IPv4 address of four numbers 0..255.
+    static bool IsIpv4Address(const QString& text);
+
+  public slots:
+    void reject() override;
+
+  signals:
+    // The connection check after OK has ended.
+    void connectionChecked(bool connected);
+
+  private:
+    bool IsWifi() const;
+    void OnOk();
+    void FinishCheck(bool connected);
+    void OnSettingButton();
+    void OnReservedButton();
+    void RunWifiSetup(WifiSetup which);
+
+    ScreenServices m_services;
+    ConnectionSettings& m_settings;
+    NetworkLink& m_link;
+
+    QLineEdit* m_address = nullptr;
+    QLineEdit* m_port = nullptr;
+    QLabel* m_addressLabel = nullptr;
+    QLabel* m_portLabel = nullptr;
+    QPushButton* m_ok = nullptr;
+    QPushButton* m_cancel = nullptr;
+    QGroupBox* m_settingGroup = nullptr;
+    QPushButton* m_settingButton = nullptr;
+    QPushButton* m_reservedButton = nullptr;
+
+    std::string m_printerAddress = "192.168.0.254";
+    QString m_portBoxText = QStringLiteral("6001");
+    std::uint32_t m_printerPort = 0;
+
+    WifiSetupFunction m_wifiSetup;
+    SettingScreenFunction m_settingScreen;
+
+    // ConnectNetwork waits 10 ms plus up to 10 x 50 ms, so it runs on a worker; its
+    // result comes back as a queued call.
+    std::thread m_check;
+    bool m_checking = false;
+    bool m_rejectAfterCheck = false;
+};
+
+}  // namespace kp70

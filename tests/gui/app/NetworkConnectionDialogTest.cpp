@@ -1,0 +1,225 @@
+#include "gui/app/NetworkConnectionDialog.h"
+
+#include <gtest/gtest.h>
+
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTimer>
+
+#include "GuiHarness.h"
+
+namespace kp70::test {
+namespace {
+
+class NetworkConnectionDialogTest : public ::testing::Test {
+  protected:
+    explicit NetworkConnectionDialogTest(bool korean = false) : h(korean) {
+        settings.portName = "ETHERNET_II";
+    }
+
+    NetworkConnectionDialog& Dialog() {
+        if (!m_dialog)
+            m_dialog = std::make_unique<NetworkConnectionDialog>(h.services, settings, link);
+        return *m_dialog;
+    }
+    template <typename T>
+    T* Child(const char* name) {
+        T* child = Dialog().findChild<T*>(name);
+        EXPECT_NE(child, nullptr) << name;
+        return child;
+    }
+    // Types address and port, presses OK and waits for a connection check if one starts.
+    void PressOk(const QString& address, const QString& port) {
+        Child<QLineEdit>("addressEdit")->setText(address);
+        Child<QLineEdit>("portEdit")->setText(port);
+        QSignalSpy checked(&Dialog(), &NetworkConnectionDialog::connectionChecked);
+        Child<QPushButton>("okButton")->click();
+        if (Dialog().isChecking()) {
+            EXPECT_FALSE(Dialog().isEnabled()) << "disabled while checking";
+            EXPECT_TRUE(checked.wait(5000));
+        }
+    }
+
+    GuiHarness h;
+    ConnectionSettings settings;
+    FakeNetworkLink link{0};
+    std::unique_ptr<NetworkConnectionDialog> m_dialog;
+};
+
+TEST_F(NetworkConnectionDialogTest, EthernetAndWifiCaptionsAndButtons) {
+    EXPECT_EQ(Dialog().windowTitle(), "Ethernet-II Network");
+    EXPECT_EQ(Child<QLineEdit>("addressEdit")->text(), "192.168.0.254");
+    EXPECT_EQ(Child<QLineEdit>("portEdit")->text(), "6001");
+    EXPECT_EQ(Dialog().printerAddress(), "192.168.0.254");
+    EXPECT_EQ(Dialog().printerPort(), 0u);
+    EXPECT_EQ(Child<QPushButton>("settingButton")->text(), "Network Setting");
+    EXPECT_EQ(Child<QPushButton>("reservedButton")->text(), "Reserved");
+    EXPECT_FALSE(Child<QPushButton>("reservedButton")->isEnabled());
+    EXPECT_EQ(Dialog().findChild<QGroupBox*>()->title(), "Setting");
+    EXPECT_EQ(Child<QPushButton>("cancelButton")->text(), "Cancel");
+
+    // The same dialog, opened for a WiFi entry.
+    settings.portName = "WIFI";
+    Dialog().PrepareToShow();
+    EXPECT_EQ(Dialog().windowTitle(), "WLAN(WiFi) Network");
+    EXPECT_EQ(Child<QPushButton>("settingButton")->text(), "Infrastructure");
+    EXPECT_EQ(Child<QPushButton>("reservedButton")->text(), "Limited AP");
+    EXPECT_TRUE(Child<QPushButton>("reservedButton")->isEnabled());
+
+    settings.portName = "ETHERNET_II";
+    Dialog().PrepareToShow();
+    EXPECT_EQ(Dialog().windowTitle(), "Ethernet-II Network");
+    EXPECT_FALSE(Child<QPushButton>("reservedButton")->isEnabled());
+}
+
+TEST_F(NetworkConnectionDialogTest, PortMustBeInRangeOr515) {
+    struct Case {
+        const char* port;
+        bool accepted;
+    };
+    const Case cases[] = {{"80", false},    {"0", false},   {"", false},          {"1023", false},
+                          {"1024", true},   {"515", true},  {"514", false},       {"65534", true},
+                          {"65535", false}, {"9100", true}, {"4294967297", false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.port);
+        m_dialog.reset();
+        h.prompter.Clear();
+        const auto connectsBefore = link.Connects().size();
+        PressOk("10.0.0.7", c.port);
+        if (c.accepted) {
+            EXPECT_TRUE(h.prompter.boxes.empty());
+            EXPECT_EQ(Dialog().printerPort(), QString(c.port).toUInt());
+            EXPECT_EQ(link.Connects().size(), connectsBefore + 1);
+            EXPECT_EQ(Dialog().result(), QDialog::Accepted);
+        } else {
+            EXPECT_EQ(h.prompter.Texts(),
+                      QStringList({"Please enter PORT number between 1024 ~ 65534."}));
+            EXPECT_EQ(h.prompter.Captions().front(), "KP70 Tool");
+            EXPECT_EQ(Dialog().printerPort(), 0u);
+            EXPECT_EQ(link.Connects().size(), connectsBefore);
+            EXPECT_NE(Dialog().result(), QDialog::Accepted);
+        }
+    }
+}
+
+TEST_F(NetworkConnectionDialogTest, ConnectedPrinterClosesTheSocketAndAccepts) {
+    link.SetFailingProbes(2);
+    PressOk("192.168.1.50", "9100");
+    EXPECT_TRUE(h.prompter.boxes.empty());
+    EXPECT_EQ(Dialog().result(), QDialog::Accepted);
+    EXPECT_EQ(Dialog().printerAddress(), "192.168.1.50");
+    EXPECT_EQ(Dialog().printerPort(), 9100u);
+    // The first connect, then a reconnect after each of the two failed probes.
+    const std::vector<std::pair<std::string, std::uint16_t>> connects(3, {"192.168.1.50", 9100});
+    EXPECT_EQ(link.Connects(), connects);
+    EXPECT_EQ(h.clock.Sleeps(), (std::vector<std::int64_t>{10, 50, 50, 50}));
+    EXPECT_EQ(link.Closes(), 1);
+}
+
+TEST_F(NetworkConnectionDialogTest, PrinterThatNeverAnswersGivesMessage20AndStays) {
+    link.SetFailingProbes(-1);
+    PressOk("192.168.0.254", "6001");
+    EXPECT_EQ(h.prompter.Texts(), QStringList({"ERROR : Printer check."}));
+    EXPECT_NE(Dialog().result(), QDialog::Accepted);
+    EXPECT_TRUE(Dialog().isEnabled());
+    // The port passed the range check, so it is kept although the connection failed.
+    EXPECT_EQ(Dialog().printerPort(), 6001u);
+    std::vector<std::int64_t> waits{10};
+    waits.insert(waits.end(), 10, 50);
+    EXPECT_EQ(h.clock.Sleeps(), waits);
+    EXPECT_EQ(link.Closes(), 1);
+    EXPECT_EQ(Child<QLineEdit>("portEdit")->text(), "6001");
+}
+
+TEST_F(NetworkConnectionDialogTest, InvalidAddressIsRefusedBeforeConnecting) {
+    for (const char* address : {"192.168.0", "300.1.1.1", ""}) {
+        SCOPED_TRACE(address);
+        h.prompter.Clear();
+        PressOk(address, "6001");
+        ASSERT_EQ(h.prompter.boxes.size(), 1u);
+        EXPECT_TRUE(h.prompter.boxes[0].text.contains("IPv4 address"));
+        EXPECT_TRUE(link.Connects().empty());
+        EXPECT_EQ(Dialog().printerAddress(), "192.168.0.254");
+    }
+}
+
+TEST_F(NetworkConnectionDialogTest, WifiButtonsShowTheUsbNoticeFirst) {
+    settings.portName = "WIFI";
+    Dialog().PrepareToShow();
+    Child<QPushButton>("settingButton")->click();
+    Child<QPushButton>("reservedButton")->click();
+    ASSERT_EQ(h.prompter.boxes.size(), 4u);
+    for (int i : {0, 2}) {
+        EXPECT_EQ(h.prompter.boxes[i].text, "Turn on the printer and Connect a USB cable.");
+        EXPECT_EQ(h.prompter.boxes[i].caption, "Notice");
+        EXPECT_TRUE(
+            h.prompter.boxes[i + 1].text.contains("WiFi set-up component is not installed"));
+    }
+
+    // With the component present, each button calls its own function after the notice.
+    std::vector<NetworkConnectionDialog::WifiSetup> calls;
+    Dialog().SetWifiSetup([&](NetworkConnectionDialog::WifiSetup which, QWidget* parent) {
+        EXPECT_EQ(parent, &Dialog());
+        calls.push_back(which);
+    });
+    h.prompter.Clear();
+    Child<QPushButton>("reservedButton")->click();
+    Child<QPushButton>("settingButton")->click();
+    EXPECT_EQ(calls, (std::vector<NetworkConnectionDialog::WifiSetup>{
+                         NetworkConnectionDialog::WifiSetup::LimitedAp,
+                         NetworkConnectionDialog::WifiSetup::Infrastructure}));
+    EXPECT_EQ(h.prompter.Captions(), QStringList({"Notice", "Notice"}));
+}
+
+TEST_F(NetworkConnectionDialogTest, EthernetNetworkSettingOpensTheSettingScreen) {
+    Child<QPushButton>("settingButton")->click();
+    ASSERT_EQ(h.prompter.boxes.size(), 1u);
+    EXPECT_TRUE(h.prompter.boxes[0].text.contains("network setting screen is not available"));
+
+    int opened = 0;
+    Dialog().SetSettingScreen([&](QWidget*) { ++opened; });
+    Child<QPushButton>("settingButton")->click();
+    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(h.prompter.boxes.size(), 1u);
+}
+
+TEST_F(NetworkConnectionDialogTest, RunReturnsWhetherTheCheckSucceeded) {
+    QWidget parent;
+    // Accept by pressing OK once the dialog runs; a cancelled run returns false.
+    QTimer::singleShot(0, &Dialog(), [&] { Child<QPushButton>("okButton")->click(); });
+    QWidget* parentWhileShown = nullptr;
+    QTimer::singleShot(0, &Dialog(), [&] { parentWhileShown = Dialog().parentWidget(); });
+    EXPECT_TRUE(Dialog().RunNetworkDialog(&parent));
+    EXPECT_EQ(parentWhileShown, &parent);
+    EXPECT_EQ(Dialog().parentWidget(), nullptr)
+        << "the dialog outlives the screen it was shown over";
+    QTimer::singleShot(0, &Dialog(), [&] { Child<QPushButton>("cancelButton")->click(); });
+    EXPECT_FALSE(Dialog().RunNetworkDialog(&parent));
+    EXPECT_EQ(link.Connects().size(), 1u);
+}
+
+class KoreanNetworkConnectionDialogTest : public NetworkConnectionDialogTest {
+  protected:
+    KoreanNetworkConnectionDialogTest() : NetworkConnectionDialogTest(true) {}
+};
+
+TEST_F(KoreanNetworkConnectionDialogTest, KoreanLabelsAndNotice) {
+    EXPECT_EQ(Child<QPushButton>("settingButton")->text(), "네트워크 설정");
+    EXPECT_EQ(Child<QPushButton>("cancelButton")->text(), "취소");
+    PressOk("192.168.0.254", "80");
+    EXPECT_EQ(h.prompter.Texts(),
+              QStringList({"포트번호는 1024 ~ 65534 범위의 값으로 입력해 주시기 바랍니다."}));
+
+    settings.portName = "WIFI";
+    Dialog().PrepareToShow();
+    EXPECT_EQ(Child<QPushButton>("settingButton")->text(), "Infrastructure");
+    h.prompter.Clear();
+    Child<QPushButton>("settingButton")->click();
+    EXPECT_EQ(h.prompter.boxes.at(0).text, "프린터를 켜고 USB케이블을 연결하십시오.");
+    EXPECT_EQ(h.prompter.boxes.at(0).caption, "알림");
+}
+
+}  // namespace
+}  // namespace kp70::test
