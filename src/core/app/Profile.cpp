@@ -130,10 +130,21 @@ bool Profile::DeleteKey(const std::string& section, const std::string& key) {
     return Update(section, key, std::nullopt);
 }
 
+bool Profile::WriteKeys(const std::string& section, const std::vector<KeyChange>& changes) {
+    std::vector<Line> lines = Load();
+    bool changed = false;
+    for (const auto& [key, value] : changes) changed = Apply(lines, section, key, value) || changed;
+    return changed ? Save(lines) : true;
+}
+
 bool Profile::Update(const std::string& section, const std::string& key,
                      const std::optional<std::string>& value) {
     std::vector<Line> lines = Load();
+    return Apply(lines, section, key, value) ? Save(lines) : true;
+}
 
+bool Profile::Apply(std::vector<Line>& lines, const std::string& section, const std::string& key,
+                    const std::optional<std::string>& value) {
     // New lines take the file's own line ending; a new file uses the platform's.
     std::string ending = "\n";
     for (const Line& line : lines) {
@@ -164,11 +175,11 @@ bool Profile::Update(const std::string& section, const std::string& key,
             } else {
                 lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(i));
             }
-            return Save(lines);
+            return true;
         }
     }
 
-    if (!value) return true;  // nothing to delete
+    if (!value) return false;  // nothing to delete
     const Line newLine{wantedKey + "=" + *value, ending};
     if (sectionHeader) {
         if (lines[lastContent].ending.empty()) lines[lastContent].ending = ending;
@@ -178,7 +189,7 @@ bool Profile::Update(const std::string& section, const std::string& key,
         lines.push_back(Line{"[" + wantedSection + "]", ending});
         lines.push_back(newLine);
     }
-    return Save(lines);
+    return true;
 }
 
 std::string ProfilePathFor(const std::string& startDirectory, const std::string& executableName) {

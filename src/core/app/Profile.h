@@ -15,7 +15,7 @@ namespace kp70 {
 // atomically (written to a temporary file, then renamed), so a crash never leaves a
 // half-written profile. Every call reads the file afresh, so two programs can share it.
 class Profile {
-public:
+  public:
     explicit Profile(std::string path);
 
     const std::string& Path() const { return m_path; }
@@ -35,7 +35,12 @@ public:
     // Removes the first matching key of the section. Returns false on a write failure.
     bool DeleteKey(const std::string& section, const std::string& key);
 
-private:
+    // Applies several changes to one section (a value sets the key, nullopt deletes it) and
+    // saves the file once, so they land together or not at all.
+    using KeyChange = std::pair<std::string, std::optional<std::string>>;
+    bool WriteKeys(const std::string& section, const std::vector<KeyChange>& changes);
+
+  private:
     struct Line {
         std::string text;  // without its line ending
         std::string ending;
@@ -44,6 +49,9 @@ private:
     bool Save(const std::vector<Line>& lines) const;
     bool Update(const std::string& section, const std::string& key,
                 const std::optional<std::string>& value);
+    // Changes lines in memory; false when nothing changed.
+    static bool Apply(std::vector<Line>& lines, const std::string& section, const std::string& key,
+                      const std::optional<std::string>& value);
 
     std::string m_path;
 };

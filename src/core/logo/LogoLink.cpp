@@ -1,0 +1,17 @@
+#include "core/logo/LogoLink.h"
+
+#include "core/transport/NetworkLink.h"
+#include "core/transport/PrinterPort.h"
+
+namespace kp70 {
+
+bool LogoLink::Send(const std::uint8_t* data, int length) {
+    if (m_port) return m_port->Write(data, length) == length;
+    return m_network->Send(data, length) == length;
+}
+
+int LogoLink::LastErrorCode() const {
+    return m_port ? m_port->LastErrorCode() : m_network->LastErrorCode();
+}
+
+}  // namespace kp70

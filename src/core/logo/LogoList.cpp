@@ -1,0 +1,242 @@
+#include "core/logo/LogoList.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <new>
+
+#include "core/app/Profile.h"
+#include "core/logo/BitImageConversion.h"
+#include "core/logo/BmpDecoder.h"
+#include "core/logo/LogoBitmap.h"
+#include "core/logo/NvCommands.h"
+
+namespace kp70 {
+
+namespace {
+
+constexpr const char* kSection = "LOGO";
+
+std::string KeyFor(int n) {
+    char key[32];
+    std::snprintf(key, sizeof key, "Logofile%d", n);
+    return key;
+}
+
+std::string BaseName(const std::string& path) {
+    const auto sep = path.find_last_of("\\/");
+    return sep == std::string::npos ? path : path.substr(sep + 1);
+}
+
+// The n of a key "Logofile<n>" (any case), or 0.
+int LogofileNumber(const std::string& key) {
+    static const std::string prefix = "logofile";
+    if (key.size() <= prefix.size()) return 0;
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(key[i])) != prefix[i]) return 0;
+    }
+    int n = 0;
+    for (std::size_t i = prefix.size(); i < key.size(); ++i) {
+        if (key[i] < '0' || key[i] > '9' || n > 100000) return 0;
+        n = n * 10 + (key[i] - '0');
+    }
+    return n;
+}
+
+}  // namespace
+
+std::string LogoEntry::NumberText() const {
+    char text[16];
+    std::snprintf(text, sizeof text, "%3d", number);
+    return text;
+}
+
+std::string LogoEntry::SizeText() const {
+    char text[32];
+    std::snprintf(text, sizeof text, "%15lld", static_cast<long long>(size));
+    return text;
+}
+
+LogoList::LogoList() {
+    UpdateTexts();
+}
+
+AddBitmapResult LogoList::AddBitmap(int number, const std::string& path) {
+    try {
+        return Add(number, path);
+    } catch (const std::bad_alloc&) {
+        AddBitmapResult result;
+        result.message = LogoMessage{logomsg::kOutOfMemory, MessageIcon::Stop};
+        result.reason = "out of memory";
+        return result;
+    }
+}
+
+void LogoList::NoteStoredFailure(int number, int message, AddBitmapResult& result) {
+    m_failedCount += 1;
+    m_failedNumbers.push_back(number);
+    if (m_failedCount == 1) result.message = LogoMessage{message, MessageIcon::Exclamation};
+}
+
+AddBitmapResult LogoList::Add(int number, const std::string& path) {
+    AddBitmapResult result;
+    if (Count() >= kMaxImages) {
+        result.message = LogoMessage{logomsg::kNoMoreFiles, MessageIcon::None};
+        result.reason = "the list already holds 255 images";
+        return result;
+    }
+    const BitmapProbe probe = ProbeBitmap(path);
+    if (!probe.ok) {
+        result.reason = probe.error;
+        if (number > 0) {
+            NoteStoredFailure(number, logomsg::kStoredFileIncorrect, result);
+        } else {
+            // A file the operator chose is always reported, not only the first one.
+            m_failedCount += 1;
+            result.message = LogoMessage{logomsg::kStoredFileIncorrect, MessageIcon::Exclamation};
+        }
+        if (result.message) result.message->detail = path + ": " + probe.error;
+        return result;
+    }
+    if (probe.bitsPerPixel > 32) {
+        result.message = LogoMessage{logomsg::kNotSupported, MessageIcon::None};
+        result.reason = "more than 32 bits per pixel";
+        return result;
+    }
+    const std::int64_t size = EncodedSize(probe.width, probe.height, m_grayPrinting);
+    const std::int64_t padded = EncodedSize(probe.width, probe.height, false) * 8;
+    if (padded > kWorkBufferSize || size > kMaxEncodedSize) {
+        char reason[160];
+        std::snprintf(reason, sizeof reason,
+                      "the image is too large (%d x %d dots; at most 512000 dots and %d "
+                      "encoded bytes)",
+                      probe.width, probe.height, kMaxEncodedSize);
+        result.reason = reason;
+        if (number > 0) {
+            NoteStoredFailure(number, logomsg::kStoredFileIncorrect, result);
+        } else {
+            result.message = LogoMessage{logomsg::kNotSupported, MessageIcon::None};
+        }
+        if (result.message) result.message->detail = path + ": " + reason;
+        return result;
+    }
+    if (m_totalBytes + size > kCapacityBytes) {
+        result.reason = "the NV graphics memory would overflow";
+        if (number > 0) {
+            NoteStoredFailure(number, logomsg::kStoredFileTooBig, result);
+        } else {
+            result.message = LogoMessage{logomsg::kAreaTooSmall, MessageIcon::None};
+        }
+        return result;
+    }
+
+    int given = number > 0 ? number : Count() + 1;
+    if (!m_freeNumbers.empty()) {
+        given = m_freeNumbers.front();
+        m_freeNumbers.erase(m_freeNumbers.begin());
+    }
+    m_entries.push_back(LogoEntry{given, BaseName(path), size, path});
+    m_totalBytes += size;
+    UpdateTexts();
+    result.accepted = true;
+    result.number = given;
+    return result;
+}
+
+bool LogoList::RemoveBitmap(int number) {
+    const auto it = std::find_if(m_entries.begin(), m_entries.end(),
+                                 [&](const LogoEntry& e) { return e.number == number; });
+    if (it == m_entries.end()) return false;
+    m_totalBytes -= it->size;
+    m_entries.erase(it);
+    m_freeNumbers.push_back(number);
+    std::sort(m_freeNumbers.begin(), m_freeNumbers.end());
+    UpdateTexts();
+    return true;
+}
+
+void LogoList::ResetListCounters() {
+    m_entries.clear();
+    m_totalBytes = 0;
+    m_failedCount = 0;
+    m_freeNumbers.clear();
+    m_failedNumbers.clear();
+    UpdateTexts();
+}
+
+std::vector<LogoMessage> LogoList::LoadStoredList(const Profile& profile) {
+    std::vector<LogoMessage> messages;
+    for (int n = 1;; ++n) {
+        const std::string path = profile.GetString(kSection, KeyFor(n), "");
+        if (path.empty()) break;
+        AddBitmapResult result = AddBitmap(n, path);
+        m_storedCount = n;
+        if (result.message &&
+            std::find(messages.begin(), messages.end(), *result.message) == messages.end()) {
+            messages.push_back(*result.message);
+        }
+    }
+    return messages;
+}
+
+void LogoList::TakeOverFailedNumbers() {
+    if (m_failedNumbers.empty()) return;
+    m_freeNumbers.insert(m_freeNumbers.end(), m_failedNumbers.begin(), m_failedNumbers.end());
+    std::sort(m_freeNumbers.begin(), m_freeNumbers.end());
+    m_freeNumbers.erase(std::unique(m_freeNumbers.begin(), m_freeNumbers.end()),
+                        m_freeNumbers.end());
+    m_failedNumbers.clear();
+}
+
+void LogoList::SetGrayPrinting(bool on) {
+    if (on == m_grayPrinting) return;
+    m_grayPrinting = on;
+    for (LogoEntry& entry : m_entries) entry.size = on ? entry.size * 4 : entry.size / 4;
+    m_totalBytes = on ? m_totalBytes * 4 : m_totalBytes / 4;
+    UpdateTexts();
+    char text[64];
+    std::snprintf(text, sizeof text, "%3lld / %3ld KByte",
+                  static_cast<long long>(m_totalBytes / 1024), static_cast<long>(kCapacityKB));
+    m_sizeText = text;
+}
+
+std::vector<int> LogoList::UploadOrder() const {
+    std::vector<int> numbers;
+    for (const LogoEntry& entry : m_entries) numbers.push_back(entry.number);
+    return kp70::UploadOrder(numbers);
+}
+
+bool LogoList::StoreUploadedList(Profile& profile, const std::vector<int>& order) {
+    std::vector<Profile::KeyChange> changes;
+    const int n = static_cast<int>(order.size());
+    for (int i = 0; i < n; ++i) {
+        changes.emplace_back(KeyFor(i + 1), m_entries.at(static_cast<std::size_t>(order[i])).path);
+    }
+    // Every later key goes, also ones beyond the last load's end (after a gap).
+    int highest = m_storedCount;
+    for (const auto& [key, value] : profile.SectionEntries(kSection)) {
+        highest = std::max(highest, LogofileNumber(key));
+    }
+    for (int k = n + 1; k <= highest; ++k) changes.emplace_back(KeyFor(k), std::nullopt);
+    if (!profile.WriteKeys(kSection, changes)) return false;
+    m_storedCount = n;
+    return true;
+}
+
+const LogoEntry* LogoList::Find(int number) const {
+    for (const LogoEntry& entry : m_entries) {
+        if (entry.number == number) return &entry;
+    }
+    return nullptr;
+}
+
+void LogoList::UpdateTexts() {
+    char text[64];
+    std::snprintf(text, sizeof text, "%3d / 255", Count());
+    m_countText = text;
+    std::snprintf(text, sizeof text, "%3lld / %3d KByte", static_cast<long long>(UsedKB()),
+                  kCapacityKB);
+    m_sizeText = text;
+}
+
+}  // namespace kp70

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/logo/LogoMessage.h"
+#include "core/logo/NvCommands.h"
+
+namespace kp70 {
+
+class Clock;
+class LogoLink;
+
+// What to print of the printer's stored NV images.
+struct PrintRequest {
+    bool all = true;          // images 1..255 in turn
+    std::vector<int> tokens;  // a selection (see LogoSelection) when !all
+    int count = 0;            // images the selection prints
+    NvPrintMode mode = NvPrintMode::Normal;
+    bool header = false;  // "--- Logo n ---" before each image
+    bool starEmulation = false;
+};
+
+struct PrintProgress {
+    std::string text;  // " ", then "Printing... n/255"
+    int printed = 0;
+    int range = 0;  // 255 when printing all, else the selection's count
+};
+
+struct PrintCallbacks {
+    std::function<void(const PrintProgress&)> progress;
+    std::function<bool()> cancelRequested;  // polled before each image
+};
+
+struct PrintResult {
+    bool cancelled = false;
+    bool failed = false;
+    int printed = 0;
+    std::vector<LogoMessage> messages;
+};
+
+// Prints one image every 300 ms: [header line] [1B] 1C 70 n m. "All" always issues 255
+// commands, numbered 1..255, whatever the printer holds. After the last image a 1000 ms
+// pause. A failed write on the port fails with message 42.
+PrintResult RunPrint(LogoLink& link, Clock& clock, const PrintRequest& request,
+                     const PrintCallbacks& callbacks);
+
+}  // namespace kp70

@@ -1,0 +1,159 @@
+#include "core/logo/UploadJob.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <memory>
+
+#include "core/app/Clock.h"
+#include "core/app/ErrorLog.h"
+#include "core/logo/BitImageConversion.h"
+#include "core/logo/LogoBitmap.h"
+#include "core/logo/LogoLink.h"
+#include "core/logo/LogoList.h"
+#include "core/logo/LogoOptions.h"
+#include "core/logo/LogoTexts.h"
+#include "core/logo/NvCommands.h"
+
+namespace kp70 {
+
+namespace {
+
+constexpr int kChunkSize = 512;
+constexpr int kChunkPauseMs = 10;
+constexpr int kTickMs = 10;
+constexpr int kEraseWaitMs = 3500;
+constexpr int kEraseWaitNetworkMs = 5000;
+
+std::string UpdatingText(std::int64_t sent, std::int64_t total, const std::string& name) {
+    char text[512];
+    std::snprintf(text, sizeof text, logotext::kUpdatingFormat, static_cast<long>(sent),
+                  static_cast<long>(total), name.c_str());
+    return text;
+}
+
+}  // namespace
+
+UploadResult RunUpload(LogoLink& link, bool network, Clock& clock, ErrorLog* log, LogoList& list,
+                       const LogoOptions& options, Profile* profile,
+                       const UploadCallbacks& callbacks) {
+    UploadResult result;
+    const std::vector<LogoEntry>& entries = list.Entries();
+    const int n = static_cast<int>(entries.size());
+    result.count = n;
+
+    UploadProgress progress;
+    progress.totalBytes = list.TotalBytes();
+    progress.range = progress.totalBytes / 100;
+    progress.count = n;
+    progress.text = logotext::kErasing;
+    auto show = [&] {
+        if (callbacks.progress) callbacks.progress(progress);
+    };
+    show();
+    const std::vector<int> order = list.UploadOrder();
+
+    if (link.SendFails(DefineNvImagesCommand(n, options.starEmulation))) {
+        result.failed = true;
+        result.messages.push_back(LogoMessage{logomsg::kCommunication, MessageIcon::Exclamation});
+        if (log) log->LogLine(logotext::kLogDefineFailed, link.LastErrorCode());
+        return result;
+    }
+    clock.SleepFor(network ? kEraseWaitNetworkMs : kEraseWaitMs);
+
+    // One bitmap object serves every image of the upload.
+    auto bitmap = std::make_unique<LogoBitmap>();
+    int current = -1;
+    for (int step = 1; step <= n; ++step) {
+        clock.SleepFor(kTickMs);
+        if (callbacks.cancelRequested && callbacks.cancelRequested()) {
+            result.cancelled = true;
+            result.waitAfterCancel =
+                current >= 0 ? entries[static_cast<std::size_t>(order[current])].size : 0;
+            clock.SleepFor(2 * result.waitAfterCancel);
+            return result;
+        }
+        current += 1;
+        result.imagesStarted += 1;
+        const int position = order[static_cast<std::size_t>(current)];
+        const LogoEntry& entry = entries[static_cast<std::size_t>(position)];
+
+        // The mark of a row belongs to the file in that row.
+        const bool centre = options.autoCenter[static_cast<std::size_t>(position)];
+        std::array<std::uint8_t, 4> header{};
+        if (bitmap->LoadBitmap(entry.path)) {
+            if (options.grayPrinting) {
+                ConvertGray(*bitmap, options);
+            } else {
+                progress.totalBytes += ConvertMono(*bitmap, options, centre);
+            }
+            // A conversion that produced nothing (image beyond the buffers) goes empty too.
+            if (bitmap->OutputLength() > 0) {
+                header = NvImageHeader(bitmap->PaddedWidth(), bitmap->PaddedHeight(),
+                                       options.grayPrinting);
+            }
+        } else {
+            bitmap->SetOutputLength(0);
+        }
+        progress.step = step;
+        progress.fileName = entry.name;
+        progress.text = UpdatingText(progress.bytesSent, progress.totalBytes, entry.name);
+        show();
+
+        if (link.SendFails(Bytes(header.begin(), header.end()))) {
+            result.failed = true;
+            result.messages.push_back(
+                LogoMessage{logomsg::kCommunication, MessageIcon::Exclamation});
+            if (log) {
+                log->LogLine(logotext::kLogHeaderFailed, 0);
+                log->LogLine(logotext::kLogHeaderBytes, header[0], header[1], header[2], header[3]);
+            }
+            return result;
+        }
+
+        const std::uint8_t* data = bitmap->OutputBuffer();
+        const int length = bitmap->OutputLength();
+        for (int offset = 0; offset < length; offset += kChunkSize) {
+            const int chunk = std::min(kChunkSize, length - offset);
+            if (!link.Send(data + offset, chunk) && link.Checked()) {
+                // The printer did not get the image: report it rather than claim success.
+                result.failed = true;
+                result.messages.push_back(
+                    LogoMessage{logomsg::kCommunication, MessageIcon::Exclamation});
+                if (log) log->LogLine(logotext::kLogDataFailed, link.LastErrorCode());
+                return result;
+            }
+            progress.bytesSent += chunk;
+            progress.position = progress.bytesSent / 100;
+            progress.text = UpdatingText(progress.bytesSent, progress.totalBytes, entry.name);
+            show();
+            clock.SleepFor(kChunkPauseMs);
+        }
+    }
+    clock.SleepFor(kTickMs);
+
+    // Finished: the printer now holds image k = the k-th smallest listed number.
+    if (profile) result.stored = list.StoreUploadedList(*profile, order);
+    progress.position = n + 1;
+    show();
+    return result;
+}
+
+void FinishUpload(LogoLink& link, Clock& clock, UploadResult& result) {
+    if (result.failed) return;
+    if (!result.cancelled) {
+        result.messages.push_back(LogoMessage{logomsg::kUploadComplete, MessageIcon::Exclamation});
+        return;
+    }
+    // The printer still waits for the images the define command announced.
+    bool anyFailed = false;
+    for (int i = 0; i <= result.count - result.imagesStarted; ++i) {
+        if (link.SendFails(EmptyNvImage())) {
+            anyFailed = true;
+            result.messages.push_back(LogoMessage{logomsg::kWriteToPort, MessageIcon::Exclamation});
+        }
+    }
+    if (!anyFailed) clock.SleepFor(result.waitAfterCancel);
+}
+
+}  // namespace kp70

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/logo/LogoMessage.h"
+
+namespace kp70 {
+
+class Clock;
+class ErrorLog;
+class LogoLink;
+class LogoList;
+class Profile;
+struct LogoOptions;
+
+// What the upload window shows.
+struct UploadProgress {
+    std::string text;             // "Erasing..." or "Updating(sent/total)...name"
+    std::int64_t bytesSent = 0;   // image data sent so far
+    std::int64_t totalBytes = 0;  // listed sizes plus the columns centring added
+    std::string fileName;         // the image being sent
+    int step = 0;                 // 1-based number of that image, 0 while erasing
+    int count = 0;                // images in the upload
+    std::int64_t position = 0;    // progress bar position (bytesSent / 100; count + 1 at the end)
+    std::int64_t range = 0;       // progress bar range 0..totalBytes / 100
+};
+
+struct UploadCallbacks {
+    // Called after every change of the display, on the thread that runs the upload.
+    std::function<void(const UploadProgress&)> progress;
+    // Polled between images; true stops the upload before the next image.
+    std::function<bool()> cancelRequested;
+};
+
+struct UploadResult {
+    bool cancelled = false;
+    bool failed = false;
+    int count = 0;                     // images the define command announced
+    int imagesStarted = 0;             // images whose sending began
+    std::int64_t waitAfterCancel = 0;  // ms to wait after padding a cancelled definition
+    bool stored = false;               // the list was written to the profile
+    std::vector<LogoMessage> messages;
+};
+
+// Sends the whole list to the printer's NV graphics memory (the caller has connected and
+// checked the printer): the define command, the erase wait (3500 ms, 5000 ms over the
+// network), then per image in ascending number order the 4-byte header and the data in
+// 512-byte chunks with a 10 ms pause after each, 10 ms between images. A cancel takes
+// effect between images: the window waits twice the listed size of the last image in ms.
+// A complete upload stores the list in the profile (when one is given). A file that can
+// no longer be decoded goes as an empty image (00 00 00 00). A failed define command,
+// header or data write on the port fails the upload with message 42 and log lines.
+UploadResult RunUpload(LogoLink& link, bool network, Clock& clock, ErrorLog* log, LogoList& list,
+                       const LogoOptions& options, Profile* profile,
+                       const UploadCallbacks& callbacks);
+
+// What the upload page does after the window: message 21 after success; after a cancel,
+// n - started + 1 empty images (message 22 for each that fails on the port), then the
+// wait after cancel when none failed; nothing after a failure. Messages go to result.
+void FinishUpload(LogoLink& link, Clock& clock, UploadResult& result);
+
+}  // namespace kp70
