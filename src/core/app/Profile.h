@@ -15,7 +15,7 @@ namespace kp70 {
 // atomically (written to a temporary file, then renamed), so a crash never leaves a
 // half-written profile. Every call reads the file afresh, so two programs can share it.
 class Profile {
-  public:
+public:
     explicit Profile(std::string path);
 
     const std::string& Path() const { return m_path; }
@@ -40,7 +40,7 @@ class Profile {
     using KeyChange = std::pair<std::string, std::optional<std::string>>;
     bool WriteKeys(const std::string& section, const std::vector<KeyChange>& changes);
 
-  private:
+private:
     struct Line {
         std::string text;  // without its line ending
         std::string ending;
