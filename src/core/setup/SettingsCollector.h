@@ -1,0 +1,40 @@
+#pragma once
+
+#include <mutex>
+#include <vector>
+
+#include "core/setup/SettingListener.h"
+#include "core/setup/SetupSession.h"
+#include "core/setup/SetupValues.h"
+
+namespace kp70 {
+
+class Clock;
+
+// A SettingListener that applies every reply to its own SetupValues, for callers without a
+// screen (the command line): it waits, through the Clock and for a bounded time, until the
+// settings it asked for have arrived.
+class SettingsCollector : public SettingListener {
+  public:
+    void OnSettingReceived(const SetupReply& reply) override;
+
+    // A copy of the values collected so far.
+    SetupValues Values() const;
+    // The settings of `numbers` that have not been received yet.
+    std::vector<int> Missing(const std::vector<int>& numbers) const;
+    // Waits in steps of 10 ms on clock until every setting of `numbers` was received or
+    // timeoutMs has passed; true when all arrived.
+    bool WaitFor(const std::vector<int>& numbers, Clock& clock, int timeoutMs) const;
+
+  private:
+    mutable std::mutex m_mutex;
+    SetupValues m_values;
+};
+
+// Reads every setting the session's port kind can read back into collector and waits for
+// the answers: on the parallel port it runs the read timer itself. Gives the outcome of the
+// read; when replies are missing after timeoutMs the read is ended and `missing` lists them.
+SetupOutcome CollectSettings(SetupSession& session, SettingsCollector& collector, Clock& clock,
+                             int timeoutMs, std::vector<int>& missing);
+
+}  // namespace kp70

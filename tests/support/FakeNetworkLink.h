@@ -1,0 +1,79 @@
+#pragma once
+
+#include "core/transport/NetworkLink.h"
+#include "support/FakeLinkRecorder.h"
+
+namespace kp70::test {
+
+// A NetworkLink that records every call and answers sends from a script. A connection is
+// up after a zero-length probe succeeds; failingProbes probes fail first (refuse: all do).
+// Data sent while the connection is down fails (-1). Answers go into Queue() at once.
+class FakeNetworkLink : public NetworkLink, public FakeLinkRecorder {
+  public:
+    Responder responder;
+    int failingProbes = 0;
+    bool refuse = false;
+
+    bool StartConnect(const std::string& address, std::uint16_t port) override {
+        {
+            std::lock_guard lock(m_mutex);
+            m_connected = false;
+            m_address = address;
+            m_port = port;
+        }
+        Record("StartConnect");
+        return true;
+    }
+    int Send(const std::uint8_t* data, int length) override {
+        FakeBytes bytes(data, data + length);
+        bool ok;
+        {
+            std::lock_guard lock(m_mutex);
+            if (length == 0) {
+                ok = !refuse && failingProbes == 0;
+                if (failingProbes > 0) --failingProbes;
+                m_connected = ok;
+            } else {
+                ok = m_connected;
+            }
+        }
+        Record(length == 0 ? "Probe" : "Send", bytes, ok);
+        if (!ok) return -1;
+        if (length > 0 && responder) Deliver(responder(bytes));
+        return length;
+    }
+    void CloseSocket() override {
+        {
+            std::lock_guard lock(m_mutex);
+            m_connected = false;
+        }
+        Record("CloseSocket");
+    }
+    bool connected() const override {
+        std::lock_guard lock(m_mutex);
+        return m_connected;
+    }
+    ReceiveQueue& Queue() override { return m_queue; }
+    int LastErrorCode() const override { return 0; }
+
+    std::string Address() const {
+        std::lock_guard lock(m_mutex);
+        return m_address;
+    }
+    std::uint16_t Port() const {
+        std::lock_guard lock(m_mutex);
+        return m_port;
+    }
+    // Bytes arriving from the printer now.
+    void Deliver(const FakeBytes& bytes) {
+        for (std::uint8_t b : bytes) m_queue.Put(b);
+    }
+
+  private:
+    bool m_connected = false;
+    std::string m_address;
+    std::uint16_t m_port = 0;
+    ReceiveQueue m_queue;
+};
+
+}  // namespace kp70::test
