@@ -1,0 +1,157 @@
+#include "platform/NetworkSocket.h"
+
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "core/app/Clock.h"
+#include "core/transport/Notifier.h"
+
+namespace kp70 {
+
+namespace {
+constexpr int kMessageQueueFull = 41;
+}  // namespace
+
+NetworkSocket::NetworkSocket(Clock& clock, Notifier& notifier)
+    : m_clock(clock), m_notifier(notifier) {}
+
+NetworkSocket::~NetworkSocket() {
+    CloseSocket();
+}
+
+bool NetworkSocket::StartConnect(const std::string& address, std::uint16_t port) {
+    CloseSocket();
+
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICSERV;
+    addrinfo* found = nullptr;
+    const std::string service = std::to_string(port);
+    if (::getaddrinfo(address.c_str(), service.c_str(), &hints, &found) != 0 || !found) {
+        m_lastError = EINVAL;
+        return false;
+    }
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        m_lastError = errno;
+        ::freeaddrinfo(found);
+        return false;
+    }
+    const int r = ::connect(fd, found->ai_addr, found->ai_addrlen);
+    const int err = r == 0 ? 0 : errno;
+    ::freeaddrinfo(found);
+    m_fd = fd;
+    if (r != 0 && err != EINPROGRESS) {
+        // Refused at once: the socket stays until the next attempt; probes fail on it.
+        m_lastError = err;
+        return true;
+    }
+    if (r == 0) m_connected = true;
+    m_wake.Drain();
+    try {
+        m_thread = std::thread(&NetworkSocket::ReceiveThread, this);
+    } catch (const std::system_error& e) {
+        m_lastError = e.code().value();
+    }
+    return true;
+}
+
+int NetworkSocket::Send(const std::uint8_t* data, int length) {
+    if (m_fd < 0) {
+        m_lastError = ENOTCONN;
+        return -1;
+    }
+    if (length <= 0) {
+        // A zero-length send succeeds only on an established connection; while it is
+        // still being made it fails with EAGAIN, after a refusal with the reason.
+        const std::uint8_t none = 0;
+        if (::send(m_fd, &none, 0, MSG_NOSIGNAL) == 0) {
+            m_connected = true;
+            return 0;
+        }
+        m_lastError = errno;
+        return -1;
+    }
+    const posix::WriteOutcome outcome =
+        posix::SendWithin(m_fd, data, length, m_clock, kSendStallMs);
+    if (outcome.error != 0) m_lastError = outcome.error;
+    if (outcome.timedOut) m_lastError = ETIMEDOUT;
+    if (outcome.written == 0) return -1;
+    return outcome.written;
+}
+
+void NetworkSocket::CloseSocket() {
+    StopThread();
+    if (m_fd >= 0) ::close(m_fd);
+    m_fd = -1;
+    m_connected = false;
+}
+
+void NetworkSocket::StopThread() {
+    if (!m_thread.joinable()) return;
+    m_wake.Signal();
+    m_thread.join();
+    m_wake.Drain();
+}
+
+void NetworkSocket::ReceiveThread() {
+    bool connecting = !m_connected;
+    std::uint8_t chunk[kReceiveChunk];
+    for (;;) {
+        pollfd fds[2] = {{m_fd, static_cast<short>(connecting ? POLLOUT : POLLIN), 0},
+                         {m_wake.Fd(), POLLIN, 0}};
+        const int r = ::poll(fds, 2, -1);
+        if (r < 0) {
+            if (errno == EINTR) continue;
+            m_lastError = errno;
+            return;
+        }
+        if (fds[1].revents != 0) return;
+        const short events = fds[0].revents;
+        if (events == 0) continue;
+        if (connecting) {
+            // The connection attempt has completed, one way or the other.
+            int err = 0;
+            socklen_t size = sizeof err;
+            (void)::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &err, &size);
+            sockaddr_storage peer{};
+            socklen_t peerSize = sizeof peer;
+            if (err == 0 &&
+                ::getpeername(m_fd, reinterpret_cast<sockaddr*>(&peer), &peerSize) == 0) {
+                m_connected = true;
+                connecting = false;
+                continue;
+            }
+            m_lastError = err != 0 ? err : ENOTCONN;
+            m_connected = false;
+            return;
+        }
+        const ssize_t n = ::recv(m_fd, chunk, sizeof chunk, 0);
+        if (n > 0) {
+            const int count = static_cast<int>(n);
+            if (m_queue.FitsChunk(count)) {
+                for (int i = 0; i < count; ++i) m_queue.Put(chunk[i]);
+            } else {
+                m_notifier.ShowMessage(kMessageQueueFull);
+            }
+        } else if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) {
+            continue;
+        } else {
+            // The printer closed the connection (n == 0) or it broke: nothing is stored,
+            // the link is down and later sends fail.
+            if (n < 0) m_lastError = errno;
+            m_connected = false;
+            ::shutdown(m_fd, SHUT_RDWR);
+            return;
+        }
+    }
+}
+
+}  // namespace kp70
