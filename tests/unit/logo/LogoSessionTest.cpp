@@ -1,0 +1,454 @@
+#include "core/logo/LogoSession.h"
+
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+#include "core/app/ErrorLog.h"
+#include "core/app/Profile.h"
+#include "core/app/VirtualClock.h"
+#include "core/logo/LogoList.h"
+#include "core/logo/LogoOptions.h"
+#include "support/FakeNetworkLink.h"
+#include "support/FakePrinterPort.h"
+#include "unit/logo/BmpBuilder.h"
+
+namespace kp70 {
+namespace {
+
+using test::FakeBytes;
+
+FakeBytes Concat(std::initializer_list<FakeBytes> parts) {
+    FakeBytes all;
+    for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
+    return all;
+}
+
+class LogoSessionTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        m_port.SetClock(&m_clock);
+        m_network.SetClock(&m_clock);
+        PortName("/dev/ttyS0");
+    }
+    void PortName(const std::string& name) { m_port.Settings().portName = name; }
+    LogoConnection Connection() {
+        LogoConnection c{m_port, &m_network, "127.0.0.1", 6001, m_clock, nullptr};
+        c.log = m_log.get();
+        return c;
+    }
+    // A black image of the given size added to the list (number 0 = next free).
+    std::string Add(const std::string& name, int width, int height, int number = 0) {
+        const std::string path = test::WriteBmp(m_dir, name, test::Solid24(width, height, 0));
+        EXPECT_TRUE(m_list.AddBitmap(number, path).accepted);
+        return path;
+    }
+    SessionResult Upload(UploadCallbacks callbacks = {}) {
+        LogoConnection c = Connection();
+        return UploadLogos(c, m_list, m_options, &m_profile, callbacks);
+    }
+    // Header and data bytes of a black w x h monochrome image.
+    static FakeBytes BlackImage(int w, int h) {
+        FakeBytes b = {static_cast<std::uint8_t>(w / 8), 0, static_cast<std::uint8_t>(h / 8), 0};
+        b.insert(b.end(), static_cast<std::size_t>(w * h / 8), 0xFF);
+        return b;
+    }
+    std::vector<int> Numbers(const SessionResult& r) {
+        std::vector<int> n;
+        for (const auto& m : r.messages) n.push_back(m.number);
+        return n;
+    }
+
+    test::TempDir m_dir;
+    VirtualClock m_clock;
+    test::FakePrinterPort m_port;
+    test::FakeNetworkLink m_network;
+    std::unique_ptr<ErrorLog> m_log;
+    LogoList m_list;
+    LogoOptions m_options;
+    Profile m_profile{m_dir.File("kp70tool.INI")};
+};
+
+TEST_F(LogoSessionTest, SerialUploadChecksInitialisesAndSendsInNumberOrder) {
+    Add("a.bmp", 16, 8, 5);
+    Add("b.bmp", 8, 8, 2);
+    Add("c.bmp", 24, 8, 9);
+    const SessionResult r = Upload();
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(Numbers(r), (std::vector<int>{21}));
+    EXPECT_EQ(m_port.WrittenBytes(), Concat({{0x1D, 0x49, 0x01},
+                                             {0x1B, 0x40},
+                                             {0x1C, 0x71, 0x03},
+                                             BlackImage(8, 8),
+                                             BlackImage(16, 8),
+                                             BlackImage(24, 8)}));
+    EXPECT_EQ(m_port.EventNames().front(), "Open");
+    EXPECT_EQ(m_port.EventNames().back(), "Close");
+    // Erase wait, then per image a 10 ms tick and a 10 ms pause after its one chunk, and
+    // the tick that finishes.
+    EXPECT_EQ(m_clock.Sleeps(), (std::vector<std::int64_t>{3500, 10, 10, 10, 10, 10, 10, 10}));
+    EXPECT_EQ(m_profile.GetString("LOGO", "Logofile1"), m_dir.File("b.bmp"));
+    EXPECT_EQ(m_profile.GetString("LOGO", "Logofile2"), m_dir.File("a.bmp"));
+    EXPECT_EQ(m_profile.GetString("LOGO", "Logofile3"), m_dir.File("c.bmp"));
+}
+
+TEST_F(LogoSessionTest, ConnectionStepsPerPortKind) {
+    struct Case {
+        const char* port;
+        FakeBytes before;  // what precedes the define command
+        std::int64_t eraseWait;
+    };
+    const Case cases[] = {
+        {"/dev/ttyUSB0", {0x1D, 0x49, 0x01, 0x1B, 0x40}, 3500},
+        {"USB", {0x1D, 0x49, 0x01, 0x1B, 0x40}, 3500},
+        {"LPT1", {0x1D, 0x49, 0x01}, 3500},
+        {"/dev/lp0", {0x1D, 0x49, 0x01}, 3500},
+        {"FILE", {}, 3500},
+    };
+    for (const Case& c : cases) {
+        test::FakePrinterPort port;
+        port.Settings().portName = c.port;
+        VirtualClock clock;
+        LogoConnection connection{port, nullptr, "", 0, clock, nullptr};
+        LogoList list;
+        ASSERT_TRUE(
+            list.AddBitmap(0, test::WriteBmp(m_dir, "x.bmp", test::Solid24(8, 8, 0))).accepted);
+        const SessionResult r = UploadLogos(connection, list, m_options, nullptr, {});
+        EXPECT_TRUE(r.ok) << c.port;
+        EXPECT_EQ(port.WrittenBytes(), Concat({c.before, {0x1C, 0x71, 0x01}, BlackImage(8, 8)}))
+            << c.port;
+        EXPECT_EQ(clock.Sleeps().front(), c.eraseWait) << c.port;
+        const bool reopens = PortKindOf(c.port) == PortKind::Parallel;
+        EXPECT_EQ(port.EventNames().front(), reopens ? "Close" : "Open") << c.port;
+    }
+}
+
+TEST_F(LogoSessionTest, NetworkUploadNeitherChecksNorInitialisesAndWaitsLonger) {
+    PortName("ETHERNET_II");
+    Add("a.bmp", 8, 8);
+    const SessionResult r = Upload();
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(m_network.WrittenBytes(), Concat({{0x1C, 0x71, 0x01}, BlackImage(8, 8)}));
+    EXPECT_TRUE(m_port.Events().empty());
+    EXPECT_EQ(m_network.Address(), "127.0.0.1");
+    EXPECT_EQ(m_clock.Sleeps(), (std::vector<std::int64_t>{50, 5000, 10, 10, 10}));
+    EXPECT_EQ(m_network.EventNames().back(), "CloseSocket");
+
+    m_network.refuse = true;
+    m_network.ClearEvents();
+    const SessionResult refused = Upload();
+    EXPECT_FALSE(refused.ok);
+    ASSERT_EQ(refused.messages.size(), 1u);
+    EXPECT_EQ(refused.messages[0].number, 18);
+    EXPECT_EQ(refused.messages[0].icon, MessageIcon::None);
+    EXPECT_EQ(m_network.Count("Probe"), 10);
+    EXPECT_EQ(m_network.EventNames().back(), "CloseSocket");
+}
+
+TEST_F(LogoSessionTest, DataGoesIn512ByteChunksWithProgress) {
+    Add("big.bmp", 100, 100);  // 1352 bytes: 512 + 512 + 328
+    Add("even.bmp", 128, 64);  // 1024 bytes: exactly two chunks
+    std::vector<UploadProgress> seen;
+    UploadCallbacks callbacks;
+    callbacks.progress = [&](const UploadProgress& p) { seen.push_back(p); };
+    const SessionResult r = Upload(callbacks);
+    ASSERT_TRUE(r.ok);
+    std::vector<std::size_t> sizes;
+    for (const auto& w : m_port.Writes()) sizes.push_back(w.size());
+    EXPECT_EQ(sizes, (std::vector<std::size_t>{3, 2, 3, 4, 512, 512, 328, 4, 512, 512}));
+    EXPECT_EQ(m_clock.Sleeps(), (std::vector<std::int64_t>{3500, 10, 10, 10, 10, 10, 10, 10, 10}));
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen.front().text, "Erasing...");
+    EXPECT_EQ(seen.front().range, (1352 + 1024) / 100);
+    EXPECT_EQ(seen[1].text, "Updating(0/2376)...big.bmp");
+    EXPECT_EQ(seen[2].text, "Updating(512/2376)...big.bmp");
+    EXPECT_EQ(seen[2].position, 5);
+    EXPECT_EQ(seen.back().position, 3);  // n + 1 at the end
+    EXPECT_EQ(seen[seen.size() - 2].bytesSent, 2376);
+}
+
+TEST_F(LogoSessionTest, CancelAfterTwoOfFiveImagesPadsWithFourEmptyImages) {
+    for (int i = 0; i < 5; ++i) Add("f" + std::to_string(i) + ".bmp", 8, 8 * (i + 1));
+    int images = 0;
+    UploadCallbacks callbacks;
+    callbacks.cancelRequested = [&] { return images == 2; };
+    callbacks.progress = [&](const UploadProgress& p) {
+        if (p.bytesSent > 0 && p.text.find("Updating") == 0 && p.step > images) images = p.step;
+    };
+    const SessionResult r = Upload(callbacks);
+    EXPECT_FALSE(r.ok);
+    EXPECT_TRUE(r.upload.cancelled);
+    EXPECT_EQ(r.upload.imagesStarted, 2);
+    EXPECT_TRUE(r.messages.empty());
+    FakeBytes expected = Concat({{0x1D, 0x49, 0x01},
+                                 {0x1B, 0x40},
+                                 {0x1C, 0x71, 0x05},
+                                 BlackImage(8, 8),
+                                 BlackImage(8, 16)});
+    for (int i = 0; i < 4; ++i) expected.insert(expected.end(), {0, 0, 0, 0});
+    EXPECT_EQ(m_port.WrittenBytes(), expected);
+    // The second image lists 16 bytes: the window waits 32 ms, the page 16 ms after padding.
+    const auto sleeps = m_clock.Sleeps();
+    ASSERT_GE(sleeps.size(), 2u);
+    EXPECT_EQ(r.upload.waitAfterCancel, 16);
+    EXPECT_EQ(sleeps[sleeps.size() - 2], 32);
+    EXPECT_EQ(sleeps.back(), 16);
+    EXPECT_EQ(m_profile.GetString("LOGO", "Logofile1", "-"), "-");
+}
+
+TEST_F(LogoSessionTest, CancelBeforeTheFirstImagePadsEveryImageAndOneMore) {
+    Add("a.bmp", 8, 8);
+    Add("b.bmp", 8, 8);
+    UploadCallbacks callbacks;
+    callbacks.cancelRequested = [] { return true; };
+    m_port.failAfterWrites = 4;  // check, init, define, first pad
+    const SessionResult r = Upload(callbacks);
+    EXPECT_TRUE(r.upload.cancelled);
+    EXPECT_EQ(m_port.Count("Write"), 2 + 1 + 3);
+    EXPECT_EQ(Numbers(r), (std::vector<int>{22, 22}));  // the 2nd and 3rd pads failed
+    EXPECT_EQ(m_clock.Sleeps(), (std::vector<std::int64_t>{3500, 10, 0}));
+}
+
+TEST_F(LogoSessionTest, AFileThatCannotBeDecodedAnyMoreGoesAsAnEmptyImage) {
+    Add("a.bmp", 16, 8);
+    const std::string gone = Add("b.bmp", 8, 16);
+    Add("c.bmp", 8, 8);
+    test::WriteFile(gone, "broken");
+    const SessionResult r = Upload();
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(m_port.WrittenBytes(), Concat({{0x1D, 0x49, 0x01, 0x1B, 0x40, 0x1C, 0x71, 0x03},
+                                             BlackImage(16, 8),
+                                             {0, 0, 0, 0},
+                                             BlackImage(8, 8)}));
+}
+
+TEST_F(LogoSessionTest, WriteFailuresStopTheUploadWithMessage42AndLogLines) {
+    const std::string logPath = m_dir.File("error.log");
+    m_log = std::make_unique<ErrorLog>(m_clock);
+    ASSERT_TRUE(m_log->Open(logPath));
+    Add("a.bmp", 16, 8);
+    Add("b.bmp", 24, 16);
+
+    m_port.failAfterWrites = 2;  // the define command fails
+    SessionResult r = Upload();
+    EXPECT_TRUE(r.upload.failed);
+    EXPECT_EQ(Numbers(r), (std::vector<int>{42}));
+    EXPECT_EQ(m_clock.Sleeps(), std::vector<std::int64_t>{});
+    EXPECT_NE(test::ReadFile(logPath).find("CProgress OnInitDialog[0]"), std::string::npos);
+
+    test::FakePrinterPort port;
+    port.Settings().portName = "/dev/ttyS0";
+    port.failAfterWrites = 2 + 1 + 1 + 1;  // the second image's header fails
+    LogoConnection c{port, nullptr, "", 0, m_clock, m_log.get()};
+    r = UploadLogos(c, m_list, m_options, &m_profile, {});
+    EXPECT_TRUE(r.upload.failed);
+    EXPECT_EQ(Numbers(r), (std::vector<int>{42}));
+    const std::string log = test::ReadFile(logPath);
+    EXPECT_NE(log.find("CPrograss writeInstruction[0]"), std::string::npos);
+    EXPECT_NE(log.find("CPrograss WriteInstruction [03-00-02-00]\n"), std::string::npos);
+    EXPECT_EQ(m_profile.GetString("LOGO", "Logofile1", "-"), "-");
+    EXPECT_EQ(port.EventNames().back(), "Close");
+
+    // A lost data chunk is a failure too, not a completed upload.
+    test::FakePrinterPort lossy;
+    lossy.Settings().portName = "/dev/ttyS0";
+    lossy.failAfterWrites = 2 + 1 + 1;  // the first image's data fails
+    LogoConnection l{lossy, nullptr, "", 0, m_clock, m_log.get()};
+    r = UploadLogos(l, m_list, m_options, &m_profile, {});
+    EXPECT_TRUE(r.upload.failed);
+    EXPECT_EQ(Numbers(r), (std::vector<int>{42}));
+    EXPECT_NE(test::ReadFile(logPath).find("CProgress write data failed [0]"), std::string::npos);
+}
+
+TEST_F(LogoSessionTest, OpenAndCheckFailures) {
+    Add("a.bmp", 8, 8);
+    struct Case {
+        const char* port;
+        int failAfterWrites;
+        bool openFails;
+        int message;
+        bool hasValue;
+    };
+    const Case cases[] = {
+        {"/dev/ttyS0", -1, true, 19, true},  {"LPT1", -1, true, 18, false},
+        {"/dev/ttyS0", 0, false, 22, false}, {"/dev/ttyS0", 1, false, 20, false},
+        {"LPT1", 0, false, 22, false},
+    };
+    for (const Case& c : cases) {
+        test::FakePrinterPort port;
+        port.Settings().portName = c.port;
+        port.failAfterWrites = c.failAfterWrites;
+        if (c.openFails) port.openResults = {false};
+        LogoConnection connection{port, nullptr, "", 0, m_clock, nullptr};
+        const SessionResult r = UploadLogos(connection, m_list, m_options, nullptr, {});
+        EXPECT_FALSE(r.ok);
+        ASSERT_EQ(r.messages.size(), 1u) << c.port;
+        EXPECT_EQ(r.messages[0].number, c.message) << c.port;
+        EXPECT_EQ(r.messages[0].hasValue, c.hasValue) << c.port;
+        EXPECT_EQ(r.messages[0].icon, MessageIcon::Exclamation);
+        EXPECT_FALSE(port.isOpen()) << c.port;
+    }
+}
+
+TEST_F(LogoSessionTest, CentreMarkBelongsToTheFileInItsRow) {
+    m_options.maxPrintableArea = 32;
+    Add("row0.bmp", 8, 8, 2);  // uploaded second
+    Add("row1.bmp", 8, 8, 1);  // uploaded first
+    m_options.autoCenter[0] = true;
+    const SessionResult r = Upload();
+    ASSERT_TRUE(r.ok);
+    // pad = (12 + 7) / 8 * 8 = 16 blank columns in front of the second image only.
+    FakeBytes centred = {3, 0, 1, 0};
+    centred.insert(centred.end(), 16, 0x00);
+    centred.insert(centred.end(), 8, 0xFF);
+    EXPECT_EQ(
+        m_port.WrittenBytes(),
+        Concat({{0x1D, 0x49, 0x01, 0x1B, 0x40, 0x1C, 0x71, 0x02}, BlackImage(8, 8), centred}));
+}
+
+TEST_F(LogoSessionTest, GrayAndStarUpload) {
+    m_options.grayPrinting = true;
+    m_options.starEmulation = true;
+    m_list.SetGrayPrinting(true);
+    PortName("FILE");
+    Add("a.bmp", 8, 2);
+    ASSERT_TRUE(Upload().ok);
+    FakeBytes expected = {0x1B, 0x1C, 0x71, 0x01, 0x01, 0xA0, 0x01, 0x00};
+    for (int row = 0; row < 8; ++row) expected.insert(expected.end(), 4, row < 2 ? 0x55 : 0x00);
+    EXPECT_EQ(m_port.WrittenBytes(), expected);
+}
+
+TEST_F(LogoSessionTest, DeleteAllPerPortKind) {
+    const FakeBytes kDelete = {0x1C, 0x71, 0x01, 0x00, 0x00, 0x00, 0x00};
+    struct Case {
+        const char* port;
+        FakeBytes expected;
+    };
+    const Case cases[] = {
+        {"/dev/ttyS0", Concat({{0x1D, 0x49, 0x01, 0x1B, 0x40}, kDelete})},
+        {"LPT1", Concat({{0x1D, 0x49, 0x01}, kDelete})},
+        {"FILE", kDelete},
+    };
+    for (const Case& c : cases) {
+        test::FakePrinterPort port;
+        port.Settings().portName = c.port;
+        LogoConnection connection{port, nullptr, "", 0, m_clock, nullptr};
+        EXPECT_TRUE(DeleteAllLogos(connection).ok);
+        EXPECT_EQ(port.WrittenBytes(), c.expected) << c.port;
+        EXPECT_EQ(port.EventNames().front(), "Close");
+        EXPECT_EQ(port.EventNames().back(), "Close");
+    }
+
+    test::FakePrinterPort port;
+    port.Settings().portName = "/dev/ttyS0";
+    port.failAfterWrites = 1;
+    LogoConnection connection{port, nullptr, "", 0, m_clock, nullptr};
+    auto r = DeleteAllLogos(connection);
+    ASSERT_EQ(r.messages.size(), 1u);
+    EXPECT_EQ(r.messages[0].number, 24);
+
+    PortName("ETHERNET_II");
+    m_clock.ClearSleeps();
+    LogoConnection net = Connection();
+    EXPECT_TRUE(DeleteAllLogos(net).ok);
+    EXPECT_EQ(m_network.WrittenBytes(), kDelete);
+    EXPECT_EQ(m_clock.Sleeps(), (std::vector<std::int64_t>{100}));
+    EXPECT_EQ(m_network.EventNames(),
+              (std::vector<std::string>{"StartConnect", "Probe", "Send", "CloseSocket"}));
+    m_network.refuse = true;
+    r = DeleteAllLogos(net);
+    ASSERT_EQ(r.messages.size(), 1u);
+    EXPECT_EQ(r.messages[0].number, 19);
+    EXPECT_EQ(r.messages[0].icon, MessageIcon::None);
+}
+
+TEST_F(LogoSessionTest, PrintAllIssues255CommandsOnTimerTicks) {
+    PrintRequest request;
+    request.mode = NvPrintMode::DoubleWidth;
+    LogoConnection c = Connection();
+    const SessionResult r = PrintLogos(c, request, "", {});
+    EXPECT_TRUE(r.ok);
+    const auto writes = m_port.Writes();
+    ASSERT_EQ(writes.size(), 2u + 255u);
+    EXPECT_EQ(writes[0], (FakeBytes{0x1D, 0x49, 0x01}));
+    EXPECT_EQ(writes[1], (FakeBytes{0x1B, 0x40}));
+    for (int n = 1; n <= 255; ++n)
+        EXPECT_EQ(writes[1 + n], (FakeBytes{0x1C, 0x70, static_cast<std::uint8_t>(n), 1}));
+    auto sleeps = m_clock.Sleeps();
+    EXPECT_EQ(sleeps.size(), 257u);
+    EXPECT_EQ(sleeps.back(), 1000);
+    EXPECT_EQ(std::accumulate(sleeps.begin(), sleeps.end(), std::int64_t{0}), 256 * 300 + 1000);
+    EXPECT_EQ(m_port.EventNames().back(), "Close");
+}
+
+TEST_F(LogoSessionTest, PrintSelectionWithHeadersOnAParallelPort) {
+    PortName("LPT1");
+    PrintRequest request;
+    request.all = false;
+    request.header = true;
+    request.starEmulation = true;
+    request.mode = NvPrintMode::Quadruple;
+    std::vector<PrintProgress> seen;
+    PrintCallbacks callbacks;
+    callbacks.progress = [&](const PrintProgress& p) { seen.push_back(p); };
+    LogoConnection c = Connection();
+    const SessionResult r = PrintLogos(c, request, "9,3-1", callbacks);
+    EXPECT_TRUE(r.ok);
+    FakeBytes expected = {0x1D, 0x49, 0x01};
+    for (int n : {9, 1, 2, 3}) {
+        const std::string line = "--- Logo " + std::to_string(n) + " ---\n";
+        expected.insert(expected.end(), line.begin(), line.end());
+        expected.insert(expected.end(), {0x1B, 0x1C, 0x70, static_cast<std::uint8_t>(n), 3});
+    }
+    EXPECT_EQ(m_port.WrittenBytes(), expected);
+    ASSERT_EQ(seen.size(), 5u);
+    EXPECT_EQ(seen[0].text, " ");
+    EXPECT_EQ(seen[0].range, 4);
+    EXPECT_EQ(seen[4].text, "Printing... 4/255");
+}
+
+TEST_F(LogoSessionTest, PrintRefusesABadSelectionAndReportsWriteFailures) {
+    PrintRequest request;
+    request.all = false;
+    LogoConnection c = Connection();
+    SessionResult r = PrintLogos(c, request, "1--3", {});
+    EXPECT_EQ(Numbers(r), (std::vector<int>{25}));
+    EXPECT_EQ(m_port.Count("Write"), 2);  // check and init only
+    EXPECT_FALSE(m_port.isOpen());
+
+    m_port.ClearEvents();
+    m_port.failAfterWrites = 2 + 3;  // the earlier 2, then check, init, image 1
+    r = PrintLogos(c, request, "1-5", {});
+    EXPECT_TRUE(r.print.failed);
+    EXPECT_EQ(r.print.printed, 1);
+    EXPECT_EQ(Numbers(r), (std::vector<int>{42}));
+
+    PortName("ETHERNET_II");
+    request.all = false;
+    r = PrintLogos(c, request, "7", {});
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(m_network.WrittenBytes(), (FakeBytes{0x1C, 0x70, 7, 0}));
+    EXPECT_NE(m_network.EventNames().back(), "CloseSocket");  // the dialog keeps it
+}
+
+TEST_F(LogoSessionTest, PrintCancelStopsBeforeTheNextImage) {
+    PrintRequest request;
+    int polls = 0;
+    PrintCallbacks callbacks;
+    callbacks.cancelRequested = [&] { return ++polls > 3; };
+    LogoConnection c = Connection();
+    const SessionResult r = PrintLogos(c, request, "", callbacks);
+    EXPECT_TRUE(r.print.cancelled);
+    EXPECT_EQ(r.print.printed, 3);
+    EXPECT_TRUE(r.messages.empty());
+    EXPECT_EQ(m_clock.Sleeps().back(), 300);
+}
+
+TEST(LogoSession, NvMemoryOf128KBModels) {
+    EXPECT_TRUE(NvMemoryTooSmall(5, 129));
+    EXPECT_FALSE(NvMemoryTooSmall(5, 128));
+    EXPECT_FALSE(NvMemoryTooSmall(6, 300));
+}
+
+}  // namespace
+}  // namespace kp70
