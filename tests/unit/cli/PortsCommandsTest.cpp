@@ -1,0 +1,130 @@
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/Cli.h"
+#include "core/app/VirtualClock.h"
+#include "support/FakeDeviceEnumerator.h"
+#include "support/TempDir.h"
+
+namespace kp70::test {
+namespace {
+
+class PortsCommandsTest : public ::testing::Test {
+protected:
+    int Run(std::vector<const char*> args) {
+        args.insert(args.begin(), "kp70ctl");
+        out.str("");
+        err.str("");
+        CliContext context{out,    err,     {}, dir.File("kp70tool.INI"), dir.File("error.log"),
+                           &clock, &devices};
+        context.catalogue.SelectLanguage(korean);
+        return RunCli(static_cast<int>(args.size()), args.data(), context);
+    }
+
+    TempDir dir;
+    VirtualClock clock;
+    FakeDeviceEnumerator devices;
+    bool korean = false;
+    std::ostringstream out;
+    std::ostringstream err;
+};
+
+TEST_F(PortsCommandsTest, PortsSaysWhichGroupAnUnopenableDeviceNeeds) {
+    devices.serial = {{"/dev/ttyUSB0", true, 0x5A3D, 0x3011}, {"/dev/ttyS0"}};
+    devices.parallel = {"/dev/lp0"};
+    devices.usb = {{"/dev/usb/lp0", "USB\\VID_5A3D&PID_3012"}};
+    devices.unopenable = {"/dev/ttyUSB0", "/dev/usb/lp0"};
+
+    ASSERT_EQ(Run({"ports"}), 0) << err.str();
+    EXPECT_EQ(out.str(),
+              "Serial ports:\n"
+              "  /dev/ttyS0  can be opened\n"
+              "  /dev/ttyUSB0  USB\\VID_5A3D&PID_3011  cannot be opened: permission denied; "
+              "add your user to the group dialout (sudo usermod -aG dialout $USER) and log in "
+              "again\n"
+              "Parallel ports:\n"
+              "  /dev/lp0  can be opened\n"
+              "USB printers:\n"
+              "  /dev/usb/lp0  USB\\VID_5A3D&PID_3012  cannot be opened: permission denied; "
+              "add your user to the group lp (sudo usermod -aG lp $USER) and log in again\n");
+
+    ASSERT_EQ(Run({"ports", "--json"}), 0);
+    const auto json = nlohmann::json::parse(out.str());
+    ASSERT_EQ(json["serial"].size(), 2u);
+    EXPECT_EQ(json["serial"][1]["path"], "/dev/ttyUSB0");
+    EXPECT_EQ(json["serial"][1]["hardwareId"], "USB\\VID_5A3D&PID_3011");
+    EXPECT_EQ(json["serial"][1]["canOpen"], false);
+    EXPECT_EQ(json["serial"][1]["group"], "dialout");
+    EXPECT_TRUE(json["serial"][0]["hardwareId"].is_null());
+    EXPECT_TRUE(json["serial"][0]["group"].is_null());
+    EXPECT_EQ(json["parallel"][0]["canOpen"], true);
+    EXPECT_EQ(json["usb"][0]["group"], "lp");
+    EXPECT_EQ(json["usb"][0]["error"], "permission denied");
+}
+
+TEST_F(PortsCommandsTest, PortsWithNothingAttachedSaysNone) {
+    ASSERT_EQ(Run({"ports"}), 0);
+    EXPECT_EQ(out.str(),
+              "Serial ports:\n  (none)\nParallel ports:\n  (none)\nUSB printers:\n  (none)\n");
+}
+
+TEST_F(PortsCommandsTest, DevicesListsProfileEntriesFirstWithTheirCodes) {
+    WriteFile(dir.File("kp70tool.INI"),
+              "[DEVICELIST]\r\n=T40 S\r\nskipped=\r\nb=TALVO10 U-II\r\nc=Printer \"X\" P\r\n");
+    ASSERT_EQ(Run({"devices", "--json"}), 0) << err.str();
+    const auto json = nlohmann::json::parse(out.str());
+    struct Row {
+        const char* name;
+        int selection, ok, interface;
+    };
+    const Row expected[] = {
+        {"T40 S", 4, 1, 1},     {"TALVO10 U-II", 2, 2, 0}, {"Printer \"X\" P", 0, 1, 2},
+        {"KP70 S", 6, 6, 1},    {"KP70 P", 6, 6, 2},       {"KP70 U-I", 6, 6, 3},
+        {"KP70 U-II", 6, 6, 4}, {"KP70 E-II", 6, 6, 6},    {"KP70 W", 6, 6, 7},
+    };
+    ASSERT_EQ(json.size(), std::size(expected));
+    for (std::size_t i = 0; i < json.size(); ++i) {
+        SCOPED_TRACE(expected[i].name);
+        EXPECT_EQ(json[i].size(), 4u);
+        EXPECT_EQ(json[i]["name"], expected[i].name);
+        EXPECT_EQ(json[i]["selection"], expected[i].selection);
+        EXPECT_EQ(json[i]["ok"], expected[i].ok);
+        EXPECT_EQ(json[i]["interface"], expected[i].interface);
+    }
+
+    ASSERT_EQ(Run({"devices"}), 0);
+    std::istringstream lines(out.str());
+    std::string header, first, second, third;
+    std::getline(lines, header);
+    std::getline(lines, first);
+    std::getline(lines, second);
+    std::getline(lines, third);
+    EXPECT_EQ(header.rfind("DEVICE", 0), 0u);
+    EXPECT_NE(header.find("selection  ok  interface"), std::string::npos);
+    EXPECT_EQ(first, "T40 S          4          1   1 (serial)");
+    EXPECT_NE(third.find("Invalid Device!"), std::string::npos);
+}
+
+TEST_F(PortsCommandsTest, DevicesWithoutAProfileGivesTheSixBuiltInEntries) {
+    ASSERT_EQ(Run({"devices", "--json"}), 0);
+    const auto json = nlohmann::json::parse(out.str());
+    ASSERT_EQ(json.size(), 6u);
+    EXPECT_EQ(json[0]["name"], "KP70 S");
+}
+
+TEST_F(PortsCommandsTest, HelpAndBadOptions) {
+    for (const char* verb : {"ports", "devices"}) {
+        SCOPED_TRACE(verb);
+        EXPECT_EQ(Run({verb, "--help"}), 0);
+        EXPECT_NE(out.str().find("--json"), std::string::npos);
+        EXPECT_EQ(Run({verb, "--bogus"}), 2);
+        EXPECT_NE(err.str().find("--bogus"), std::string::npos);
+    }
+}
+
+}  // namespace
+}  // namespace kp70::test
