@@ -5,7 +5,8 @@
 // this order.
 #define KP70SIM_MODULES(KP70SIM_MODULE)                     \
     KP70SIM_MODULE("scripted-reply", MakeScriptedReplyModule) \
-    KP70SIM_MODULE("user-settings", MakeUserSettingModule)
+    KP70SIM_MODULE("user-settings", MakeUserSettingModule)   \
+    KP70SIM_MODULE("nv-graphics", MakeNvGraphicsModule)
 
 namespace kp70sim {
 
