@@ -13,7 +13,7 @@ namespace kp70::test {
 // A Prompter for GUI tests: records every box (text, caption, icon, buttons) and answers
 // from a script. Without a scripted answer an OK box answers Ok and a Yes/No box No.
 class ScriptedPrompter : public Prompter {
-  public:
+public:
     struct Box {
         QString text;
         QString caption;

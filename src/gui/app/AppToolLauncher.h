@@ -11,7 +11,7 @@ namespace kp70 {
 // the Set functions. A tool that is not plugged in says so in a message box instead of
 // opening.
 class AppToolLauncher : public ToolLauncher {
-  public:
+public:
     using Opener = std::function<void(QWidget* parent)>;
     using FirmwareOpener = std::function<void(QWidget* parent, int modelCode)>;
 
@@ -28,7 +28,7 @@ class AppToolLauncher : public ToolLauncher {
     void OpenUserSetup(QWidget* parent) override;
     void OpenFirmwareTool(QWidget* parent, int modelCode) override;
 
-  private:
+private:
     void SayMissing(QWidget* parent, const char* tool);
 
     ScreenServices m_services;

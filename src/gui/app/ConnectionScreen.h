@@ -25,7 +25,7 @@ class NetworkDialogRunner;
 class ConnectionScreen : public QDialog {
     Q_OBJECT
 
-  public:
+public:
     ConnectionScreen(const ScreenServices& services, DeviceEnumerator& devices,
                      ConnectionSettings& settings, NetworkDialogRunner& networkDialog,
                      MainMenuRunner& mainMenu, QWidget* parent = nullptr);
@@ -38,14 +38,14 @@ class ConnectionScreen : public QDialog {
     // True while the USB printer search runs (the screen is disabled meanwhile).
     bool isSearching() const { return m_searching; }
 
-  public slots:
+public slots:
     void reject() override;
 
-  signals:
+signals:
     // The USB printer search has ended with this many devices (-1 for none).
     void usbSearchFinished(int count);
 
-  private:
+private:
     void BuildControls();
     void SetKoreanLabels();
     void OnDeviceChanged(int index);

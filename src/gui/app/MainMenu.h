@@ -18,13 +18,13 @@ class ToolLauncher;
 class MainMenu : public QDialog {
     Q_OBJECT
 
-  public:
+public:
     // port holds the connection settings and is closed after the firmware tool if that left
     // it open; connectionSummary is rebuilt here for the tools to read.
     MainMenu(const ScreenServices& services, PrinterPort& port, std::string& connectionSummary,
              ToolLauncher& tools, QWidget* parent = nullptr);
 
-  private:
+private:
     void OnLogoDownload();
     void OnUserSetup();
     void OnFirmwareDownload();

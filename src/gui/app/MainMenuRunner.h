@@ -7,7 +7,7 @@ namespace kp70 {
 // Opens the main menu modally over the connection screen once OK has stored the settings;
 // returns when the menu closes (Back).
 class MainMenuRunner {
-  public:
+public:
     virtual ~MainMenuRunner() = default;
     virtual void RunMainMenu(QWidget* parent) = 0;
 };

@@ -13,14 +13,14 @@ class ToolLauncher;
 // Builds a fresh MainMenu each time the connection screen's OK asks for it and runs it
 // modally.
 class ModalMainMenuRunner : public MainMenuRunner {
-  public:
+public:
     ModalMainMenuRunner(const ScreenServices& services, PrinterPort& port,
                         std::string& connectionSummary, ToolLauncher& tools)
         : m_services(services), m_port(port), m_summary(connectionSummary), m_tools(tools) {}
 
     void RunMainMenu(QWidget* parent) override;
 
-  private:
+private:
     ScreenServices m_services;
     PrinterPort& m_port;
     std::string& m_summary;

@@ -27,7 +27,7 @@ class NetworkLink;
 class NetworkConnectionDialog : public QDialog, public NetworkDialogRunner {
     Q_OBJECT
 
-  public:
+public:
     enum class WifiSetup { Infrastructure, LimitedAp };
     using WifiSetupFunction = std::function<void(WifiSetup which, QWidget* parent)>;
     using SettingScreenFunction = std::function<void(QWidget* parent)>;
@@ -58,14 +58,14 @@ class NetworkConnectionDialog : public QDialog, public NetworkDialogRunner {
     // True for a dotted IPv4 address of four numbers 0..255.
     static bool IsIpv4Address(const QString& text);
 
-  public slots:
+public slots:
     void reject() override;
 
-  signals:
+signals:
     // The connection check after OK has ended.
     void connectionChecked(bool connected);
 
-  private:
+private:
     bool IsWifi() const;
     void OnOk();
     void FinishCheck(bool connected);

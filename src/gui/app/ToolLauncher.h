@@ -8,7 +8,7 @@ namespace kp70 {
 // tool mode before it calls one; the tools read the connection settings, the summary and
 // the port themselves.
 class ToolLauncher {
-  public:
+public:
     virtual ~ToolLauncher() = default;
     // Empties the logo tool's list and loads the list kept in the profile's "LOGO" section;
     // called by Logo Download just before OpenLogoTool.

@@ -47,7 +47,7 @@ struct LateUsbPrinters : FakeDeviceEnumerator {
 const UsbPrinterInfo kKp70Usb{"/dev/usb/lp0", "USB\\VID_5A3D&PID_3012"};
 
 class ConnectionScreenTest : public ::testing::Test {
-  protected:
+protected:
     explicit ConnectionScreenTest(bool korean = false) : h(korean) {}
 
     ConnectionScreen& Screen() {
@@ -427,7 +427,7 @@ TEST_F(ConnectionScreenTest, NetworkEntriesGoThroughTheNetworkDialog) {
 }
 
 class KoreanConnectionScreenTest : public ConnectionScreenTest {
-  protected:
+protected:
     KoreanConnectionScreenTest() : ConnectionScreenTest(true) {}
 };
 

@@ -20,10 +20,10 @@ struct RecordingTools : ToolLauncher {
     void OpenUserSetup(QWidget*) override { Record("setup"); }
     void OpenFirmwareTool(QWidget*, int modelCode) override {
         Record("firmware " + std::to_string(modelCode));
-        port.open = firmwareLeavesPortOpen;
+        if (firmwareLeavesPortOpen) port.Open();
     }
     void Record(const std::string& what) {
-        calls.push_back(what + " mode " + std::to_string(port.settings.toolMode));
+        calls.push_back(what + " mode " + std::to_string(port.Settings().toolMode));
     }
     FakePrinterPort& port;
     bool firmwareLeavesPortOpen = false;
@@ -31,7 +31,7 @@ struct RecordingTools : ToolLauncher {
 };
 
 class MainMenuTest : public ::testing::Test {
-  protected:
+protected:
     explicit MainMenuTest(bool korean = false) : h(korean) {}
 
     std::unique_ptr<MainMenu> Open() {
@@ -69,7 +69,7 @@ TEST_F(MainMenuTest, BuildsTheSummaryForEachPortKind) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.settings.portName);
-        port.settings = c.settings;
+        port.Settings() = c.settings;
         summary = "left over from the last time";
         auto menu = Open();
         EXPECT_EQ(summary, c.summary);
@@ -79,7 +79,7 @@ TEST_F(MainMenuTest, BuildsTheSummaryForEachPortKind) {
 TEST_F(MainMenuTest, ShowsFourButtonsAndDisablesUserSetupForModel2) {
     for (int model : {6, 2}) {
         SCOPED_TRACE(model);
-        port.settings.modelCode = model;
+        port.Settings().modelCode = model;
         auto menu = Open();
         EXPECT_EQ(menu->windowTitle(), "KP70 Tool");
         EXPECT_EQ(Button(*menu, "logoButton")->text(), "&Logo Download");
@@ -93,11 +93,11 @@ TEST_F(MainMenuTest, ShowsFourButtonsAndDisablesUserSetupForModel2) {
 }
 
 TEST_F(MainMenuTest, EachToolButtonSetsItsModeFirst) {
-    port.settings.modelCode = 2;
+    port.Settings().modelCode = 2;
     auto menu = Open();
     Button(*menu, "logoButton")->click();
     Button(*menu, "firmwareButton")->click();
-    port.settings.modelCode = 6;
+    port.Settings().modelCode = 6;
     auto menu6 = Open();
     Button(*menu6, "setupButton")->click();
     Button(*menu6, "firmwareButton")->click();
@@ -105,21 +105,21 @@ TEST_F(MainMenuTest, EachToolButtonSetsItsModeFirst) {
               (std::vector<std::string>{"load logo list mode 1", "logo mode 1", "firmware 2 mode 3",
                                         "setup mode 2", "firmware 6 mode 3"}));
     // The mode keeps its last value after the tool closes.
-    EXPECT_EQ(port.settings.toolMode, 3);
+    EXPECT_EQ(port.Settings().toolMode, 3);
 }
 
 TEST_F(MainMenuTest, PortLeftOpenByTheFirmwareToolIsClosed) {
     auto menu = Open();
     Button(*menu, "firmwareButton")->click();
-    EXPECT_EQ(port.closes, 0) << "nothing to close";
+    EXPECT_EQ(port.Count("Close"), 0) << "nothing to close";
     tools.firmwareLeavesPortOpen = true;
     Button(*menu, "firmwareButton")->click();
-    EXPECT_EQ(port.closes, 1);
-    EXPECT_FALSE(port.open);
+    EXPECT_EQ(port.EventNames(), (std::vector<std::string>{"Open", "Close"}));
+    EXPECT_FALSE(port.isOpen());
     // Other tools close what they opened themselves.
-    port.open = true;
+    port.Open();
     Button(*menu, "logoButton")->click();
-    EXPECT_EQ(port.closes, 1);
+    EXPECT_EQ(port.Count("Close"), 1);
 }
 
 TEST_F(MainMenuTest, BackClosesTheMenu) {
@@ -152,7 +152,7 @@ TEST_F(MainMenuTest, ToolsNotInstalledSaySoInsteadOfOpening) {
 }
 
 class KoreanMainMenuTest : public MainMenuTest {
-  protected:
+protected:
     KoreanMainMenuTest() : MainMenuTest(true) {}
 };
 

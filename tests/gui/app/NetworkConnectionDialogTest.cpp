@@ -14,7 +14,7 @@ namespace kp70::test {
 namespace {
 
 class NetworkConnectionDialogTest : public ::testing::Test {
-  protected:
+protected:
     explicit NetworkConnectionDialogTest(bool korean = false) : h(korean) {
         settings.portName = "ETHERNET_II";
     }
@@ -44,7 +44,7 @@ class NetworkConnectionDialogTest : public ::testing::Test {
 
     GuiHarness h;
     ConnectionSettings settings;
-    FakeNetworkLink link{0};
+    FakeNetworkLink link;
     std::unique_ptr<NetworkConnectionDialog> m_dialog;
 };
 
@@ -86,40 +86,42 @@ TEST_F(NetworkConnectionDialogTest, PortMustBeInRangeOr515) {
         SCOPED_TRACE(c.port);
         m_dialog.reset();
         h.prompter.Clear();
-        const auto connectsBefore = link.Connects().size();
+        const int connectsBefore = link.Count("StartConnect");
         PressOk("10.0.0.7", c.port);
         if (c.accepted) {
             EXPECT_TRUE(h.prompter.boxes.empty());
             EXPECT_EQ(Dialog().printerPort(), QString(c.port).toUInt());
-            EXPECT_EQ(link.Connects().size(), connectsBefore + 1);
+            EXPECT_EQ(link.Count("StartConnect"), connectsBefore + 1);
             EXPECT_EQ(Dialog().result(), QDialog::Accepted);
         } else {
             EXPECT_EQ(h.prompter.Texts(),
                       QStringList({"Please enter PORT number between 1024 ~ 65534."}));
             EXPECT_EQ(h.prompter.Captions().front(), "KP70 Tool");
             EXPECT_EQ(Dialog().printerPort(), 0u);
-            EXPECT_EQ(link.Connects().size(), connectsBefore);
+            EXPECT_EQ(link.Count("StartConnect"), connectsBefore);
             EXPECT_NE(Dialog().result(), QDialog::Accepted);
         }
     }
 }
 
 TEST_F(NetworkConnectionDialogTest, ConnectedPrinterClosesTheSocketAndAccepts) {
-    link.SetFailingProbes(2);
+    link.failingProbes = 2;
     PressOk("192.168.1.50", "9100");
     EXPECT_TRUE(h.prompter.boxes.empty());
     EXPECT_EQ(Dialog().result(), QDialog::Accepted);
     EXPECT_EQ(Dialog().printerAddress(), "192.168.1.50");
     EXPECT_EQ(Dialog().printerPort(), 9100u);
     // The first connect, then a reconnect after each of the two failed probes.
-    const std::vector<std::pair<std::string, std::uint16_t>> connects(3, {"192.168.1.50", 9100});
-    EXPECT_EQ(link.Connects(), connects);
+    EXPECT_EQ(link.EventNames(),
+              (std::vector<std::string>{"StartConnect", "Probe", "StartConnect", "Probe",
+                                        "StartConnect", "Probe", "CloseSocket"}));
+    EXPECT_EQ(link.Address(), "192.168.1.50");
+    EXPECT_EQ(link.Port(), 9100);
     EXPECT_EQ(h.clock.Sleeps(), (std::vector<std::int64_t>{10, 50, 50, 50}));
-    EXPECT_EQ(link.Closes(), 1);
 }
 
 TEST_F(NetworkConnectionDialogTest, PrinterThatNeverAnswersGivesMessage20AndStays) {
-    link.SetFailingProbes(-1);
+    link.refuse = true;
     PressOk("192.168.0.254", "6001");
     EXPECT_EQ(h.prompter.Texts(), QStringList({"ERROR : Printer check."}));
     EXPECT_NE(Dialog().result(), QDialog::Accepted);
@@ -129,7 +131,10 @@ TEST_F(NetworkConnectionDialogTest, PrinterThatNeverAnswersGivesMessage20AndStay
     std::vector<std::int64_t> waits{10};
     waits.insert(waits.end(), 10, 50);
     EXPECT_EQ(h.clock.Sleeps(), waits);
-    EXPECT_EQ(link.Closes(), 1);
+    EXPECT_EQ(link.Count("Probe"), 10);
+    EXPECT_EQ(link.Count("StartConnect"), 11);
+    EXPECT_EQ(link.EventNames().back(), "CloseSocket");
+    EXPECT_EQ(link.Count("CloseSocket"), 1);
     EXPECT_EQ(Child<QLineEdit>("portEdit")->text(), "6001");
 }
 
@@ -140,7 +145,7 @@ TEST_F(NetworkConnectionDialogTest, InvalidAddressIsRefusedBeforeConnecting) {
         PressOk(address, "6001");
         ASSERT_EQ(h.prompter.boxes.size(), 1u);
         EXPECT_TRUE(h.prompter.boxes[0].text.contains("IPv4 address"));
-        EXPECT_TRUE(link.Connects().empty());
+        EXPECT_EQ(link.Count("StartConnect"), 0);
         EXPECT_EQ(Dialog().printerAddress(), "192.168.0.254");
     }
 }
@@ -197,11 +202,11 @@ TEST_F(NetworkConnectionDialogTest, RunReturnsWhetherTheCheckSucceeded) {
         << "the dialog outlives the screen it was shown over";
     QTimer::singleShot(0, &Dialog(), [&] { Child<QPushButton>("cancelButton")->click(); });
     EXPECT_FALSE(Dialog().RunNetworkDialog(&parent));
-    EXPECT_EQ(link.Connects().size(), 1u);
+    EXPECT_EQ(link.Count("StartConnect"), 1);
 }
 
 class KoreanNetworkConnectionDialogTest : public NetworkConnectionDialogTest {
-  protected:
+protected:
     KoreanNetworkConnectionDialogTest() : NetworkConnectionDialogTest(true) {}
 };
 
