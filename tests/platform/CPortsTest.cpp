@@ -115,7 +115,7 @@ class CPortsTest : public ::testing::Test {
     CPorts port;
 };
 
-std::vector<std::uint8_t> Bytes(const std::string& text) {
+std::vector<std::uint8_t> Text(const std::string& text) {
     return {text.begin(), text.end()};
 }
 
@@ -252,7 +252,7 @@ TEST_F(CPortsTest, OpeningTwiceReleasesWaitsAndLogs) {
     EXPECT_TRUE(port.isOpen());
     EXPECT_TRUE(port.ReceiveThreadRunning());
     EXPECT_EQ(WriteText("again"), 5);
-    EXPECT_EQ(pty.Receive(5), Bytes("again"));
+    EXPECT_EQ(pty.Receive(5), Text("again"));
     EXPECT_EQ(port.Close(), 1);
     EXPECT_EQ(port.Close(), 0);
 }
@@ -335,14 +335,14 @@ TEST_F(CPortsTest, OpenAppliesTheSettingsToTheLine) {
 
 TEST_F(CPortsTest, OpenPurgesWhatWaitedOnTheLine) {
     PtyPair pty;
-    pty.Send(Bytes("stale"));
+    pty.Send(Text("stale"));
     UseSerial(pty.SlavePath(), 3, kToolModeSetup);
     DrainingListener listener(port);
     port.SetNotifyWindow(&listener);
     ASSERT_EQ(port.Open(), 1);
-    pty.Send(Bytes("fresh"));
+    pty.Send(Text("fresh"));
     ASSERT_TRUE(WaitUntil([&] { return listener.Bytes().size() >= 5; }));
-    EXPECT_EQ(listener.Bytes(), Bytes("fresh"));
+    EXPECT_EQ(listener.Bytes(), Text("fresh"));
     port.Close();
 }
 
@@ -383,7 +383,7 @@ TEST_F(CPortsTest, WriteStalledByXoffGivesUpAfter100MsPerByte) {
 
     pty.Send({0x11});  // XON: the line moves again
     ASSERT_TRUE(WaitUntil([&] { return WriteText("ok") == 2; }));
-    EXPECT_EQ(pty.Receive(2), Bytes("ok"));
+    EXPECT_EQ(pty.Receive(2), Text("ok"));
 }
 
 TEST_F(CPortsTest, WriteTimeOutReportsTheCountWritten) {
@@ -547,4 +547,113 @@ TEST_F(CPortsTest, FileThatCannotBeCreatedFailsOpen) {
     EXPECT_TRUE(Logged("CPorts::Open() CreateFile error\r\n"));
     EXPECT_NE(filePort.LastErrorText().find("out.prn: not found"), std::string::npos);
     EXPECT_EQ(filePort.Write(reinterpret_cast<const std::uint8_t*>("x"), 1), 0);
+}
+
+namespace {
+
+using Data = std::vector<std::uint8_t>;
+
+class CPortsUsbTest : public CPortsTest {
+  protected:
+    void Attach(const std::string& hardwareId) {
+        devices.usb.push_back({pty.SlavePath(), hardwareId});
+    }
+    void UseUsb(int modelCode) {
+        port.Settings().portName = "USB";
+        port.Settings().modelCode = modelCode;
+    }
+    PtyPair pty;
+};
+
+}  // namespace
+
+TEST_F(CPortsUsbTest, OpensTheModelsDeviceWithFallbackForModel6) {
+    devices.usb.push_back({"/dev/usb/lpOther", "USB\\VID_04B8&PID_0202"});
+    Attach("usb\\vid_5a3d&pid_3004&rev_0100");
+    UseUsb(6);
+    ASSERT_EQ(port.Open(), 1) << port.LastErrorText();
+    EXPECT_EQ(port.usbDevicePath(), pty.SlavePath());
+    EXPECT_TRUE(Logged("[Error] no USB printer-class device with id USB\\VID_5A3D&PID_3012"));
+    EXPECT_TRUE(Logged("CreateFile Success ["));
+    EXPECT_FALSE(port.ReceiveThreadRunning());
+    EXPECT_EQ(WriteText("\x1b@"), 2);
+    EXPECT_EQ(pty.Receive(2), Text("\x1b@"));
+    EXPECT_EQ(port.Close(), 1);
+
+    // Model 4 knows only 3004 too; model 1 looks for another id and finds nothing.
+    UseUsb(4);
+    EXPECT_EQ(port.Open(), 1);
+    port.Close();
+    UseUsb(1);
+    EXPECT_EQ(port.Open(), 0);
+    EXPECT_NE(port.LastErrorText().find("no USB printer of this model is attached"),
+              std::string::npos);
+}
+
+TEST_F(CPortsUsbTest, DeviceThatCannotBeOpenedIsLogged) {
+    devices.usb.push_back({dir.File("lp9"), "USB\\VID_5A3D&PID_3012"});
+    UseUsb(5);
+    EXPECT_EQ(port.Open(), 0);
+    UseUsb(6);
+    EXPECT_EQ(port.Open(), 0);
+    EXPECT_TRUE(Logged("CreateFile Fail [2]"));
+    EXPECT_EQ(port.LastErrorCode(), ENOENT);
+    EXPECT_NE(port.LastErrorText().find("lp9: not found"), std::string::npos);
+}
+
+TEST_F(CPortsUsbTest, ReplyIsReadBackAndUnescapedAcrossChunkEdges) {
+    Attach("USB\\VID_5A3D&PID_3012");
+    UseUsb(6);
+    DrainingListener listener(port);
+    port.SetNotifyWindow(&listener);
+    ASSERT_EQ(port.Open(), 1);
+    // 255 plain bytes, then an escaped zero whose escape byte ends the first 256-byte chunk.
+    Data reply(255, 0x41);
+    reply.insert(reply.end(), {0x1B, 0x30, 0x1B, 0x1B, 0x1B, 0x42});
+    pty.Send(reply);
+    ASSERT_TRUE(WaitUntil([&] { return pty.SlaveWaiting() == static_cast<int>(reply.size()); }));
+    EXPECT_EQ(port.ReadUsbReply(), 1);
+    Data expected(255, 0x41);
+    expected.insert(expected.end(), {0x00, 0x1B, 0x42});
+    EXPECT_EQ(listener.Bytes(), expected);
+    EXPECT_EQ(listener.Deliveries(), 2);  // one per chunk that brought bytes
+    EXPECT_EQ(clock.TotalSlept(), 200);   // the two rounds that found nothing waited 100 ms each
+}
+
+TEST_F(CPortsUsbTest, ReplyThatDoesNotFitIsDroppedWithMessage41) {
+    Attach("USB\\VID_5A3D&PID_3012");
+    UseUsb(6);
+    ASSERT_EQ(port.Open(), 1);
+    Data fill(4095, 0x33);
+    pty.Send(fill);
+    ASSERT_TRUE(WaitUntil([&] { return pty.SlaveWaiting() == 4095; }));
+    while (port.QueueRead().Count() < 4095) ASSERT_EQ(port.ReadUsbReply(), 1);
+    pty.Send({0x1B, 0x30});
+    ASSERT_TRUE(WaitUntil([&] { return pty.SlaveWaiting() == 2; }));
+    EXPECT_EQ(port.ReadUsbReply(), 1);
+    EXPECT_EQ(notifier.Count(41), 1);
+    EXPECT_EQ(port.QueueRead().Count(), 4095);
+}
+
+TEST_F(CPortsUsbTest, ReadingBackWithoutAnOpenUsbPortShowsTheDevice) {
+    EXPECT_EQ(port.ReadUsbReply(), 0);
+    Attach("USB\\VID_5A3D&PID_3012");
+    UseUsb(6);
+    ASSERT_EQ(port.Open(), 1);
+    port.Close();
+    EXPECT_EQ(port.ReadUsbReply(), 0);
+    EXPECT_EQ(notifier.Texts(), (std::vector<std::string>{"USB", pty.SlavePath()}));
+}
+
+TEST_F(CPortsTest, ParallelPortThatIsNotThereFailsOpen) {
+    for (const char* name : {"LPT9", "/dev/lpKP70none", "/dev/parportKP70none"}) {
+        SCOPED_TRACE(name);
+        log.Open(dir.File("error.log"));
+        port.Settings().portName = name;
+        EXPECT_EQ(port.Open(), 0);
+        EXPECT_EQ(port.LastErrorCode(), ENOENT);
+        EXPECT_TRUE(Logged("CPorts::Open() CreateFile error\r\n"));
+        EXPECT_FALSE(port.isOpen());
+    }
+    EXPECT_NE(port.LastErrorText().find("/dev/parportKP70none: not found"), std::string::npos);
 }

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -55,6 +56,12 @@ class PtyPair {
         return tio;
     }
     void SetSlaveTermios(const termios& tio) { ::tcsetattr(m_slave, TCSANOW, &tio); }
+    // Bytes the printer side sent that wait on the device side, not yet read.
+    int SlaveWaiting() const {
+        int waiting = 0;
+        ::ioctl(m_slave, FIONREAD, &waiting);
+        return waiting;
+    }
 
     void Send(const std::vector<std::uint8_t>& bytes) {
         std::size_t done = 0;

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace kp70 {
@@ -16,6 +17,13 @@ class ParallelStatusFilter {
   public:
     // True when the 4 bytes at p form a status block.
     static bool IsStatusBlock(const std::uint8_t* p);
+
+    // Scans one read: each reply byte goes to put, in order; each status block that differs
+    // from lastStatus replaces it. put returns false to end the scan at that byte (the
+    // receiver is full); the rest of the read is then left alone. Returns false when put
+    // ended the scan.
+    static bool Scan(const std::uint8_t* data, int length, StatusBlock& lastStatus,
+                     const std::function<bool(std::uint8_t)>& put);
 
     // Splits one read: reply bytes are appended to reply in order; each status block that
     // differs from lastStatus replaces it. Returns the number of status blocks found.
