@@ -8,7 +8,7 @@ namespace kp70 {
 // the USB ids of the device behind them, where there is one), lp and parport nodes, and
 // USB printer-class nodes (/dev/usb/lp*) with their hardware id built from their USB ids.
 class UdevDeviceEnumerator : public DeviceEnumerator {
-  public:
+public:
     std::vector<SerialPortInfo> SerialPorts() override;
     std::vector<std::string> ParallelPorts() override;
     std::vector<UsbPrinterInfo> UsbPrinters() override;
