@@ -39,7 +39,7 @@ class ReceiveListener;
 // (ReceiveListener::CancelDelivery), so Close returns after at most one non-blocking read
 // of 2048 bytes and the listener call in progress.
 class CPorts : public PrinterPort {
-  public:
+public:
     static constexpr int kReceiveChunk = 2048;
     static constexpr int kUsbReplyChunk = 256;
     static constexpr int kUsbReplyRounds = 4;
@@ -78,7 +78,7 @@ class CPorts : public PrinterPort {
     // True while a receive thread is attached to the port.
     bool ReceiveThreadRunning() const { return m_thread.joinable(); }
 
-  private:
+private:
     int OpenSerial();
     int OpenParallel();
     int OpenFile();

@@ -25,7 +25,7 @@ class Notifier;
 // begins with it) wakes the receive thread through an eventfd and joins it; the thread
 // blocks nowhere but in that poll.
 class NetworkSocket : public NetworkLink {
-  public:
+public:
     static constexpr int kReceiveChunk = 1024;
     // A send gives up when the printer has taken nothing for this long.
     static constexpr int kSendStallMs = 10000;
@@ -44,7 +44,7 @@ class NetworkSocket : public NetworkLink {
     ReceiveQueue& Queue() override { return m_queue; }
     int LastErrorCode() const override { return m_lastError.load(); }
 
-  private:
+private:
     void ReceiveThread();
     void StopThread();
 

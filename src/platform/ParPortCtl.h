@@ -29,7 +29,7 @@ class ErrorLog;
 // Close return as soon as the reader has seen the stop, after at most three non-blocking
 // reads of 512 bytes that empty what is left.
 class ParPortCtl : public ParallelController {
-  public:
+public:
     static constexpr int kReadChunk = 512;
     static constexpr int kWriteLimitMs = 5000;
     static constexpr int kCloseWaitMs = 100;
@@ -61,7 +61,7 @@ class ParPortCtl : public ParallelController {
     // Reply bytes queued and not yet taken.
     int Queued() const { return m_queue.Count(); }
 
-  private:
+private:
     int Read(std::uint8_t* buffer, int capacity);
     void ReaderThread();
     void EndReader();

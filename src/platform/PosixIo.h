@@ -14,7 +14,7 @@ namespace posix {
 // An eventfd that wakes a thread blocked in poll(): its descriptor goes into the poll set,
 // Signal makes it readable, Drain makes it quiet again.
 class WakeFd {
-  public:
+public:
     WakeFd();
     ~WakeFd();
     WakeFd(const WakeFd&) = delete;
@@ -25,7 +25,7 @@ class WakeFd {
     void Signal();
     void Drain();
 
-  private:
+private:
     int m_fd = -1;
 };
 

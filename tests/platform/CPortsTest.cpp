@@ -27,7 +27,7 @@ namespace {
 
 // Takes every byte out of the port's queue on each hand-off.
 class DrainingListener : public ReceiveListener {
-  public:
+public:
     explicit DrainingListener(PrinterPort& port) : m_port(port) {}
     void OnDataReceived() override {
         std::lock_guard lock(m_mutex);
@@ -43,7 +43,7 @@ class DrainingListener : public ReceiveListener {
         return m_deliveries;
     }
 
-  private:
+private:
     PrinterPort& m_port;
     std::mutex m_mutex;
     std::vector<std::uint8_t> m_bytes;
@@ -52,7 +52,7 @@ class DrainingListener : public ReceiveListener {
 
 // Counts hand-offs and leaves the queue alone.
 class CountingListener : public ReceiveListener {
-  public:
+public:
     void OnDataReceived() override { ++deliveries; }
     std::atomic<int> deliveries{0};
 };
@@ -60,7 +60,7 @@ class CountingListener : public ReceiveListener {
 // A hand-off that waits for a thread that never comes, until the port cancels it: what a
 // GUI listener does while the GUI thread is inside Close.
 class StuckListener : public ReceiveListener {
-  public:
+public:
     void OnDataReceived() override {
         std::unique_lock lock(m_mutex);
         entered = true;
@@ -76,14 +76,14 @@ class StuckListener : public ReceiveListener {
     std::atomic<bool> entered{false};
     std::atomic<int> cancels{0};
 
-  private:
+private:
     std::mutex m_mutex;
     std::condition_variable m_cv;
     bool m_cancelled = false;
 };
 
 class CPortsTest : public ::testing::Test {
-  protected:
+protected:
     CPortsTest() : log(clock), port(log, clock, notifier, devices, asker) {
         log.Open(dir.File("error.log"));
     }
@@ -554,7 +554,7 @@ namespace {
 using Data = std::vector<std::uint8_t>;
 
 class CPortsUsbTest : public CPortsTest {
-  protected:
+protected:
     void Attach(const std::string& hardwareId) {
         devices.usb.push_back({pty.SlavePath(), hardwareId});
     }

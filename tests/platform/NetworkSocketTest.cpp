@@ -17,7 +17,7 @@ namespace {
 
 // A TCP listener on 127.0.0.1 playing the printer.
 class Listener {
-  public:
+public:
     Listener() {
         m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in a{};
@@ -63,7 +63,7 @@ class Listener {
         m_peer = -1;
     }
 
-  private:
+private:
     int m_fd = -1;
     int m_peer = -1;
     std::uint16_t m_port = 0;
@@ -76,7 +76,7 @@ std::uint16_t ClosedPort() {
 }
 
 class NetworkSocketTest : public ::testing::Test {
-  protected:
+protected:
     NetworkSocketTest() : socket(clock, notifier) {}
     VirtualClock clock;
     RecordingNotifier notifier;

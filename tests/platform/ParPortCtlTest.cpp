@@ -18,7 +18,7 @@ namespace {
 
 // A pty stands in for the parallel port: the printer's side is the master.
 class ParPortCtlTest : public ::testing::Test {
-  protected:
+protected:
     ParPortCtlTest() : log(clock), port(log, clock) { log.Open(dir.File("error.log")); }
 
     std::string Log() const { return kp70::test::ReadFile(dir.File("error.log")); }

@@ -23,7 +23,7 @@ namespace kp70::test {
 // A pseudo-terminal standing in for a device: the code under test opens SlavePath(), the
 // test plays the printer on the master side. The slave starts in raw mode.
 class PtyPair {
-  public:
+public:
     PtyPair() {
         char name[128] = {};
         if (::openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0) return;
@@ -104,7 +104,7 @@ class PtyPair {
         return got;
     }
 
-  private:
+private:
     int m_master = -1;
     int m_slave = -1;
     std::string m_path;
@@ -123,7 +123,7 @@ inline bool WaitUntil(const std::function<bool()>& cond, int guardMs = 5000) {
 
 // Records every message and text the transport shows.
 class RecordingNotifier : public Notifier {
-  public:
+public:
     void ShowMessage(int n, const std::string& suffix) override {
         std::lock_guard lock(m_mutex);
         m_messages.push_back({n, suffix});
@@ -147,7 +147,7 @@ class RecordingNotifier : public Notifier {
         return count;
     }
 
-  private:
+private:
     mutable std::mutex m_mutex;
     std::vector<std::pair<int, std::string>> m_messages;
     std::vector<std::string> m_texts;

@@ -10,7 +10,7 @@ namespace kp70 {
 // the command line prints to stderr. Both may be called on a receive thread: they must not
 // wait for the thread that closes the port (the GUI posts the box to its own thread).
 class Notifier {
-  public:
+public:
     virtual ~Notifier() = default;
     // Catalogue message n, followed directly by suffix.
     virtual void ShowMessage(int n, const std::string& suffix = "") = 0;
@@ -22,7 +22,7 @@ class Notifier {
 // Receives WM_DATA_RECEIVED: called on the receive thread after bytes were queued; it
 // returns only when the listener has taken what it wanted (a blocking hand-off).
 class ReceiveListener {
-  public:
+public:
     virtual ~ReceiveListener() = default;
     virtual void OnDataReceived() = 0;
     // Called by the port's Close on the closing thread, before it joins the receive

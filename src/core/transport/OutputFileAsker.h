@@ -10,7 +10,7 @@ namespace kp70 {
 // is "FILE". The GUI shows its "Print to File" dialog; nullopt (the dialog was not ended
 // with OK) makes the port write to "temp.prn" in the current directory.
 class OutputFileAsker {
-  public:
+public:
     virtual ~OutputFileAsker() = default;
     virtual std::optional<std::string> AskOutputFile() = 0;
 };
@@ -18,12 +18,12 @@ class OutputFileAsker {
 // An asker that answers without asking: the name it was given, or nullopt for "temp.prn".
 // The command line uses it for --file PATH.
 class FixedOutputFileAsker : public OutputFileAsker {
-  public:
+public:
     explicit FixedOutputFileAsker(std::optional<std::string> name = std::nullopt)
         : m_name(std::move(name)) {}
     std::optional<std::string> AskOutputFile() override { return m_name; }
 
-  private:
+private:
     std::optional<std::string> m_name;
 };
 

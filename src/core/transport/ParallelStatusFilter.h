@@ -14,7 +14,7 @@ using StatusBlock = std::array<std::uint8_t, 4>;
 // The filter takes them out of each read: a block counts only when all four bytes lie in
 // the same read; a block cut by the end of a read stays ordinary reply bytes.
 class ParallelStatusFilter {
-  public:
+public:
     // True when the 4 bytes at p form a status block.
     static bool IsStatusBlock(const std::uint8_t* p);
 

@@ -10,7 +10,7 @@ namespace kp70 {
 // chunks of up to 256 bytes; an escape byte that ends a chunk is kept and applied to the
 // first byte of the next chunk, so a pair split by the chunk edge is not lost.
 class UsbReplyUnescaper {
-  public:
+public:
     static constexpr std::uint8_t kEscape = 0x1B;
 
     // Appends the un-escaped bytes of data[0..length) to out.
@@ -20,7 +20,7 @@ class UsbReplyUnescaper {
     // True when the last chunk ended in an escape byte that waits for its partner.
     bool PendingEscape() const { return m_pendingEscape; }
 
-  private:
+private:
     bool m_pendingEscape = false;
 };
 
