@@ -1,9 +1,451 @@
+// kp70ctl logo: convert bitmaps to printer dots, upload them to the printer's NV graphics
+// memory, delete them, print stored logos and show the stored list.
 #include <CLI/CLI.hpp>
+#include <atomic>
+#include <csignal>
+#include <fstream>
+#include <memory>
+#include <ostream>
+#include <vector>
 
 #include "cli/Cli.h"
+#include "cli/Connection.h"
+#include "cli/PngFile.h"
+#include "core/app/Profile.h"
+#include "core/logo/BitImageConversion.h"
+#include "core/logo/LogoBitmap.h"
+#include "core/logo/LogoList.h"
+#include "core/logo/LogoOptions.h"
+#include "core/logo/LogoSelection.h"
+#include "core/logo/LogoSession.h"
+#include "core/logo/LogoTexts.h"
+#include "core/logo/NvCommands.h"
+#include "core/transport/NetworkLink.h"
+#include "core/transport/PrinterPort.h"
 
 namespace kp70 {
 
-void AddLogoCommands(CLI::App& /*app*/, CliContext& /*context*/) {}
+namespace {
+
+// The options named after the Setup page.
+struct ConversionOptions {
+    bool gray = false;
+    int diverging = 128;
+    int area = 0;  // 0: the model's default
+    bool star = false;
+};
+
+struct ConvertOptions {
+    ConversionOptions conversion;
+    std::string file;
+    std::string png;
+    std::string raw;
+    bool center = false;
+};
+
+struct UploadOptions {
+    ConnectionOptions connection;
+    ConversionOptions conversion;
+    std::vector<std::string> files;
+    std::string center;
+};
+
+struct PrintOptions {
+    ConnectionOptions connection;
+    bool all = false;
+    std::string select;
+    std::string size = "normal";
+    bool header = false;
+    bool star = false;
+};
+
+struct DeleteOptions {
+    ConnectionOptions connection;
+};
+
+struct ListOptions {
+    bool json = false;
+};
+
+void AddConversionOptions(CLI::App& verb, ConversionOptions& options) {
+    verb.add_flag("--gray", options.gray, "Use Gray Printing: 4-bit gray images");
+    verb.add_option("--diverging", options.diverging,
+                    "Black / White diverging point (0~255), default 128")
+        ->check(CLI::Range(0, 255));
+    verb.add_option("--area", options.area,
+                    "Max Printable Area in dots (1~512) that centred images use, default 512 "
+                    "(384 on TALVO10)")
+        ->check(CLI::Range(1, 512));
+}
+
+LogoOptions MakeLogoOptions(const ConversionOptions& c, int modelCode) {
+    LogoOptions options;
+    options.ResetToDefaults(modelCode);
+    options.grayPrinting = c.gray;
+    options.divergingPoint = c.diverging;
+    if (c.area > 0) options.maxPrintableArea = c.area;
+    options.starEmulation = c.star;
+    return options;
+}
+
+// A catalogue message as one terminal line.
+std::string Text(const CliContext& context, const LogoMessage& message) {
+    std::string text = message.hasValue ? context.catalogue.Format(message.number, message.value)
+                                        : context.catalogue.Message(message.number);
+    for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.replace(at, 2, " ");
+    for (char& c : text) {
+        if (c == '\n' || c == '\r') c = ' ';
+    }
+    if (!message.detail.empty()) text += " (" + message.detail + ")";
+    return text;
+}
+
+void Report(CliContext& context, const std::vector<LogoMessage>& messages) {
+    for (const LogoMessage& m : messages) {
+        (m.number == logomsg::kUploadComplete ? context.out : context.err)
+            << Text(context, m) << "\n";
+    }
+}
+
+// Opens the connection once to check it can be had (clear errors for the operator), then
+// closes it again: the logo sessions open and check the printer themselves.
+bool PrepareConnection(CliContext& context, const ConnectionOptions& options,
+                       PrinterConnection& connection, ConnectionTarget& target, int& exitCode) {
+    std::string why;
+    if (!ResolveConnection(options, target, context.catalogue, why)) {
+        context.err << "kp70ctl logo: " << why << "\n";
+        exitCode = kExitUsage;
+        return false;
+    }
+    if (!connection.Open(target, kToolModeLogo, why)) {
+        context.err << why << "\n";
+        exitCode = kExitFailed;
+        return false;
+    }
+    connection.Close();
+    return true;
+}
+
+LogoConnection MakeLogoConnection(CliContext& context, PrinterConnection& connection,
+                                  const ConnectionTarget& target) {
+    LogoConnection c{connection.Port(), &connection.Network(), target.host,
+                     target.netPort,    *context.clock,        &connection.Log()};
+    // The session reads the port kind from the port's settings.
+    if (target.IsNetwork()) c.port.Settings().portName = "ETHERNET_II";
+    return c;
+}
+
+// Ctrl+C during an upload cancels between images, so the printer's definition is still
+// completed with empty images.
+std::atomic<bool> g_cancel{false};
+extern "C" void OnInterrupt(int) {
+    g_cancel = true;
+}
+
+class InterruptCancels {
+  public:
+    InterruptCancels() {
+        g_cancel = false;
+        m_previous = std::signal(SIGINT, OnInterrupt);
+    }
+    ~InterruptCancels() { std::signal(SIGINT, m_previous); }
+
+  private:
+    void (*m_previous)(int) = SIG_DFL;
+};
+
+// ---- logo convert ----
+
+int RunConvert(const ConvertOptions& o, CliContext& context) {
+    if (o.png.empty() && o.raw.empty()) {
+        context.err << "kp70ctl logo convert: give --png OUT.png and/or --raw OUT.bin\n";
+        return kExitUsage;
+    }
+    const LogoOptions options = MakeLogoOptions(o.conversion, 0);
+    auto bitmap = std::make_unique<LogoBitmap>();
+    if (!bitmap->LoadBitmap(o.file)) {
+        context.err << o.file << ": " << bitmap->LastError() << "\n";
+        return kExitFailed;
+    }
+    if (static_cast<std::int64_t>(bitmap->PaddedWidth()) * bitmap->PaddedHeight() >
+        kWorkBufferSize) {
+        context.err << o.file << ": the image is too large for the printer (at most 512000 dots)\n";
+        return kExitFailed;
+    }
+    if (options.grayPrinting) {
+        ConvertGray(*bitmap, options);
+    } else {
+        ConvertMono(*bitmap, options, o.center);
+    }
+    const int width = bitmap->PaddedWidth();
+    const int height = bitmap->PaddedHeight();
+    const auto header = NvImageHeader(width, height, options.grayPrinting);
+    const std::uint8_t* data = bitmap->OutputBuffer();
+    const int length = bitmap->OutputLength();
+
+    std::string why;
+    if (!o.png.empty()) {
+        // The printer's dots: black dots, gray levels as grays, white elsewhere.
+        std::vector<std::uint8_t> pixels(static_cast<std::size_t>(width) * height, 255);
+        const int bands = height / 8;
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                std::uint8_t value = 255;
+                if (options.grayPrinting) {
+                    const std::uint8_t byte = data[(static_cast<std::size_t>(y) * width + x) / 2];
+                    value =
+                        static_cast<std::uint8_t>(255 - 51 * (x % 2 == 0 ? byte >> 4 : byte & 15));
+                } else if ((data[static_cast<std::size_t>(x) * bands + y / 8] >> (7 - y % 8)) & 1) {
+                    value = 0;
+                }
+                pixels[static_cast<std::size_t>(y) * width + x] = value;
+            }
+        }
+        if (!WriteGrayPng(o.png, width, height, pixels, why)) {
+            context.err << why << "\n";
+            return kExitFailed;
+        }
+    }
+    if (!o.raw.empty()) {
+        std::ofstream out(o.raw, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(header.data()), 4);
+        out.write(reinterpret_cast<const char*>(data), length);
+        if (!out) {
+            context.err << o.raw << ": the file could not be written\n";
+            return kExitFailed;
+        }
+    }
+    char line[160];
+    std::snprintf(line, sizeof line, "%d x %d dots, header %02X %02X %02X %02X, %d data bytes\n",
+                  width, height, header[0], header[1], header[2], header[3], length);
+    context.out << line;
+    return kExitDone;
+}
+
+// ---- logo upload / delete-all ----
+
+int RunUpload(const UploadOptions& o, CliContext& context) {
+    ConnectionTarget target;
+    std::string why;
+    if (!ResolveConnection(o.connection, target, context.catalogue, why)) {
+        context.err << "kp70ctl logo upload: " << why << "\n";
+        return kExitUsage;
+    }
+    LogoOptions options = MakeLogoOptions(o.conversion, target.settings.modelCode);
+    if (options.grayPrinting && target.settings.modelCode == 2) {
+        context.err << "kp70ctl logo upload: TALVO10 printers cannot print gray images\n";
+        return kExitUsage;
+    }
+    LogoList list;
+    list.SetGrayPrinting(options.grayPrinting);
+    for (const std::string& file : o.files) {
+        const AddBitmapResult added = list.AddBitmap(0, file);
+        if (!added.accepted) {
+            if (added.message) {
+                LogoMessage m = *added.message;
+                m.detail = file + ": " + added.reason;
+                Report(context, {m});
+            } else {
+                context.err << file << ": " << added.reason << "\n";
+            }
+            return kExitFailed;
+        }
+    }
+    if (!o.center.empty()) {
+        if (!ValidateSelection(o.center)) {
+            context.err << "kp70ctl logo upload: --center wants file positions such as "
+                           "\"1,3-4\" (1 is the first file given)\n";
+            return kExitUsage;
+        }
+        const LogoSelection rows = ParseSelection(o.center);
+        for (std::size_t i = 0; i < rows.tokens.size(); ++i) {
+            int first = rows.tokens[i];
+            int last = first;
+            if (first > 256) {
+                first = last = first - 256;
+            } else {
+                last = rows.tokens[++i];
+            }
+            for (int row = first; row <= last && row <= list.Count(); ++row) {
+                options.autoCenter[static_cast<std::size_t>(row - 1)] = true;
+            }
+        }
+    }
+    if (NvMemoryTooSmall(target.settings.modelCode, list.UsedKB())) {
+        context.err << logotext::kNoticeCaption << ": " << logotext::kTalvo30Notice << "\n";
+        return kExitFailed;
+    }
+
+    PrinterConnection connection(context);
+    int exitCode = kExitDone;
+    if (!PrepareConnection(context, o.connection, connection, target, exitCode)) return exitCode;
+    LogoConnection logo = MakeLogoConnection(context, connection, target);
+    Profile profile(context.profilePath);
+    InterruptCancels interrupt;
+    UploadCallbacks callbacks;
+    int lastStep = 0;
+    callbacks.progress = [&](const UploadProgress& p) {
+        if (p.step != lastStep && p.step > 0) {
+            lastStep = p.step;
+            context.err << "image " << p.step << "/" << p.count << ": " << p.fileName << "\n";
+        }
+    };
+    callbacks.cancelRequested = [] { return g_cancel.load(); };
+    const SessionResult result = UploadLogos(logo, list, options, &profile, callbacks);
+    Report(context, result.messages);
+    if (result.upload.cancelled) context.err << "kp70ctl logo upload: cancelled\n";
+    if (result.ok && !result.upload.stored) {
+        context.err << "kp70ctl logo upload: the list could not be stored in "
+                    << context.profilePath << "\n";
+    }
+    return result.ok ? kExitDone : kExitFailed;
+}
+
+int RunDeleteAll(const DeleteOptions& o, CliContext& context) {
+    PrinterConnection connection(context);
+    ConnectionTarget target;
+    int exitCode = kExitDone;
+    if (!PrepareConnection(context, o.connection, connection, target, exitCode)) return exitCode;
+    LogoConnection logo = MakeLogoConnection(context, connection, target);
+    const SessionResult result = DeleteAllLogos(logo);
+    Report(context, result.messages);
+    return result.ok ? kExitDone : kExitFailed;
+}
+
+// ---- logo print ----
+
+int RunPrint(const PrintOptions& o, CliContext& context) {
+    if (o.all == !o.select.empty()) {
+        context.err << "kp70ctl logo print: give either --all or --select LIST\n";
+        return kExitUsage;
+    }
+    if (!o.all && !ValidateSelection(o.select)) {
+        Report(context, {LogoMessage{logomsg::kSelectionIncorrect, MessageIcon::Exclamation}});
+        return kExitUsage;
+    }
+    if (!o.connection.file.empty()) {
+        context.err << "kp70ctl logo print: printing stored logos needs a printer, not --file\n";
+        return kExitUsage;
+    }
+    PrintRequest request;
+    request.all = o.all;
+    request.header = o.header;
+    request.starEmulation = o.star;
+    const std::vector<std::string> sizes = {"normal", "double-width", "double-height", "quadruple"};
+    for (std::size_t m = 0; m < sizes.size(); ++m) {
+        if (o.size == sizes[m]) request.mode = static_cast<NvPrintMode>(m);
+    }
+
+    PrinterConnection connection(context);
+    ConnectionTarget target;
+    int exitCode = kExitDone;
+    if (!PrepareConnection(context, o.connection, connection, target, exitCode)) return exitCode;
+    LogoConnection logo = MakeLogoConnection(context, connection, target);
+    InterruptCancels interrupt;
+    PrintCallbacks callbacks;
+    callbacks.cancelRequested = [] { return g_cancel.load(); };
+    const SessionResult result = PrintLogos(logo, request, o.select, callbacks);
+    if (target.IsNetwork()) connection.Network().CloseSocket();
+    Report(context, result.messages);
+    if (result.ok) context.out << "printed " << result.print.printed << " images\n";
+    return result.ok ? kExitDone : kExitFailed;
+}
+
+// ---- logo list ----
+
+std::string JsonString(const std::string& text) {
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char esc[8];
+            std::snprintf(esc, sizeof esc, "\\u%04x", c);
+            out += esc;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+int RunList(const ListOptions& o, CliContext& context) {
+    LogoList list;
+    const Profile profile(context.profilePath);
+    const std::vector<LogoMessage> messages = list.LoadStoredList(profile);
+    Report(context, messages);
+    if (o.json) {
+        context.out << "{\"count\": " << list.Count() << ", \"totalBytes\": " << list.TotalBytes()
+                    << ", \"capacityKB\": " << LogoList::kCapacityKB << ", \"failed\": [";
+        for (std::size_t i = 0; i < list.FailedNumbers().size(); ++i) {
+            context.out << (i ? ", " : "") << list.FailedNumbers()[i];
+        }
+        context.out << "], \"images\": [";
+        for (std::size_t i = 0; i < list.Entries().size(); ++i) {
+            const LogoEntry& e = list.Entries()[i];
+            context.out << (i ? ", " : "") << "{\"number\": " << e.number
+                        << ", \"name\": " << JsonString(e.name) << ", \"size\": " << e.size
+                        << ", \"path\": " << JsonString(e.path) << "}";
+        }
+        context.out << "]}\n";
+        return kExitDone;
+    }
+    context.out << "   No.  Size             Name\n";
+    for (const LogoEntry& e : list.Entries()) {
+        context.out << "   " << e.NumberText() << "  " << e.SizeText() << "  " << e.path << "\n";
+    }
+    context.out << "Number of Image Files: " << list.CountText() << "\n";
+    context.out << "Total Image File Size: " << list.SizeText() << "\n";
+    return kExitDone;
+}
+
+}  // namespace
+
+void AddLogoCommands(CLI::App& app, CliContext& context) {
+    CLI::App* logo = app.add_subcommand("logo", "bitmap logos in the printer's NV graphics memory");
+    logo->require_subcommand(1);
+
+    auto convert = std::make_shared<ConvertOptions>();
+    CLI::App* c = logo->add_subcommand("convert", "show the printer's dots of a bitmap file");
+    c->add_option("FILE", convert->file, "a .bmp file")->required();
+    c->add_option("--png", convert->png, "write the dots as a PNG image");
+    c->add_option("--raw", convert->raw, "write the image header and data the printer gets");
+    c->add_flag("--center", convert->center, "Auto Center Align in the printable area");
+    AddConversionOptions(*c, convert->conversion);
+    c->callback([convert, &context] { context.exitCode = RunConvert(*convert, context); });
+
+    auto upload = std::make_shared<UploadOptions>();
+    CLI::App* u = logo->add_subcommand(
+        "upload", "store bitmap files as NV images 1..n (replaces every stored image)");
+    u->add_option("FILES", upload->files, "the .bmp files, image 1 first")->required();
+    AddConversionOptions(*u, upload->conversion);
+    u->add_option("--center", upload->center,
+                  "Auto Center Align Check: positions of the files to centre, e.g. \"1,3-4\"");
+    u->add_flag("--star", upload->conversion.star, "Use Star Emulation (ESC before NV commands)");
+    AddConnectionOptions(*u, upload->connection);
+    u->callback([upload, &context] { context.exitCode = RunUpload(*upload, context); });
+
+    auto del = std::make_shared<DeleteOptions>();
+    CLI::App* d = logo->add_subcommand("delete-all", "delete every stored NV image");
+    AddConnectionOptions(*d, del->connection);
+    d->callback([del, &context] { context.exitCode = RunDeleteAll(*del, context); });
+
+    auto print = std::make_shared<PrintOptions>();
+    CLI::App* p = logo->add_subcommand("print", "print stored NV images");
+    p->add_flag("--all", print->all, "print images 1..255");
+    p->add_option("--select", print->select, "the images to print, e.g. \"1,3,5-9\"");
+    p->add_option("--size", print->size, "normal, double-width, double-height or quadruple")
+        ->check(CLI::IsMember({"normal", "double-width", "double-height", "quadruple"}));
+    p->add_flag("--header", print->header, "print \"--- Logo n ---\" before each image");
+    p->add_flag("--star", print->star, "Use Star Emulation (ESC before NV commands)");
+    AddConnectionOptions(*p, print->connection);
+    p->callback([print, &context] { context.exitCode = RunPrint(*print, context); });
+
+    auto list = std::make_shared<ListOptions>();
+    CLI::App* l = logo->add_subcommand("list", "show the stored logo list of the profile");
+    l->add_flag("--json", list->json, "print the list as JSON");
+    l->callback([list, &context] { context.exitCode = RunList(*list, context); });
+}
 
 }  // namespace kp70
