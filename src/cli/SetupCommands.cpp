@@ -1,9 +1,452 @@
+// kp70ctl setup: the User Setup tool on the command line. `get` reads every setting the
+// printer reports, `set NAME=VALUE ...` changes settings with the screen's rules (it reads
+// the printer first, as Get Value before Set Value does, so the margin and setup code that
+// every write carries are kept), `defaults` writes the default settings and `test-print`
+// prints the test page. With --file the bytes go into the file instead.
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <memory>
+#include <ostream>
 
 #include "cli/Cli.h"
+#include "cli/Connection.h"
+#include "cli/SetupSettingTable.h"
+#include "core/app/Clock.h"
+#include "core/app/ErrorLog.h"
+#include "core/app/Profile.h"
+#include "core/setup/SettingsCollector.h"
+#include "core/setup/SetupCommands.h"
+#include "core/setup/SetupLists.h"
+#include "core/setup/SetupProfile.h"
+#include "core/setup/SetupSession.h"
+#include "core/setup/TestPage.h"
+#include "core/transport/PrinterPort.h"
+#include "platform/ParPortCtl.h"
 
 namespace kp70 {
 
-void AddSetupCommands(CLI::App& /*app*/, CliContext& /*context*/) {}
+namespace {
+
+constexpr int kDefaultTimeoutMs = 8000;
+constexpr const char* kTwoColorConflict = "Water mark print is impossible in Two-color print mode.";
+
+struct SetupCliOptions {
+    ConnectionOptions connection;
+    std::vector<std::string> assignments;
+    bool json = false;
+    int timeoutMs = kDefaultTimeoutMs;
+};
+
+std::string Text(std::string text) {
+    // Catalogue texts break lines with "\r\n" or "\n"; a terminal wants "\n".
+    for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.erase(at, 1);
+    return text;
+}
+
+void ReportOutcome(const SetupOutcome& outcome, CliContext& context) {
+    if (!outcome.literal.empty()) {
+        context.err << outcome.literal << "\n";
+    } else if (outcome.message >= 0) {
+        context.err << Text(context.catalogue.Message(outcome.message));
+        if (!outcome.detail.empty()) context.err << "\n" << outcome.detail;
+        context.err << "\n";
+    }
+}
+
+// The receive-buffer list for --help, without writing the profile.
+std::vector<std::string> ReceiveBuffersForHelp(const std::string& profilePath) {
+    Profile profile(profilePath);
+    std::vector<std::string> list;
+    for (int i = 0;; ++i) {
+        const std::string v = profile.GetString("USER", "R_BUF_SZ" + std::to_string(i));
+        if (v.empty()) break;
+        list.push_back(v);
+    }
+    if (list.empty()) list = {"64", "32", "20", "4"};
+    return list;
+}
+
+// The printer connection of one setup verb and its session.
+class SetupCliSession {
+  public:
+    explicit SetupCliSession(CliContext& context) : m_context(context), m_connection(context) {}
+    ~SetupCliSession() {
+        if (m_session) m_session->Close(false);
+    }
+
+    // Opens the printer as the setup screen does. Prints why not and returns false.
+    bool Open(const ConnectionTarget& target) {
+        Clock& clock = *m_context.clock;
+        SetupLinks links;
+        std::string portName = target.settings.portName;
+        if (PortKindOf(portName) == PortKind::Parallel) {
+            m_log = std::make_unique<ErrorLog>(clock);
+            if (!m_context.errorLogPath.empty())
+                m_log->Open(m_context.errorLogPath, ErrorLog::Mode::Append);
+            m_parallel = std::make_unique<ParPortCtl>(*m_log, clock);
+            links.parallel = m_parallel.get();
+        } else {
+            std::string why;
+            if (!m_connection.Open(target, kToolModeSetup, why)) {
+                m_context.err << why << "\n";
+                return false;
+            }
+            if (target.IsNetwork()) {
+                portName = "ETHERNET_II";
+                links.network = &m_connection.Network();
+                links.networkAddress = target.host;
+                links.networkPort = target.netPort;
+            } else {
+                links.port = &m_connection.Port();
+            }
+        }
+        m_session = std::make_unique<SetupSession>(portName, links, clock, clock, m_collector);
+        const SetupOutcome outcome = m_session->Start();
+        if (!outcome.ok()) {
+            ReportOutcome(outcome, m_context);
+            return false;
+        }
+        return true;
+    }
+
+    SetupSession& Session() { return *m_session; }
+    SettingsCollector& Collector() { return m_collector; }
+
+  private:
+    CliContext& m_context;
+    PrinterConnection m_connection;
+    std::unique_ptr<ErrorLog> m_log;
+    std::unique_ptr<ParPortCtl> m_parallel;
+    SettingsCollector m_collector;
+    std::unique_ptr<SetupSession> m_session;
+};
+
+bool Resolve(const SetupCliOptions& options, const char* verb, CliContext& context,
+             ConnectionTarget& target) {
+    std::string why;
+    if (ResolveConnection(options.connection, target, context.catalogue, why)) return true;
+    context.err << "kp70ctl setup " << verb << ": " << why << "\n";
+    context.exitCode = kExitUsage;
+    return false;
+}
+
+std::vector<std::string> NamesOf(const std::vector<CliSetting>& table,
+                                 const std::vector<int>& numbers) {
+    std::vector<std::string> names;
+    for (const CliSetting& s : table)
+        if (std::find(numbers.begin(), numbers.end(), s.number) != numbers.end())
+            names.push_back(s.name);
+    return names;
+}
+
+std::string JsonText(const std::string& text) {
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"' || c == '\\') out += '\\';
+        out += c;
+    }
+    return out + "\"";
+}
+
+// Reads every setting the connection reports. False (with the message printed) when the
+// read failed or nothing came back; `missing` lists what did not answer.
+bool ReadAll(SetupCliSession& link, const SetupCliOptions& options, CliContext& context,
+             std::vector<int>& missing) {
+    SetupSession& session = link.Session();
+    if (!session.ReadAllowed()) {
+        context.err << "this parallel port cannot read the printer's settings\n";
+        return false;
+    }
+    const SetupOutcome outcome =
+        CollectSettings(session, link.Collector(), *context.clock, options.timeoutMs, missing);
+    if (!outcome.ok()) {
+        ReportOutcome(outcome, context);
+        return false;
+    }
+    if (missing.size() == session.ReadList().size()) {
+        context.err << Text(context.catalogue.Message(60)) << "\n";
+        return false;
+    }
+    return true;
+}
+
+int RunGet(const SetupCliOptions& options, CliContext& context) {
+    ConnectionTarget target;
+    if (!Resolve(options, "get", context, target)) return kExitUsage;
+    if (!target.filePath.empty()) {
+        context.err << "kp70ctl setup get: a file cannot answer; give a printer connection\n";
+        return kExitUsage;
+    }
+    Profile profile(context.profilePath);
+    const auto table =
+        SetupSettingTable(LoadReceiveBufferList(profile, context.catalogue.IsKorean()));
+
+    SetupCliSession link(context);
+    if (!link.Open(target)) return kExitFailed;
+    std::vector<int> missing;
+    if (!ReadAll(link, options, context, missing)) return kExitFailed;
+    const SetupValues values = link.Collector().Values();
+    const std::vector<int>& asked = link.Session().ReadList();
+
+    std::vector<std::pair<std::string, std::string>> rows;
+    for (const CliSetting& s : table) {
+        if (std::find(asked.begin(), asked.end(), s.number) == asked.end()) continue;
+        const bool answered = std::find(missing.begin(), missing.end(), s.number) == missing.end();
+        rows.emplace_back(s.name, answered ? FormatSetting(s, values) : std::string());
+    }
+    if (options.json) {
+        context.out << "{";
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            context.out << (i ? ", " : "") << JsonText(rows[i].first) << ": "
+                        << (rows[i].second.empty() || rows[i].second == "-"
+                                ? std::string("null")
+                                : JsonText(rows[i].second));
+        }
+        context.out << "}\n";
+    } else {
+        for (const auto& [name, value] : rows) {
+            std::string line = name;
+            line.resize(22, ' ');
+            context.out << line << (value.empty() ? "(no reply)" : value) << "\n";
+        }
+    }
+    if (!missing.empty()) {
+        context.err << "no reply for:";
+        for (const std::string& name : NamesOf(table, missing)) context.err << " " << name;
+        context.err << "\n";
+        return kExitFailed;
+    }
+    return kExitDone;
+}
+
+// Writes the block: into the file, or through the session. Prints what happened.
+int WriteValues(SetupValues& values, const ConnectionTarget& target, SetupCliSession* link,
+                CliContext& context) {
+    const WriteBlock block = BuildWriteBlock(values);
+    if (block.stopBitWarning) context.err << Text(context.catalogue.Message(54)) << "\n";
+    switch (block.status) {
+        case WriteBlockStatus::NothingToWrite:
+            context.err << "nothing to write\n";
+            return kExitDone;
+        case WriteBlockStatus::MarginRefused:
+            context.err << context.catalogue.Message(61) << " (left-margin is " << block.rangeValue
+                        << "; nothing written)\n";
+            return kExitFailed;
+        case WriteBlockStatus::RangeRefused:
+            context.err << (block.rangeField == RangeField::ImageNumber ? "water-mark-image"
+                                                                        : "cutting-lines")
+                        << " is " << block.rangeValue << ", outside " << block.rangeMin << " .. "
+                        << block.rangeMax << "; nothing written\n";
+            return kExitFailed;
+        case WriteBlockStatus::Ready:
+            break;
+    }
+    if (!link) {
+        // Into the file: the sequence as it goes to a printer, one write each.
+        PrinterConnection file(context);
+        std::string why;
+        if (!file.Open(target, kToolModeSetup, why)) {
+            context.err << why << "\n";
+            return kExitFailed;
+        }
+        for (const auto& bytes :
+             {setup::EnterUserSetting(), block.bytes, setup::LeaveUserSetting()}) {
+            const int length = static_cast<int>(bytes.size());
+            if (file.Write(bytes.data(), length) != length) {
+                context.err << Text(context.catalogue.Message(48)) << "\n";
+                return kExitFailed;
+            }
+        }
+        context.out << context.catalogue.Message(1) << "\n";
+        return kExitDone;
+    }
+    const SetupOutcome outcome = link->Session().WriteSettings(block);
+    if (!outcome.ok()) {
+        ReportOutcome(outcome, context);
+        return kExitFailed;
+    }
+    context.out << context.catalogue.Message(1) << "\n";
+    if (outcome.usbModeChanged) {
+        context.err << "the USB mode changed: the printer restarts as a "
+                    << (values.usbMode == 1 ? "virtual serial (COM)" : "USB printer")
+                    << " device; connect to it again\n";
+    }
+    return kExitDone;
+}
+
+int RunSet(const SetupCliOptions& options, CliContext& context) {
+    ConnectionTarget target;
+    if (!Resolve(options, "set", context, target)) return kExitUsage;
+    Profile profile(context.profilePath);
+    const bool korean = context.catalogue.IsKorean();
+    const auto table = SetupSettingTable(LoadReceiveBufferList(profile, korean));
+
+    // NAME=VALUE, checked before anything is sent.
+    std::vector<std::pair<const CliSetting*, std::string>> changes;
+    for (const std::string& assignment : options.assignments) {
+        const auto eq = assignment.find('=');
+        const CliSetting* setting =
+            eq == std::string::npos ? nullptr : FindSetting(table, assignment.substr(0, eq));
+        if (!setting) {
+            context.err << "kp70ctl setup set: \"" << assignment
+                        << "\" is not NAME=VALUE with a setting name; see kp70ctl setup --help\n";
+            return kExitUsage;
+        }
+        std::string why;
+        SetupValues probe;
+        if (!ParseSetting(*setting, assignment.substr(eq + 1), probe, why)) {
+            if (setting->number == setup::kLeftMargin)
+                context.err << context.catalogue.Message(61) << " ";
+            context.err << "kp70ctl setup set: " << why << "\n";
+            return kExitUsage;
+        }
+        changes.emplace_back(setting, assignment.substr(eq + 1));
+    }
+    if (changes.empty()) {
+        context.err << "kp70ctl setup set: give at least one NAME=VALUE\n";
+        return kExitUsage;
+    }
+
+    // The printer's current settings first, as Get Value before Set Value.
+    SetupValues values;
+    std::unique_ptr<SetupCliSession> link;
+    if (target.filePath.empty()) {
+        link = std::make_unique<SetupCliSession>(context);
+        if (!link->Open(target)) return kExitFailed;
+        std::vector<int> missing;
+        if (!ReadAll(*link, options, context, missing)) return kExitFailed;
+        values = link->Collector().Values();
+        const auto given = [&](int number) {
+            return std::any_of(changes.begin(), changes.end(),
+                               [&](const auto& c) { return c.first->number == number; });
+        };
+        for (int number : {setup::kLeftMargin, setup::kSetupCode}) {
+            if (!values.received[static_cast<std::size_t>(number)] && !given(number)) {
+                context.err << "no reply for " << NamesOf(table, {number}).front()
+                            << ", which every write carries; nothing written\n";
+                return kExitFailed;
+            }
+        }
+    }
+
+    auto isGiven = [&](const char* name) {
+        return std::any_of(changes.begin(), changes.end(),
+                           [&](const auto& c) { return std::string(c.first->name) == name; });
+    };
+    for (const auto& [setting, text] : changes) {
+        std::string why;
+        ParseSetting(*setting, text, values, why);
+        const std::string name = setting->name;
+        // The screen's rules between settings.
+        if (name == "paper-width")
+            values.columnChoice =
+                values.paperWidth == 1
+                    ? (isGiven("max-column") ? values.columnChoice : 1)  // 58mm: "32 Column"
+                    : SetupValues::kUnset;
+        if (name == "paper-type" && values.paperType == 1 && !isGiven("two-color-density"))
+            values.twoColorDensity = 1;  // MEDIUM
+        if (name == "stop-bit") values.stopBitTouched = true;
+        if ((name == "nv-user-memory" || name == "nv-graphic-memory") &&
+            !CheckNvBudget(values, name == "nv-user-memory" ? NvChange::User : NvChange::Graphic)) {
+            context.err << Text(context.catalogue.Format(50, setup::kNvBudgetKb)) << "\n";
+            return kExitUsage;
+        }
+    }
+    if (values.waterMark == 1 && values.paperType == 1) {
+        context.err << kTwoColorConflict << " "
+                    << (isGiven("water-mark") ? "Add paper-type=black to print one-colour."
+                                              : "Add water-mark=disable.")
+                    << "\n";
+        return kExitUsage;
+    }
+    return WriteValues(values, target, link.get(), context);
+}
+
+int RunDefaults(const SetupCliOptions& options, CliContext& context) {
+    ConnectionTarget target;
+    if (!Resolve(options, "defaults", context, target)) return kExitUsage;
+    SetupValues values;
+    LoadDefaults(values, context.catalogue.IsKorean());
+    if (!target.filePath.empty()) return WriteValues(values, target, nullptr, context);
+    SetupCliSession link(context);
+    if (!link.Open(target)) return kExitFailed;
+    return WriteValues(values, target, &link, context);
+}
+
+int RunTestPrint(const SetupCliOptions& options, CliContext& context) {
+    ConnectionTarget target;
+    if (!Resolve(options, "test-print", context, target)) return kExitUsage;
+    const bool korean = context.catalogue.IsKorean();
+    if (!target.filePath.empty()) {
+        PrinterConnection file(context);
+        std::string why;
+        if (!file.Open(target, kToolModeSetup, why)) {
+            context.err << why << "\n";
+            return kExitFailed;
+        }
+        for (const auto& step : BuildTestPage(korean)) {
+            const int length = static_cast<int>(step.size());
+            if (file.Write(step.data(), length) != length) {
+                context.err << Text(context.catalogue.Message(48)) << "\n";
+                return kExitFailed;
+            }
+        }
+        return kExitDone;
+    }
+    SetupCliSession link(context);
+    if (!link.Open(target)) return kExitFailed;
+    const SetupOutcome outcome = link.Session().PrintTestPage(korean);
+    if (!outcome.ok()) {
+        ReportOutcome(outcome, context);
+        return kExitFailed;
+    }
+    return kExitDone;
+}
+
+CLI::App* AddVerb(CLI::App& setup, const char* name, const char* description,
+                  std::shared_ptr<SetupCliOptions> options) {
+    CLI::App* verb = setup.add_subcommand(name, description);
+    AddConnectionOptions(*verb, options->connection);
+    return verb;
+}
+
+void AddTimeout(CLI::App& verb, SetupCliOptions& options) {
+    verb.add_option("--timeout", options.timeoutMs,
+                    "how long to wait for the printer's replies, in ms (default 8000)")
+        ->check(CLI::Range(100, 600000));
+}
+
+}  // namespace
+
+void AddSetupCommands(CLI::App& app, CliContext& context) {
+    CLI::App* setup = app.add_subcommand(
+        "setup", "read and change the printer's user settings, restore defaults, test print");
+    setup->require_subcommand(1);
+    setup->footer("Settings (NAME=VALUE for set):\n" +
+                  DescribeSettings(SetupSettingTable(ReceiveBuffersForHelp(context.profilePath))));
+
+    auto get = std::make_shared<SetupCliOptions>();
+    CLI::App* getVerb = AddVerb(*setup, "get", "print every setting the printer reports", get);
+    getVerb->add_flag("--json", get->json, "print the settings as a JSON object");
+    AddTimeout(*getVerb, *get);
+    getVerb->callback([get, &context] { context.exitCode = RunGet(*get, context); });
+
+    auto set = std::make_shared<SetupCliOptions>();
+    CLI::App* setVerb = AddVerb(
+        *setup, "set", "change settings: reads the printer, applies NAME=VALUE, writes", set);
+    setVerb->add_option("assignments", set->assignments, "NAME=VALUE, see kp70ctl setup --help")
+        ->required();
+    AddTimeout(*setVerb, *set);
+    setVerb->callback([set, &context] { context.exitCode = RunSet(*set, context); });
+
+    auto defaults = std::make_shared<SetupCliOptions>();
+    AddVerb(*setup, "defaults", "write the default value of every setting", defaults)
+        ->callback([defaults, &context] { context.exitCode = RunDefaults(*defaults, context); });
+
+    auto test = std::make_shared<SetupCliOptions>();
+    AddVerb(*setup, "test-print", "print the setup test page", test)->callback([test, &context] {
+        context.exitCode = RunTestPrint(*test, context);
+    });
+}
 
 }  // namespace kp70
