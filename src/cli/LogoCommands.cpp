@@ -130,8 +130,10 @@ LogoConnection MakeLogoConnection(CliContext& context, PrinterConnection& connec
                                   const ConnectionTarget& target) {
     LogoConnection c{connection.Port(), &connection.Network(), target.host,
                      target.netPort,    *context.clock,        &connection.Log()};
-    // The session reads the port kind from the port's settings.
-    if (target.IsNetwork()) c.port.Settings().portName = "ETHERNET_II";
+    // The session reads the port kind from the port's settings; opening a file port put
+    // the file's path there.
+    c.port.Settings() = target.settings;
+    c.port.Settings().toolMode = kToolModeLogo;
     return c;
 }
 

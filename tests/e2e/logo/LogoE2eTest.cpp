@@ -1,0 +1,227 @@
+// kp70ctl logo upload and print against the virtual printer: kp70sim decodes the NV
+// commands on its own and renders the receipt; its dots must equal the dots of
+// `kp70ctl logo convert` of the same file.
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "cli/Cli.h"
+#include "support/FakeDeviceEnumerator.h"
+#include "support/FastClock.h"
+#include "support/SimProcess.h"
+
+namespace kp70 {
+namespace {
+
+using test::SimProcess;
+
+struct CliRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// An 8-bit gray image read from a PNG file.
+struct Gray {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> pixels;
+    std::uint8_t At(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x]; }
+};
+
+Gray ReadPng(const std::string& path) {
+    Gray gray;
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) return gray;
+    image.format = PNG_FORMAT_GRAY;
+    gray.pixels.resize(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, gray.pixels.data(), 0, nullptr)) return Gray{};
+    gray.width = static_cast<int>(image.width);
+    gray.height = static_cast<int>(image.height);
+    return gray;
+}
+
+// A small 24-bit BMP with a diagonal gradient and a frame, so dithering matters.
+std::string WriteBmp24(const std::string& path, int width, int height) {
+    const int rowBytes = (width * 3 + 3) / 4 * 4;
+    std::vector<std::uint8_t> b(54 + static_cast<std::size_t>(rowBytes) * height, 0);
+    auto put32 = [&](std::size_t at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+    };
+    b[0] = 'B';
+    b[1] = 'M';
+    put32(2, static_cast<std::uint32_t>(b.size()));
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, static_cast<std::uint32_t>(width));
+    put32(22, static_cast<std::uint32_t>(height));
+    b[26] = 1;
+    b[28] = 24;
+    for (int row = 0; row < height; ++row) {
+        const int y = height - 1 - row;
+        for (int x = 0; x < width; ++x) {
+            const bool frame = x == 0 || y == 0 || x == width - 1 || y == height - 1;
+            const int v = frame ? 0 : (x * 255 / width + y * 255 / height) / 2;
+            std::uint8_t* p = &b[54 + static_cast<std::size_t>(row) * rowBytes + 3 * x];
+            p[0] = static_cast<std::uint8_t>(v);
+            p[1] = static_cast<std::uint8_t>((v * 3) % 256);
+            p[2] = static_cast<std::uint8_t>(255 - v);
+        }
+    }
+    test::WriteFile(path, std::string(b.begin(), b.end()));
+    return path;
+}
+
+class LogoE2eTest : public ::testing::Test {
+  protected:
+    CliRun Run(std::vector<std::string> args) {
+        args.insert(args.begin(), "kp70ctl");
+        std::vector<const char*> argv;
+        for (const auto& a : args) argv.push_back(a.c_str());
+        std::ostringstream out, err;
+        CliContext context{
+            out,      err,       {}, m_dir.File("kp70tool.INI"), m_dir.File("error.log"),
+            &m_clock, &m_devices};
+        CliRun run;
+        run.status = RunCli(static_cast<int>(argv.size()), argv.data(), context);
+        run.out = out.str();
+        run.err = err.str();
+        return run;
+    }
+    std::vector<std::string> Link(bool tcp) const {
+        if (tcp) return {"--net", "127.0.0.1:" + std::to_string(m_sim.TcpPort())};
+        return {"--port", m_sim.PtyPath()};
+    }
+    static std::vector<std::string> Cat(std::vector<std::string> a,
+                                        const std::vector<std::string>& b) {
+        a.insert(a.end(), b.begin(), b.end());
+        return a;
+    }
+    // The one receipt page kp70sim has written, once it is at least `height` rows high.
+    Gray Receipt(int height) {
+        Gray page;
+        test::WaitUntil([&] {
+            for (const auto& e : std::filesystem::directory_iterator(m_sim.OutDir())) {
+                const std::string name = e.path().filename().string();
+                if (name.rfind("receipt-", 0) == 0) page = ReadPng(e.path().string());
+            }
+            return page.height >= height;
+        });
+        return page;
+    }
+    // The receipt's rows from `top` show `image` scaled by sx, sy at the left edge, and
+    // white to the right of it.
+    static void ExpectImageAt(const Gray& page, int top, const Gray& image, int sx = 1,
+                              int sy = 1) {
+        ASSERT_GE(page.height, top + image.height * sy);
+        int mismatches = 0;
+        for (int y = 0; y < image.height * sy; ++y) {
+            for (int x = 0; x < page.width; ++x) {
+                const int ix = x / sx;
+                const std::uint8_t want = ix < image.width ? image.At(ix, y / sy) : 255;
+                mismatches += page.At(x, top + y) != want;
+            }
+        }
+        EXPECT_EQ(mismatches, 0);
+    }
+
+    test::TempDir m_dir;
+    test::FastClock m_clock;
+    test::FakeDeviceEnumerator m_devices;
+    SimProcess m_sim;
+};
+
+class LogoLinkTest : public LogoE2eTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(LogoLinkTest, UploadThenPrintShowsTheConvertedDots) {
+    ASSERT_TRUE(m_sim.Start()) << m_sim.Log();
+    const std::string a = WriteBmp24(m_dir.File("a.bmp"), 61, 30);
+    const std::string b = WriteBmp24(m_dir.File("b.bmp"), 100, 17);
+    ASSERT_EQ(Run({"logo", "convert", a, "--png", m_dir.File("a.png")}).status, 0);
+    ASSERT_EQ(Run({"logo", "convert", b, "--png", m_dir.File("b.png"), "--center", "--area", "300"})
+                  .status,
+              0);
+    const Gray convA = ReadPng(m_dir.File("a.png"));
+    const Gray convB = ReadPng(m_dir.File("b.png"));
+    ASSERT_EQ(convA.width, 64);
+    ASSERT_EQ(convB.width, 104 + 104);  // (300 - 104) / 2 = 98 -> 104 blank columns
+
+    // The files become images 1 and 2 in the order given; the second one is centred.
+    CliRun up =
+        Run(Cat({"logo", "upload", a, b, "--center", "2", "--area", "300"}, Link(GetParam())));
+    ASSERT_EQ(up.status, 0) << up.err;
+    EXPECT_NE(up.out.find("Complete the NV bit image definition."), std::string::npos);
+    CliRun print = Run(Cat({"logo", "print", "--select", "2,1"}, Link(GetParam())));
+    ASSERT_EQ(print.status, 0) << print.err;
+
+    const Gray page = Receipt(convA.height + convB.height);
+    ExpectImageAt(page, 0, convB);
+    ExpectImageAt(page, convB.height, convA);
+
+    // The stored list now names the files in upload order.
+    CliRun list = Run({"logo", "list", "--json"});
+    EXPECT_NE(list.out.find("\"count\": 2"), std::string::npos) << list.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(TcpAndPty, LogoLinkTest, ::testing::Values(true, false),
+                         [](const auto& param) { return param.param ? "Tcp" : "Pty"; });
+
+TEST_F(LogoE2eTest, GrayImagesPrintTheirLevelsInEverySize) {
+    ASSERT_TRUE(m_sim.Start()) << m_sim.Log();
+    const std::string a = WriteBmp24(m_dir.File("g.bmp"), 40, 16);
+    ASSERT_EQ(Run({"logo", "convert", a, "--gray", "--png", m_dir.File("g.png")}).status, 0);
+    const Gray conv = ReadPng(m_dir.File("g.png"));
+    ASSERT_EQ(Run(Cat({"logo", "upload", a, "--gray", "--star"}, Link(true))).status, 0);
+    // The NV images outlive the printer's power: restart it.
+    m_sim.Stop();
+    ASSERT_TRUE(m_sim.Start()) << m_sim.Log();
+    const char* sizes[] = {"normal", "double-width", "double-height", "quadruple"};
+    int top = 0;
+    for (int m = 0; m < 4; ++m) {
+        ASSERT_EQ(
+            Run(Cat({"logo", "print", "--select", "1", "--size", sizes[m], "--star"}, Link(false)))
+                .status,
+            0);
+        const int sx = (m & 1) ? 2 : 1;
+        const int sy = (m & 2) ? 2 : 1;
+        const Gray page = Receipt(top + conv.height * sy);
+        ExpectImageAt(page, top, conv, sx, sy);
+        top += conv.height * sy;
+    }
+}
+
+TEST_F(LogoE2eTest, UploadToAFileWritesOnlyTheDefinition) {
+    const std::string a = WriteBmp24(m_dir.File("a.bmp"), 20, 9);
+    const std::string b = WriteBmp24(m_dir.File("b.bmp"), 8, 8);
+    ASSERT_EQ(Run({"logo", "convert", a, "--raw", m_dir.File("a.bin")}).status, 0);
+    ASSERT_EQ(Run({"logo", "convert", b, "--raw", m_dir.File("b.bin")}).status, 0);
+    const std::string out = m_dir.File("upload.prn");
+    CliRun up = Run({"logo", "upload", a, b, "--file", out});
+    ASSERT_EQ(up.status, 0) << up.err;
+    EXPECT_EQ(test::ReadFile(out), std::string("\x1C\x71\x02", 3) +
+                                       test::ReadFile(m_dir.File("a.bin")) +
+                                       test::ReadFile(m_dir.File("b.bin")));
+    ASSERT_EQ(Run({"logo", "delete-all", "--file", out}).status, 0);
+    EXPECT_EQ(test::ReadFile(out), std::string("\x1C\x71\x01\x00\x00\x00\x00", 7));
+}
+
+TEST_F(LogoE2eTest, CommandLineMistakesAndRefusedFiles) {
+    test::WriteFile(m_dir.File("bad.bmp"), "BMnot really");
+    CliRun r = Run({"logo", "upload", m_dir.File("bad.bmp"), "--file", m_dir.File("x.prn")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Bitmap files that was defined with Log file is incorrect."),
+              std::string::npos);
+    r = Run({"logo", "print", "--select", "1--3", "--file", m_dir.File("x.prn")});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("NV image number is incorrect."), std::string::npos);
+    r = Run({"logo", "print", "--all", "--select", "1", "--file", m_dir.File("x.prn")});
+    EXPECT_EQ(r.status, 2);
+    r = Run({"logo", "convert", m_dir.File("bad.bmp"), "--png", m_dir.File("x.png")});
+    EXPECT_EQ(r.status, 1);
+}
+
+}  // namespace
+}  // namespace kp70
