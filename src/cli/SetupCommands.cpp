@@ -85,25 +85,27 @@ class SetupCliSession {
                 m_log->Open(m_context.errorLogPath, ErrorLog::Mode::Append);
             m_parallel = std::make_unique<ParPortCtl>(*m_log, clock);
             links.parallel = m_parallel.get();
+        } else if (target.IsNetwork()) {
+            // The session connects itself, as the screen does when it opens.
+            links.network = &m_connection.Network();
+            links.networkAddress = target.host;
+            links.networkPort = target.netPort;
         } else {
+            // Opened here first for the reason of a failure ("permission denied"); the
+            // session then opens it again in the setup tool's way.
             std::string why;
             if (!m_connection.Open(target, kToolModeSetup, why)) {
                 m_context.err << why << "\n";
                 return false;
             }
-            if (target.IsNetwork()) {
-                portName = "ETHERNET_II";
-                links.network = &m_connection.Network();
-                links.networkAddress = target.host;
-                links.networkPort = target.netPort;
-            } else {
-                links.port = &m_connection.Port();
-            }
+            links.port = &m_connection.Port();
         }
         m_session = std::make_unique<SetupSession>(portName, links, clock, clock, m_collector);
         const SetupOutcome outcome = m_session->Start();
         if (!outcome.ok()) {
             ReportOutcome(outcome, m_context);
+            if (target.IsNetwork())
+                m_context.err << "no answer from " << target.host << ":" << target.netPort << "\n";
             return false;
         }
         return true;

@@ -1,0 +1,185 @@
+// kp70ctl setup against the virtual printer running as a process, over a pseudo-terminal
+// and over TCP: what the tool writes, kp70sim decodes on its own and keeps in its state
+// file, and reads back the same way.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <thread>
+
+#include "cli/Cli.h"
+#include "core/setup/SetupCommands.h"
+#include "core/setup/TestPage.h"
+#include "platform/SystemClock.h"
+#include "support/FakeDeviceEnumerator.h"
+#include "support/SimProcess.h"
+
+namespace kp70 {
+namespace {
+
+using test::SimProcess;
+
+struct CliRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// How long the printer stays deaf on its serial side after it reset ("OUT").
+constexpr auto kResetPause = std::chrono::milliseconds(3300);
+
+class SetupE2eTest : public ::testing::Test {
+  protected:
+    CliRun Run(std::vector<std::string> args) {
+        args.insert(args.begin(), "kp70ctl");
+        std::vector<const char*> argv;
+        for (const auto& a : args) argv.push_back(a.c_str());
+        std::ostringstream out, err;
+        CliContext context{
+            out,      err,       {}, m_dir.File("kp70tool.INI"), m_dir.File("error.log"),
+            &m_clock, &m_devices};
+        CliRun run;
+        run.status = RunCli(static_cast<int>(argv.size()), argv.data(), context);
+        run.out = out.str();
+        run.err = err.str();
+        return run;
+    }
+
+    static std::vector<std::string> With(std::vector<std::string> args,
+                                         const std::vector<std::string>& link) {
+        args.insert(args.end(), link.begin(), link.end());
+        return args;
+    }
+
+    static nlohmann::json Stored(const SimProcess& sim) {
+        return nlohmann::json::parse(test::ReadFile(sim.StatePath()))["user-settings"];
+    }
+
+    // get, change three settings, get again, and compare with the printer's memory.
+    void RoundTrip(const SimProcess& sim, const std::vector<std::string>& link) {
+        CliRun run = Run(With({"setup", "get", "--json"}, link));
+        ASSERT_EQ(run.status, 0) << run.err;
+        nlohmann::json before = nlohmann::json::parse(run.out);
+        EXPECT_EQ(before["left-margin"], "0");
+        EXPECT_EQ(before["paper-width"], "80mm");
+        EXPECT_EQ(before["code-page"], "0");
+
+        run = Run(
+            With({"setup", "set", "left-margin=300", "paper-width=58mm", "code-page=16"}, link));
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.out, "COMPLETED\n");
+        std::this_thread::sleep_for(kResetPause);
+
+        run = Run(With({"setup", "get", "--json"}, link));
+        ASSERT_EQ(run.status, 0) << run.err;
+        const nlohmann::json after = nlohmann::json::parse(run.out);
+        EXPECT_EQ(after["left-margin"], "300");
+        EXPECT_EQ(after["paper-width"], "58mm");
+        EXPECT_EQ(after["max-column"], "32");  // 58mm proposes 32 columns
+        EXPECT_EQ(after["code-page"], "16");
+        // Everything else is as it was.
+        for (const auto& key : {"paper-type", "nv-graphic-memory", "setup-code", "bell-type"})
+            EXPECT_EQ(after[key], before[key]) << key;
+
+        const nlohmann::json stored = Stored(sim);
+        EXPECT_EQ(stored["leftMargin"], 300);
+        EXPECT_EQ(stored["paper"], "58mm-32");
+        EXPECT_EQ(stored["codePage"], 16);
+        EXPECT_EQ(stored["nvGraphicKb"], 384);
+    }
+
+    test::TempDir m_dir;
+    SystemClock m_clock;
+    test::FakeDeviceEnumerator m_devices;
+};
+
+TEST_F(SetupE2eTest, RoundTripOverThePty) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.Start()) << sim.Log();
+    RoundTrip(sim, {"--port", sim.PtyPath()});
+}
+
+TEST_F(SetupE2eTest, RoundTripOverTcp) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.Start()) << sim.Log();
+    RoundTrip(sim, {"--net", "127.0.0.1:" + std::to_string(sim.TcpPort())});
+}
+
+TEST_F(SetupE2eTest, TextOutputNamesEverySettingReadBack) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.Start()) << sim.Log();
+    const CliRun run = Run({"setup", "get", "--port", sim.PtyPath()});
+    ASSERT_EQ(run.status, 0) << run.err;
+    for (const char* line : {"paper-width           80mm\n", "left-margin           0\n",
+                             "stop-bit              one\n", "receive-buffer        4\n"})
+        EXPECT_NE(run.out.find(line), std::string::npos) << line;
+}
+
+TEST_F(SetupE2eTest, TestPageReachesThePrinter) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.Start()) << sim.Log();
+    const CliRun run =
+        Run({"setup", "test-print", "--net", "127.0.0.1:" + std::to_string(sim.TcpPort())});
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::string page;
+    for (const auto& step : BuildTestPage(false)) page.append(step.begin(), step.end());
+    ASSERT_TRUE(sim.WaitForCapture("capture-tcp-2.bin", page.size())) << sim.Log();
+    EXPECT_EQ(sim.Capture("capture-tcp-2.bin"), page);  // the first connection was the open
+    const auto record = nlohmann::json::parse(test::ReadFile(sim.StatePath()))["test-page"];
+    EXPECT_EQ(record["count"], 1);
+    EXPECT_EQ(record["koreanLine"], false);
+}
+
+TEST_F(SetupE2eTest, SettingThatBreaksARuleSendsNothing) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.Start()) << sim.Log();
+    const std::vector<std::string> link = {"--port", sim.PtyPath()};
+    CliRun run = Run(With({"setup", "set", "water-mark=enable", "paper-type=2color"}, link));
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("Water mark print is impossible in Two-color print mode."),
+              std::string::npos);
+    run = Run(With({"setup", "set", "nv-user-memory=128"}, link));  // graphic is 384
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("Total NV Memory Size 448KB"), std::string::npos);
+    run = Run(With({"setup", "set", "left-margin=513"}, link));
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("Please input a value between 0 ~ 512."), std::string::npos);
+    run = Run(With({"setup", "set", "paper-colour=red"}, link));
+    EXPECT_EQ(run.status, 2);
+    // Nothing but read requests reached the printer.
+    EXPECT_EQ(sim.Capture("capture-pty.bin").find(std::string("\x1D\x28\x45\x03", 4)),
+              std::string::npos);
+}
+
+TEST_F(SetupE2eTest, FileGetsTheWriteSequenceOrTheTestPage) {
+    const std::string path = m_dir.File("setup.prn");
+    CliRun run = Run({"setup", "set", "--file", path, "left-margin=300"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::string expected;
+    const auto enter = setup::EnterUserSetting();
+    const auto leave = setup::LeaveUserSetting();
+    expected.append(enter.begin(), enter.end());
+    expected += std::string("\x1D\x28\x45\x0A\x00\x05\xFA\x2C\x01\xFF\x00\x00\x00\x00\x04", 15);
+    expected.append(leave.begin(), leave.end());
+    EXPECT_EQ(test::ReadFile(path), expected);
+
+    run = Run({"setup", "test-print", "--file", path});
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::string page;
+    for (const auto& step : BuildTestPage(false)) page.append(step.begin(), step.end());
+    EXPECT_EQ(test::ReadFile(path), page);
+
+    run = Run({"setup", "get", "--file", path});
+    EXPECT_EQ(run.status, 2);
+}
+
+TEST_F(SetupE2eTest, SilentPrinterFailsTheRead) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.Start({"--fault", "silent"})) << sim.Log();
+    const CliRun run = Run({"setup", "get", "--port", sim.PtyPath(), "--timeout", "500"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("ERROR : Read Fail!"), std::string::npos) << run.err;
+}
+
+}  // namespace
+}  // namespace kp70
