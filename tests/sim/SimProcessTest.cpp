@@ -118,6 +118,7 @@ TEST(SimProcess, CapturesEveryByteOfEachConnectionApart) {
     Send(pty, all);
 
     EXPECT_TRUE(sim.WaitForCapture("capture-tcp-1.bin", 512)) << sim.Log();
+    EXPECT_TRUE(sim.WaitForCapture("capture-tcp-2.bin", 6)) << sim.Log();
     EXPECT_TRUE(sim.WaitForCapture("capture-pty.bin", 256)) << sim.Log();
     // Which accepted connection is number 1 follows the order of the connects.
     EXPECT_EQ(sim.Capture("capture-tcp-1.bin"), all + all);
