@@ -3,9 +3,9 @@
 // One line per module: KP70SIM_MODULE(name, factory), where factory is the module file's
 // `std::unique_ptr<PrinterModule> factory(Printer&)`. Received bytes reach the modules in
 // this order.
-#define KP70SIM_MODULES(KP70SIM_MODULE)                     \
+#define KP70SIM_MODULES(KP70SIM_MODULE)                       \
     KP70SIM_MODULE("scripted-reply", MakeScriptedReplyModule) \
-    KP70SIM_MODULE("user-settings", MakeUserSettingModule)   \
+    KP70SIM_MODULE("user-settings", MakeUserSettingModule)    \
     KP70SIM_MODULE("nv-graphics", MakeNvGraphicsModule)
 
 namespace kp70sim {
