@@ -9,6 +9,8 @@ mkdir -p "$sim_dir"
 sim=$!
 trap 'kill $sim 2>/dev/null; wait $sim 2>/dev/null' EXIT
 sleep 0.5
+# The virtual printer's serial side is a pty, which the system's port list does not show.
+export KP70_EXTRA_PORTS="$sim_dir/ttyKP70${KP70_EXTRA_PORTS:+:$KP70_EXTRA_PORTS}"
 if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
     echo "No display found: starting the tool under xvfb-run."
     xvfb-run -a "$build_dir/src/gui/kp70tool"

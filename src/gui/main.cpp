@@ -1,6 +1,73 @@
+// kp70tool: builds the long-lived objects (the printer port with the connection settings,
+// the network connection dialog with its socket, the error log, the catalogue in the
+// locale's language), then shows the connection screen modally; the program ends when that
+// screen is cancelled.
+#include <unistd.h>
+
 #include <QApplication>
+#include <string>
+
+#include "core/app/ErrorLog.h"
+#include "core/app/Language.h"
+#include "core/app/MessageCatalogue.h"
+#include "core/app/Profile.h"
+#include "gui/app/AppToolLauncher.h"
+#include "gui/app/ConnectionScreen.h"
+#include "gui/app/ExtraPortsEnumerator.h"
+#include "gui/app/GuiNotifier.h"
+#include "gui/app/ModalMainMenuRunner.h"
+#include "gui/app/NetworkConnectionDialog.h"
+#include "gui/app/PrintToFileDialog.h"
+#include "gui/app/Prompter.h"
+#include "gui/app/StartupProbe.h"
+#include "platform/CPorts.h"
+#include "platform/NetworkSocket.h"
+#include "platform/SystemClock.h"
+#include "platform/UdevDeviceEnumerator.h"
+
+namespace {
+
+std::string CurrentDirectory() {
+    char buffer[4096];
+    return getcwd(buffer, sizeof buffer) ? buffer : "";
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+
+    kp70::SystemClock clock;
+    // The profile lives in the start directory; kp70ctl uses the same file.
+    kp70::Profile profile(kp70::ProfilePathFor(CurrentDirectory(), "kp70tool"));
+    kp70::MessageCatalogue catalogue;
+    catalogue.SelectLanguage(kp70::IsKoreanEnvironment());
+    // "error.log" in the current directory, emptied at each start.
+    kp70::ErrorLog log(clock);
+    log.Open("error.log", kp70::ErrorLog::Mode::Truncate);
+    log.LogLine("ERROR LOG : Tool - Ver %d.%d.%d.%d", KP70_VERSION_MAJOR, KP70_VERSION_MINOR,
+                KP70_VERSION_BUILD, KP70_VERSION_REVISION);
+
+    kp70::MessageBoxPrompter prompter;
+    kp70::ScreenServices services{prompter, catalogue, clock, log, profile};
+    kp70::GuiNotifier notifier(services);
+    kp70::PrintToFileAsker fileAsker(services);
+    kp70::UdevDeviceEnumerator systemDevices;
+    // make run lists the virtual printer's serial side this way.
+    kp70::ExtraPortsEnumerator devices(
+        systemDevices, kp70::ExtraPortsEnumerator::SplitPaths(
+                           qgetenv(kp70::ExtraPortsEnumerator::kEnvironmentVariable).constData()));
+    kp70::CPorts port(log, clock, notifier, devices, fileAsker);
+    kp70::NetworkSocket socket(clock, notifier);
+    kp70::NetworkConnectionDialog networkDialog(services, port.Settings(), socket);
+
+    std::string connectionSummary;
+    kp70::AppToolLauncher tools(services);
+    kp70::ModalMainMenuRunner mainMenu(services, port, connectionSummary, tools);
+
+    kp70::ConnectionScreen screen(services, devices, port.Settings(), networkDialog, mainMenu);
+    if (qEnvironmentVariableIsSet(kp70::StartupProbe::kEnvironmentVariable))
+        new kp70::StartupProbe(&screen);
+    if (screen.exec() == QDialog::Rejected && port.isOpen()) port.Close();
     return 0;
 }

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Runs the benchmarks of a build directory (default build/release). Start-up is measured
+# in a scratch directory, because kp70tool writes error.log where it starts.
+set -euo pipefail
+build_dir=$(cd "${1:-build/release}" && pwd)
+runs=${KP70_BENCH_RUNS:-10}
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+cd "$scratch"
+
+bench=("$build_dir/bench/kp70bench_startup" --tool "$build_dir/src/gui/kp70tool"
+       --minimal "$build_dir/bench/kp70bench_minimal_dialog" --runs "$runs")
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] || [ -n "${QT_QPA_PLATFORM:-}" ]; then
+    "${bench[@]}"
+elif command -v xvfb-run >/dev/null; then
+    echo "No display found: running under xvfb-run."
+    xvfb-run -a "${bench[@]}"
+else
+    echo "No display found: running on Qt's offscreen platform."
+    QT_QPA_PLATFORM=offscreen "${bench[@]}"
+fi
