@@ -331,6 +331,9 @@ TEST_F(CPortsTest, OpenAppliesTheSettingsToTheLine) {
     EXPECT_EQ(after.c_cflag & (CRTSCTS | CSTOPB), tcflag_t{CRTSCTS | CSTOPB});
     EXPECT_EQ(after.c_iflag & (IXON | IXOFF | ICRNL), tcflag_t{IXOFF});
     EXPECT_EQ(after.c_lflag & (ICANON | ECHO), 0u);
+    // A pty has no modem lines, so no DSR holds the output back.
+    EXPECT_EQ(WriteText("hw"), 2);
+    EXPECT_EQ(pty.Receive(2), Text("hw"));
 }
 
 TEST_F(CPortsTest, OpenPurgesWhatWaitedOnTheLine) {
