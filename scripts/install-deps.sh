@@ -11,6 +11,7 @@ packages=(
   libudev-dev umockdev libumockdev-dev
   libcli11-dev nlohmann-json3-dev libpng-dev
   socat xvfb fonts-nanum locales iproute2
+  imagemagick
 )
 
 missing=()
