@@ -19,3 +19,8 @@ else
     echo "No display found: running on Qt's offscreen platform."
     QT_QPA_PLATFORM=offscreen "${bench[@]}"
 fi
+
+# Logo conversion: ConvertMono/ConvertGray, then kp70ctl against ImageMagick (one run).
+source_dir=$(sed -n 's/^CMAKE_HOME_DIRECTORY:INTERNAL=//p' "$build_dir/CMakeCache.txt")
+"$build_dir/bench/kp70bench_logo_convert"
+bash "$source_dir/bench/logo_convert_vs_imagemagick.sh" "$build_dir"
