@@ -18,11 +18,11 @@ bool ReadCount(const std::string& text, long long minimum, long long& value) {
 
 }  // namespace
 
-bool ParseFault(const std::string& spec, FaultSet& faults, std::string& why) {
-    const auto eq = spec.find('=');
-    const std::string name = spec.substr(0, eq);
+bool ParseFault(const std::string& faultText, FaultSet& faults, std::string& why) {
+    const auto eq = faultText.find('=');
+    const std::string name = faultText.substr(0, eq);
     const bool hasValue = eq != std::string::npos;
-    const std::string value = hasValue ? spec.substr(eq + 1) : "";
+    const std::string value = hasValue ? faultText.substr(eq + 1) : "";
     long long number = 0;
 
     if (name == "refuse" || name == "silent" || name == "garbage") {
@@ -49,7 +49,7 @@ bool ParseFault(const std::string& spec, FaultSet& faults, std::string& why) {
         if (name == "late") faults.lateMs = static_cast<int>(number);
         return true;
     }
-    why = "unknown fault '" + spec +
+    why = "unknown fault '" + faultText +
           "' (known: drop-after=N, refuse, silent, nak-every=K, late=MS, garbage)";
     return false;
 }

@@ -16,7 +16,7 @@ struct FaultSet {
 };
 
 // Adds one --fault SPEC ("drop-after=N", "refuse", "silent", "nak-every=K", "late=MS",
-// "garbage") to faults. False, with `why` filled, when the spec is not understood.
-bool ParseFault(const std::string& spec, FaultSet& faults, std::string& why);
+// "garbage") to faults. False, with `why` filled, when the faultText is not understood.
+bool ParseFault(const std::string& faultText, FaultSet& faults, std::string& why);
 
 }  // namespace kp70sim

@@ -137,8 +137,8 @@ ParseOutcome ParseSimOptions(int argc, const char* const* argv, SimOptions& opti
     } else if (!pty.empty()) {
         options.ptyPath = pty;
     }
-    for (const auto& spec : faults) {
-        if (!ParseFault(spec, options.faults, why)) {
+    for (const auto& faultText : faults) {
+        if (!ParseFault(faultText, options.faults, why)) {
             err << "kp70sim: " << why << "\n";
             return ParseOutcome::Usage;
         }

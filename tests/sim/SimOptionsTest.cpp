@@ -40,9 +40,9 @@ TEST(SimHex, ReadsEverySeparatorStyleAndRejectsBrokenText) {
 TEST(SimFaults, ParsesEverySpecAndExplainsBadOnes) {
     FaultSet faults;
     std::string why;
-    for (const char* spec :
+    for (const char* faultText :
          {"drop-after=12", "refuse", "silent", "nak-every=3", "late=250", "garbage"}) {
-        EXPECT_TRUE(ParseFault(spec, faults, why)) << spec << ": " << why;
+        EXPECT_TRUE(ParseFault(faultText, faults, why)) << faultText << ": " << why;
     }
     EXPECT_EQ(faults.dropAfter, 12);
     EXPECT_TRUE(faults.refuse);
@@ -51,14 +51,14 @@ TEST(SimFaults, ParsesEverySpecAndExplainsBadOnes) {
     EXPECT_EQ(faults.lateMs, 250);
     EXPECT_TRUE(faults.garbage);
 
-    for (const char* spec :
+    for (const char* faultText :
          {"drop-after", "drop-after=", "drop-after=0", "drop-after=-1", "drop-after=5x",
           "nak-every=0", "late=soon", "silent=1", "explode", ""}) {
         FaultSet untouched;
         why.clear();
-        EXPECT_FALSE(ParseFault(spec, untouched, why)) << spec;
-        EXPECT_FALSE(why.empty()) << spec;
-        EXPECT_EQ(untouched.dropAfter, -1) << spec;
+        EXPECT_FALSE(ParseFault(faultText, untouched, why)) << faultText;
+        EXPECT_FALSE(why.empty()) << faultText;
+        EXPECT_EQ(untouched.dropAfter, -1) << faultText;
     }
 }
 
