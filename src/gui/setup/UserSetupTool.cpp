@@ -1,0 +1,37 @@
+#include "gui/setup/UserSetupTool.h"
+
+#include <memory>
+
+#include "gui/app/NetworkConnectionDialog.h"
+#include "gui/setup/AdvancedUserSetupScreen.h"
+#include "platform/ParPortCtl.h"
+
+namespace kp70 {
+
+namespace {
+constexpr std::uint16_t kDefaultPrinterPort = 6001;
+}  // namespace
+
+AppToolLauncher::Opener MakeUserSetupOpener(const ScreenServices& services, PrinterPort& port,
+                                            NetworkLink& network,
+                                            const NetworkConnectionDialog& networkDialog,
+                                            const std::string& connectionSummary,
+                                            Clock& receiveClock) {
+    return [services, &port, &network, &networkDialog, &connectionSummary,
+            &receiveClock](QWidget* parent) {
+        const std::uint32_t tcpPort = networkDialog.printerPort();
+        UserSetupLinks links{
+            port,
+            network,
+            networkDialog.printerAddress(),
+            tcpPort > 0 && tcpPort <= 0xFFFF ? static_cast<std::uint16_t>(tcpPort)
+                                             : kDefaultPrinterPort,
+            [services] { return std::make_unique<ParPortCtl>(services.log, services.clock); },
+            receiveClock,
+        };
+        AdvancedUserSetupScreen screen(services, std::move(links), connectionSummary, parent);
+        screen.exec();
+    };
+}
+
+}  // namespace kp70
