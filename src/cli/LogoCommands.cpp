@@ -145,14 +145,14 @@ extern "C" void OnInterrupt(int) {
 }
 
 class InterruptCancels {
-  public:
+public:
     InterruptCancels() {
         g_cancel = false;
         m_previous = std::signal(SIGINT, OnInterrupt);
     }
     ~InterruptCancels() { std::signal(SIGINT, m_previous); }
 
-  private:
+private:
     void (*m_previous)(int) = SIG_DFL;
 };
 

@@ -28,7 +28,7 @@ std::string Format(const char* format, long long a, long long b = 0) {
 
 // Bounds-checked little-endian reads of the file's bytes.
 class Bytes {
-  public:
+public:
     Bytes(const std::uint8_t* data, std::size_t size) : m_data(data), m_size(size) {}
     std::size_t Size() const { return m_size; }
     bool Has(std::size_t offset, std::size_t count) const {
@@ -47,7 +47,7 @@ class Bytes {
     std::int32_t I32(std::size_t offset) const { return static_cast<std::int32_t>(U32(offset)); }
     const std::uint8_t* At(std::size_t offset) const { return m_data + offset; }
 
-  private:
+private:
     const std::uint8_t* m_data;
     std::size_t m_size;
 };

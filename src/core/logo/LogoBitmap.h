@@ -23,7 +23,7 @@ inline constexpr int kOutputBufferSize = kWorkBufferSize / 2;
 // reused for every image). The reader works in printer orientation: x runs left to right,
 // y top to bottom, (0, 0) is the top-left pixel; pixels in the padding read as white.
 class LogoBitmap {
-  public:
+public:
     LogoBitmap();
 
     // Decodes the file. On failure nothing is loaded, the sizes keep their previous values
@@ -59,7 +59,7 @@ class LogoBitmap {
     int OutputLength() const { return m_outputLength; }
     void SetOutputLength(int length) { m_outputLength = length; }
 
-  private:
+private:
     void Adopt(DecodedBitmap&& image);
 
     bool m_loaded = false;

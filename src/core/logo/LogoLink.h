@@ -12,7 +12,7 @@ class PrinterPort;
 // for "ETHERNET_II", the network link. Write failures count only on the port: sends over
 // the network are not checked.
 class LogoLink {
-  public:
+public:
     explicit LogoLink(PrinterPort& port) : m_port(&port) {}
     explicit LogoLink(NetworkLink& network) : m_network(&network) {}
 
@@ -27,7 +27,7 @@ class LogoLink {
     bool SendFails(const std::vector<std::uint8_t>& bytes) { return !Send(bytes) && Checked(); }
     int LastErrorCode() const;
 
-  private:
+private:
     PrinterPort* m_port = nullptr;
     NetworkLink* m_network = nullptr;
 };

@@ -34,7 +34,7 @@ struct AddBitmapResult {
 // the counter texts and storage in the profile (section "LOGO", keys "Logofile1".., the
 // full paths in upload order). One per process.
 class LogoList {
-  public:
+public:
     static constexpr int kMaxImages = 255;
     static constexpr int kCapacityKB = 384;
     static constexpr std::int64_t kCapacityBytes = kCapacityKB * 1024;
@@ -84,7 +84,7 @@ class LogoList {
     const std::string& CountText() const { return m_countText; }
     const std::string& SizeText() const { return m_sizeText; }
 
-  private:
+private:
     AddBitmapResult Add(int number, const std::string& path);
     // A refused stored entry: counted, its number noted; the message once per load.
     void NoteStoredFailure(int number, int message, AddBitmapResult& result);

@@ -112,7 +112,7 @@ bool WritePng(const std::string& path, int width, const std::vector<Bytes>& rows
 }
 
 class NvGraphicsModule : public PrinterModule {
-  public:
+public:
     explicit NvGraphicsModule(Printer& printer)
         : m_printer(printer), m_pageWidth(printer.ModelCode() == 2 ? 384 : 512) {}
 
@@ -124,7 +124,7 @@ class NvGraphicsModule : public PrinterModule {
         if (m_pageChanged) WritePage();
     }
 
-  private:
+private:
     enum class Mode { Normal, Command, Define, Skip };
 
     void Byte(std::uint8_t b) {

@@ -76,7 +76,7 @@ std::string WriteBmp24(const std::string& path, int width, int height) {
 }
 
 class LogoE2eTest : public ::testing::Test {
-  protected:
+protected:
     CliRun Run(std::vector<std::string> args) {
         args.insert(args.begin(), "kp70ctl");
         std::vector<const char*> argv;

@@ -157,7 +157,7 @@ TEST(LogoBitmap, FailedLoadKeepsTheSizesAndClearsOutput) {
 // The shared BMP Suite files: good ones decode, bad ones are refused (two only carry a
 // harmless bad field), none crashes.
 class BmpSuite : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         m_dir = KP70_BMPSUITE_DIR;
         if (!std::filesystem::exists(m_dir)) GTEST_SKIP() << "no BMP suite at " << m_dir;

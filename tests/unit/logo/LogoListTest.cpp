@@ -9,7 +9,7 @@ namespace kp70 {
 namespace {
 
 class LogoListTest : public ::testing::Test {
-  protected:
+protected:
     std::string Bmp(const std::string& name, int width = 100, int height = 100) {
         return test::WriteBmp(m_dir, name, test::Solid24(width, height, 0));
     }

@@ -25,7 +25,7 @@ FakeBytes Concat(std::initializer_list<FakeBytes> parts) {
 }
 
 class LogoSessionTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         m_port.SetClock(&m_clock);
         m_network.SetClock(&m_clock);
