@@ -68,7 +68,7 @@ std::vector<std::string> ReceiveBuffersForHelp(const std::string& profilePath) {
 
 // The printer connection of one setup verb and its session.
 class SetupCliSession {
-  public:
+public:
     explicit SetupCliSession(CliContext& context) : m_context(context), m_connection(context) {}
     ~SetupCliSession() {
         if (m_session) m_session->Close(false);
@@ -114,7 +114,7 @@ class SetupCliSession {
     SetupSession& Session() { return *m_session; }
     SettingsCollector& Collector() { return m_collector; }
 
-  private:
+private:
     CliContext& m_context;
     PrinterConnection m_connection;
     std::unique_ptr<ErrorLog> m_log;

@@ -12,7 +12,7 @@ namespace kp70sim {
 namespace {
 
 class RecordingLink : public LinkActions {
-  public:
+public:
     const std::string& LinkName() const override { return m_name; }
     void Reply(const Bytes& bytes) override { replies.push_back(bytes); }
     void CloseLink() override { ++closes; }
@@ -23,7 +23,7 @@ class RecordingLink : public LinkActions {
     std::vector<int> restarts;
     int closes = 0;
 
-  private:
+private:
     std::string m_name = "pty";
 };
 

@@ -23,7 +23,7 @@ struct LinkEvent {
 
 // The recording and scripting shared by the fake links.
 class FakeLinkRecorder {
-  public:
+public:
     // The printer's answer to one write (empty: no answer). Runs on the writing thread.
     using Responder = std::function<FakeBytes(const FakeBytes& written)>;
 
@@ -69,7 +69,7 @@ class FakeLinkRecorder {
         m_events.clear();
     }
 
-  protected:
+protected:
     void Record(const std::string& what, FakeBytes bytes = {}, bool ok = true) {
         std::lock_guard lock(m_mutex);
         m_events.push_back({what, m_clock ? m_clock->Now() : 0, std::move(bytes), ok});

@@ -9,7 +9,7 @@ namespace kp70::test {
 // up after a zero-length probe succeeds; failingProbes probes fail first (refuse: all do).
 // Data sent while the connection is down fails (-1). Answers go into Queue() at once.
 class FakeNetworkLink : public NetworkLink, public FakeLinkRecorder {
-  public:
+public:
     Responder responder;
     int failingProbes = 0;
     bool refuse = false;
@@ -69,7 +69,7 @@ class FakeNetworkLink : public NetworkLink, public FakeLinkRecorder {
         for (std::uint8_t b : bytes) m_queue.Put(b);
     }
 
-  private:
+private:
     bool m_connected = false;
     std::string m_address;
     std::uint16_t m_port = 0;

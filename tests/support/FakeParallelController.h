@@ -11,7 +11,7 @@ namespace kp70::test {
 // script. Answers wait in the printer until a read is requested while the reader runs
 // (a request made before StartReader is served when it starts), then GetByte returns them.
 class FakeParallelController : public ParallelController, public FakeLinkRecorder {
-  public:
+public:
     Responder responder;
     int failAfterWrites = -1;  // writes after this many successful ones return 0
     std::deque<bool> openResults;
@@ -117,7 +117,7 @@ class FakeParallelController : public ParallelController, public FakeLinkRecorde
         m_queue.insert(m_queue.end(), bytes.begin(), bytes.end());
     }
 
-  private:
+private:
     void ServeLocked() {
         m_queue.insert(m_queue.end(), m_pending.begin(), m_pending.end());
         m_pending.clear();

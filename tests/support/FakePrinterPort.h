@@ -13,7 +13,7 @@ namespace kp70::test {
 // the receive thread of a serial port would; with answersOnReadUsbReply they wait until
 // ReadUsbReply, as on a USB printer. Writes on a closed port fail, as on the real port.
 class FakePrinterPort : public PrinterPort, public FakeLinkRecorder {
-  public:
+public:
     // ---- script ----
     Responder responder;
     bool answersOnReadUsbReply = false;
@@ -103,7 +103,7 @@ class FakePrinterPort : public PrinterPort, public FakeLinkRecorder {
         if (listener) listener->OnDataReceived();
     }
 
-  private:
+private:
     ConnectionSettings m_settings;
     bool m_open = false;
     int m_writes = 0;

@@ -13,7 +13,7 @@ namespace kp70::test {
 // 50 us), so polling threads neither spin nor slow the test down, and a bounded wait of N ms
 // gives up after about N/10 ms of real time. Sequence waits use VirtualClock instead.
 class FastClock : public Clock {
-  public:
+public:
     std::int64_t Now() override { return m_now.load(); }
     void SleepFor(std::int64_t ms) override {
         if (ms > 0) m_now += ms;
@@ -21,7 +21,7 @@ class FastClock : public Clock {
     }
     std::tm LocalTime() override { return std::tm{}; }
 
-  private:
+private:
     std::atomic<std::int64_t> m_now{0};
 };
 

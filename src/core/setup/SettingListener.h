@@ -6,7 +6,7 @@ namespace kp70 {
 
 // Receives the completed setting replies of a setup session (WM_SETTING_RECEIVED).
 class SettingListener {
-  public:
+public:
     virtual ~SettingListener() = default;
 
     // Called on the session's receive thread with each reply that MapReply passed. It

@@ -15,7 +15,7 @@ class Clock;
 // screen (the command line): it waits, through the Clock and for a bounded time, until the
 // settings it asked for have arrived.
 class SettingsCollector : public SettingListener {
-  public:
+public:
     void OnSettingReceived(const SetupReply& reply) override;
 
     // A copy of the values collected so far.
@@ -26,7 +26,7 @@ class SettingsCollector : public SettingListener {
     // timeoutMs has passed; true when all arrived.
     bool WaitFor(const std::vector<int>& numbers, Clock& clock, int timeoutMs) const;
 
-  private:
+private:
     mutable std::mutex m_mutex;
     SetupValues m_values;
 };

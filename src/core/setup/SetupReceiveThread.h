@@ -18,7 +18,7 @@ class SettingListener;
 // the reply parser and hands each reply the mapping accepts to the listener, waiting until
 // the listener has applied it. When the source is empty it sleeps kPollMs on its clock.
 class SetupReceiveThread {
-  public:
+public:
     // Returns true with the next byte, false when nothing is waiting. Called on the receive
     // thread only (and by DiscardPending, never at the same time).
     using ByteSource = std::function<bool(std::uint8_t&)>;
@@ -46,7 +46,7 @@ class SetupReceiveThread {
     // True while the source delivered a byte at the last attempt (it may hold more).
     bool SourceBusy() const { return m_sourceBusy.load(); }
 
-  private:
+private:
     void Run();
 
     ByteSource m_source;

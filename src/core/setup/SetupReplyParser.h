@@ -17,7 +17,7 @@ struct SetupReply {
 // digits at most count, further ones are ignored); the value text keeps at most
 // kMaxValueLength characters, further ones are dropped until the closing 00.
 class SetupReplyParser {
-  public:
+public:
     static constexpr std::size_t kMaxValueLength = 99;  // a 100-byte buffer with its zero
 
     // Takes one byte; returns the reply this byte completed, if any.
@@ -25,7 +25,7 @@ class SetupReplyParser {
     // Forgets a partly received reply.
     void Reset();
 
-  private:
+private:
     enum class State { WaitHeader, WaitIdentifier, Number, Value };
     State m_state = State::WaitHeader;
     std::uint8_t m_number = 0;

@@ -64,7 +64,7 @@ struct SetupOutcome {
 // read is finished by its timer: after ReadSettings, call OnReadTimer every ReadTimerMs()
 // until that is 0.
 class SetupSession : private ReceiveListener {
-  public:
+public:
     // clock paces the sequences; receiveClock paces the receive thread's 10 ms polls.
     SetupSession(std::string portName, SetupLinks links, Clock& clock, Clock& receiveClock,
                  SettingListener& listener);
@@ -110,7 +110,7 @@ class SetupSession : private ReceiveListener {
     // receive thread first and waits 300 ms; the close box closes at once.
     void Close(bool exitButton = true);
 
-  private:
+private:
     void OnDataReceived() override;
     bool NextByte(std::uint8_t& byte);
     bool StartReceiveThread();

@@ -57,7 +57,7 @@ const int kNvUserKb[] = {64, 128, 192, 256, 320};
 const int kNvGraphicKb[] = {0, 64, 128, 192, 256, 320, 384};
 
 class UserSettingModule : public PrinterModule {
-  public:
+public:
     explicit UserSettingModule(Printer& printer) : m_printer(printer) {}
 
     void OnBytes(const std::uint8_t* data, std::size_t size, LinkActions& link) override {
@@ -67,7 +67,7 @@ class UserSettingModule : public PrinterModule {
         }
     }
 
-  private:
+private:
     // ---- GS ( E framing ----
     void Decode(std::uint8_t b, LinkActions& link) {
         switch (m_state) {

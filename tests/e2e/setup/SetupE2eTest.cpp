@@ -29,7 +29,7 @@ struct CliRun {
 constexpr auto kResetPause = std::chrono::milliseconds(3300);
 
 class SetupE2eTest : public ::testing::Test {
-  protected:
+protected:
     CliRun Run(std::vector<std::string> args) {
         args.insert(args.begin(), "kp70ctl");
         std::vector<const char*> argv;

@@ -572,7 +572,7 @@ TEST(SetupSessionTestPage, NetworkSendResultsAreIgnored) {
 // A listener that, like a screen, takes a while to apply each reply and counts how many
 // hand-offs overlap.
 class SlowListener : public SettingListener {
-  public:
+public:
     void OnSettingReceived(const SetupReply&) override {
         const int now = ++m_inFlight;
         int seen = m_maxInFlight.load();
@@ -604,7 +604,7 @@ TEST(SetupReceiveThread, HandsOverOneReplyAtATime) {
 // A listener that waits for "its own thread" until the delivery is cancelled, as a GUI
 // listener blocked on a thread that is busy closing the session would.
 class BlockedListener : public SettingListener {
-  public:
+public:
     void OnSettingReceived(const SetupReply&) override {
         std::unique_lock lock(m_mutex);
         m_entered = true;
