@@ -20,6 +20,7 @@
 #include "gui/app/PrintToFileDialog.h"
 #include "gui/app/Prompter.h"
 #include "gui/app/StartupProbe.h"
+#include "gui/setup/UserSetupTool.h"
 #include "platform/CPorts.h"
 #include "platform/NetworkSocket.h"
 #include "platform/SystemClock.h"
@@ -63,6 +64,8 @@ int main(int argc, char** argv) {
 
     std::string connectionSummary;
     kp70::AppToolLauncher tools(services);
+    tools.SetUserSetup(
+        kp70::MakeUserSetupOpener(services, port, socket, networkDialog, connectionSummary, clock));
     kp70::ModalMainMenuRunner mainMenu(services, port, connectionSummary, tools);
 
     kp70::ConnectionScreen screen(services, devices, port.Settings(), networkDialog, mainMenu);
