@@ -46,6 +46,8 @@ public:
     std::string printerAddress() const { return m_printerAddress; }
     // The port that passed the range check at the last OK; 0 before the first.
     std::uint32_t printerPort() const { return m_printerPort; }
+    // The socket the tools use for "ETHERNET_II" (through ConnectNetwork with the two above).
+    NetworkLink& networkSocket() { return m_link; }
     // True while the connection check runs (the screen is disabled meanwhile).
     bool isChecking() const { return m_checking; }
 

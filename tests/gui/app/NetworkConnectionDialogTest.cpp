@@ -54,6 +54,7 @@ TEST_F(NetworkConnectionDialogTest, EthernetAndWifiCaptionsAndButtons) {
     EXPECT_EQ(Child<QLineEdit>("portEdit")->text(), "6001");
     EXPECT_EQ(Dialog().printerAddress(), "192.168.0.254");
     EXPECT_EQ(Dialog().printerPort(), 0u);
+    EXPECT_EQ(&Dialog().networkSocket(), &link);
     EXPECT_EQ(Child<QPushButton>("settingButton")->text(), "Network Setting");
     EXPECT_EQ(Child<QPushButton>("reservedButton")->text(), "Reserved");
     EXPECT_FALSE(Child<QPushButton>("reservedButton")->isEnabled());
