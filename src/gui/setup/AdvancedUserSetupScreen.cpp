@@ -689,6 +689,7 @@ void AdvancedUserSetupScreen::OnGetValue() {
     m_phase = parallel ? Phase::Reading : Phase::Busy;
     m_readInProgress = parallel;
     m_cancelRead = false;
+    m_values.ClearReceived();  // the flags tell what this read brought
     m_operationRunning = true;
     UpdateControls();
     RunOnWorker([this] {
