@@ -12,8 +12,8 @@ namespace {
 
 using test::BmpSpec;
 
-void Load(LogoBitmap& bitmap, const BmpSpec& spec) {
-    const auto bytes = test::BuildBmp(spec);
+void Load(LogoBitmap& bitmap, const BmpSpec& layout) {
+    const auto bytes = test::BuildBmp(layout);
     ASSERT_TRUE(bitmap.LoadFromMemory(bytes.data(), bytes.size())) << bitmap.LastError();
 }
 
@@ -111,7 +111,7 @@ TEST(BitImageConversion, GrayLevelsQuantizeInSixSteps) {
     LogoBitmap bitmap;
     LogoOptions options;
     for (const Case& c : cases) {
-        BmpSpec spec = test::Solid24(1, 1, 0);
+        BmpSpec layout = test::Solid24(1, 1, 0);
         // A 16-bit red channel gives luminance 2.4 * r, so search a 24-bit gray instead.
         std::uint32_t grey = 0;
         for (std::uint32_t g = 0; g < 256; ++g) {
@@ -120,8 +120,8 @@ TEST(BitImageConversion, GrayLevelsQuantizeInSixSteps) {
                 break;
             }
         }
-        spec.pixel = [grey](int, int) { return grey * 0x010101u; };
-        Load(bitmap, spec);
+        layout.pixel = [grey](int, int) { return grey * 0x010101u; };
+        Load(bitmap, layout);
         ASSERT_EQ(bitmap.Luminance(0, 0), c.luminance);
         ConvertGray(bitmap, options);
         EXPECT_EQ(Level(bitmap, 0, 0), c.level) << c.luminance;
@@ -159,14 +159,14 @@ TEST(BitImageConversion, CentringAddsBlankColumnsInFront) {
 }
 
 TEST(BitImageConversion, OneBitImagesIgnoreTheDivergingPoint) {
-    BmpSpec spec;
-    spec.width = 8;
-    spec.height = 8;
-    spec.bitsPerPixel = 1;
-    spec.palette = {0xFFFFFF, 0x000000};
-    spec.pixel = [](int x, int y) { return static_cast<std::uint32_t>(x == y); };
+    BmpSpec layout;
+    layout.width = 8;
+    layout.height = 8;
+    layout.bitsPerPixel = 1;
+    layout.palette = {0xFFFFFF, 0x000000};
+    layout.pixel = [](int x, int y) { return static_cast<std::uint32_t>(x == y); };
     LogoBitmap bitmap;
-    Load(bitmap, spec);
+    Load(bitmap, layout);
     for (int point : {0, 128, 255}) {
         LogoOptions options;
         options.divergingPoint = point;

@@ -80,8 +80,8 @@ inline std::vector<std::uint8_t> BuildBmp(const BmpSpec& s) {
     return b;
 }
 
-inline std::string WriteBmp(const TempDir& dir, const std::string& name, const BmpSpec& spec) {
-    const auto bytes = BuildBmp(spec);
+inline std::string WriteBmp(const TempDir& dir, const std::string& name, const BmpSpec& layout) {
+    const auto bytes = BuildBmp(layout);
     const std::string path = dir.File(name);
     WriteFile(path, std::string(bytes.begin(), bytes.end()));
     return path;

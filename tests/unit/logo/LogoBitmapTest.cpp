@@ -14,8 +14,8 @@ namespace {
 using test::BmpSpec;
 using test::BuildBmp;
 
-LogoBitmap& Load(LogoBitmap& bitmap, const BmpSpec& spec) {
-    const auto bytes = BuildBmp(spec);
+LogoBitmap& Load(LogoBitmap& bitmap, const BmpSpec& layout) {
+    const auto bytes = BuildBmp(layout);
     EXPECT_TRUE(bitmap.LoadFromMemory(bytes.data(), bytes.size())) << bitmap.LastError();
     return bitmap;
 }
@@ -33,21 +33,21 @@ TEST(LogoBitmap, LuminanceOfTrueColourPixelsTruncatesSinglePrecisionWeights) {
     };
     LogoBitmap bitmap;
     for (const Case& c : cases) {
-        BmpSpec spec;
-        spec.bitsPerPixel = c.bits;
-        spec.pixel = [&](int, int) { return c.value; };
-        Load(bitmap, spec);
+        BmpSpec layout;
+        layout.bitsPerPixel = c.bits;
+        layout.pixel = [&](int, int) { return c.value; };
+        Load(bitmap, layout);
         EXPECT_EQ(bitmap.Luminance(0, 0), c.expected) << c.bits << " bits, value " << c.value;
     }
 }
 
 TEST(LogoBitmap, RowsAreBottomUpInTheFileAndPaddingReadsWhite) {
-    BmpSpec spec;
-    spec.width = 12;
-    spec.height = 5;
-    spec.pixel = [](int x, int y) { return (x == 0 && y == 0) ? 0x000000u : 0xFFFFFFu; };
+    BmpSpec layout;
+    layout.width = 12;
+    layout.height = 5;
+    layout.pixel = [](int x, int y) { return (x == 0 && y == 0) ? 0x000000u : 0xFFFFFFu; };
     LogoBitmap bitmap;
-    Load(bitmap, spec);
+    Load(bitmap, layout);
     EXPECT_EQ(bitmap.PaddedWidth(), 16);
     EXPECT_EQ(bitmap.PaddedHeight(), 8);
     EXPECT_EQ(bitmap.Luminance(0, 0), 0);  // top-left is black
@@ -56,7 +56,7 @@ TEST(LogoBitmap, RowsAreBottomUpInTheFileAndPaddingReadsWhite) {
     EXPECT_EQ(bitmap.Luminance(0, 5), 255);   // padding rows
 
     // The first stored row of the file is the bottom row of the image.
-    auto bytes = BuildBmp(spec);
+    auto bytes = BuildBmp(layout);
     const std::size_t firstRow = 54;
     for (int x = 0; x < 12; ++x) {
         bytes[firstRow + 3 * x] = bytes[firstRow + 3 * x + 1] = bytes[firstRow + 3 * x + 2] = 0;
@@ -65,29 +65,29 @@ TEST(LogoBitmap, RowsAreBottomUpInTheFileAndPaddingReadsWhite) {
     EXPECT_EQ(bitmap.Luminance(5, 4), 0);
     EXPECT_EQ(bitmap.Luminance(5, 3), 254);
 
-    spec.topDown = true;
-    Load(bitmap, spec);
+    layout.topDown = true;
+    Load(bitmap, layout);
     EXPECT_EQ(bitmap.Luminance(0, 0), 0);
     EXPECT_EQ(bitmap.Luminance(0, 4), 254);
 }
 
 TEST(LogoBitmap, MonoDotFollowsTheFirstColourTableEntry) {
-    BmpSpec spec;
-    spec.width = 10;
-    spec.height = 3;
-    spec.bitsPerPixel = 1;
-    spec.pixel = [](int x, int) { return static_cast<std::uint32_t>(x % 2); };  // 0,1,0,1..
+    BmpSpec layout;
+    layout.width = 10;
+    layout.height = 3;
+    layout.bitsPerPixel = 1;
+    layout.pixel = [](int x, int) { return static_cast<std::uint32_t>(x % 2); };  // 0,1,0,1..
     LogoBitmap bitmap;
 
-    spec.palette = {0x000000, 0xFFFFFF};  // black first: stored 0 bits print
-    Load(bitmap, spec);
+    layout.palette = {0x000000, 0xFFFFFF};  // black first: stored 0 bits print
+    Load(bitmap, layout);
     EXPECT_EQ(bitmap.MonoDot(0, 0), 1);
     EXPECT_EQ(bitmap.MonoDot(1, 0), 0);
     EXPECT_EQ(bitmap.MonoDot(10, 0), 0);  // padding never prints
     EXPECT_EQ(bitmap.MonoDot(0, 3), 0);
 
-    spec.palette = {0xFFFFFF, 0x000000};  // white first: stored 1 bits print
-    Load(bitmap, spec);
+    layout.palette = {0xFFFFFF, 0x000000};  // white first: stored 1 bits print
+    Load(bitmap, layout);
     EXPECT_EQ(bitmap.MonoDot(0, 0), 0);
     EXPECT_EQ(bitmap.MonoDot(1, 0), 1);
     // 1-bit luminance goes through the colour table.
@@ -97,15 +97,15 @@ TEST(LogoBitmap, MonoDotFollowsTheFirstColourTableEntry) {
 
 TEST(LogoBitmap, PaletteDepthsReadTheirColourTable) {
     for (int bits : {1, 2, 4, 8}) {
-        BmpSpec spec;
-        spec.width = 9;
-        spec.height = 2;
-        spec.bitsPerPixel = bits;
+        BmpSpec layout;
+        layout.width = 9;
+        layout.height = 2;
+        layout.bitsPerPixel = bits;
         const int entries = 1 << bits;
-        for (int i = 0; i < entries; ++i) spec.palette.push_back(i % 2 ? 0xFF0000u : 0x00FF00u);
-        spec.pixel = [entries](int x, int) { return static_cast<std::uint32_t>(x % entries); };
+        for (int i = 0; i < entries; ++i) layout.palette.push_back(i % 2 ? 0xFF0000u : 0x00FF00u);
+        layout.pixel = [entries](int x, int) { return static_cast<std::uint32_t>(x % entries); };
         LogoBitmap bitmap;
-        Load(bitmap, spec);
+        Load(bitmap, layout);
         for (int x = 0; x < 9; ++x) {
             EXPECT_EQ(bitmap.Luminance(x, 1), (x % entries) % 2 ? 76 : 150)
                 << bits << " bits, x " << x;
