@@ -170,7 +170,11 @@ void ConnectionScreen::OnDeviceChanged(int index) {
 
     m_modelGroup = models::ClassifyAtSelection(entry);
     if (m_modelGroup == 0) {
-        m_services.ShowMessage(this, 9);  // "Invalid Device!"; other controls keep their state
+        // "Invalid Device!". The other controls keep their state, but OK is disabled: left
+        // enabled it would open the menu for the previous entry's port with the unknown name.
+        m_services.ShowMessage(this, 9);
+        m_interfaceKind = kInterfaceNone;
+        m_ok->setEnabled(false);
         return;
     }
 

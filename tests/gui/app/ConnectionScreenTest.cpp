@@ -135,12 +135,13 @@ TEST_F(ConnectionScreenTest, ProfileEntriesComeFirstAndAreClassifiedLikeAnyOther
     EXPECT_EQ(List("baudCombo")->currentText(), "38400");
     EXPECT_TRUE(Ok()->isEnabled());
 
-    // An unknown model: message 9, and the other controls keep their state.
+    // An unknown model: message 9; the other controls keep their state, but OK cannot go on
+    // with the unknown name.
     Choose("Printer X");
     EXPECT_EQ(h.prompter.Texts(), QStringList({"Invalid Device!"}));
     EXPECT_EQ(h.prompter.boxes.front().caption, "KP70 Tool");
     EXPECT_EQ(Screen().modelGroup(), 0);
-    EXPECT_TRUE(Ok()->isEnabled());
+    EXPECT_FALSE(Ok()->isEnabled());
     EXPECT_TRUE(List("portCombo")->isEnabled());
 
     // Back to a model with 115200.
