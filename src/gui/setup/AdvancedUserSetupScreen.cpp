@@ -660,7 +660,14 @@ bool AdvancedUserSetupScreen::RunOnWorker(std::function<void()> task) {
 }
 
 void AdvancedUserSetupScreen::ReportBack(std::function<void()> done) {
-    QMetaObject::invokeMethod(this, std::move(done), Qt::QueuedConnection);
+    m_handOff.fetch_add(1, std::memory_order_release);
+    QMetaObject::invokeMethod(
+        this,
+        [this, done = std::move(done)] {
+            m_handOff.load(std::memory_order_acquire);
+            done();
+        },
+        Qt::QueuedConnection);
 }
 
 void AdvancedUserSetupScreen::ShowFailure(const SetupOutcome& outcome) {
@@ -740,8 +747,16 @@ void AdvancedUserSetupScreen::OnSettingReceived(const SetupReply& reply) {
     // thread is only ever stopped from the worker, or while the screen's thread keeps
     // handling queued calls (WaitForWorker), so this wait always ends.
     if (m_stopping) return;
+    m_handOff.fetch_add(1, std::memory_order_release);
     QMetaObject::invokeMethod(
-        this, [this, &reply] { ApplySetting(reply); }, Qt::BlockingQueuedConnection);
+        this,
+        [this, &reply] {
+            m_handOff.load(std::memory_order_acquire);
+            ApplySetting(reply);
+            m_handOff.fetch_add(1, std::memory_order_release);
+        },
+        Qt::BlockingQueuedConnection);
+    m_handOff.load(std::memory_order_acquire);
 }
 
 void AdvancedUserSetupScreen::CancelDelivery() {

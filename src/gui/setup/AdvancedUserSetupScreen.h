@@ -184,6 +184,9 @@ private:
     // Read by the receive and worker threads.
     std::atomic<bool> m_stopping{false};
     std::atomic<bool> m_cancelRead{false};
+    // Released before and acquired after each hand-off between threads: Qt's queued calls
+    // order them already, this makes the order visible to race checkers too.
+    std::atomic<unsigned> m_handOff{0};
 
     std::unique_ptr<ParallelController> m_parallel;
     std::unique_ptr<SetupSession> m_session;
