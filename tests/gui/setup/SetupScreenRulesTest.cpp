@@ -123,6 +123,17 @@ TEST(SetupScreenRules, NvMemoryBudgetUnsetsTheChangedList) {
     }
 }
 
+TEST(SetupScreenRules, NumberAndCodeFieldsTakeOnlyWhatFits) {
+    SetupScreenRig rig;
+    rig.Open();
+    rig.Type("setupCode", "123456789");
+    EXPECT_EQ(rig.Field("setupCode")->text(), "12345678");
+    EXPECT_EQ(rig.screen->values().setupCode, "12345678");
+    rig.Type("leftMargin", "-12a3456");
+    EXPECT_EQ(rig.Field("leftMargin")->text(), "123");
+    EXPECT_EQ(rig.screen->values().leftMargin, 123);
+}
+
 TEST(SetupScreenRules, StopBitChoiceAsksForTheWarningOnTheNextWrite) {
     SetupScreenRig rig;
     rig.Open();
