@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "GradientBmp.h"
 #include "core/logo/BitImageConversion.h"
 #include "core/logo/LogoBitmap.h"
 #include "core/logo/LogoOptions.h"
@@ -15,32 +16,7 @@ namespace {
 constexpr int kWidth = 512;
 constexpr int kHeight = 760;
 
-// A 24-bit BMP with smooth gradients, so the diffusion has work on every dot.
-std::vector<std::uint8_t> MakeBmp() {
-    const int rowBytes = kWidth * 3;
-    std::vector<std::uint8_t> b(54 + static_cast<std::size_t>(rowBytes) * kHeight, 0);
-    auto put32 = [&](std::size_t at, std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-    };
-    b[0] = 'B';
-    b[1] = 'M';
-    put32(2, static_cast<std::uint32_t>(b.size()));
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, kWidth);
-    put32(22, kHeight);
-    b[26] = 1;
-    b[28] = 24;
-    for (int y = 0; y < kHeight; ++y) {
-        for (int x = 0; x < kWidth; ++x) {
-            std::uint8_t* p = &b[54 + static_cast<std::size_t>(y) * rowBytes + 3 * x];
-            p[0] = static_cast<std::uint8_t>(x / 2);
-            p[1] = static_cast<std::uint8_t>(y / 3);
-            p[2] = static_cast<std::uint8_t>((x + y) / 5);
-        }
-    }
-    return b;
-}
+std::vector<std::uint8_t> MakeBmp() { return kp70::bench::MakeGradientBmp(kWidth, kHeight); }
 
 void BM_ConvertMono(benchmark::State& state) {
     const auto bmp = MakeBmp();
