@@ -10,6 +10,7 @@
 #include "cli/Cli.h"
 #include "support/FakeDeviceEnumerator.h"
 #include "support/FastClock.h"
+#include "support/CliRunner.h"
 #include "support/SimProcess.h"
 
 namespace kp70 {
@@ -17,11 +18,7 @@ namespace {
 
 using test::SimProcess;
 
-struct CliRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using test::CliRun;
 
 // An 8-bit gray image read from a PNG file.
 struct Gray {
@@ -78,18 +75,8 @@ std::string WriteBmp24(const std::string& path, int width, int height) {
 class LogoE2eTest : public ::testing::Test {
 protected:
     CliRun Run(std::vector<std::string> args) {
-        args.insert(args.begin(), "kp70ctl");
-        std::vector<const char*> argv;
-        for (const auto& a : args) argv.push_back(a.c_str());
-        std::ostringstream out, err;
-        CliContext context{
-            out,      err,       {}, m_dir.File("kp70tool.INI"), m_dir.File("error.log"),
-            &m_clock, &m_devices};
-        CliRun run;
-        run.status = RunCli(static_cast<int>(argv.size()), argv.data(), context);
-        run.out = out.str();
-        run.err = err.str();
-        return run;
+        return test::RunKp70ctl(std::move(args), m_dir.File("kp70tool.INI"),
+                                m_dir.File("error.log"), &m_clock, &m_devices);
     }
     std::vector<std::string> Link(bool tcp) const {
         if (tcp) return {"--net", "127.0.0.1:" + std::to_string(m_sim.TcpPort())};

@@ -12,6 +12,7 @@
 #include "core/setup/TestPage.h"
 #include "platform/SystemClock.h"
 #include "support/FakeDeviceEnumerator.h"
+#include "support/CliRunner.h"
 #include "support/SimProcess.h"
 
 namespace kp70 {
@@ -19,11 +20,7 @@ namespace {
 
 using test::SimProcess;
 
-struct CliRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using test::CliRun;
 
 // How long the printer stays deaf on its serial side after it reset ("OUT").
 constexpr auto kResetPause = std::chrono::milliseconds(3300);
@@ -31,18 +28,8 @@ constexpr auto kResetPause = std::chrono::milliseconds(3300);
 class SetupE2eTest : public ::testing::Test {
 protected:
     CliRun Run(std::vector<std::string> args) {
-        args.insert(args.begin(), "kp70ctl");
-        std::vector<const char*> argv;
-        for (const auto& a : args) argv.push_back(a.c_str());
-        std::ostringstream out, err;
-        CliContext context{
-            out,      err,       {}, m_dir.File("kp70tool.INI"), m_dir.File("error.log"),
-            &m_clock, &m_devices};
-        CliRun run;
-        run.status = RunCli(static_cast<int>(argv.size()), argv.data(), context);
-        run.out = out.str();
-        run.err = err.str();
-        return run;
+        return test::RunKp70ctl(std::move(args), m_dir.File("kp70tool.INI"),
+                                m_dir.File("error.log"), &m_clock, &m_devices);
     }
 
     static std::vector<std::string> With(std::vector<std::string> args,

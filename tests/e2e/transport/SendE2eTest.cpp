@@ -12,6 +12,7 @@
 #include "platform/NetworkSocket.h"
 #include "platform/SystemClock.h"
 #include "support/FakeDeviceEnumerator.h"
+#include "support/CliRunner.h"
 #include "support/SimProcess.h"
 
 namespace kp70 {
@@ -19,32 +20,14 @@ namespace {
 
 using test::SimProcess;
 
-struct CliRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using test::CliRun;
 
 class SendTest : public ::testing::Test {
   protected:
     CliRun Run(std::vector<std::string> args, Clock* clock = nullptr, bool korean = false) {
-        args.insert(args.begin(), "kp70ctl");
-        std::vector<const char*> argv;
-        for (const auto& a : args) argv.push_back(a.c_str());
-        std::ostringstream out, err;
-        CliContext context{out,
-                           err,
-                           {},
-                           m_dir.File("kp70tool.INI"),
-                           m_dir.File("error.log"),
-                           clock ? clock : &m_clock,
-                           &m_devices};
-        context.catalogue.SelectLanguage(korean);
-        CliRun run;
-        run.status = RunCli(static_cast<int>(argv.size()), argv.data(), context);
-        run.out = out.str();
-        run.err = err.str();
-        return run;
+        return test::RunKp70ctl(std::move(args), m_dir.File("kp70tool.INI"),
+                                m_dir.File("error.log"), clock ? clock : &m_clock, &m_devices,
+                                korean);
     }
 
     std::string Port(const SimProcess& sim) const {
