@@ -25,7 +25,7 @@ bool ParseFault(const std::string& faultText, FaultSet& faults, std::string& why
     const std::string value = hasValue ? faultText.substr(eq + 1) : "";
     long long number = 0;
 
-    if (name == "refuse" || name == "silent" || name == "garbage") {
+    if (name == "refuse" || name == "silent" || name == "garbage" || name == "keep-status") {
         if (hasValue) {
             why = "fault '" + name + "' takes no value";
             return false;
@@ -33,6 +33,7 @@ bool ParseFault(const std::string& faultText, FaultSet& faults, std::string& why
         if (name == "refuse") faults.refuse = true;
         if (name == "silent") faults.silent = true;
         if (name == "garbage") faults.garbage = true;
+        if (name == "keep-status") faults.keepStatus = true;
         return true;
     }
     if (name == "drop-after" || name == "nak-every" || name == "late") {
@@ -50,7 +51,8 @@ bool ParseFault(const std::string& faultText, FaultSet& faults, std::string& why
         return true;
     }
     why = "unknown fault '" + faultText +
-          "' (known: drop-after=N, refuse, silent, nak-every=K, late=MS, garbage)";
+          "' (known: drop-after=N, refuse, silent, nak-every=K, late=MS, garbage, "
+          "keep-status)";
     return false;
 }
 

@@ -13,10 +13,12 @@ struct FaultSet {
     int nakEvery = 0;          // protocol modules NAK every K-th packet; 0 never
     int lateMs = 0;            // every reply leaves this many milliseconds late
     bool garbage = false;      // protocol modules answer with bytes that make no sense
+    bool keepStatus = false;   // the parallel side ignores status back off (1D 61 00)
 };
 
 // Adds one --fault SPEC ("drop-after=N", "refuse", "silent", "nak-every=K", "late=MS",
-// "garbage") to faults. False, with `why` filled, when the faultText is not understood.
+// "garbage", "keep-status") to faults. False, with `why` filled, when the faultText is not
+// understood.
 bool ParseFault(const std::string& faultText, FaultSet& faults, std::string& why);
 
 }  // namespace kp70sim

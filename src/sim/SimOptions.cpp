@@ -104,6 +104,9 @@ ParseOutcome ParseSimOptions(int argc, const char* const* argv, SimOptions& opti
     app.add_option("--pty", pty,
                    "serial side: a pseudo-terminal linked at PATH (default /tmp/kp70sim/ttyKP70; "
                    "'none' for no pseudo-terminal)");
+    app.add_option("--lpt", options.lptPath,
+                   "parallel side: a second pseudo-terminal linked at PATH, sending automatic "
+                   "status blocks until status back off (1D 61 00)");
     app.add_option("--udp", options.udpAddress, "answer discovery on ADDRESS:2918");
     app.add_option("--printers", options.printers, "how many printers answer discovery")
         ->check(CLI::Range(1, 254));
@@ -112,7 +115,8 @@ ParseOutcome ParseSimOptions(int argc, const char* const* argv, SimOptions& opti
     app.add_option("--state", options.stateFile, "JSON file where the printer's memory persists");
     app.add_option("--out", options.outDir, "folder for captures and rendered receipts");
     app.add_option("--fault", faults,
-                   "repeatable: drop-after=N, refuse, silent, nak-every=K, late=MS, garbage");
+                   "repeatable: drop-after=N, refuse, silent, nak-every=K, late=MS, garbage, "
+                   "keep-status");
     app.add_option("--reply", replies, "repeatable: answer REQUEST hex bytes with REPLY (HEX=HEX)");
     app.add_option("--script", script, "file of reply rules, one 'HEX = HEX' a line");
 

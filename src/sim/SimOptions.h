@@ -22,6 +22,7 @@ struct SimOptions {
     bool tcpEnabled = true;
     std::string ptyPath = "/tmp/kp70sim/ttyKP70";
     bool ptyEnabled = true;
+    std::string lptPath;     // the parallel side's pseudo-terminal link; empty: none
     std::string udpAddress;  // discovery address; empty: no discovery
     int printers = 1;
     int modelCode = 6;

@@ -1,5 +1,7 @@
 #include "sim/Simulator.h"
 
+#include "sim/ParallelStatus.h"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netdb.h>
@@ -12,6 +14,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <ostream>
 
 namespace kp70sim {
@@ -36,18 +39,23 @@ void SetNonBlocking(int fd) {
 
 }  // namespace
 
-// One connection of the printer: a TCP connection, or the pseudo-terminal.
+// One connection of the printer: a TCP connection, or one of the pseudo-terminals (the
+// serial side, or the parallel side, which also sends automatic status blocks).
 class Simulator::Link : public LinkActions {
   public:
     enum class Kind { Tcp, Pty };
 
-    Link(Kind kind, std::string name, int fd, Printer& printer, std::FILE* capture)
+    Link(Kind kind, std::string name, int fd, Printer& printer, std::FILE* capture,
+         PseudoTerminal* terminal = nullptr, bool parallel = false)
         : m_kind(kind),
           m_name(std::move(name)),
           m_fd(fd),
           m_printer(printer),
           m_capture(capture),
-          m_session(std::make_unique<PrinterSession>(printer)) {}
+          m_session(std::make_unique<PrinterSession>(printer)),
+          m_terminal(terminal) {
+        if (parallel) m_status.emplace();
+    }
     ~Link() override {
         if (m_capture) std::fclose(m_capture);
     }
@@ -59,10 +67,13 @@ class Simulator::Link : public LinkActions {
     void Reply(const Bytes& bytes) override {
         const auto now = Clock::now();
         if (m_printer.Faults().silent || now < m_silentUntil || bytes.empty()) return;
+        Bytes sent = bytes;
+        if (m_status && (m_status->Enabled() || m_printer.Faults().keepStatus))
+            sent.insert(sent.end(), ParallelStatus::kBlock.begin(), ParallelStatus::kBlock.end());
         if (m_printer.Faults().lateMs > 0) {
-            m_delayed.push_back({now + milliseconds(m_printer.Faults().lateMs), bytes});
+            m_delayed.push_back({now + milliseconds(m_printer.Faults().lateMs), sent});
         } else {
-            m_out.insert(m_out.end(), bytes.begin(), bytes.end());
+            m_out.insert(m_out.end(), sent.begin(), sent.end());
         }
     }
     void CloseLink() override { m_closeRequested = true; }
@@ -80,6 +91,8 @@ class Simulator::Link : public LinkActions {
     Printer& m_printer;
     std::FILE* m_capture;  // owned; the pseudo-terminal keeps one across its renewals
     std::unique_ptr<PrinterSession> m_session;
+    PseudoTerminal* m_terminal;              // the pseudo-terminal behind a Pty link
+    std::optional<ParallelStatus> m_status;  // the parallel side only
     long long m_received = 0;
     Bytes m_out;
     std::vector<Delayed> m_delayed;
@@ -151,8 +164,17 @@ bool Simulator::Start(std::string& why) {
     if (options.ptyEnabled) {
         if (!m_pty.Open(options.ptyPath, why)) return false;
         m_links.push_back(std::make_unique<Link>(Link::Kind::Pty, "pty", m_pty.MasterFd(),
-                                                 m_printer, OpenCapture("capture-pty.bin")));
+                                                 m_printer, OpenCapture("capture-pty.bin"),
+                                                 &m_pty));
         // Nobody has the slave open yet.
+        m_links.back()->m_slaveAbsent = true;
+        m_links.back()->m_retryAt = Clock::now();
+    }
+    if (!options.lptPath.empty()) {
+        if (!m_lpt.Open(options.lptPath, why)) return false;
+        m_links.push_back(std::make_unique<Link>(Link::Kind::Pty, "lpt", m_lpt.MasterFd(),
+                                                 m_printer, OpenCapture("capture-lpt.bin"), &m_lpt,
+                                                 true));
         m_links.back()->m_slaveAbsent = true;
         m_links.back()->m_retryAt = Clock::now();
     }
@@ -166,6 +188,8 @@ std::vector<std::string> Simulator::ReadyLines() const {
         lines.push_back("tcp " + options.tcpHost + ":" + std::to_string(m_tcpPort));
     if (m_pty.MasterFd() >= 0)
         lines.push_back("pty " + m_pty.LinkPath() + " -> " + m_pty.DevicePath());
+    if (m_lpt.MasterFd() >= 0)
+        lines.push_back("lpt " + m_lpt.LinkPath() + " -> " + m_lpt.DevicePath());
     return lines;
 }
 
@@ -216,7 +240,7 @@ void Simulator::Receive(Link& link) {
         std::fflush(link.m_capture);
     }
     link.m_received += static_cast<long long>(size);
-    if (Clock::now() >= link.m_deafUntil && size > 0) link.m_session->Feed(buffer, size, link);
+    if (Clock::now() >= link.m_deafUntil && size > 0) Decode(link, buffer, size);
     SaveState();
     if (drop) {
         m_log << link.m_name << " dropped after " << link.m_received << " bytes\n" << std::flush;
@@ -227,9 +251,25 @@ void Simulator::Receive(Link& link) {
     CarryOutRequests(link);
 }
 
+void Simulator::Decode(Link& link, const std::uint8_t* data, std::size_t size) {
+    if (!link.m_status) {
+        link.m_session->Feed(data, size, link);
+        return;
+    }
+    // Status back on or off applies to the replies of the bytes after it.
+    while (size > 0) {
+        const std::size_t taken = link.m_status->Scan(data, size);
+        link.m_session->Feed(data, taken, link);
+        link.m_status->Settle();
+        data += taken;
+        size -= taken;
+    }
+}
+
 void Simulator::CarryOutRequests(Link& link) {
     if (link.m_restartDeafMs >= 0) {
         link.m_session = std::make_unique<PrinterSession>(m_printer);
+        if (link.m_status) link.m_status.emplace();  // a reset printer sends status again
         link.m_deafUntil = Clock::now() + milliseconds(link.m_restartDeafMs);
         link.m_restartDeafMs = -1;
         m_log << link.m_name << " printer restarted\n" << std::flush;
@@ -250,17 +290,20 @@ void Simulator::HangUpPty(Link& link) {
     link.m_closeRequested = false;
     link.m_out.clear();
     link.m_delayed.clear();
-    if (!m_pty.Renew(why)) {
-        m_log << "pty cannot be renewed: " << why << "\n" << std::flush;
+    PseudoTerminal& terminal = *link.m_terminal;
+    if (!terminal.Renew(why)) {
+        m_log << link.m_name << " cannot be renewed: " << why << "\n" << std::flush;
         link.m_dead = true;
         return;
     }
-    link.m_fd = m_pty.MasterFd();
+    link.m_fd = terminal.MasterFd();
     link.m_received = 0;
     link.m_session = std::make_unique<PrinterSession>(m_printer);
+    if (link.m_status) link.m_status.emplace();
     link.m_slaveAbsent = true;
     link.m_retryAt = Clock::now();
-    m_log << "pty hung up; now " << m_pty.LinkPath() << " -> " << m_pty.DevicePath() << "\n"
+    m_log << link.m_name << " hung up; now " << terminal.LinkPath() << " -> "
+          << terminal.DevicePath() << "\n"
           << std::flush;
 }
 
@@ -373,6 +416,7 @@ void Simulator::Shutdown() {
     }
     m_links.clear();
     m_pty.Close();
+    m_lpt.Close();
     if (m_listenFd >= 0) {
         ::close(m_listenFd);
         m_listenFd = -1;

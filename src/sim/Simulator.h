@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <iosfwd>
 #include <memory>
@@ -26,13 +27,13 @@ class Simulator {
     Simulator(const Simulator&) = delete;
     Simulator& operator=(const Simulator&) = delete;
 
-    // Opens the capture folder, the TCP listener and the pseudo-terminal. False, with `why`.
+    // Opens the capture folder, the TCP listener and the pseudo-terminals. False, with `why`.
     bool Start(std::string& why);
-    // One line per listener: "tcp HOST:PORT", "pty LINK -> DEVICE".
+    // One line per listener: "tcp HOST:PORT", "pty LINK -> DEVICE", "lpt LINK -> DEVICE".
     std::vector<std::string> ReadyLines() const;
     // Serves the links until stopFd becomes readable.
     void Run(int stopFd);
-    // Closes every link and the listener, removes the pseudo-terminal's link, saves the state.
+    // Closes every link and the listener, removes the pseudo-terminals' links, saves the state.
     void Shutdown();
 
     class Link;
@@ -41,6 +42,7 @@ class Simulator {
     void Accept();
     void Receive(Link& link);
     void Flush(Link& link);
+    void Decode(Link& link, const std::uint8_t* data, std::size_t size);
     void Release(Link& link);
     void HangUpPty(Link& link);
     void CarryOutRequests(Link& link);
@@ -55,6 +57,7 @@ class Simulator {
     int m_tcpPort = 0;
     int m_tcpCount = 0;
     PseudoTerminal m_pty;
+    PseudoTerminal m_lpt;  // the parallel side, when asked for
     std::vector<std::unique_ptr<Link>> m_links;
 };
 

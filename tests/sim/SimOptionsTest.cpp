@@ -40,8 +40,8 @@ TEST(SimHex, ReadsEverySeparatorStyleAndRejectsBrokenText) {
 TEST(SimFaults, ParsesEverySpecAndExplainsBadOnes) {
     FaultSet faults;
     std::string why;
-    for (const char* faultText :
-         {"drop-after=12", "refuse", "silent", "nak-every=3", "late=250", "garbage"}) {
+    for (const char* faultText : {"drop-after=12", "refuse", "silent", "nak-every=3", "late=250",
+                                  "garbage", "keep-status"}) {
         EXPECT_TRUE(ParseFault(faultText, faults, why)) << faultText << ": " << why;
     }
     EXPECT_EQ(faults.dropAfter, 12);
@@ -50,10 +50,11 @@ TEST(SimFaults, ParsesEverySpecAndExplainsBadOnes) {
     EXPECT_EQ(faults.nakEvery, 3);
     EXPECT_EQ(faults.lateMs, 250);
     EXPECT_TRUE(faults.garbage);
+    EXPECT_TRUE(faults.keepStatus);
 
     for (const char* faultText :
          {"drop-after", "drop-after=", "drop-after=0", "drop-after=-1", "drop-after=5x",
-          "nak-every=0", "late=soon", "silent=1", "explode", ""}) {
+          "nak-every=0", "late=soon", "silent=1", "keep-status=1", "explode", ""}) {
         FaultSet untouched;
         why.clear();
         EXPECT_FALSE(ParseFault(faultText, untouched, why)) << faultText;
@@ -81,6 +82,7 @@ TEST(SimOptions, DefaultsMatchTheDocumentedOnes) {
     EXPECT_EQ(options.tcpHost, "127.0.0.1");
     EXPECT_EQ(options.tcpPort, 6001);
     EXPECT_EQ(options.ptyPath, "/tmp/kp70sim/ttyKP70");
+    EXPECT_TRUE(options.lptPath.empty());  // no parallel side unless asked for
     EXPECT_EQ(options.modelCode, 6);
     EXPECT_EQ(options.printers, 1);
 }
@@ -90,15 +92,18 @@ TEST(SimOptions, ReadsListenersFaultsAndReplies) {
     kp70::test::WriteFile(dir.File("script"), "# answers\n\n 1D 49 45 = 5F 4B \n1B76=14\n");
     SimOptions options;
     std::string err;
-    ASSERT_EQ(Parse({"--tcp", "0.0.0.0:0", "--pty", "none", "--udp", "127.255.255.255",
-                     "--printers", "3", "--model", "2", "--fault", "late=10", "--fault", "silent",
-                     "--reply", "1B40=0A", "--script", dir.File("script")},
-                    options, err),
-              ParseOutcome::Run)
+    ASSERT_EQ(
+        Parse({"--tcp",         "0.0.0.0:0", "--pty",           "none",       "--lpt",
+               "/tmp/x/lpKP70", "--udp",     "127.255.255.255", "--printers", "3",
+               "--model",       "2",         "--fault",         "late=10",    "--fault",
+               "silent",        "--reply",   "1B40=0A",         "--script",   dir.File("script")},
+              options, err),
+        ParseOutcome::Run)
         << err;
     EXPECT_EQ(options.tcpHost, "0.0.0.0");
     EXPECT_EQ(options.tcpPort, 0);
     EXPECT_FALSE(options.ptyEnabled);
+    EXPECT_EQ(options.lptPath, "/tmp/x/lpKP70");
     EXPECT_EQ(options.udpAddress, "127.255.255.255");
     EXPECT_EQ(options.printers, 3);
     EXPECT_EQ(options.modelCode, 2);

@@ -171,6 +171,57 @@ TEST(SimProcess, PtySurvivesTheProgramClosingAndReopeningIt) {
     EXPECT_TRUE(sim.Running());
 }
 
+// The parallel side follows each reply with a status block until status back off, which
+// counts from the byte after it, even within one chunk or split across chunks.
+TEST(SimProcess, ParallelSideSendsStatusBlocksUntilStatusBackOff) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.Start({"--lpt", sim.LptLink(), "--reply", "1B40=4F4B"})) << sim.Log();
+    ASSERT_EQ(sim.LptPath(), sim.LptLink());
+    ASSERT_EQ(sim.ReadyLines().size(), 3u);
+    EXPECT_EQ(sim.ReadyLines()[2].rfind("lpt " + sim.LptLink() + " -> /dev/pts/", 0), 0u);
+    const std::string status("\x14\x00\x00\x0F", 4);
+    const std::string backOff("\x1D\x61\x00", 3);
+
+    int lpt = OpenPty(sim.LptPath());
+    ASSERT_GE(lpt, 0);
+    Send(lpt, kInit);
+    EXPECT_EQ(ReadFor(lpt, 6), "OK" + status);
+    // Status back off split over chunks: the printer has decoded the first part first.
+    Send(lpt, backOff.substr(0, 2));
+    ASSERT_TRUE(sim.WaitForCapture("capture-lpt.bin", 4)) << sim.Log();
+    Send(lpt, backOff.substr(2) + kInit);
+    EXPECT_EQ(ReadFor(lpt, 6, milliseconds(300)), "OK");
+    // On again, then off between two requests of one chunk; the link survives a reopen.
+    close(lpt);
+    lpt = OpenPty(sim.LptPath());
+    ASSERT_GE(lpt, 0);
+    Send(lpt, std::string("\x1D\x61\x01", 3) + kInit + backOff + kInit);
+    EXPECT_EQ(ReadFor(lpt, 10, milliseconds(300)), "OK" + status + "OK");
+    close(lpt);
+
+    // The serial side never sends status blocks.
+    const int pty = OpenPty(sim.PtyPath());
+    ASSERT_GE(pty, 0);
+    Send(pty, kInit);
+    EXPECT_EQ(ReadFor(pty, 6, milliseconds(300)), "OK");
+    close(pty);
+    EXPECT_EQ(sim.Capture("capture-lpt.bin"),
+              kInit + backOff + kInit + "\x1D\x61\x01" + kInit + backOff + kInit);
+    EXPECT_EQ(sim.Capture("capture-pty.bin"), kInit);
+}
+
+TEST(SimProcess, KeepStatusFaultIgnoresStatusBackOff) {
+    SimProcess sim;
+    ASSERT_TRUE(
+        sim.Start({"--lpt", sim.LptLink(), "--reply", "1B40=4F4B", "--fault", "keep-status"}))
+        << sim.Log();
+    const int lpt = OpenPty(sim.LptPath());
+    ASSERT_GE(lpt, 0);
+    Send(lpt, std::string("\x1D\x61\x00", 3) + kInit);
+    EXPECT_EQ(ReadFor(lpt, 6), std::string("OK\x14\x00\x00\x0F", 6));
+    close(lpt);
+}
+
 TEST(SimProcess, DropAfterClosesTheConnectionAtThatByte) {
     SimProcess sim;
     ASSERT_TRUE(sim.Start({"--fault", "drop-after=5"})) << sim.Log();

@@ -13,7 +13,8 @@
 // It starts kp70sim with --tcp 127.0.0.1:0, --pty DIR/ttyKP70, --out DIR/out and
 // --state DIR/state.json in a fresh temporary DIR, plus the extra arguments, and reads the
 // lines kp70sim prints when ready ("tcp HOST:PORT", "pty LINK -> DEVICE", "ready").
-// Every wait is bounded by a deadline; the destructor stops the process.
+// Every wait is bounded by a deadline; the destructor stops the process. For the parallel
+// side pass {"--lpt", sim.LptLink()}; LptPath() then names the announced link.
 
 #include <fcntl.h>
 #include <poll.h>
@@ -136,6 +137,10 @@ class SimProcess {
     int TcpPort() const { return m_tcpPort; }
     const std::string& PtyPath() const { return m_ptyPath; }      // the stable link
     const std::string& PtyDevice() const { return m_ptyDevice; }  // /dev/pts/N behind it
+    // A link path for --lpt in the temporary folder; its file name begins with "lp", so the
+    // tool takes it for a parallel port.
+    std::string LptLink() const { return m_dir.File("lpKP70"); }
+    const std::string& LptPath() const { return m_lptPath; }  // empty without --lpt
     const std::string& OutDir() const { return m_outDir; }
     const std::string& StatePath() const { return m_statePath; }
     const std::vector<std::string>& ReadyLines() const { return m_readyLines; }
@@ -159,6 +164,7 @@ class SimProcess {
 
     bool ReadReadyLines(std::chrono::milliseconds timeout) {
         m_readyLines.clear();
+        m_lptPath.clear();
         const auto deadline = std::chrono::steady_clock::now() + timeout;
         std::string pending;
         for (;;) {
@@ -190,6 +196,8 @@ class SimProcess {
             const auto arrow = line.find(" -> ");
             m_ptyPath = line.substr(4, arrow - 4);
             m_ptyDevice = line.substr(arrow + 4);
+        } else if (line.rfind("lpt ", 0) == 0) {
+            m_lptPath = line.substr(4, line.find(" -> ") - 4);
         }
     }
 
@@ -200,6 +208,7 @@ class SimProcess {
     int m_exitStatus = -1;
     std::string m_ptyPath;
     std::string m_ptyDevice;
+    std::string m_lptPath;
     std::string m_outDir;
     std::string m_statePath;
     std::vector<std::string> m_readyLines;

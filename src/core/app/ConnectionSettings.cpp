@@ -20,10 +20,13 @@ PortKind PortKindOf(const std::string& name) {
     if (StartsWith(name, "/dev/tty") || StartsWith(name, "/dev/pts/") ||
         StartsWith(name, "/dev/rfcomm"))
         return PortKind::Serial;
-    // A link such as the virtual printer's /tmp/kp70sim/ttyKP70 names a terminal too.
+    // A link such as the virtual printer's /tmp/kp70sim/ttyKP70 names a terminal too, and
+    // one such as /tmp/kp70sim/lpKP70 a parallel port, like /dev/lp0.
     const auto slash = name.find_last_of('/');
     if (slash != std::string::npos && StartsWith(name.substr(slash + 1), "tty"))
         return PortKind::Serial;
+    if (slash != std::string::npos && StartsWith(name.substr(slash + 1), "lp"))
+        return PortKind::Parallel;
     return PortKind::None;
 }
 

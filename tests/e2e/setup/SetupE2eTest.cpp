@@ -42,8 +42,12 @@ protected:
         return nlohmann::json::parse(test::ReadFile(sim.StatePath()))["user-settings"];
     }
 
-    // get, change three settings, get again, and compare with the printer's memory.
-    void RoundTrip(const SimProcess& sim, const std::vector<std::string>& link) {
+    // get, change three settings, get again, and compare with the printer's memory. `pause`
+    // lets the printer reset after the write (a parallel-port write waits for it itself);
+    // `readBack` receives what the last get read.
+    void RoundTrip(const SimProcess& sim, const std::vector<std::string>& link,
+                   std::chrono::milliseconds pause = kResetPause,
+                   nlohmann::json* readBack = nullptr) {
         CliRun run = Run(With({"setup", "get", "--json"}, link));
         ASSERT_EQ(run.status, 0) << run.err;
         nlohmann::json before = nlohmann::json::parse(run.out);
@@ -55,7 +59,7 @@ protected:
             With({"setup", "set", "left-margin=300", "paper-width=58mm", "code-page=16"}, link));
         ASSERT_EQ(run.status, 0) << run.err;
         EXPECT_EQ(run.out, "COMPLETED\n");
-        std::this_thread::sleep_for(kResetPause);
+        std::this_thread::sleep_for(pause);
 
         run = Run(With({"setup", "get", "--json"}, link));
         ASSERT_EQ(run.status, 0) << run.err;
@@ -73,6 +77,7 @@ protected:
         EXPECT_EQ(stored["paper"], "58mm-32");
         EXPECT_EQ(stored["codePage"], 16);
         EXPECT_EQ(stored["nvGraphicKb"], 384);
+        if (readBack) *readBack = after;
     }
 
     test::TempDir m_dir;
@@ -90,6 +95,38 @@ TEST_F(SetupE2eTest, RoundTripOverTcp) {
     SimProcess sim;
     ASSERT_TRUE(sim.Start()) << sim.Log();
     RoundTrip(sim, {"--net", "127.0.0.1:" + std::to_string(sim.TcpPort())});
+}
+
+// The parallel side: a second pty whose link name says "parallel port", so the tool drives it
+// through its parallel-port controller (status back off first, then the paced read, a write
+// that waits for the printer's reset and reopens). The printer's status blocks must never
+// reach a value: the keep-status fault sends one after every reply even after status back
+// off, so some also arrive cut by the end of a read. About 20 s: the paced read waits 3 s
+// and 2 s more, the write 4 s.
+TEST_F(SetupE2eTest, RoundTripOverTheParallelLinkReadsWhatTheSerialSideReads) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.Start({"--lpt", sim.LptLink(), "--fault", "keep-status"})) << sim.Log();
+    nlohmann::json parallel;
+    RoundTrip(sim, {"--port", sim.LptPath()}, std::chrono::milliseconds(0), &parallel);
+    ASSERT_TRUE(parallel.is_object());
+
+    const CliRun run = Run({"setup", "get", "--json", "--port", sim.PtyPath()});
+    ASSERT_EQ(run.status, 0) << run.err;
+    nlohmann::json serial = nlohmann::json::parse(run.out);
+    // The parallel port's read list leaves out the stop bits, a serial line setting.
+    EXPECT_EQ(serial["stop-bit"], "one");
+    EXPECT_TRUE(parallel["stop-bit"].is_null());
+    serial.erase("stop-bit");
+    parallel.erase("stop-bit");
+    EXPECT_EQ(parallel, serial);
+    for (const auto& [key, value] : parallel.items()) {
+        if (!value.is_string()) continue;
+        const std::string text = value.get<std::string>();
+        EXPECT_FALSE(text.empty()) << key;
+        EXPECT_EQ(text.find_first_of(std::string("\x14\x00\x0F", 3)), std::string::npos) << key;
+    }
+    // The tool switched the status off before anything else.
+    EXPECT_EQ(sim.Capture("capture-lpt.bin").rfind("\x1D\x61\x00", 0), 0u);
 }
 
 TEST_F(SetupE2eTest, TextOutputNamesEverySettingReadBack) {

@@ -48,6 +48,9 @@ TEST(PortKind, ToolNamesAndPlatformDeviceNames) {
     EXPECT_EQ(PortKindOf("LPT1"), PortKind::Parallel);
     EXPECT_EQ(PortKindOf("/dev/lp0"), PortKind::Parallel);
     EXPECT_EQ(PortKindOf("/dev/parport0"), PortKind::Parallel);
+    EXPECT_EQ(PortKindOf("/tmp/kp70sim/lpKP70"), PortKind::Parallel);
+    EXPECT_EQ(PortKindOf("/tmp/lp/printer"), PortKind::None);  // only the file name counts
+    EXPECT_EQ(PortKindOf("/tmp/kp70sim/help"), PortKind::None);
     EXPECT_EQ(PortKindOf("USB"), PortKind::Usb);
     EXPECT_EQ(PortKindOf("ETHERNET_II"), PortKind::Network);
     EXPECT_EQ(PortKindOf("FILE"), PortKind::File);
