@@ -4,13 +4,14 @@ set -u
 build_dir=${1:-build/default}
 sim_dir=/tmp/kp70sim
 mkdir -p "$sim_dir"
-"$build_dir/src/sim/kp70sim" --pty "$sim_dir/ttyKP70" --tcp 127.0.0.1:6001 \
-    --state "$sim_dir/state.json" --out "$sim_dir/out" &
+"$build_dir/src/sim/kp70sim" --pty "$sim_dir/ttyKP70" --lpt "$sim_dir/lpKP70" \
+    --tcp 127.0.0.1:6001 --state "$sim_dir/state.json" --out "$sim_dir/out" &
 sim=$!
 trap 'kill $sim 2>/dev/null; wait $sim 2>/dev/null' EXIT
 sleep 0.5
-# The virtual printer's serial side is a pty, which the system's port list does not show.
-export KP70_EXTRA_PORTS="$sim_dir/ttyKP70${KP70_EXTRA_PORTS:+:$KP70_EXTRA_PORTS}"
+# The virtual printer's serial and parallel sides are ptys, which the system's port lists do
+# not show; the tool lists the lp* link among the parallel ports.
+export KP70_EXTRA_PORTS="$sim_dir/ttyKP70:$sim_dir/lpKP70${KP70_EXTRA_PORTS:+:$KP70_EXTRA_PORTS}"
 if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
     echo "No display found: starting the tool under xvfb-run."
     xvfb-run -a "$build_dir/src/gui/kp70tool"

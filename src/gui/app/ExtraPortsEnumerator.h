@@ -4,20 +4,22 @@
 #include <string>
 #include <vector>
 
+#include "core/app/ConnectionSettings.h"
 #include "core/transport/DeviceEnumerator.h"
 
 namespace kp70 {
 
-// Adds serial ports that the system's enumeration cannot see, such as the virtual printer's
-// pseudo-terminal link (/tmp/kp70sim/ttyKP70), to the ports of another enumerator. They come
-// from the environment variable KP70_EXTRA_PORTS (paths separated by ':'); a path is listed
-// only while it exists.
+// Adds ports that the system's enumeration cannot see, such as the virtual printer's
+// pseudo-terminal links (/tmp/kp70sim/ttyKP70, /tmp/kp70sim/lpKP70), to the ports of another
+// enumerator. They come from the environment variable KP70_EXTRA_PORTS (paths separated by
+// ':'); a path that names a parallel port (PortKindOf) joins the parallel ports, any other
+// the serial ports, and a path is listed only while it exists.
 class ExtraPortsEnumerator : public DeviceEnumerator {
 public:
     static constexpr const char* kEnvironmentVariable = "KP70_EXTRA_PORTS";
 
-    ExtraPortsEnumerator(DeviceEnumerator& inner, std::vector<std::string> extraSerialPorts)
-        : m_inner(inner), m_extra(std::move(extraSerialPorts)) {}
+    ExtraPortsEnumerator(DeviceEnumerator& inner, std::vector<std::string> extraPorts)
+        : m_inner(inner), m_extra(std::move(extraPorts)) {}
 
     // The paths of a ':'-separated list, empty parts skipped.
     static std::vector<std::string> SplitPaths(const char* list) {
@@ -37,19 +39,32 @@ public:
 
     std::vector<SerialPortInfo> SerialPorts() override {
         std::vector<SerialPortInfo> ports = m_inner.SerialPorts();
-        for (const std::string& path : m_extra) {
-            std::error_code error;
-            if (std::filesystem::exists(path, error)) ports.push_back({path});
-        }
+        for (const std::string& path : Present(false)) ports.push_back({path});
         return ports;
     }
-    std::vector<std::string> ParallelPorts() override { return m_inner.ParallelPorts(); }
+    std::vector<std::string> ParallelPorts() override {
+        std::vector<std::string> ports = m_inner.ParallelPorts();
+        for (std::string& path : Present(true)) ports.push_back(std::move(path));
+        return ports;
+    }
     std::vector<UsbPrinterInfo> UsbPrinters() override { return m_inner.UsbPrinters(); }
     bool TryOpen(const std::string& devnode, std::string& why) override {
         return m_inner.TryOpen(devnode, why);
     }
 
 private:
+    // The extra paths of one kind that exist now.
+    std::vector<std::string> Present(bool parallel) const {
+        std::vector<std::string> paths;
+        for (const std::string& path : m_extra) {
+            std::error_code error;
+            if ((PortKindOf(path) == PortKind::Parallel) == parallel &&
+                std::filesystem::exists(path, error))
+                paths.push_back(path);
+        }
+        return paths;
+    }
+
     DeviceEnumerator& m_inner;
     std::vector<std::string> m_extra;
 };

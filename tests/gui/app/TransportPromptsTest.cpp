@@ -100,5 +100,21 @@ TEST(ExtraPortsEnumeratorTest, ListsExtraSerialPortsThatExist) {
               (std::vector<std::string>{"/dev/ttyS0", dir.File("ttyKP70")}));
 }
 
+TEST(ExtraPortsEnumeratorTest, ParallelLinksJoinTheParallelPortsOnly) {
+    TempDir dir;
+    WriteFile(dir.File("ttyKP70"), "");
+    WriteFile(dir.File("lpKP70"), "");
+    FakeDeviceEnumerator system;
+    system.parallel = {"/dev/lp0"};
+    ExtraPortsEnumerator devices(
+        system,
+        ExtraPortsEnumerator::SplitPaths(
+            (dir.File("ttyKP70") + ":" + dir.File("lpKP70") + ":" + dir.File("lpGone")).c_str()));
+    EXPECT_EQ(ListPorts(devices, PortListKind::Parallel),
+              (std::vector<std::string>{"/dev/lp0", dir.File("lpKP70")}));
+    EXPECT_EQ(ListPorts(devices, PortListKind::Serial),
+              (std::vector<std::string>{dir.File("ttyKP70")}));
+}
+
 }  // namespace
 }  // namespace kp70::test
