@@ -10,6 +10,7 @@
 #include "cli/Cli.h"
 #include "support/FakeDeviceEnumerator.h"
 #include "support/FastClock.h"
+#include "support/BmpBuilder.h"
 #include "support/CliRunner.h"
 #include "support/SimProcess.h"
 
@@ -43,32 +44,16 @@ Gray ReadPng(const std::string& path) {
 
 // A small 24-bit BMP with a diagonal gradient and a frame, so dithering matters.
 std::string WriteBmp24(const std::string& path, int width, int height) {
-    const int rowBytes = (width * 3 + 3) / 4 * 4;
-    std::vector<std::uint8_t> b(54 + static_cast<std::size_t>(rowBytes) * height, 0);
-    auto put32 = [&](std::size_t at, std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+    test::BmpSpec layout;
+    layout.width = width;
+    layout.height = height;
+    layout.pixel = [width, height](int x, int y) -> std::uint32_t {
+        const bool frame = x == 0 || y == 0 || x == width - 1 || y == height - 1;
+        const std::uint32_t v = frame ? 0 : (x * 255 / width + y * 255 / height) / 2;
+        return ((255 - v) << 16) | (((v * 3) % 256) << 8) | v;
     };
-    b[0] = 'B';
-    b[1] = 'M';
-    put32(2, static_cast<std::uint32_t>(b.size()));
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, static_cast<std::uint32_t>(width));
-    put32(22, static_cast<std::uint32_t>(height));
-    b[26] = 1;
-    b[28] = 24;
-    for (int row = 0; row < height; ++row) {
-        const int y = height - 1 - row;
-        for (int x = 0; x < width; ++x) {
-            const bool frame = x == 0 || y == 0 || x == width - 1 || y == height - 1;
-            const int v = frame ? 0 : (x * 255 / width + y * 255 / height) / 2;
-            std::uint8_t* p = &b[54 + static_cast<std::size_t>(row) * rowBytes + 3 * x];
-            p[0] = static_cast<std::uint8_t>(v);
-            p[1] = static_cast<std::uint8_t>((v * 3) % 256);
-            p[2] = static_cast<std::uint8_t>(255 - v);
-        }
-    }
-    test::WriteFile(path, std::string(b.begin(), b.end()));
+    const auto bytes = test::BuildBmp(layout);
+    test::WriteFile(path, std::string(bytes.begin(), bytes.end()));
     return path;
 }
 

@@ -5,7 +5,7 @@
 #include "core/logo/LogoBitmap.h"
 #include "core/logo/LogoOptions.h"
 #include "core/logo/NvCommands.h"
-#include "unit/logo/BmpBuilder.h"
+#include "support/BmpBuilder.h"
 
 namespace kp70 {
 namespace {

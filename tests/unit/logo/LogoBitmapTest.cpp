@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <set>
 
-#include "unit/logo/BmpBuilder.h"
+#include "support/BmpBuilder.h"
 
 namespace kp70 {
 namespace {

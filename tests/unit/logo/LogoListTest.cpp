@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/app/Profile.h"
-#include "unit/logo/BmpBuilder.h"
+#include "support/BmpBuilder.h"
 
 namespace kp70 {
 namespace {

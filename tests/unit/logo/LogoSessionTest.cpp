@@ -11,7 +11,7 @@
 #include "core/logo/LogoOptions.h"
 #include "support/FakeNetworkLink.h"
 #include "support/FakePrinterPort.h"
-#include "unit/logo/BmpBuilder.h"
+#include "support/BmpBuilder.h"
 
 namespace kp70 {
 namespace {
