@@ -80,6 +80,12 @@ TEST(ErrorLog, UnopenableFileIsIgnoredSilently) {
     if (!opened) {
         EXPECT_EQ(ReadFile(path), "old");
     }
+    // A place that cannot be written even by root: the log stays closed and quiet.
+    ErrorLog nowhere(clock);
+    EXPECT_FALSE(nowhere.Open(dir.File("missing-dir/error.log")));
+    EXPECT_FALSE(nowhere.IsOpen());
+    nowhere.LogLine("text %d", 2);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("missing-dir")));
     ErrorLog neverOpened(clock);
     neverOpened.LogLine("nothing happens");
     EXPECT_FALSE(neverOpened.IsOpen());
