@@ -16,7 +16,9 @@ namespace {
 constexpr int kWidth = 512;
 constexpr int kHeight = 760;
 
-std::vector<std::uint8_t> MakeBmp() { return kp70::bench::MakeGradientBmp(kWidth, kHeight); }
+std::vector<std::uint8_t> MakeBmp() {
+    return kp70::bench::MakeGradientBmp(kWidth, kHeight);
+}
 
 void BM_ConvertMono(benchmark::State& state) {
     const auto bmp = MakeBmp();

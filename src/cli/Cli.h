@@ -26,11 +26,11 @@ struct CliContext {
     std::ostream& out;
     std::ostream& err;
     MessageCatalogue catalogue;
-    std::string profilePath;     // kp70tool.INI in the current directory
-    std::string errorLogPath;    // error.log in the current directory
+    std::string profilePath;   // kp70tool.INI in the current directory
+    std::string errorLogPath;  // error.log in the current directory
     Clock* clock = nullptr;
     DeviceEnumerator* devices = nullptr;
-    int exitCode = kExitDone;    // set by a verb's callback
+    int exitCode = kExitDone;  // set by a verb's callback
 };
 
 // Runs kp70ctl with the given arguments; returns the exit status.

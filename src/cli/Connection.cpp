@@ -23,7 +23,7 @@ constexpr const char* kNetworkPortName = "ETHERNET_II";
 // The transport's own messages (receive queue overflow, a receive thread that cannot
 // watch its port) on the command line: the catalogue text on stderr.
 class StreamNotifier : public Notifier {
-  public:
+public:
     StreamNotifier(std::ostream& err, const MessageCatalogue& catalogue)
         : m_err(err), m_catalogue(catalogue) {}
     void ShowMessage(int n, const std::string& suffix) override {
@@ -31,7 +31,7 @@ class StreamNotifier : public Notifier {
     }
     void ShowText(const std::string& text) override { m_err << text << "\n"; }
 
-  private:
+private:
     std::ostream& m_err;
     const MessageCatalogue& m_catalogue;
 };

@@ -90,7 +90,7 @@ bool ResolveConnection(const ConnectionOptions& options, ConnectionTarget& targe
 // the transport's own messages (receive queue overflow) go to the context's err stream.
 // Closes what it opened when destroyed. Needs the context's clock and device enumerator.
 class PrinterConnection {
-  public:
+public:
     explicit PrinterConnection(CliContext& context);
     ~PrinterConnection();
     PrinterConnection(const PrinterConnection&) = delete;
@@ -119,7 +119,7 @@ class PrinterConnection {
     // Reads a USB printer's answer back into Replies(); nothing for other kinds.
     void ReadReplies();
 
-  private:
+private:
     struct Parts;
     CliContext& m_context;
     std::unique_ptr<Parts> m_parts;

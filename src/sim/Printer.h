@@ -13,7 +13,7 @@ namespace kp70sim {
 // The virtual printer shared by all its links: its options and faults, and its memory, a
 // JSON object with one section per module ("settings", "nv", ...) kept in the state file.
 class Printer {
-  public:
+public:
     explicit Printer(SimOptions options);
 
     const SimOptions& Options() const { return m_options; }
@@ -38,7 +38,7 @@ class Printer {
     // One instance of every registered module, in registration order, for a new link.
     std::vector<std::unique_ptr<PrinterModule>> MakeModules();
 
-  private:
+private:
     SimOptions m_options;
     nlohmann::json m_state = nlohmann::json::object();
     bool m_stateChanged = false;
@@ -46,13 +46,13 @@ class Printer {
 
 // A link's modules: bytes go to each in order.
 class PrinterSession {
-  public:
+public:
     explicit PrinterSession(Printer& printer) : m_modules(printer.MakeModules()) {}
     void Feed(const std::uint8_t* data, std::size_t size, LinkActions& link) {
         for (auto& module : m_modules) module->OnBytes(data, size, link);
     }
 
-  private:
+private:
     std::vector<std::unique_ptr<PrinterModule>> m_modules;
 };
 

@@ -13,7 +13,7 @@ class Printer;
 
 // What a module may do to the link whose bytes it was given.
 class LinkActions {
-  public:
+public:
     virtual ~LinkActions() = default;
 
     // "pty" or "tcp-N" (N counts TCP connections from 1).
@@ -40,7 +40,7 @@ class LinkActions {
 // registered module, so a module's decoder state belongs to one connection; what outlives
 // a connection goes into the printer's state (Printer::State).
 class PrinterModule {
-  public:
+public:
     virtual ~PrinterModule() = default;
 
     // Bytes received on the link, in order, in the chunks they arrived in. Every module

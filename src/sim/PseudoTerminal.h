@@ -8,7 +8,7 @@ namespace kp70sim {
 // reached through a symbolic link at a stable path. The master stays open for the life of
 // the object; programs open, close and reopen the slave (the link) as they like.
 class PseudoTerminal {
-  public:
+public:
     PseudoTerminal() = default;
     ~PseudoTerminal();
     PseudoTerminal(const PseudoTerminal&) = delete;
@@ -28,7 +28,7 @@ class PseudoTerminal {
     const std::string& LinkPath() const { return m_linkPath; }
     const std::string& DevicePath() const { return m_device; }
 
-  private:
+private:
     bool Create(std::string& why);
     bool PointLink(std::string& why);
 

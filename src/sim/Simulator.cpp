@@ -42,7 +42,7 @@ void SetNonBlocking(int fd) {
 // One connection of the printer: a TCP connection, or one of the pseudo-terminals (the
 // serial side, or the parallel side, which also sends automatic status blocks).
 class Simulator::Link : public LinkActions {
-  public:
+public:
     enum class Kind { Tcp, Pty };
 
     Link(Kind kind, std::string name, int fd, Printer& printer, std::FILE* capture,

@@ -18,7 +18,7 @@ namespace kp70sim {
 // refuse, silent, late) and the timers they need. Received bytes go to a PrinterSession
 // per link; what the modules ask for (replies, link effects) is carried out here.
 class Simulator {
-  public:
+public:
     using TimePoint = std::chrono::steady_clock::time_point;
 
     // log receives one line per link event (connections, hang-ups, drops).
@@ -38,7 +38,7 @@ class Simulator {
 
     class Link;
 
-  private:
+private:
     void Accept();
     void Receive(Link& link);
     void Flush(Link& link);

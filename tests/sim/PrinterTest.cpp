@@ -8,7 +8,7 @@ namespace {
 
 // Records what the modules asked of the link.
 class RecordingLink : public LinkActions {
-  public:
+public:
     const std::string& LinkName() const override { return m_name; }
     void Reply(const Bytes& bytes) override { replies.push_back(bytes); }
     void CloseLink() override { ++closes; }
@@ -18,7 +18,7 @@ class RecordingLink : public LinkActions {
     std::vector<Bytes> replies;
     int closes = 0;
 
-  private:
+private:
     std::string m_name = "test";
 };
 

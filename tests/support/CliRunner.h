@@ -18,8 +18,8 @@ struct CliRun {
 // Runs kp70ctl in process with the given arguments (without the program name), the
 // profile and error log at the given paths and the given seams; the output is captured.
 inline CliRun RunKp70ctl(std::vector<std::string> args, const std::string& profilePath,
-                         const std::string& errorLogPath, Clock* clock,
-                         DeviceEnumerator* devices, bool korean = false) {
+                         const std::string& errorLogPath, Clock* clock, DeviceEnumerator* devices,
+                         bool korean = false) {
     args.insert(args.begin(), "kp70ctl");
     std::vector<const char*> argv;
     for (const auto& a : args) argv.push_back(a.c_str());

@@ -50,7 +50,7 @@ inline bool WaitUntil(const std::function<bool()>& done,
 }
 
 class SimProcess {
-  public:
+public:
     SimProcess() = default;
     ~SimProcess() { Stop(); }
     SimProcess(const SimProcess&) = delete;
@@ -159,7 +159,7 @@ class SimProcess {
         return WaitUntil([&] { return Capture(name).size() >= size; }, timeout);
     }
 
-  private:
+private:
     std::string LogPath() const { return m_dir.File("kp70sim.log"); }
 
     bool ReadReadyLines(std::chrono::milliseconds timeout) {

@@ -5,7 +5,9 @@
 namespace kp70 {
 
 namespace {
-bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
+bool StartsWith(const std::string& text, const char* prefix) {
+    return text.rfind(prefix, 0) == 0;
+}
 }  // namespace
 
 PortKind PortKindOf(const std::string& name) {
@@ -42,7 +44,9 @@ std::string BuildConnectionSummary(const ConnectionSettings& s) {
     text += line;
     std::snprintf(line, sizeof line, "Data : %d bit\r\n", s.dataBits);
     text += line;
-    text += s.parity == 0 ? "None Parity\r\n" : s.parity == 1 ? "Odd Parity\r\n" : "Even Parity\r\n";
+    text += s.parity == 0   ? "None Parity\r\n"
+            : s.parity == 1 ? "Odd Parity\r\n"
+                            : "Even Parity\r\n";
     text += s.flowControl == 1   ? "H/W Flow control"
             : s.flowControl == 2 ? "S/W Flow control\r\n"
                                  : "None Flow control\r\n";

@@ -8,13 +8,13 @@ namespace kp70 {
 // The chosen printer and port, filled by the connection screen's OK and read by the port
 // layer and every tool. Not saved between runs. -1 marks an unset serial parameter.
 struct ConnectionSettings {
-    std::string portName;  // "/dev/ttyS0", "/dev/lp0", "USB", "ETHERNET_II", "WIFI", "FILE"
-    int baudRate = -1;     // 115200, 38400, 19200, 9600
-    int dataBits = -1;     // 8, 7, 6, 5
-    int parity = -1;       // 0 none, 1 odd, 2 even
-    int stopBits = 0;      // 0 one stop bit, 2 two stop bits
-    int flowControl = -1;  // 1 hardware, 2 software, 3 none
-    int modelCode = 0;     // 1..6
+    std::string portName;       // "/dev/ttyS0", "/dev/lp0", "USB", "ETHERNET_II", "WIFI", "FILE"
+    int baudRate = -1;          // 115200, 38400, 19200, 9600
+    int dataBits = -1;          // 8, 7, 6, 5
+    int parity = -1;            // 0 none, 1 odd, 2 even
+    int stopBits = 0;           // 0 one stop bit, 2 two stop bits
+    int flowControl = -1;       // 1 hardware, 2 software, 3 none
+    int modelCode = 0;          // 1..6
     std::uint8_t toolMode = 0;  // 1 logo tool, 2 user setup, 3 firmware tool
 };
 

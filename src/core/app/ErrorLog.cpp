@@ -6,7 +6,9 @@ namespace kp70 {
 
 ErrorLog::ErrorLog(Clock& clock) : m_clock(clock) {}
 
-ErrorLog::~ErrorLog() { Close(); }
+ErrorLog::~ErrorLog() {
+    Close();
+}
 
 bool ErrorLog::Open(const std::string& path, Mode mode) {
     std::lock_guard lock(m_mutex);

@@ -151,7 +151,9 @@ std::string MessageCatalogue::Korean(int n) {
     return n >= 0 && n < kCount ? kKorean[n] : "";
 }
 
-std::string MessageCatalogue::Message(int n) const { return m_korean ? Korean(n) : English(n); }
+std::string MessageCatalogue::Message(int n) const {
+    return m_korean ? Korean(n) : English(n);
+}
 
 namespace {
 template <typename T>

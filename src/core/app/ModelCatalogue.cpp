@@ -75,33 +75,47 @@ std::string UsbHardwareId(unsigned vendorId, unsigned productId) {
 
 std::string UsbPrinterSearchId(int modelCode) {
     switch (modelCode) {
-        case 1: return UsbHardwareId(kUsbVendorId, 0x0101);
-        case 4: return UsbHardwareId(kUsbVendorId, 0x3004);
-        case 5: return UsbHardwareId(kUsbVendorId, 0x3002);
-        case 6: return UsbHardwareId(kUsbVendorId, 0x3012);
-        default: return UsbHardwareId(kUsbVendorId, 0x0102);
+        case 1:
+            return UsbHardwareId(kUsbVendorId, 0x0101);
+        case 4:
+            return UsbHardwareId(kUsbVendorId, 0x3004);
+        case 5:
+            return UsbHardwareId(kUsbVendorId, 0x3002);
+        case 6:
+            return UsbHardwareId(kUsbVendorId, 0x3012);
+        default:
+            return UsbHardwareId(kUsbVendorId, 0x0102);
     }
 }
 
 std::vector<std::string> UsbPrinterOpenIds(int modelCode) {
     switch (modelCode) {
-        case 5: return {UsbHardwareId(kUsbVendorId, 0x3002), UsbHardwareId(kUsbVendorId, 0x3002)};
-        case 6: return {UsbHardwareId(kUsbVendorId, 0x3012), UsbHardwareId(kUsbVendorId, 0x3004)};
+        case 5:
+            return {UsbHardwareId(kUsbVendorId, 0x3002), UsbHardwareId(kUsbVendorId, 0x3002)};
+        case 6:
+            return {UsbHardwareId(kUsbVendorId, 0x3012), UsbHardwareId(kUsbVendorId, 0x3004)};
         case 3:
-        case 4: return {UsbHardwareId(kUsbVendorId, 0x3004)};
-        default: return {UsbHardwareId(kUsbVendorId, 0x0101)};
+        case 4:
+            return {UsbHardwareId(kUsbVendorId, 0x3004)};
+        default:
+            return {UsbHardwareId(kUsbVendorId, 0x0101)};
     }
 }
 
 std::string UsbSerialModelId(int modelCode) {
     switch (modelCode) {
-        case 4: return UsbHardwareId(kUsbVendorId, 0x3003);
-        case 6: return UsbHardwareId(kUsbVendorId, 0x3011);
-        default: return UsbHardwareId(kUsbVendorId, 0x3001);
+        case 4:
+            return UsbHardwareId(kUsbVendorId, 0x3003);
+        case 6:
+            return UsbHardwareId(kUsbVendorId, 0x3011);
+        default:
+            return UsbHardwareId(kUsbVendorId, 0x3001);
     }
 }
 
-std::string UsbSerialGeneralId() { return UsbHardwareId(kUsbVendorId, 0x3111); }
+std::string UsbSerialGeneralId() {
+    return UsbHardwareId(kUsbVendorId, 0x3111);
+}
 
 bool HardwareIdMatches(const std::string& deviceId, const std::string& prefix) {
     if (deviceId.size() < prefix.size()) return false;

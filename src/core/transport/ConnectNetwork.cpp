@@ -3,8 +3,8 @@
 
 namespace kp70 {
 
-bool ConnectNetwork(NetworkLink& link, Clock& clock, const std::string& address,
-                    std::uint16_t port, int firstWaitMs) {
+bool ConnectNetwork(NetworkLink& link, Clock& clock, const std::string& address, std::uint16_t port,
+                    int firstWaitMs) {
     link.StartConnect(address, port);
     if (firstWaitMs > 0) clock.SleepFor(firstWaitMs);
     for (int round = 0; round < 10; ++round) {

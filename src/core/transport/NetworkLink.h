@@ -33,7 +33,7 @@ public:
 // socket. firstWaitMs is an extra wait between the first connect and the first round.
 // Returns true when a probe succeeded; after 10 failures the socket is left for the
 // caller to close after showing its message.
-bool ConnectNetwork(NetworkLink& link, Clock& clock, const std::string& address,
-                    std::uint16_t port, int firstWaitMs = 0);
+bool ConnectNetwork(NetworkLink& link, Clock& clock, const std::string& address, std::uint16_t port,
+                    int firstWaitMs = 0);
 
 }  // namespace kp70

@@ -12,7 +12,7 @@ namespace kp70sim {
 namespace {
 
 class ScriptedReplyModule : public PrinterModule {
-  public:
+public:
     explicit ScriptedReplyModule(const std::vector<ReplyRule>& rules) : m_rules(rules) {
         for (const auto& rule : m_rules) m_longest = std::max(m_longest, rule.request.size());
     }
@@ -32,7 +32,7 @@ class ScriptedReplyModule : public PrinterModule {
         }
     }
 
-  private:
+private:
     bool EndsWith(const Bytes& request) const {
         return request.size() <= m_recent.size() &&
                std::equal(request.rbegin(), request.rend(), m_recent.rbegin());

@@ -8,10 +8,10 @@
 #include <sstream>
 
 #include "cli/Cli.h"
-#include "support/FakeDeviceEnumerator.h"
-#include "support/FastClock.h"
 #include "support/BmpBuilder.h"
 #include "support/CliRunner.h"
+#include "support/FakeDeviceEnumerator.h"
+#include "support/FastClock.h"
 #include "support/SimProcess.h"
 
 namespace kp70 {

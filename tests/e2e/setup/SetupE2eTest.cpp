@@ -11,8 +11,8 @@
 #include "core/setup/SetupCommands.h"
 #include "core/setup/TestPage.h"
 #include "platform/SystemClock.h"
-#include "support/FakeDeviceEnumerator.h"
 #include "support/CliRunner.h"
+#include "support/FakeDeviceEnumerator.h"
 #include "support/SimProcess.h"
 
 namespace kp70 {

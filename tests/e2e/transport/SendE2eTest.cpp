@@ -11,8 +11,8 @@
 #include "core/transport/Notifier.h"
 #include "platform/NetworkSocket.h"
 #include "platform/SystemClock.h"
-#include "support/FakeDeviceEnumerator.h"
 #include "support/CliRunner.h"
+#include "support/FakeDeviceEnumerator.h"
 #include "support/SimProcess.h"
 
 namespace kp70 {
@@ -23,7 +23,7 @@ using test::SimProcess;
 using test::CliRun;
 
 class SendTest : public ::testing::Test {
-  protected:
+protected:
     CliRun Run(std::vector<std::string> args, Clock* clock = nullptr, bool korean = false) {
         return test::RunKp70ctl(std::move(args), m_dir.File("kp70tool.INI"),
                                 m_dir.File("error.log"), clock ? clock : &m_clock, &m_devices,
@@ -156,7 +156,7 @@ TEST_F(SendTest, FailuresAndWrongCommandLinesHaveTheirExitStatus) {
 }
 
 class QuietNotifier : public Notifier {
-  public:
+public:
     void ShowMessage(int n, const std::string&) override { messages.push_back(n); }
     std::vector<int> messages;
 };

@@ -43,8 +43,9 @@ TEST(MessageCatalogue, FormatsTheOnePlaceholder) {
     EXPECT_EQ(catalogue.Format(50, 448),
               "Out of range the MAX NV memory Size!\r\nTotal NV Memory Size 448KB\r\n"
               "(NV User Memory + NV Graphic Memory)");
-    EXPECT_EQ(catalogue.Format(51, std::string("a.bmp")),
-              "In the Gray Print mode, not support under 8bit color depth bitmap image.\r\n(a.bmp)");
+    EXPECT_EQ(
+        catalogue.Format(51, std::string("a.bmp")),
+        "In the Gray Print mode, not support under 8bit color depth bitmap image.\r\n(a.bmp)");
 }
 
 TEST(Language, KoreanByTheFirstSetLocaleVariable) {

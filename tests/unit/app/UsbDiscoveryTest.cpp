@@ -40,8 +40,8 @@ TEST(UsbDiscovery, UsbSerialPortModelIdFirstThenGeneral) {
 
 TEST(UsbDiscovery, ListPortsSortedAndUnique) {
     FakeDeviceEnumerator devices;
-    devices.serial = {{"/dev/ttyUSB0", true, 1, 2}, {"/dev/ttyS1", false, 0, 0},
-                      {"/dev/ttyS0", false, 0, 0}};
+    devices.serial = {
+        {"/dev/ttyUSB0", true, 1, 2}, {"/dev/ttyS1", false, 0, 0}, {"/dev/ttyS0", false, 0, 0}};
     devices.parallel = {"/dev/parport0", "/dev/lp0", "/dev/lp0"};
     EXPECT_EQ(ListPorts(devices, PortListKind::Serial),
               (std::vector<std::string>{"/dev/ttyS0", "/dev/ttyS1", "/dev/ttyUSB0"}));

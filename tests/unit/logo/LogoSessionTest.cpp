@@ -9,9 +9,9 @@
 #include "core/app/VirtualClock.h"
 #include "core/logo/LogoList.h"
 #include "core/logo/LogoOptions.h"
+#include "support/BmpBuilder.h"
 #include "support/FakeNetworkLink.h"
 #include "support/FakePrinterPort.h"
-#include "support/BmpBuilder.h"
 
 namespace kp70 {
 namespace {
