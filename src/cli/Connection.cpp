@@ -96,7 +96,7 @@ bool ParseNet(const std::string& text, ConnectionTarget& target, const MessageCa
               std::string& why) {
     const auto colon = text.rfind(':');
     target.host = text.substr(0, colon);
-    target.netPort = kDefaultNetPort;
+    target.netPort = kDefaultPrinterPort;
     if (target.host.empty()) {
         why = "--net wants HOST[:PORT], for example 192.168.0.254 or 127.0.0.1:6001";
         return false;

@@ -32,6 +32,7 @@
 #include <string>
 
 #include "core/app/ConnectionSettings.h"
+#include "core/transport/NetworkLink.h"
 
 namespace CLI {
 class App;
@@ -70,13 +71,11 @@ struct ConnectionTarget {
     std::string deviceEntry;
     ConnectionSettings settings;  // portName "USB", "ETHERNET_II" or "FILE" for those kinds
     std::string host;             // --net
-    std::uint16_t netPort = 6001;
+    std::uint16_t netPort = kDefaultPrinterPort;
     std::string filePath;  // --file
 
     bool IsNetwork() const { return settings.portName == "ETHERNET_II"; }
 };
-
-inline constexpr std::uint16_t kDefaultNetPort = 6001;
 
 // Checks the options and fills target. False, with `why` (a usage error: exit status 2),
 // when no connection or more than one was given, a port name is of no known kind, --net's

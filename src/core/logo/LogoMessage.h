@@ -1,26 +1,11 @@
 #pragma once
 
-#include <string>
+#include "core/app/Outcome.h"
 
 namespace kp70 {
 
-// The icon a message box shows.
-enum class MessageIcon { None, Exclamation, Question, Stop };
-
-// A catalogue message the screen or the CLI shows to the operator. Core never shows
-// anything itself: it returns these.
-struct LogoMessage {
-    int number = 0;
-    MessageIcon icon = MessageIcon::None;
-    bool hasValue = false;  // the %d of message 19
-    int value = 0;
-    std::string detail;  // technical detail for the CLI and the log (not part of the text)
-
-    friend bool operator==(const LogoMessage& a, const LogoMessage& b) {
-        return a.number == b.number && a.icon == b.icon && a.hasValue == b.hasValue &&
-               a.value == b.value;
-    }
-};
+// A message of the logo tool is a Notice like every other.
+using LogoMessage = Notice;
 
 // Message numbers of the logo tool.
 namespace logomsg {

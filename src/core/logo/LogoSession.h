@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/logo/LogoMessage.h"
+#include "core/transport/NetworkLink.h"
 #include "core/logo/PrintJob.h"
 #include "core/logo/UploadJob.h"
 
@@ -26,8 +27,8 @@ struct LogoOptions;
 struct LogoConnection {
     PrinterPort& port;
     NetworkLink* network = nullptr;
-    std::string networkAddress = "192.168.0.254";
-    std::uint16_t networkPort = 6001;
+    std::string networkAddress = kDefaultPrinterAddress;
+    std::uint16_t networkPort = kDefaultPrinterPort;
     Clock& clock;
     ErrorLog* log = nullptr;
 };

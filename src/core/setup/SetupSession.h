@@ -9,6 +9,7 @@
 
 #include "core/app/ConnectionSettings.h"
 #include "core/setup/WriteBlock.h"
+#include "core/transport/NetworkLink.h"
 #include "core/transport/Notifier.h"
 #include "core/transport/ReceiveQueue.h"
 
@@ -26,8 +27,8 @@ struct SetupValues;
 struct SetupLinks {
     PrinterPort* port = nullptr;     // COM, USB and the other port kinds (CPorts)
     NetworkLink* network = nullptr;  // "ETHERNET_II"
-    std::string networkAddress = "192.168.0.254";
-    std::uint16_t networkPort = 6001;
+    std::string networkAddress = kDefaultPrinterAddress;
+    std::uint16_t networkPort = kDefaultPrinterPort;
     ParallelController* parallel = nullptr;  // LPT: the setup tool's own controller
 };
 

@@ -9,6 +9,10 @@ namespace kp70 {
 
 class Clock;
 
+// Where an Ethernet printer is looked for until the operator says otherwise.
+inline constexpr const char* kDefaultPrinterAddress = "192.168.0.254";
+inline constexpr std::uint16_t kDefaultPrinterPort = 6001;
+
 // The TCP link to an Ethernet printer (NetworkSocket in the platform layer). Received
 // bytes go to its own ReceiveQueue in chunks of up to 1024 bytes.
 class NetworkLink {

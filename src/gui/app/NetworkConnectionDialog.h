@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "gui/app/NetworkDialogRunner.h"
+#include "core/transport/NetworkLink.h"
 #include "gui/app/ScreenServices.h"
 
 class QGroupBox;
@@ -89,8 +90,8 @@ private:
     QPushButton* m_settingButton = nullptr;
     QPushButton* m_reservedButton = nullptr;
 
-    std::string m_printerAddress = "192.168.0.254";
-    QString m_portBoxText = QStringLiteral("6001");
+    std::string m_printerAddress = kDefaultPrinterAddress;
+    QString m_portBoxText = QString::number(kDefaultPrinterPort);
     std::uint32_t m_printerPort = 0;
 
     WifiSetupFunction m_wifiSetup;

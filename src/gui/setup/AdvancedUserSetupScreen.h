@@ -38,8 +38,8 @@ class PrinterPort;
 struct UserSetupLinks {
     PrinterPort& port;
     NetworkLink& network;
-    std::string networkAddress = "192.168.0.254";
-    std::uint16_t networkPort = 6001;
+    std::string networkAddress = kDefaultPrinterAddress;
+    std::uint16_t networkPort = kDefaultPrinterPort;
     std::function<std::unique_ptr<ParallelController>()> makeParallel;
     // Paces the receive thread's polls of an empty queue (the session's own waits use the
     // services' clock).

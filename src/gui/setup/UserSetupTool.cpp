@@ -8,10 +8,6 @@
 
 namespace kp70 {
 
-namespace {
-constexpr std::uint16_t kDefaultPrinterPort = 6001;
-}  // namespace
-
 AppToolLauncher::Opener MakeUserSetupOpener(const ScreenServices& services, PrinterPort& port,
                                             NetworkLink& network,
                                             const NetworkConnectionDialog& networkDialog,
