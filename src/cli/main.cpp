@@ -9,6 +9,9 @@
 #include "platform/UdevDeviceEnumerator.h"
 
 int main(int argc, char** argv) {
+    // Results (stdout) and progress (stderr) must reach a shared pipe or log in the order
+    // they happen: stdout would otherwise hold its lines back until the program ends.
+    std::cout << std::unitbuf;
     kp70::SystemClock clock;
     kp70::UdevDeviceEnumerator devices;
     kp70::CliContext context{std::cout, std::cerr, {}, {}, {}, &clock, &devices};
