@@ -15,6 +15,7 @@
 #include "gui/app/ConnectionScreen.h"
 #include "gui/app/ExtraPortsEnumerator.h"
 #include "gui/app/GuiNotifier.h"
+#include "gui/app/KeyboardState.h"
 #include "gui/app/ModalMainMenuRunner.h"
 #include "gui/app/NetworkConnectionDialog.h"
 #include "gui/app/PrintToFileDialog.h"
@@ -50,7 +51,8 @@ int main(int argc, char** argv) {
                 KP70_VERSION_BUILD, KP70_VERSION_REVISION);
 
     kp70::MessageBoxPrompter prompter;
-    kp70::ScreenServices services{prompter, catalogue, clock, log, profile};
+    kp70::QtKeyboardState keyboard;
+    kp70::ScreenServices services{prompter, catalogue, clock, log, profile, keyboard};
     kp70::GuiNotifier notifier(services);
     kp70::PrintToFileAsker fileAsker(services);
     kp70::UdevDeviceEnumerator systemDevices;

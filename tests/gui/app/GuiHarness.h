@@ -7,6 +7,7 @@
 #include "core/app/MessageCatalogue.h"
 #include "core/app/Profile.h"
 #include "core/app/VirtualClock.h"
+#include "gui/app/KeyboardState.h"
 #include "gui/app/ScreenServices.h"
 #include "support/FakeNetworkLink.h"
 #include "support/FakePrinterPort.h"
@@ -14,6 +15,12 @@
 #include "support/TempDir.h"
 
 namespace kp70::test {
+
+// The Ctrl key as a test sets it: held or not while a screen opens.
+struct FixedKeyboardState : KeyboardState {
+    bool controlHeld = false;
+    bool ControlHeld() const override { return controlHeld; }
+};
 
 // The services a screen is built with, all of them doubles: scripted message boxes, a
 // virtual clock, a closed error log and a profile in a fresh directory.
@@ -28,7 +35,8 @@ struct GuiHarness {
     MessageCatalogue catalogue;
     ScriptedPrompter prompter;
     Profile profile{dir.File("kp70tool.INI")};
-    ScreenServices services{prompter, catalogue, clock, log, profile};
+    FixedKeyboardState keyboard;
+    ScreenServices services{prompter, catalogue, clock, log, profile, keyboard};
 };
 
 }  // namespace kp70::test

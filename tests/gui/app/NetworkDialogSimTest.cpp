@@ -32,7 +32,7 @@ protected:
 
     GuiHarness h;
     SystemClock clock;
-    ScreenServices services{h.prompter, h.catalogue, clock, h.log, h.profile};
+    ScreenServices services{h.prompter, h.catalogue, clock, h.log, h.profile, h.keyboard};
     GuiNotifier notifier{services};
     NetworkSocket socket{clock, notifier};
     ConnectionSettings settings{"ETHERNET_II"};

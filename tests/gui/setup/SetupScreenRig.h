@@ -29,7 +29,7 @@ public:
                             bool korean = false, Clock* sequenceClock = nullptr)
         : h(korean),
           clock(sequenceClock ? *sequenceClock : h.clock),
-          services{h.prompter, h.catalogue, clock, h.log, h.profile} {
+          services{h.prompter, h.catalogue, clock, h.log, h.profile, h.keyboard} {
         port.Settings().portName = portName;
         port.Settings().modelCode = modelCode;
         port.SetClock(&clock);
