@@ -5,6 +5,24 @@
 
 namespace kp70 {
 
+std::string NoticeText(const CliContext& context, const Notice& notice) {
+    std::string text = notice.literal;
+    if (text.empty() && notice.text.english) text = notice.text.In(context.catalogue.IsKorean());
+    if (notice.number >= 0) {
+        text = notice.hasValue ? context.catalogue.Format(notice.number, notice.value)
+                               : context.catalogue.Message(notice.number);
+    }
+    // Catalogue texts break lines with "\r\n" or "\n"; a terminal wants "\n".
+    for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.erase(at, 1);
+    if (!notice.secondLine.empty()) text += "\n" + notice.secondLine;
+    if (!notice.detail.empty()) text += " (" + notice.detail + ")";
+    return text;
+}
+
+void PrintNotices(CliContext& context, const Outcome& outcome) {
+    for (const Notice& notice : outcome.notices) context.err << NoticeText(context, notice) << "\n";
+}
+
 int RunCli(int argc, const char* const* argv, CliContext& context) {
     CLI::App app{"kp70ctl: read and write a KP70 printer's settings, logos and firmware",
                  "kp70ctl"};

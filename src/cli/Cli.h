@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/app/MessageCatalogue.h"
+#include "core/app/Outcome.h"
 
 namespace CLI {
 class App;
@@ -32,6 +33,12 @@ struct CliContext {
     DeviceEnumerator* devices = nullptr;
     int exitCode = kExitDone;  // set by a verb's callback
 };
+
+// A notice as kp70ctl prints it: the catalogue text (or literal text) in the locale's
+// language with its line breaks, the second line, and the technical detail in brackets.
+std::string NoticeText(const CliContext& context, const Notice& notice);
+// Every notice of an outcome on stderr, one after the other.
+void PrintNotices(CliContext& context, const Outcome& outcome);
 
 // Runs kp70ctl with the given arguments; returns the exit status.
 int RunCli(int argc, const char* const* argv, CliContext& context);

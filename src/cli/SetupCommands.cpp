@@ -43,15 +43,6 @@ std::string Text(std::string text) {
     return text;
 }
 
-void ReportOutcome(const SetupOutcome& outcome, CliContext& context) {
-    if (!outcome.literal.empty()) {
-        context.err << outcome.literal << "\n";
-    } else if (outcome.message >= 0) {
-        context.err << Text(context.catalogue.Message(outcome.message));
-        if (!outcome.detail.empty()) context.err << "\n" << outcome.detail;
-        context.err << "\n";
-    }
-}
 
 // The receive-buffer list for --help, without writing the profile.
 std::vector<std::string> ReceiveBuffersForHelp(const std::string& profilePath) {
@@ -101,9 +92,9 @@ public:
             links.port = &m_connection.Port();
         }
         m_session = std::make_unique<SetupSession>(portName, links, clock, clock, m_collector);
-        const SetupOutcome outcome = m_session->Start();
+        const Outcome outcome = m_session->Start();
         if (!outcome.ok()) {
-            ReportOutcome(outcome, m_context);
+            PrintNotices(m_context, outcome);
             if (target.IsNetwork())
                 m_context.err << "no answer from " << target.host << ":" << target.netPort << "\n";
             return false;
@@ -159,14 +150,14 @@ bool ReadAll(SetupCliSession& link, const SetupCliOptions& options, CliContext& 
         context.err << "this parallel port cannot read the printer's settings\n";
         return false;
     }
-    const SetupOutcome outcome =
+    const Outcome outcome =
         CollectSettings(session, link.Collector(), *context.clock, options.timeoutMs, missing);
-    if (!outcome.ok()) {
-        ReportOutcome(outcome, context);
+    if (!outcome.ok() || !outcome.notices.empty()) {
+        PrintNotices(context, outcome);
         return false;
     }
     if (missing.size() == session.ReadList().size()) {
-        context.err << Text(context.catalogue.Message(60)) << "\n";
+        context.err << Text(context.catalogue.Message(msg::kReadFail)) << "\n";
         return false;
     }
     return true;
@@ -225,13 +216,13 @@ int RunGet(const SetupCliOptions& options, CliContext& context) {
 int WriteValues(SetupValues& values, const ConnectionTarget& target, SetupCliSession* link,
                 CliContext& context) {
     const WriteBlock block = BuildWriteBlock(values);
-    if (block.stopBitWarning) context.err << Text(context.catalogue.Message(54)) << "\n";
+    if (block.stopBitWarning) context.err << Text(context.catalogue.Message(msg::kStopBitWarning)) << "\n";
     switch (block.status) {
         case WriteBlockStatus::NothingToWrite:
             context.err << "nothing to write\n";
             return kExitDone;
         case WriteBlockStatus::MarginRefused:
-            context.err << context.catalogue.Message(61) << " (left-margin is " << block.rangeValue
+            context.err << context.catalogue.Message(msg::kMarginRange) << " (left-margin is " << block.rangeValue
                         << "; nothing written)\n";
             return kExitFailed;
         case WriteBlockStatus::RangeRefused:
@@ -255,20 +246,20 @@ int WriteValues(SetupValues& values, const ConnectionTarget& target, SetupCliSes
              {setup::EnterUserSetting(), block.bytes, setup::LeaveUserSetting()}) {
             const int length = static_cast<int>(bytes.size());
             if (file.Write(bytes.data(), length) != length) {
-                context.err << Text(context.catalogue.Message(48)) << "\n";
+                context.err << Text(context.catalogue.Message(msg::kWriteFail)) << "\n";
                 return kExitFailed;
             }
         }
-        context.out << context.catalogue.Message(1) << "\n";
+        context.out << context.catalogue.Message(msg::kCompleted) << "\n";
         return kExitDone;
     }
-    const SetupOutcome outcome = link->Session().WriteSettings(block);
+    const Outcome outcome = link->Session().WriteSettings(block);
     if (!outcome.ok()) {
-        ReportOutcome(outcome, context);
+        PrintNotices(context, outcome);
         return kExitFailed;
     }
-    context.out << context.catalogue.Message(1) << "\n";
-    if (outcome.usbModeChanged) {
+    context.out << context.catalogue.Message(msg::kCompleted) << "\n";
+    if (outcome.connectionClosed) {
         context.err << "the USB mode changed: the printer restarts as a "
                     << (values.usbMode == 1 ? "virtual serial (COM)" : "USB printer")
                     << " device; connect to it again\n";
@@ -298,7 +289,7 @@ int RunSet(const SetupCliOptions& options, CliContext& context) {
         SetupValues probe;
         if (!ParseSetting(*setting, assignment.substr(eq + 1), probe, why)) {
             if (setting->number == setup::kLeftMargin)
-                context.err << context.catalogue.Message(61) << " ";
+                context.err << context.catalogue.Message(msg::kMarginRange) << " ";
             context.err << "kp70ctl setup set: " << why << "\n";
             return kExitUsage;
         }
@@ -350,7 +341,7 @@ int RunSet(const SetupCliOptions& options, CliContext& context) {
         if (name == "stop-bit") values.stopBitTouched = true;
         if ((name == "nv-user-memory" || name == "nv-graphic-memory") &&
             !CheckNvBudget(values, name == "nv-user-memory" ? NvChange::User : NvChange::Graphic)) {
-            context.err << Text(context.catalogue.Format(50, setup::kNvBudgetKb)) << "\n";
+            context.err << Text(context.catalogue.Format(msg::kNvBudget, setup::kNvBudgetKb)) << "\n";
             return kExitUsage;
         }
     }
@@ -389,7 +380,7 @@ int RunTestPrint(const SetupCliOptions& options, CliContext& context) {
         for (const auto& step : BuildTestPage(korean)) {
             const int length = static_cast<int>(step.size());
             if (file.Write(step.data(), length) != length) {
-                context.err << Text(context.catalogue.Message(48)) << "\n";
+                context.err << Text(context.catalogue.Message(msg::kWriteFail)) << "\n";
                 return kExitFailed;
             }
         }
@@ -397,9 +388,9 @@ int RunTestPrint(const SetupCliOptions& options, CliContext& context) {
     }
     SetupCliSession link(context);
     if (!link.Open(target)) return kExitFailed;
-    const SetupOutcome outcome = link.Session().PrintTestPage(korean);
+    const Outcome outcome = link.Session().PrintTestPage(korean);
     if (!outcome.ok()) {
-        ReportOutcome(outcome, context);
+        PrintNotices(context, outcome);
         return kExitFailed;
     }
     return kExitDone;

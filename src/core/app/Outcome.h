@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "core/app/BilingualText.h"
+
 namespace kp70 {
 
 // The icon of the box a notice is shown in.
@@ -18,6 +20,7 @@ struct Notice {
     bool hasValue = false;  // the %d of messages 19, 33 and 50
     int value = 0;
     std::string literal;     // a text that is not in the catalogue ("GetValueCmd Fail!")
+    BilingualText text{};    // a text of the tool's own in both languages, when set
     std::string secondLine;  // shown under the text in the box too (a parallel port's error)
     std::string detail;      // technical detail for the command line and the log only
     std::string caption;     // the box's caption; empty for the application's caption
@@ -43,7 +46,7 @@ struct Notice {
 
     friend bool operator==(const Notice& a, const Notice& b) {
         return a.number == b.number && a.icon == b.icon && a.hasValue == b.hasValue &&
-               a.value == b.value && a.literal == b.literal;
+               a.value == b.value && a.literal == b.literal && a.text.english == b.text.english;
     }
 };
 

@@ -33,32 +33,20 @@ bool SettingsCollector::WaitFor(const std::vector<int>& numbers, Clock& clock,
     }
 }
 
-SetupOutcome CollectSettings(SetupSession& session, SettingsCollector& collector, Clock& clock,
-                             int timeoutMs, std::vector<int>& missing) {
+Outcome CollectSettings(SetupSession& session, SettingsCollector& collector, Clock& clock,
+                        int timeoutMs, std::vector<int>& missing) {
     missing.clear();
-    SetupOutcome outcome = session.ReadSettings();
-    if (!outcome.ok()) return outcome;
-    const std::vector<int>& numbers = session.ReadList();
     const std::int64_t deadline = clock.Now() + timeoutMs;
-
-    // The parallel port: the read ends when its timer finds every setting answered.
-    while (outcome.status == SetupStatus::Reading) {
-        const int period = session.ReadTimerMs();
-        if (period <= 0) break;
-        if (clock.Now() + period > deadline) {
-            session.CancelRead();
-            missing = collector.Missing(numbers);
-            return SetupOutcome{};
-        }
-        clock.SleepFor(period);
-        outcome = session.OnReadTimer();
-        if (outcome.status == SetupStatus::Failed) {
-            session.CancelRead();
-            return outcome;
-        }
+    const CancelToken uncancelled;
+    Outcome outcome = session.Read(uncancelled, timeoutMs);
+    if (outcome.status == OutcomeStatus::Failed) return outcome;
+    // A parallel-port read given up at the time limit: what did not answer is missing.
+    if (outcome.status == OutcomeStatus::Cancelled) outcome.status = OutcomeStatus::Done;
+    const std::vector<int>& numbers = session.ReadList();
+    if (session.AnyReplyReceived()) {
+        const std::int64_t left = deadline - clock.Now();
+        collector.WaitFor(numbers, clock, left > 0 ? static_cast<int>(left) : 0);
     }
-    const std::int64_t left = deadline - clock.Now();
-    collector.WaitFor(numbers, clock, left > 0 ? static_cast<int>(left) : 0);
     missing = collector.Missing(numbers);
     return outcome;
 }

@@ -32,9 +32,10 @@ private:
 };
 
 // Reads every setting the session's port kind can read back into collector and waits for
-// the answers: on the parallel port it runs the read timer itself. Gives the outcome of the
-// read; when replies are missing after timeoutMs the read is ended and `missing` lists them.
-SetupOutcome CollectSettings(SetupSession& session, SettingsCollector& collector, Clock& clock,
-                             int timeoutMs, std::vector<int>& missing);
+// the answers, for at most timeoutMs. Gives the outcome of the read (a printer that does
+// not answer at all on COM, USB or the network brings its notice); `missing` lists what
+// did not answer in time.
+Outcome CollectSettings(SetupSession& session, SettingsCollector& collector, Clock& clock,
+                        int timeoutMs, std::vector<int>& missing);
 
 }  // namespace kp70

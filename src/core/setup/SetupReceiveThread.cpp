@@ -57,6 +57,7 @@ bool SetupReceiveThread::Received(int number) const {
 
 void SetupReceiveThread::ClearReceived() {
     for (auto& flag : m_received) flag = false;
+    m_anyReceived = false;
 }
 
 void SetupReceiveThread::Run() {
@@ -88,6 +89,7 @@ void SetupReceiveThread::Run() {
         }
         m_listener.OnSettingReceived(*mapped);
         m_received[static_cast<std::size_t>(mapped->number & 0xFF)] = true;
+        m_anyReceived = true;
         std::lock_guard lock(m_handOffMutex);
         m_handingOff = false;
     }

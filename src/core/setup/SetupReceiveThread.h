@@ -42,6 +42,8 @@ public:
 
     // Received flags: set after the listener applied a reply for the setting.
     bool Received(int number) const;
+    // True when any reply was applied since the flags were last cleared.
+    bool AnyReceived() const { return m_anyReceived.load(); }
     void ClearReceived();
     // True while the source delivered a byte at the last attempt (it may hold more).
     bool SourceBusy() const { return m_sourceBusy.load(); }
@@ -59,6 +61,7 @@ private:
     bool m_handingOff = false;
     std::atomic<bool> m_sourceBusy{false};
     std::array<std::atomic<bool>, 256> m_received{};
+    std::atomic<bool> m_anyReceived{false};
     std::thread m_thread;
 };
 

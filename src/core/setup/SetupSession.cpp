@@ -1,6 +1,7 @@
 #include "core/setup/SetupSession.h"
 
 #include "core/app/Clock.h"
+#include "core/app/MessageCatalogue.h"
 #include "core/setup/SettingListener.h"
 #include "core/setup/SetupCommands.h"
 #include "core/setup/SetupLists.h"
@@ -17,27 +18,20 @@ namespace {
 
 using setup::Bytes;
 
-// Message numbers of the setup sessions.
-constexpr int kInitFail = 2;
-constexpr int kNetworkCheck = 20;
-constexpr int kWriteToPort = 22;
-constexpr int kPrinterCheck = 24;
-constexpr int kWriteFail = 48;
-constexpr int kThreadFail = 52;
-constexpr int kReadFail = 60;
+using namespace setup;
+
 constexpr const char* kRepeatFail = "GetValueCmd Fail!";
 
 constexpr int kFirstReadTimerMs = 3000;
 constexpr int kRepeatReadTimerMs = 2000;
+// The read timer is waited for in slices, so a close need not wait for a whole period.
+constexpr int kTimerSliceMs = 100;
+// How often the wait for the first reply looks.
+constexpr int kReplyPollMs = 10;
 
-SetupOutcome Failure(int message, bool closeScreen, bool screenFailed) {
-    SetupOutcome outcome;
-    outcome.status = SetupStatus::Failed;
-    outcome.message = message;
-    outcome.closeScreen = closeScreen;
-    outcome.screenFailed = screenFailed;
-    return outcome;
-}
+// After a failure the screen keeps only what lets the operator leave (and the settings
+// that are not stored ones); Default as well after a failed COM, USB or network read.
+constexpr ActionSet kFailedActions = kExit | kSettings;
 
 }  // namespace
 
@@ -168,44 +162,111 @@ void SetupSession::ReopenUsb() {
 
 // ---- opening ----
 
-SetupOutcome SetupSession::Start() {
+Outcome SetupSession::Start() {
     m_closed = false;
     switch (m_kind) {
         case PortKind::Parallel: {
             if (!m_links.parallel || !m_links.parallel->Open(m_portName)) {
-                SetupOutcome outcome = Failure(kInitFail, true, false);
-                if (m_links.parallel) outcome.detail = m_links.parallel->lastErrorText();
+                Outcome outcome = Failure(msg::kInitFail, true, 0);
+                if (m_links.parallel)
+                    outcome.notices.front().secondLine = m_links.parallel->lastErrorText();
                 return outcome;
             }
             m_parallelOpen = true;
-            if (!ParallelWrite(setup::StatusBackOff())) return Failure(kPrinterCheck, true, false);
-            return SetupOutcome{};
+            if (!ParallelWrite(setup::StatusBackOff())) return Failure(msg::kPrinterStatusCheck, true, 0);
+            return Idle();
         }
         case PortKind::Network:
             if (!m_links.network || !ConnectNetwork(*m_links.network, m_clock,
                                                     m_links.networkAddress, m_links.networkPort)) {
                 if (m_links.network) m_links.network->CloseSocket();
-                return Failure(kNetworkCheck, true, false);
+                return Failure(msg::kPrinterCheck, true, 0);
             }
-            if (!StartReceiveThread()) return Failure(kThreadFail, true, false);
-            return SetupOutcome{};
+            if (!StartReceiveThread()) return Failure(msg::kReceiveThreadFailed, true, 0);
+            return Idle();
         default: {
             PrinterPort* port = m_links.port;
-            if (!port) return Failure(kInitFail, true, false);
+            if (!port) return Failure(msg::kInitFail, true, 0);
             port->Settings().toolMode = kToolModeSetup;
             port->SetNotifyWindow(this);
             if (port->isOpen()) port->Close();
-            if (!port->Open()) return Failure(kInitFail, true, false);
+            if (!port->Open()) return Failure(msg::kInitFail, true, 0);
             if ((m_kind == PortKind::Serial || m_kind == PortKind::Usb) && !StartReceiveThread())
-                return Failure(kThreadFail, true, false);
-            return SetupOutcome{};
+                return Failure(msg::kReceiveThreadFailed, true, 0);
+            return Idle();
         }
     }
 }
 
 // ---- reading ----
 
-SetupOutcome SetupSession::ReadSettings() {
+Outcome SetupSession::Read(const CancelToken& cancel, std::int64_t timeLimitMs) {
+    const Outcome sent = ReadSettings();
+    if (sent.status != OutcomeStatus::Done && sent.status != OutcomeStatus::Waiting) return sent;
+    if (m_kind == PortKind::Parallel) return FinishParallelRead(cancel, timeLimitMs);
+    return AwaitFirstReply(cancel);
+}
+
+ActionSet SetupSession::ActionsDuringRead() const {
+    // The parallel port's read keeps the buttons until every setting has answered.
+    return m_kind == PortKind::Parallel ? kSettings | kEditStored : IdleActions();
+}
+
+bool SetupSession::AnyReplyReceived() const {
+    return m_receiver->AnyReceived();
+}
+
+Outcome SetupSession::AwaitFirstReply(const CancelToken& cancel) {
+    // A poll of what the receive thread did, paced like that thread's own polls.
+    const std::int64_t deadline = m_receiveClock.Now() + kReplyBoundMs;
+    while (!m_receiver->AnyReceived()) {
+        if (cancel.Cancelled()) {
+            Outcome outcome = Idle();
+            outcome.status = OutcomeStatus::Cancelled;
+            return outcome;
+        }
+        if (m_receiveClock.Now() >= deadline) {
+            // Nothing is wrong with the screen: the operator checks the printer and asks
+            // again. Replies that come late are still applied.
+            Outcome outcome = Idle();
+            Notice notice;
+            notice.text = kNoReply;
+            notice.icon = MessageIcon::Exclamation;
+            outcome.notices.push_back(notice);
+            return outcome;
+        }
+        m_receiveClock.SleepFor(kReplyPollMs);
+    }
+    return Idle();
+}
+
+Outcome SetupSession::FinishParallelRead(const CancelToken& cancel, std::int64_t timeLimitMs) {
+    // The timer gives the receive thread time to take the replies apart, so it runs on the
+    // clock that paces that thread.
+    Clock& clock = m_receiveClock;
+    const std::int64_t deadline = timeLimitMs > 0 ? clock.Now() + timeLimitMs : -1;
+    Outcome outcome;
+    outcome.status = OutcomeStatus::Waiting;
+    // The read timer: after its period, ask again for what has not answered, until
+    // everything has. The timer is given up on a cancel or at the time limit.
+    while (outcome.status == OutcomeStatus::Waiting) {
+        const int period = m_timerMs.load();
+        if (period <= 0) break;
+        const bool limited = deadline >= 0 && clock.Now() + period > deadline;
+        if (limited || !SleepUnlessCancelled(clock, period, cancel, kTimerSliceMs)) {
+            CancelRead();
+            Outcome ended = Idle();
+            ended.status = OutcomeStatus::Cancelled;
+            return ended;
+        }
+        outcome = OnReadTimer();
+    }
+    return outcome;
+}
+
+Outcome SetupSession::ReadSettings() {
+    // The flags tell what this read brings.
+    m_receiver->ClearReceived();
     switch (m_kind) {
         case PortKind::Parallel:
             return ReadParallel();
@@ -214,60 +275,62 @@ SetupOutcome SetupSession::ReadSettings() {
             m_receiver->DiscardPending();
             if (!ProbeNetwork()) {
                 m_links.network->CloseSocket();
-                return Failure(kReadFail, false, true);
+                return Failure(msg::kReadFail, false, kFailedActions | kDefault);
             }
             for (int number : setup::ReadListNetwork()) {
                 NetworkSend(setup::ReadOneSetting(number));
                 m_clock.SleepFor(10);
             }
-            return SetupOutcome{};
+            return Idle();
         default:
             for (int number : setup::ReadListSerial()) {
                 if (!PortWrite(setup::ReadOneSetting(number))) {
                     ClosePort();
-                    return Failure(kReadFail, false, true);
+                    return Failure(msg::kReadFail, false, kFailedActions | kDefault);
                 }
             }
             // A USB printer's answers are fetched once; they reach OnDataReceived.
             if (m_kind == PortKind::Usb) m_links.port->ReadUsbReply();
-            return SetupOutcome{};
+            return Idle();
     }
 }
 
-SetupOutcome SetupSession::ReadParallel() {
+Outcome SetupSession::ReadParallel() {
     ParallelController& ctl = *m_links.parallel;
     m_timerMs = 0;
     StopReceiveThread();  // a read that was given up
     if (!ParallelWrite(setup::StatusBackOff())) {
         m_parallelOpen = false;
-        return Failure(kWriteToPort, false, true);
+        return Failure(msg::kWriteToPort, false, kFailedActions);
     }
     for (int number : setup::ReadListParallel()) {
         if (!ParallelWrite(setup::ReadOneSetting(number))) {
             m_parallelOpen = false;
-            return Failure(kWriteToPort, false, true);
+            return Failure(msg::kWriteToPort, false, kFailedActions);
         }
         ctl.RequestRead();
     }
     if (!ctl.StartReader()) {
         m_parallelOpen = false;
-        return Failure(kThreadFail, false, true);
+        return Failure(msg::kReceiveThreadFailed, false, kFailedActions);
     }
     m_receiver->ClearReceived();
     if (!StartReceiveThread()) {
         m_parallelOpen = false;
-        return Failure(kThreadFail, false, true);
+        return Failure(msg::kReceiveThreadFailed, false, kFailedActions);
     }
     m_timerMs = kFirstReadTimerMs;
-    SetupOutcome outcome;
-    outcome.status = SetupStatus::Reading;
+    Outcome outcome;
+    outcome.status = OutcomeStatus::Waiting;
+    outcome.enabled = ActionsDuringRead();
     return outcome;
 }
 
-SetupOutcome SetupSession::OnReadTimer() {
-    if (m_kind != PortKind::Parallel || m_timerMs.exchange(0) == 0) return SetupOutcome{};
-    SetupOutcome reading;
-    reading.status = SetupStatus::Reading;
+Outcome SetupSession::OnReadTimer() {
+    if (m_kind != PortKind::Parallel || m_timerMs.exchange(0) == 0) return Idle();
+    Outcome reading;
+    reading.status = OutcomeStatus::Waiting;
+    reading.enabled = ActionsDuringRead();
     // Replies still being taken apart: look again later rather than ask twice.
     if (m_receiver->SourceBusy()) {
         m_timerMs = kRepeatReadTimerMs;
@@ -277,9 +340,9 @@ SetupOutcome SetupSession::OnReadTimer() {
     for (int number : setup::ReadListParallel()) {
         if (m_receiver->Received(number)) continue;
         if (!ParallelWrite(setup::ReadOneSetting(number))) {
-            SetupOutcome outcome;
-            outcome.status = SetupStatus::Failed;
-            outcome.literal = kRepeatFail;
+            // The read is given up where it stands; the operator can only leave.
+            Outcome outcome = Outcome::Failure(Notice::Literal(kRepeatFail));
+            outcome.enabled = kFailedActions;
             return outcome;
         }
         m_links.parallel->RequestRead();
@@ -292,7 +355,7 @@ SetupOutcome SetupSession::OnReadTimer() {
     StopReceiveThread();
     m_links.parallel->StopReader();
     ParallelWrite(setup::ReadTrailer());
-    return SetupOutcome{};
+    return Idle();
 }
 
 void SetupSession::CancelRead() {
@@ -304,23 +367,27 @@ void SetupSession::CancelRead() {
 
 // ---- writing ----
 
-SetupOutcome SetupSession::WriteSettings(SetupValues& values) {
+Outcome SetupSession::WriteSettings(SetupValues& values, WriteBlock* built) {
     const WriteBlock block = BuildWriteBlock(values);
-    SetupOutcome outcome = WriteSettings(block);
-    if (outcome.screenFailed) values.ResetAfterFailure();
+    if (built) *built = block;
+    Outcome outcome = WriteSettings(block);
+    if (outcome.status == OutcomeStatus::Failed) values.ResetAfterFailure();
     return outcome;
 }
 
-SetupOutcome SetupSession::WriteSettings(const WriteBlock& block) {
-    SetupOutcome outcome;
-    outcome.block = block;
+Outcome SetupSession::WriteSettings(const WriteBlock& block) {
+    Outcome outcome = Idle();
     if (block.status == WriteBlockStatus::NothingToWrite) {
-        outcome.status = SetupStatus::NothingToWrite;
+        outcome.status = OutcomeStatus::NothingToDo;
         return outcome;
     }
     if (block.status != WriteBlockStatus::Ready) {
-        outcome.status = SetupStatus::Refused;
-        outcome.message = block.message;
+        outcome.status = OutcomeStatus::Refused;
+        if (block.message >= 0) {
+            Notice notice = Notice::Message(block.message, MessageIcon::Exclamation);
+            notice.caption = kNoticeCaption;
+            outcome.notices.push_back(notice);
+        }
         return outcome;
     }
 
@@ -353,14 +420,12 @@ SetupOutcome SetupSession::WriteSettings(const WriteBlock& block) {
     }
     if (!written) {
         ClosePort();
-        SetupOutcome failed = Failure(kWriteFail, false, true);
-        failed.block = block;
-        return failed;
+        return Failure(msg::kWriteFail, false, kFailedActions);
     }
 
     if (block.usbModeIncluded) {
         // The printer comes back as a different device: nothing to reopen.
-        outcome.usbModeChanged = true;
+        outcome.connectionClosed = true;
         if (m_kind == PortKind::Parallel) {
             m_parallelOpen = false;
             m_links.parallel->Close();
@@ -378,7 +443,7 @@ SetupOutcome SetupSession::WriteSettings(const WriteBlock& block) {
 
 // ---- test page ----
 
-SetupOutcome SetupSession::PrintTestPage(bool korean) {
+Outcome SetupSession::PrintTestPage(bool korean) {
     const auto steps = BuildTestPage(korean);
     bool written = true;
     switch (m_kind) {
@@ -399,11 +464,47 @@ SetupOutcome SetupSession::PrintTestPage(bool korean) {
     }
     if (!written) {
         ClosePort();
-        return Failure(kWriteFail, false, true);
+        return Failure(msg::kWriteFail, false, kFailedActions);
     }
     m_clock.SleepFor(800);
     if (m_kind == PortKind::Network) m_links.network->CloseSocket();
-    return SetupOutcome{};
+    return Idle();
+}
+
+// ---- resting ----
+
+int SetupSession::RestAfterReplyMs(int number) const {
+    return m_kind == PortKind::Network && number == kSetupCode ? kNetworkRestMs : 0;
+}
+
+Outcome SetupSession::Rest(int ms, const CancelToken& cancel) {
+    SleepUnlessCancelled(m_clock, ms, cancel);
+    return Idle();
+}
+
+ActionSet SetupSession::ActionsDuringRest() const {
+    return IdleActions() & ~(kDefault | kGetValue | kSetValue);
+}
+
+// ---- outcomes ----
+
+ActionSet SetupSession::IdleActions() const {
+    ActionSet actions = kSetValue | kTest | kDefault | kExit | kSettings | kEditStored;
+    if (ReadAllowed()) actions |= kGetValue;
+    return actions;
+}
+
+Outcome SetupSession::Idle() const {
+    Outcome outcome;
+    outcome.enabled = IdleActions();
+    return outcome;
+}
+
+Outcome SetupSession::Failure(int message, bool closeScreen, ActionSet enabled) const {
+    Outcome outcome = Outcome::Failure(Notice::Message(message));
+    outcome.closeScreen = closeScreen;
+    outcome.enabled = enabled;
+    return outcome;
 }
 
 // ---- closing ----

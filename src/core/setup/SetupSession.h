@@ -7,7 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "core/app/BilingualText.h"
+#include "core/app/CancelToken.h"
 #include "core/app/ConnectionSettings.h"
+#include "core/app/Outcome.h"
 #include "core/setup/WriteBlock.h"
 #include "core/transport/NetworkLink.h"
 #include "core/transport/Notifier.h"
@@ -32,41 +35,48 @@ struct SetupLinks {
     ParallelController* parallel = nullptr;  // LPT: the setup tool's own controller
 };
 
-enum class SetupStatus {
-    Done,            // finished
-    Reading,         // parallel port: requests sent, the read timer runs (ReadTimerMs)
-    NothingToWrite,  // nothing was set: nothing sent, nothing to show
-    Refused,         // the write block was refused (see block): nothing sent
-    Failed,          // show the message; the connection is closed
-};
+namespace setup {
 
-// What a session operation did and what the caller shows. Core shows nothing itself.
-struct SetupOutcome {
-    SetupStatus status = SetupStatus::Done;
-    int message = -1;             // catalogue message to show (-1: none)
-    std::string detail;           // shown after message 2 on a new line (the controller's error)
-    std::string literal;          // a literal text to show instead ("GetValueCmd Fail!")
-    bool closeScreen = false;     // opening failed: the screen closes after the message
-    bool screenFailed = false;    // the screen goes to its failed state (image 1, lines 0)
-    bool usbModeChanged = false;  // the write changed the USB mode: the port stays closed
-    WriteBlock block;             // WriteSettings: what BuildWriteBlock decided
+// The actions of the user setup screen, for the sets an Outcome names.
+inline constexpr ActionSet kGetValue = 1u << 0;
+inline constexpr ActionSet kSetValue = 1u << 1;
+inline constexpr ActionSet kTest = 1u << 2;
+inline constexpr ActionSet kDefault = 1u << 3;
+inline constexpr ActionSet kExit = 1u << 4;
+// The two groups of settings can be used (the stop bit and the newer options).
+inline constexpr ActionSet kSettings = 1u << 5;
+// The stored settings of the left group other than the stop bit can be edited; off in the
+// failed state, which lasts until the screen is opened again.
+inline constexpr ActionSet kEditStored = 1u << 6;
 
-    bool ok() const {
-        return status == SetupStatus::Done || status == SetupStatus::Reading ||
-               status == SetupStatus::NothingToWrite;
-    }
-};
+// The first reply to a read has this long to arrive before the operator is told that the
+// printer does not answer. Replies come within a few hundred ms on every port kind.
+inline constexpr int kReplyBoundMs = 3000;
+// What the operator is told then.
+inline constexpr BilingualText kNoReply{
+    "The printer did not answer within 3 seconds.\nCheck that it is switched on and "
+    "connected, then read the settings again.",
+    "프린터가 3초 안에 응답하지 않았습니다.\n프린터의 전원과 연결을 확인한 후 설정을 다시 "
+    "읽으십시오."};
+
+// After the last reply of a network read the printer needs a rest before the next command.
+inline constexpr int kNetworkRestMs = 800;
+
+// The caption of the setup tool's notices (messages 54 and 61).
+inline constexpr const char* kNoticeCaption = "Notice";
+
+}  // namespace setup
 
 // One connection to the printer for the user setup tool, on any port kind: opens it,
 // reads the settings (replies reach the SettingListener from the receive thread), writes
 // them, prints the test page and closes. Every operation blocks the calling thread for
-// the waits of its sequence (up to several seconds), so a GUI calls them on a worker
-// thread, one at a time; the accessors may be called from any thread. The parallel-port
-// read is finished by its timer: after ReadSettings, call OnReadTimer every ReadTimerMs()
-// until that is 0.
+// the waits of its sequence (up to several seconds), so a GUI runs them off its own thread,
+// one at a time; the accessors may be called from any thread. Each outcome names the
+// screen's actions (setup::kGetValue ...) available afterwards.
 class SetupSession : private ReceiveListener {
 public:
-    // clock paces the sequences; receiveClock paces the receive thread's 10 ms polls.
+    // clock paces the sequences; receiveClock paces the receive thread's 10 ms polls and
+    // the waits for what that thread brings (the first reply, the parallel read timer).
     SetupSession(std::string portName, SetupLinks links, Clock& clock, Clock& receiveClock,
                  SettingListener& listener);
     ~SetupSession() override;
@@ -76,40 +86,65 @@ public:
     PortKind Kind() const { return m_kind; }
     const std::string& PortName() const { return m_portName; }
 
-    // Opens the connection as the setup screen does when it opens (messages 2, 20, 24, 52).
-    SetupOutcome Start();
+    // Opens the connection as the setup screen does when it opens (messages 2, 20, 24, 52;
+    // a failure closes the screen).
+    Outcome Start();
 
-    // Sends the read requests of the port kind (messages 60, 22, 52). On the parallel port
-    // the result is Reading and the read timer runs.
-    SetupOutcome ReadSettings();
+    // "Get Value": sends the read requests of the port kind and waits for the answers as
+    // the port kind does. On the parallel port the read timer repeats what has not answered
+    // until everything has, or until the cancel (or timeLimitMs, when not 0) ends the read.
+    // On the other ports it waits only for the first reply, up to setup::kReplyBoundMs
+    // whatever the time limit; no reply at all is said with setup::kNoReply. The replies
+    // reach the listener meanwhile and afterwards.
+    Outcome Read(const CancelToken& cancel, std::int64_t timeLimitMs = 0);
+    // The actions a screen offers while Read runs: everything on COM, USB and the network;
+    // on the parallel port only the settings, the buttons wait.
+    ActionSet ActionsDuringRead() const;
+
+    // The steps of Read, for tests and callers with their own pacing. ReadSettings sends the
+    // requests (messages 60, 22, 52); on the parallel port the result is Waiting and the
+    // read timer runs (ReadTimerMs, OnReadTimer).
+    Outcome ReadSettings();
     // The settings this port kind asks for, in request order.
     const std::vector<int>& ReadList() const;
     // True when "Get Value" may be used (not in the parallel controller's legacy mode).
     bool ReadAllowed() const;
+    // True when a reply was handed to the listener since the last read began.
+    bool AnyReplyReceived() const;
 
     // Parallel port: the period of the armed read timer in ms, 0 when none runs.
     int ReadTimerMs() const { return m_timerMs.load(); }
     // The read timer fired: repeats unanswered requests (timer 2000 ms) or ends the read
     // (Done). A repeated request that cannot be written gives the literal
     // "GetValueCmd Fail!" and no timer.
-    SetupOutcome OnReadTimer();
-    // Ends a parallel-port read that has not completed (the command line's time limit).
+    Outcome OnReadTimer();
+    // Ends a parallel-port read that has not completed.
     void CancelRead();
 
+    // The pause the printer needs after this reply before the next command (0 for none):
+    // the last reply of a network read asks for setup::kNetworkRestMs.
+    int RestAfterReplyMs(int number) const;
+    // Waits that long (unless cancelled); meanwhile Default, Get Value and Set Value wait.
+    Outcome Rest(int ms, const CancelToken& cancel);
+    // The actions a screen offers during that rest.
+    ActionSet ActionsDuringRest() const;
+
     // Enter user setting, the block, leave user setting, and what follows (message 48).
-    // A block that is not Ready is returned as Refused or NothingToWrite without sending.
-    SetupOutcome WriteSettings(const WriteBlock& block);
+    // A block that is not Ready is returned as Refused or NothingToDo without sending.
+    Outcome WriteSettings(const WriteBlock& block);
     // Builds the block from values and writes it; after a failure values get image number
-    // 1 and lines 0. The stop-bit warning (message 54) is in outcome.block.stopBitWarning:
-    // a GUI builds the block itself and shows it before writing.
-    SetupOutcome WriteSettings(SetupValues& values);
+    // 1 and lines 0. The built block (for its refusal or stop-bit warning) goes to *built.
+    Outcome WriteSettings(SetupValues& values, WriteBlock* built = nullptr);
 
     // Sends the test page (message 48 when it stops).
-    SetupOutcome PrintTestPage(bool korean);
+    Outcome PrintTestPage(bool korean);
 
     // Closes the connection and ends the receive thread. exitButton: "EXIT" stops the
     // receive thread first and waits 300 ms; the close box closes at once.
     void Close(bool exitButton = true);
+
+    // What the screen offers between operations.
+    ActionSet IdleActions() const;
 
 private:
     void OnDataReceived() override;
@@ -122,8 +157,11 @@ private:
     void NetworkSend(const std::vector<std::uint8_t>& bytes);
     bool ProbeNetwork();
     void ReopenUsb();
-    SetupOutcome ReadParallel();
-    SetupOutcome WriteParallel(const WriteBlock& block);
+    Outcome ReadParallel();
+    Outcome FinishParallelRead(const CancelToken& cancel, std::int64_t timeLimitMs);
+    Outcome AwaitFirstReply(const CancelToken& cancel);
+    Outcome Idle() const;
+    Outcome Failure(int message, bool closeScreen, ActionSet enabled) const;
 
     std::string m_portName;
     PortKind m_kind;

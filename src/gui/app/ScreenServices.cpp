@@ -24,6 +24,7 @@ Prompter::Icon IconOf(MessageIcon icon) {
 
 QString ScreenServices::NoticeText(const Notice& notice) const {
     std::string text = notice.literal;
+    if (text.empty() && notice.text.english) text = notice.text.In(catalogue.IsKorean());
     if (notice.number >= 0) {
         text = notice.hasValue ? catalogue.Format(notice.number, notice.value)
                                : catalogue.Message(notice.number);

@@ -23,6 +23,16 @@ using test::FakeBytes;
 
 constexpr int kCollectMs = 60000;
 
+int MessageOf(const Outcome& outcome) {
+    return outcome.notices.empty() ? -1 : outcome.notices.front().number;
+}
+
+// The failed state: the stored settings can no longer be edited, EXIT still leaves.
+bool Failed(const Outcome& outcome) {
+    return outcome.status == OutcomeStatus::Failed && !(outcome.enabled & setup::kEditStored) &&
+           (outcome.enabled & setup::kExit);
+}
+
 FakeBytes Request(int n) {
     return setup::ReadOneSetting(n);
 }
@@ -79,7 +89,7 @@ TEST(SetupSessionSerial, StartReopensThePortAndListens) {
     Rig rig("COM1");
     rig.port.Open();  // left open by an earlier tool
     rig.port.ClearEvents();
-    const SetupOutcome outcome = rig.session.Start();
+    const Outcome outcome = rig.session.Start();
     EXPECT_TRUE(outcome.ok());
     EXPECT_EQ(rig.port.EventNames(), (std::vector<std::string>{"Close", "Open"}));
     EXPECT_EQ(rig.port.Settings().toolMode, kToolModeSetup);
@@ -93,11 +103,11 @@ TEST(SetupSessionSerial, StartReopensThePortAndListens) {
 TEST(SetupSessionSerial, OpenFailureClosesTheScreenWithInitFail) {
     Rig rig("/dev/ttyS0");
     rig.port.openResults = {false};
-    const SetupOutcome outcome = rig.session.Start();
-    EXPECT_EQ(outcome.status, SetupStatus::Failed);
-    EXPECT_EQ(outcome.message, 2);
+    const Outcome outcome = rig.session.Start();
+    EXPECT_EQ(outcome.status, OutcomeStatus::Failed);
+    EXPECT_EQ(MessageOf(outcome), 2);
     EXPECT_TRUE(outcome.closeScreen);
-    EXPECT_TRUE(outcome.detail.empty());
+    EXPECT_TRUE(outcome.notices.front().secondLine.empty());
 }
 
 TEST(SetupSessionSerial, ReadSendsEighteenRequestsAndCollectsTheReplies) {
@@ -105,9 +115,9 @@ TEST(SetupSessionSerial, ReadSendsEighteenRequestsAndCollectsTheReplies) {
     rig.port.responder = test::AnswerSettings(test::TypicalAnswers());
     ASSERT_TRUE(rig.session.Start().ok());
     std::vector<int> missing;
-    const SetupOutcome outcome =
+    const Outcome outcome =
         CollectSettings(rig.session, rig.collector, rig.fast, kCollectMs, missing);
-    EXPECT_EQ(outcome.status, SetupStatus::Done);
+    EXPECT_EQ(outcome.status, OutcomeStatus::Done);
     EXPECT_TRUE(missing.empty());
     EXPECT_EQ(rig.port.Writes(), Requests({3, 116, 118, 242, 243, 244, 245, 246, 247, 248, 249, 250,
                                            251, 252, 253, 1, 2, 255}));
@@ -132,9 +142,9 @@ TEST(SetupSessionSerial, FailedRequestStopsWithMessage60AndClosesThePort) {
     Rig rig("COM1");
     rig.port.failAfterWrites = 5;
     ASSERT_TRUE(rig.session.Start().ok());
-    const SetupOutcome outcome = rig.session.ReadSettings();
-    EXPECT_EQ(outcome.message, 60);
-    EXPECT_TRUE(outcome.screenFailed);
+    const Outcome outcome = rig.session.ReadSettings();
+    EXPECT_EQ(MessageOf(outcome), 60);
+    EXPECT_TRUE(Failed(outcome));
     EXPECT_FALSE(rig.port.isOpen());
     EXPECT_EQ(rig.port.Writes().size(), 5u);  // nothing after the failed one
 }
@@ -145,9 +155,9 @@ TEST(SetupSessionSerial, WriteSendsEnterBlockLeave) {
     rig.port.ClearEvents();
     SetupValues values;
     values.leftMargin = 300;
-    const SetupOutcome outcome = rig.session.WriteSettings(values);
-    EXPECT_EQ(outcome.status, SetupStatus::Done);
-    EXPECT_FALSE(outcome.usbModeChanged);
+    const Outcome outcome = rig.session.WriteSettings(values);
+    EXPECT_EQ(outcome.status, OutcomeStatus::Done);
+    EXPECT_FALSE(outcome.connectionClosed);
     EXPECT_EQ(rig.port.Writes(),
               (std::vector<FakeBytes>{setup::EnterUserSetting(),
                                       {0x1D, 0x28, 0x45, 0x0A, 0x00, 0x05, 0xFA, 0x2C, 0x01, 0xFF,
@@ -162,18 +172,19 @@ TEST(SetupSessionSerial, RefusedOrEmptyWritesSendNothing) {
     ASSERT_TRUE(rig.session.Start().ok());
     rig.port.ClearEvents();
     SetupValues empty;
-    EXPECT_EQ(rig.session.WriteSettings(empty).status, SetupStatus::NothingToWrite);
+    EXPECT_EQ(rig.session.WriteSettings(empty).status, OutcomeStatus::NothingToDo);
     SetupValues wide;
     wide.leftMargin = 600;
-    const SetupOutcome refused = rig.session.WriteSettings(wide);
-    EXPECT_EQ(refused.status, SetupStatus::Refused);
-    EXPECT_EQ(refused.message, 61);
+    const Outcome refused = rig.session.WriteSettings(wide);
+    EXPECT_EQ(refused.status, OutcomeStatus::Refused);
+    EXPECT_EQ(MessageOf(refused), 61);
     SetupValues odd;
     odd.waterMark = 1;
     odd.imageNumber = 300;
-    const SetupOutcome range = rig.session.WriteSettings(odd);
-    EXPECT_EQ(range.status, SetupStatus::Refused);
-    EXPECT_EQ(range.block.rangeField, RangeField::ImageNumber);
+    WriteBlock block;
+    const Outcome range = rig.session.WriteSettings(odd, &block);
+    EXPECT_EQ(range.status, OutcomeStatus::Refused);
+    EXPECT_EQ(block.rangeField, RangeField::ImageNumber);
     EXPECT_TRUE(rig.port.Events().empty());
 }
 
@@ -186,9 +197,9 @@ TEST(SetupSessionSerial, FailedWriteClosesThePortAndResetsImageAndLines) {
         values.waterMark = 1;
         values.imageNumber = 9;
         values.lines = 4;
-        const SetupOutcome outcome = rig.session.WriteSettings(values);
-        EXPECT_EQ(outcome.message, 48);
-        EXPECT_TRUE(outcome.screenFailed);
+        const Outcome outcome = rig.session.WriteSettings(values);
+        EXPECT_EQ(MessageOf(outcome), 48);
+        EXPECT_TRUE(Failed(outcome));
         EXPECT_FALSE(rig.port.isOpen());
         EXPECT_EQ(values.imageNumber, 1);
         EXPECT_EQ(values.lines, 0);
@@ -201,7 +212,7 @@ TEST(SetupSessionSerial, ShortWriteCountsAsFailure) {
     rig.port.shortWriteBy = 1;
     SetupValues values;
     values.leftMargin = 8;
-    EXPECT_EQ(rig.session.WriteSettings(values).message, 48);
+    EXPECT_EQ(MessageOf(rig.session.WriteSettings(values)), 48);
 }
 
 TEST(SetupSessionSerial, UsbModeWriteLeavesThePortClosedAndTheNextReadFails) {
@@ -209,11 +220,11 @@ TEST(SetupSessionSerial, UsbModeWriteLeavesThePortClosedAndTheNextReadFails) {
     ASSERT_TRUE(rig.session.Start().ok());
     SetupValues values;
     values.usbMode = 1;
-    const SetupOutcome outcome = rig.session.WriteSettings(values);
+    const Outcome outcome = rig.session.WriteSettings(values);
     EXPECT_TRUE(outcome.ok());
-    EXPECT_TRUE(outcome.usbModeChanged);
+    EXPECT_TRUE(outcome.connectionClosed);
     EXPECT_FALSE(rig.port.isOpen());
-    EXPECT_EQ(rig.session.ReadSettings().message, 60);
+    EXPECT_EQ(MessageOf(rig.session.ReadSettings()), 60);
 }
 
 // ---- USB ----
@@ -239,7 +250,7 @@ TEST(SetupSessionUsb, WriteReopensThePortAfterThreeSeconds) {
     rig.port.ClearEvents();
     SetupValues values;
     values.leftMargin = 1;
-    EXPECT_EQ(rig.session.WriteSettings(values).status, SetupStatus::Done);
+    EXPECT_EQ(rig.session.WriteSettings(values).status, OutcomeStatus::Done);
     EXPECT_EQ(rig.port.EventNames(),
               (std::vector<std::string>{"Write", "Write", "Write", "Close", "Open"}));
     EXPECT_EQ(rig.clock.Sleeps(), (std::vector<std::int64_t>{3000}));
@@ -253,9 +264,9 @@ TEST(SetupSessionUsb, ReopenScheduleGivesUpQuietlyAfterFiveAttempts) {
     rig.port.openResults = {false, false, false, false, false};
     SetupValues values;
     values.leftMargin = 1;
-    const SetupOutcome outcome = rig.session.WriteSettings(values);
-    EXPECT_EQ(outcome.status, SetupStatus::Done);
-    EXPECT_EQ(outcome.message, -1);
+    const Outcome outcome = rig.session.WriteSettings(values);
+    EXPECT_EQ(outcome.status, OutcomeStatus::Done);
+    EXPECT_EQ(MessageOf(outcome), -1);
     EXPECT_EQ(rig.clock.Sleeps(), (std::vector<std::int64_t>{3000, 500, 400, 300, 200, 100}));
     EXPECT_EQ(rig.port.Count("Open"), 5);
     EXPECT_EQ(rig.port.EventNames(),
@@ -300,8 +311,8 @@ TEST(SetupSessionNetwork, StartConnectsToTheDialogsAddress) {
 TEST(SetupSessionNetwork, FailedConnectionClosesTheScreenWithMessage20) {
     Rig rig("ETHERNET_II");
     rig.network.refuse = true;
-    const SetupOutcome outcome = rig.session.Start();
-    EXPECT_EQ(outcome.message, 20);
+    const Outcome outcome = rig.session.Start();
+    EXPECT_EQ(MessageOf(outcome), 20);
     EXPECT_TRUE(outcome.closeScreen);
     EXPECT_EQ(rig.network.EventNames().back(), "CloseSocket");
 }
@@ -342,9 +353,9 @@ TEST(SetupSessionNetwork, ProbeReconnectsAndGivesUpAfterTenRounds) {
     rig.network.ClearEvents();
     rig.clock.ClearSleeps();
     rig.network.refuse = true;
-    const SetupOutcome outcome = rig.session.ReadSettings();
-    EXPECT_EQ(outcome.message, 60);
-    EXPECT_TRUE(outcome.screenFailed);
+    const Outcome outcome = rig.session.ReadSettings();
+    EXPECT_EQ(MessageOf(outcome), 60);
+    EXPECT_TRUE(Failed(outcome));
     EXPECT_EQ(rig.network.Count("Probe"), 10);
     EXPECT_EQ(rig.network.Count("Send"), 0);
     EXPECT_EQ(rig.network.EventNames().back(), "CloseSocket");
@@ -358,7 +369,7 @@ TEST(SetupSessionNetwork, WriteConnectsSendsAndClosesAfterThreeSeconds) {
     rig.clock.ClearSleeps();
     SetupValues values;
     values.leftMargin = 300;
-    EXPECT_EQ(rig.session.WriteSettings(values).status, SetupStatus::Done);
+    EXPECT_EQ(rig.session.WriteSettings(values).status, OutcomeStatus::Done);
     EXPECT_EQ(rig.network.EventNames(), (std::vector<std::string>{"StartConnect", "Probe", "Send",
                                                                   "Send", "Send", "CloseSocket"}));
     EXPECT_EQ(rig.clock.Sleeps(), (std::vector<std::int64_t>{50, 3000}));
@@ -371,8 +382,8 @@ TEST(SetupSessionNetwork, WriteWithoutConnectionFailsWithMessage48) {
     rig.network.refuse = true;
     SetupValues values;
     values.leftMargin = 3;
-    const SetupOutcome outcome = rig.session.WriteSettings(values);
-    EXPECT_EQ(outcome.message, 48);
+    const Outcome outcome = rig.session.WriteSettings(values);
+    EXPECT_EQ(MessageOf(outcome), 48);
     EXPECT_EQ(rig.network.Count("Send"), 0);
     EXPECT_EQ(rig.network.EventNames().back(), "CloseSocket");
 }
@@ -390,15 +401,15 @@ TEST(SetupSessionParallel, StartOpensTheControllerAndTurnsStatusBackOff) {
 TEST(SetupSessionParallel, StartFailures) {
     Rig noPort("LPT2");
     noPort.parallel.openResults = {false};
-    SetupOutcome outcome = noPort.session.Start();
-    EXPECT_EQ(outcome.message, 2);
-    EXPECT_EQ(outcome.detail, "[ParPortCtl] CreateFile fail : 2");
+    Outcome outcome = noPort.session.Start();
+    EXPECT_EQ(MessageOf(outcome), 2);
+    EXPECT_EQ(outcome.notices.front().secondLine, "[ParPortCtl] CreateFile fail : 2");
     EXPECT_TRUE(outcome.closeScreen);
 
     Rig silent("LPT1");
     silent.parallel.failAfterWrites = 0;
     outcome = silent.session.Start();
-    EXPECT_EQ(outcome.message, 24);
+    EXPECT_EQ(MessageOf(outcome), 24);
     EXPECT_TRUE(outcome.closeScreen);
 
     Rig legacy("/dev/parport0");
@@ -411,8 +422,8 @@ TEST(SetupSessionParallel, ReadRequestsEverySettingThenFinishesOnTheTimer) {
     rig.parallel.responder = test::AnswerSettings(test::TypicalAnswers());
     ASSERT_TRUE(rig.session.Start().ok());
     rig.parallel.ClearEvents();
-    const SetupOutcome outcome = rig.session.ReadSettings();
-    EXPECT_EQ(outcome.status, SetupStatus::Reading);
+    const Outcome outcome = rig.session.ReadSettings();
+    EXPECT_EQ(outcome.status, OutcomeStatus::Waiting);
     EXPECT_EQ(rig.session.ReadTimerMs(), 3000);
 
     std::vector<FakeBytes> expected{{0x1D, 0x61, 0x00}};
@@ -425,8 +436,8 @@ TEST(SetupSessionParallel, ReadRequestsEverySettingThenFinishesOnTheTimer) {
 
     ASSERT_TRUE(rig.collector.WaitFor(setup::ReadListParallel(), rig.fast, kCollectMs));
     rig.parallel.ClearEvents();
-    const SetupOutcome done = rig.session.OnReadTimer();
-    EXPECT_EQ(done.status, SetupStatus::Done);
+    const Outcome done = rig.session.OnReadTimer();
+    EXPECT_EQ(done.status, OutcomeStatus::Done);
     EXPECT_EQ(rig.session.ReadTimerMs(), 0);
     EXPECT_EQ(rig.parallel.EventNames(), (std::vector<std::string>{"StopReader", "Write"}));
     EXPECT_EQ(rig.parallel.Writes(), (std::vector<FakeBytes>{FakeBytes(5, 0x00)}));
@@ -439,14 +450,14 @@ TEST(SetupSessionParallel, SettingThatNeverAnswersIsAskedAgainEveryTwoSeconds) {
     answers.erase(250);
     rig.parallel.responder = test::AnswerSettings(answers);
     ASSERT_TRUE(rig.session.Start().ok());
-    ASSERT_EQ(rig.session.ReadSettings().status, SetupStatus::Reading);
+    ASSERT_EQ(rig.session.ReadSettings().status, OutcomeStatus::Waiting);
     auto others = setup::ReadListParallel();
     std::erase(others, 250);
     ASSERT_TRUE(rig.collector.WaitFor(others, rig.fast, kCollectMs));
     for (int round = 0; round < 3; ++round) {
         rig.parallel.ClearEvents();
-        const SetupOutcome outcome = rig.session.OnReadTimer();
-        EXPECT_EQ(outcome.status, SetupStatus::Reading);
+        const Outcome outcome = rig.session.OnReadTimer();
+        EXPECT_EQ(outcome.status, OutcomeStatus::Waiting);
         EXPECT_EQ(rig.session.ReadTimerMs(), 2000);
         EXPECT_EQ(rig.parallel.EventNames(), (std::vector<std::string>{"Write", "RequestRead"}));
         EXPECT_EQ(rig.parallel.Writes(), Requests({250}));
@@ -454,19 +465,19 @@ TEST(SetupSessionParallel, SettingThatNeverAnswersIsAskedAgainEveryTwoSeconds) {
     // It answers at last: the next tick ends the read.
     rig.parallel.Deliver(test::AnswerSettings({{250, "20"}})(Request(250)));
     ASSERT_TRUE(rig.collector.WaitFor({250}, rig.fast, kCollectMs));
-    EXPECT_EQ(rig.session.OnReadTimer().status, SetupStatus::Done);
+    EXPECT_EQ(rig.session.OnReadTimer().status, OutcomeStatus::Done);
     EXPECT_EQ(rig.collector.Values().leftMargin, 512);
 }
 
 TEST(SetupSessionParallel, RepeatThatCannotBeWrittenAbandonsTheRead) {
     Rig rig("LPT1");
     ASSERT_TRUE(rig.session.Start().ok());
-    ASSERT_EQ(rig.session.ReadSettings().status, SetupStatus::Reading);
+    ASSERT_EQ(rig.session.ReadSettings().status, OutcomeStatus::Waiting);
     rig.parallel.failAfterWrites = 0;
-    const SetupOutcome outcome = rig.session.OnReadTimer();
-    EXPECT_EQ(outcome.status, SetupStatus::Failed);
-    EXPECT_EQ(outcome.literal, "GetValueCmd Fail!");
-    EXPECT_EQ(outcome.message, -1);
+    const Outcome outcome = rig.session.OnReadTimer();
+    EXPECT_EQ(outcome.status, OutcomeStatus::Failed);
+    EXPECT_EQ(outcome.notices.front().literal, "GetValueCmd Fail!");
+    EXPECT_EQ(MessageOf(outcome), -1);
     EXPECT_EQ(rig.session.ReadTimerMs(), 0);
 }
 
@@ -474,15 +485,15 @@ TEST(SetupSessionParallel, FailedRequestGivesMessage22) {
     Rig rig("LPT1");
     ASSERT_TRUE(rig.session.Start().ok());
     rig.parallel.failAfterWrites = 4;
-    const SetupOutcome outcome = rig.session.ReadSettings();
-    EXPECT_EQ(outcome.message, 22);
-    EXPECT_TRUE(outcome.screenFailed);
+    const Outcome outcome = rig.session.ReadSettings();
+    EXPECT_EQ(MessageOf(outcome), 22);
+    EXPECT_TRUE(Failed(outcome));
     EXPECT_EQ(rig.parallel.Count("StartReader"), 0);
 
     Rig noReader("LPT1");
     ASSERT_TRUE(noReader.session.Start().ok());
     noReader.parallel.startReaderResult = false;
-    EXPECT_EQ(noReader.session.ReadSettings().message, 52);
+    EXPECT_EQ(MessageOf(noReader.session.ReadSettings()), 52);
 }
 
 TEST(SetupSessionParallel, CollectRunsTheTimerItself) {
@@ -490,9 +501,9 @@ TEST(SetupSessionParallel, CollectRunsTheTimerItself) {
     rig.parallel.responder = test::AnswerSettings(test::TypicalAnswers());
     ASSERT_TRUE(rig.session.Start().ok());
     std::vector<int> missing;
-    const SetupOutcome outcome =
+    const Outcome outcome =
         CollectSettings(rig.session, rig.collector, rig.fast, kCollectMs, missing);
-    EXPECT_EQ(outcome.status, SetupStatus::Done);
+    EXPECT_EQ(outcome.status, OutcomeStatus::Done);
     EXPECT_TRUE(missing.empty());
     EXPECT_FALSE(rig.parallel.Reading());
     rig.ExpectCollected();
@@ -504,7 +515,7 @@ TEST(SetupSessionParallel, WriteReopensTheControllerAfterFourSeconds) {
     rig.parallel.ClearEvents();
     SetupValues values;
     values.leftMargin = 2;
-    EXPECT_EQ(rig.session.WriteSettings(values).status, SetupStatus::Done);
+    EXPECT_EQ(rig.session.WriteSettings(values).status, OutcomeStatus::Done);
     EXPECT_EQ(rig.parallel.EventNames(),
               (std::vector<std::string>{"Write", "Write", "Write", "Close", "Open", "Write"}));
     EXPECT_EQ(rig.clock.Sleeps(), (std::vector<std::int64_t>{4000}));
@@ -512,7 +523,7 @@ TEST(SetupSessionParallel, WriteReopensTheControllerAfterFourSeconds) {
     EXPECT_EQ(rig.parallel.Events()[3].at, 4000);  // closed after the wait
 
     rig.parallel.openResults = {false};
-    EXPECT_EQ(rig.session.WriteSettings(values).message, 48);
+    EXPECT_EQ(MessageOf(rig.session.WriteSettings(values)), 48);
 }
 
 TEST(SetupSessionParallel, UsbModeWriteClosesTheController) {
@@ -520,8 +531,8 @@ TEST(SetupSessionParallel, UsbModeWriteClosesTheController) {
     ASSERT_TRUE(rig.session.Start().ok());
     SetupValues values;
     values.usbMode = 0;
-    const SetupOutcome outcome = rig.session.WriteSettings(values);
-    EXPECT_TRUE(outcome.usbModeChanged);
+    const Outcome outcome = rig.session.WriteSettings(values);
+    EXPECT_TRUE(outcome.connectionClosed);
     EXPECT_FALSE(rig.parallel.isOpen());
 }
 
@@ -536,7 +547,7 @@ TEST(SetupSessionTestPage, EveryStepIsOneWriteThenAPause) {
         rig.parallel.ClearEvents();
         rig.network.ClearEvents();
         rig.clock.ClearSleeps();
-        EXPECT_EQ(rig.session.PrintTestPage(true).status, SetupStatus::Done);
+        EXPECT_EQ(rig.session.PrintTestPage(true).status, OutcomeStatus::Done);
         const auto writes = PortKindOf(portName) == PortKind::Serial     ? rig.port.Writes()
                             : PortKindOf(portName) == PortKind::Parallel ? rig.parallel.Writes()
                                                                          : rig.network.Writes();
@@ -549,9 +560,9 @@ TEST(SetupSessionTestPage, StopsAtTheFirstFailedWrite) {
     Rig rig("COM1");
     ASSERT_TRUE(rig.session.Start().ok());
     rig.port.failAfterWrites = 3;
-    const SetupOutcome outcome = rig.session.PrintTestPage(false);
-    EXPECT_EQ(outcome.message, 48);
-    EXPECT_TRUE(outcome.screenFailed);
+    const Outcome outcome = rig.session.PrintTestPage(false);
+    EXPECT_EQ(MessageOf(outcome), 48);
+    EXPECT_TRUE(Failed(outcome));
     EXPECT_EQ(rig.port.Writes().size(), 3u);
     EXPECT_FALSE(rig.port.isOpen());
     EXPECT_TRUE(rig.clock.Sleeps().empty());
@@ -562,9 +573,9 @@ TEST(SetupSessionTestPage, NetworkSendResultsAreIgnored) {
     ASSERT_TRUE(rig.session.Start().ok());
     // The printer takes the connection but the data never goes anywhere.
     rig.network.responder = [](const FakeBytes&) { return FakeBytes{}; };
-    EXPECT_EQ(rig.session.PrintTestPage(false).status, SetupStatus::Done);
+    EXPECT_EQ(rig.session.PrintTestPage(false).status, OutcomeStatus::Done);
     rig.network.refuse = true;
-    EXPECT_EQ(rig.session.PrintTestPage(false).message, 48);
+    EXPECT_EQ(MessageOf(rig.session.PrintTestPage(false)), 48);
 }
 
 // ---- the hand-off ----
