@@ -478,7 +478,8 @@ int SetupSession::RestAfterReplyMs(int number) const {
 }
 
 Outcome SetupSession::Rest(int ms, const CancelToken& cancel) {
-    SleepUnlessCancelled(m_clock, ms, cancel);
+    // One wait: the rest is short, and a close may wait for it.
+    SleepUnlessCancelled(m_clock, ms, cancel, ms);
     return Idle();
 }
 

@@ -2,18 +2,17 @@
 
 #include <QString>
 
+#include "core/app/BilingualText.h"
+
 namespace kp70::setupscreen {
 
-// A text of the user setup screen in both languages; korean is nullptr where the screen
-// keeps the English text in the Korean interface too.
-struct Text {
-    const char* english;
-    const char* korean = nullptr;
+// The texts of the user setup screen in both languages.
+using Text = BilingualText;
 
-    QString In(bool inKorean) const {
-        return QString::fromUtf8(inKorean && korean ? korean : english);
-    }
-};
+// A text in the interface's language.
+inline QString In(const Text& text, bool korean) {
+    return QString::fromUtf8(text.In(korean));
+}
 
 // Window and fixed labels.
 inline constexpr Text kModel{"MODEL"};

@@ -162,6 +162,22 @@ TEST(SetupScreenSession, GetValueFillsTheControlsOnEveryPortKind) {
     }
 }
 
+TEST(SetupScreenSession, APrinterThatNeverAnswersIsSaidAndTheScreenStaysUsable) {
+    for (const char* portName : {"COM1", "USB", "ETHERNET_II"}) {
+        SCOPED_TRACE(portName);
+        SetupScreenRig rig(portName);  // the fakes answer nothing
+        rig.Open();
+        rig.Press("getValue");
+        rig.WaitIdle();
+        ASSERT_EQ(rig.h.prompter.boxes.size(), 1u);
+        EXPECT_EQ(rig.h.prompter.boxes[0].text,
+                  "The printer did not answer within 3 seconds.\nCheck that it is switched on "
+                  "and connected, then read the settings again.");
+        EXPECT_FALSE(rig.screen->isFailed());
+        ExpectButtons(rig, true, true, true, true, true);
+    }
+}
+
 TEST(SetupScreenSession, GetValueStaysOffForALegacyParallelController) {
     SetupScreenRig rig("LPT1");
     rig.parallel->legacyMode = true;
@@ -173,7 +189,7 @@ TEST(SetupScreenSession, AFailedReadLeavesTheFailedState) {
     struct Case {
         const char* port;
         QString message;
-        bool exitAndDefault;  // a COM read leaves them; a parallel read had disabled them
+        bool defaults;  // a COM read leaves Default; a parallel read had disabled it
     };
     const Case cases[] = {
         {"COM1", "ERROR : Read Fail!\nPlease check the printer power or connection", true},
@@ -191,7 +207,8 @@ TEST(SetupScreenSession, AFailedReadLeavesTheFailedState) {
         ASSERT_EQ(rig.h.prompter.boxes.size(), 1u);
         EXPECT_EQ(rig.h.prompter.boxes[0].text, c.message);
         EXPECT_TRUE(rig.screen->isFailed());
-        ExpectButtons(rig, false, false, false, c.exitAndDefault, c.exitAndDefault);
+        // EXIT always leaves a failed screen.
+        ExpectButtons(rig, false, false, false, c.defaults, true);
         EXPECT_FALSE(rig.Field("leftMargin")->isEnabled());
         EXPECT_TRUE(rig.Radio("stopBit", true)->isEnabled());
         EXPECT_TRUE(rig.Radio("emulation", true)->isEnabled());
@@ -348,7 +365,7 @@ TEST(SetupScreenSession, AFailedWriteLeavesTheFailedState) {
     EXPECT_EQ(rig.h.prompter.boxes[0].text, kWriteFail);
     EXPECT_TRUE(rig.screen->isFailed());
     EXPECT_FALSE(rig.port.isOpen());
-    ExpectButtons(rig, false, false, false, false, false);
+    ExpectButtons(rig, false, false, false, false, true);
     EXPECT_EQ(rig.Field("imageNumber")->text(), "1");
     EXPECT_EQ(rig.Field("lines")->text(), "0");
     // The left group is off but for the stop bit; the new options stay.
@@ -364,9 +381,9 @@ TEST(SetupScreenSession, AFailedWriteLeavesTheFailedState) {
     EXPECT_TRUE(rig.Radio("usbMode", true)->isEnabled());
     EXPECT_TRUE(rig.List("sleepModeList")->isEnabled());
 
-    // The close box still closes the screen.
+    // EXIT leaves the failed screen.
     QSignalSpy finished(rig.screen.get(), &QDialog::finished);
-    rig.screen->reject();
+    rig.Press("exit");
     ASSERT_TRUE(QTest::qWaitFor([&] { return rig.Closed(); }, 5000));
     EXPECT_EQ(finished.count(), 1);
 }
