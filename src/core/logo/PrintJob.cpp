@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/app/Clock.h"
+#include "core/app/MessageCatalogue.h"
 #include "core/logo/LogoLink.h"
 #include "core/logo/LogoTexts.h"
 
@@ -69,8 +70,8 @@ PrintResult RunPrint(LogoLink& link, Clock& clock, const PrintRequest& request,
         }
         if (failed) {
             result.failed = true;
-            result.messages.push_back(
-                LogoMessage{logomsg::kCommunication, MessageIcon::Exclamation});
+            result.notices.push_back(
+                Notice::Message(msg::kCommunication, MessageIcon::Exclamation));
             return result;
         }
         result.printed += 1;

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "core/logo/LogoMessage.h"
+#include "core/app/Outcome.h"
 #include "core/logo/NvCommands.h"
 
 namespace kp70 {
@@ -37,7 +37,7 @@ struct PrintResult {
     bool cancelled = false;
     bool failed = false;
     int printed = 0;
-    std::vector<LogoMessage> messages;
+    std::vector<Notice> notices;
 };
 
 // Prints one image every 300 ms: [header line] [1B] 1C 70 n m. "All" always issues 255

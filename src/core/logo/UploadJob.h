@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/logo/LogoMessage.h"
+#include "core/app/Outcome.h"
 
 namespace kp70 {
 
@@ -35,14 +35,16 @@ struct UploadCallbacks {
     std::function<bool()> cancelRequested;
 };
 
+// How the upload window ended, for the page that reports it and pads a cancelled definition.
 struct UploadResult {
     bool cancelled = false;
     bool failed = false;
     int count = 0;                     // images the define command announced
     int imagesStarted = 0;             // images whose sending began
+    int imagesSent = 0;                // images whose header and data all went out
     std::int64_t waitAfterCancel = 0;  // ms to wait after padding a cancelled definition
     bool stored = false;               // the list was written to the profile
-    std::vector<LogoMessage> messages;
+    std::vector<Notice> notices;
 };
 
 // Sends the whole list to the printer's NV graphics memory (the caller has connected and
@@ -59,7 +61,7 @@ UploadResult RunUpload(LogoLink& link, bool network, Clock& clock, ErrorLog* log
 
 // What the upload page does after the window: message 21 after success; after a cancel,
 // n - started + 1 empty images (message 22 for each that fails on the port), then the
-// wait after cancel when none failed; nothing after a failure. Messages go to result.
+// wait after cancel when none failed; nothing after a failure. Notices go to result.
 void FinishUpload(LogoLink& link, Clock& clock, UploadResult& result);
 
 }  // namespace kp70
