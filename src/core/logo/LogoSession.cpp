@@ -135,7 +135,10 @@ Outcome DeleteAllLogos(LogoConnection& c) {
             return outcome;
         }
         LogoLink link(*c.network);
-        link.Send(DeleteAllNvImagesCommand());  // not checked over the network
+        if (link.SendFails(DeleteAllNvImagesCommand())) {
+            outcome =
+                Outcome::Failure(Notice::Message(msg::kWriteToPort, MessageIcon::Exclamation));
+        }
         c.network->CloseSocket();
         return outcome;
     }

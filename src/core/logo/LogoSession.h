@@ -55,7 +55,7 @@ Outcome UploadLogos(LogoConnection& connection, LogoList& list, const LogoOption
                     UploadResult* details = nullptr);
 
 // The Upload button with an empty list (after message 23 was confirmed): sends the
-// delete-all command 1C 71 01 00 00 00 00.
+// delete-all command 1C 71 01 00 00 00 00 (message 22 when the link does not deliver it).
 Outcome DeleteAllLogos(LogoConnection& connection);
 
 // The Print button: connect (parallel: open and check; network: connect only, the socket

@@ -61,8 +61,7 @@ PrintResult RunPrint(LogoLink& link, Clock& clock, const PrintRequest& request,
             char line[32];
             std::snprintf(line, sizeof line, logotext::kHeaderLineFormat, image);
             failed = !link.Send(reinterpret_cast<const std::uint8_t*>(line),
-                                static_cast<int>(std::strlen(line))) &&
-                     link.Checked();
+                                static_cast<int>(std::strlen(line)));
         }
         if (!failed) {
             failed =

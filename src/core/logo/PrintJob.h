@@ -42,7 +42,8 @@ struct PrintResult {
 
 // Prints one image every 300 ms: [header line] [1B] 1C 70 n m. "All" always issues 255
 // commands, numbered 1..255, whatever the printer holds. After the last image a 1000 ms
-// pause. A failed write on the port fails with message 42.
+// pause. A header line or print command the link does not deliver (the port's write or
+// the socket's send) fails with message 42.
 PrintResult RunPrint(LogoLink& link, Clock& clock, const PrintRequest& request,
                      const PrintCallbacks& callbacks);
 

@@ -116,7 +116,7 @@ UploadResult RunUpload(LogoLink& link, bool network, Clock& clock, ErrorLog* log
         const int length = bitmap->OutputLength();
         for (int offset = 0; offset < length; offset += kChunkSize) {
             const int chunk = std::min(kChunkSize, length - offset);
-            if (!link.Send(data + offset, chunk) && link.Checked()) {
+            if (!link.Send(data + offset, chunk)) {
                 // The printer did not get the image: report it rather than claim success.
                 result.failed = true;
                 result.notices.push_back(

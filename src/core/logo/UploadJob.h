@@ -53,14 +53,15 @@ struct UploadResult {
 // 512-byte chunks with a 10 ms pause after each, 10 ms between images. A cancel takes
 // effect between images: the window waits twice the listed size of the last image in ms.
 // A complete upload stores the list in the profile (when one is given). A file that can
-// no longer be decoded goes as an empty image (00 00 00 00). A failed define command,
-// header or data write on the port fails the upload with message 42 and log lines.
+// no longer be decoded goes as an empty image (00 00 00 00). A define command, header or
+// data chunk the link does not deliver (the port's write or the socket's send) fails the
+// upload with message 42 and log lines; the profile is left as it was.
 UploadResult RunUpload(LogoLink& link, bool network, Clock& clock, ErrorLog* log, LogoList& list,
                        const LogoOptions& options, Profile* profile,
                        const UploadCallbacks& callbacks);
 
 // What the upload page does after the window: message 21 after success; after a cancel,
-// n - started + 1 empty images (message 22 for each that fails on the port), then the
+// n - started + 1 empty images (message 22 for each the link does not deliver), then the
 // wait after cancel when none failed; nothing after a failure. Notices go to result.
 void FinishUpload(LogoLink& link, Clock& clock, UploadResult& result);
 

@@ -461,6 +461,76 @@ TEST_F(LogoSessionTest, PrintCancelStopsBeforeTheNextImage) {
     EXPECT_EQ(m_clock.Sleeps().back(), 300);
 }
 
+// A printer that closed the connection: a send the socket cannot deliver (an error or a
+// short send) fails the operation with the same message as a failed write on the port.
+TEST_F(LogoSessionTest, NetworkSendsThatDoNotArriveFailLikePortWrites) {
+    // On the wire: define 3 | header 4, data 512 + 512 + 328 | header 4, data 8.
+    Add("a.bmp", 100, 100);
+    Add("b.bmp", 8, 8);
+    enum class Op { Upload, CancelledUpload, Print, PrintWithHeader, DeleteAll };
+    struct Case {
+        Op op;
+        int failAfterBytes;
+        OutcomeStatus status;
+        std::vector<int> notices;
+        int count;
+    };
+    const int lost = msg::kCommunication;
+    const int write = msg::kWriteToPort;
+    const Case cases[] = {
+        {Op::Upload, 0, OutcomeStatus::Failed, {lost}, 0},     // the define command
+        {Op::Upload, 5, OutcomeStatus::Failed, {lost}, 0},     // half a header
+        {Op::Upload, 600, OutcomeStatus::Failed, {lost}, 0},   // the second data chunk
+        {Op::Upload, 1359, OutcomeStatus::Failed, {lost}, 1},  // the second image's header
+        {Op::Upload, 1371, OutcomeStatus::Done, {msg::kUploadComplete}, 2},
+        {Op::CancelledUpload, 3, OutcomeStatus::Cancelled, {write, write, write}, 0},
+        {Op::Print, 8, OutcomeStatus::Failed, {lost}, 2},  // the third print command
+        {Op::PrintWithHeader, 10, OutcomeStatus::Failed, {lost}, 0},
+        {Op::DeleteAll, 3, OutcomeStatus::Failed, {write}, 0},
+    };
+    int index = 0;
+    for (const Case& c : cases) {
+        const std::string name = "case " + std::to_string(index);
+        test::FakePrinterPort port;
+        port.Settings().portName = "ETHERNET_II";
+        test::FakeNetworkLink network;
+        network.failAfterBytes = c.failAfterBytes;
+        VirtualClock clock;
+        LogoConnection connection{port, &network, "127.0.0.1", 6001, clock, nullptr};
+        Profile profile(m_dir.File("case" + std::to_string(index++) + ".INI"));
+        PrintRequest request;
+        request.all = false;
+        request.header = c.op == Op::PrintWithHeader;
+        UploadCallbacks cancel;
+        cancel.cancelRequested = [] { return true; };
+        Outcome r;
+        switch (c.op) {
+            case Op::Upload:
+                r = UploadLogos(connection, m_list, m_options, &profile, {});
+                break;
+            case Op::CancelledUpload:
+                r = UploadLogos(connection, m_list, m_options, &profile, cancel);
+                break;
+            case Op::Print:
+            case Op::PrintWithHeader:
+                r = PrintLogos(connection, request, "1-5", {});
+                break;
+            case Op::DeleteAll:
+                r = DeleteAllLogos(connection);
+                break;
+        }
+        EXPECT_EQ(r.status, c.status) << name;
+        EXPECT_EQ(Numbers(r), c.notices) << name;
+        EXPECT_EQ(r.count, c.count) << name;
+        EXPECT_EQ(network.WrittenBytes().size(), static_cast<std::size_t>(c.failAfterBytes))
+            << name;
+        // Only a complete upload replaces the stored list.
+        EXPECT_EQ(profile.GetString("LOGO", "Logofile1", "-") != "-",
+                  c.op == Op::Upload && c.status == OutcomeStatus::Done)
+            << name;
+    }
+}
+
 TEST(LogoSession, NvMemoryOf128KBModels) {
     EXPECT_TRUE(NvMemoryTooSmall(5, 129));
     EXPECT_FALSE(NvMemoryTooSmall(5, 128));
