@@ -11,6 +11,8 @@
 #include "cli/Cli.h"
 #include "cli/Connection.h"
 #include "cli/PngFile.h"
+#include "core/app/MessageCatalogue.h"
+#include "core/app/Outcome.h"
 #include "core/app/Profile.h"
 #include "core/logo/BitImageConversion.h"
 #include "core/logo/LogoBitmap.h"
@@ -88,22 +90,23 @@ LogoOptions MakeLogoOptions(const ConversionOptions& c, int modelCode) {
     return options;
 }
 
-// A catalogue message as one terminal line.
-std::string Text(const CliContext& context, const LogoMessage& message) {
-    std::string text = message.hasValue ? context.catalogue.Format(message.number, message.value)
-                                        : context.catalogue.Message(message.number);
+// A notice as one terminal line.
+std::string Text(const CliContext& context, const Notice& notice) {
+    std::string text = notice.number < 0 ? notice.literal
+                       : notice.hasValue ? context.catalogue.Format(notice.number, notice.value)
+                                         : context.catalogue.Message(notice.number);
     for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.replace(at, 2, " ");
     for (char& c : text) {
         if (c == '\n' || c == '\r') c = ' ';
     }
-    if (!message.detail.empty()) text += " (" + message.detail + ")";
+    if (!notice.detail.empty()) text += " (" + notice.detail + ")";
     return text;
 }
 
-void Report(CliContext& context, const std::vector<LogoMessage>& messages) {
-    for (const LogoMessage& m : messages) {
-        (m.number == logomsg::kUploadComplete ? context.out : context.err)
-            << Text(context, m) << "\n";
+// The success message goes to stdout, everything else to stderr.
+void Report(CliContext& context, const std::vector<Notice>& notices) {
+    for (const Notice& n : notices) {
+        (n.number == msg::kUploadComplete ? context.out : context.err) << Text(context, n) << "\n";
     }
 }
 
@@ -244,7 +247,7 @@ int RunUpload(const UploadOptions& o, CliContext& context) {
         const AddBitmapResult added = list.AddBitmap(0, file);
         if (!added.accepted) {
             if (added.message) {
-                LogoMessage m = *added.message;
+                Notice m = *added.message;
                 m.detail = file + ": " + added.reason;
                 Report(context, {m});
             } else {
@@ -293,14 +296,17 @@ int RunUpload(const UploadOptions& o, CliContext& context) {
         }
     };
     callbacks.cancelRequested = [] { return g_cancel.load(); };
-    const SessionResult result = UploadLogos(logo, list, options, &profile, callbacks);
-    Report(context, result.messages);
-    if (result.upload.cancelled) context.err << "kp70ctl logo upload: cancelled\n";
-    if (result.ok && !result.upload.stored) {
+    UploadResult upload;
+    const Outcome outcome = UploadLogos(logo, list, options, &profile, callbacks, &upload);
+    Report(context, outcome.notices);
+    if (outcome.status == OutcomeStatus::Cancelled) {
+        context.err << "kp70ctl logo upload: cancelled\n";
+    }
+    if (outcome.ok() && !upload.stored) {
         context.err << "kp70ctl logo upload: the list could not be stored in "
                     << context.profilePath << "\n";
     }
-    return result.ok ? kExitDone : kExitFailed;
+    return outcome.ok() ? kExitDone : kExitFailed;
 }
 
 int RunDeleteAll(const DeleteOptions& o, CliContext& context) {
@@ -309,9 +315,9 @@ int RunDeleteAll(const DeleteOptions& o, CliContext& context) {
     int exitCode = kExitDone;
     if (!PrepareConnection(context, o.connection, connection, target, exitCode)) return exitCode;
     LogoConnection logo = MakeLogoConnection(context, connection, target);
-    const SessionResult result = DeleteAllLogos(logo);
-    Report(context, result.messages);
-    return result.ok ? kExitDone : kExitFailed;
+    const Outcome outcome = DeleteAllLogos(logo);
+    Report(context, outcome.notices);
+    return outcome.ok() ? kExitDone : kExitFailed;
 }
 
 // ---- logo print ----
@@ -322,7 +328,7 @@ int RunPrint(const PrintOptions& o, CliContext& context) {
         return kExitUsage;
     }
     if (!o.all && !ValidateSelection(o.select)) {
-        Report(context, {LogoMessage{logomsg::kSelectionIncorrect, MessageIcon::Exclamation}});
+        Report(context, {Notice::Message(msg::kSelectionIncorrect, MessageIcon::Exclamation)});
         return kExitUsage;
     }
     if (!o.connection.file.empty()) {
@@ -346,11 +352,11 @@ int RunPrint(const PrintOptions& o, CliContext& context) {
     InterruptCancels interrupt;
     PrintCallbacks callbacks;
     callbacks.cancelRequested = [] { return g_cancel.load(); };
-    const SessionResult result = PrintLogos(logo, request, o.select, callbacks);
+    const Outcome outcome = PrintLogos(logo, request, o.select, callbacks);
     if (target.IsNetwork()) connection.Network().CloseSocket();
-    Report(context, result.messages);
-    if (result.ok) context.out << "printed " << result.print.printed << " images\n";
-    return result.ok ? kExitDone : kExitFailed;
+    Report(context, outcome.notices);
+    if (outcome.ok()) context.out << "printed " << outcome.count << " images\n";
+    return outcome.ok() ? kExitDone : kExitFailed;
 }
 
 // ---- logo list ----
@@ -375,8 +381,7 @@ std::string JsonString(const std::string& text) {
 int RunList(const ListOptions& o, CliContext& context) {
     LogoList list;
     const Profile profile(context.profilePath);
-    const std::vector<LogoMessage> messages = list.LoadStoredList(profile);
-    Report(context, messages);
+    Report(context, list.LoadStoredList(profile));
     if (o.json) {
         context.out << "{\"count\": " << list.Count() << ", \"totalBytes\": " << list.TotalBytes()
                     << ", \"capacityKB\": " << LogoList::kCapacityKB << ", \"failed\": [";

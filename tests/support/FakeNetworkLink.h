@@ -1,5 +1,7 @@
 #pragma once
 
+#include <algorithm>
+
 #include "core/transport/NetworkLink.h"
 #include "support/FakeLinkRecorder.h"
 
@@ -7,12 +9,15 @@ namespace kp70::test {
 
 // A NetworkLink that records every call and answers sends from a script. A connection is
 // up after a zero-length probe succeeds; failingProbes probes fail first (refuse: all do).
-// Data sent while the connection is down fails (-1). Answers go into Queue() at once.
+// Data sent while the connection is down fails (-1). With failAfterBytes the printer drops
+// the connection after that many data bytes: the send that reaches the limit is short and
+// every later one fails, as on a socket the peer closed. Answers go into Queue() at once.
 class FakeNetworkLink : public NetworkLink, public FakeLinkRecorder {
 public:
     Responder responder;
     int failingProbes = 0;
     bool refuse = false;
+    int failAfterBytes = -1;
 
     bool StartConnect(const std::string& address, std::uint16_t port) override {
         {
@@ -25,8 +30,8 @@ public:
         return true;
     }
     int Send(const std::uint8_t* data, int length) override {
-        FakeBytes bytes(data, data + length);
         bool ok;
+        int sent = length;
         {
             std::lock_guard lock(m_mutex);
             if (length == 0) {
@@ -35,12 +40,19 @@ public:
                 m_connected = ok;
             } else {
                 ok = m_connected;
+                if (ok && failAfterBytes >= 0) {
+                    sent = std::min(length, failAfterBytes - m_sentBytes);
+                    ok = sent > 0;
+                    if (ok) m_sentBytes += sent;
+                }
             }
         }
+        // A short send records only the bytes the printer got.
+        FakeBytes bytes(data, data + (ok ? sent : length));
         Record(length == 0 ? "Probe" : "Send", bytes, ok);
         if (!ok) return -1;
         if (length > 0 && responder) Deliver(responder(bytes));
-        return length;
+        return sent;
     }
     void CloseSocket() override {
         {
@@ -71,6 +83,7 @@ public:
 
 private:
     bool m_connected = false;
+    int m_sentBytes = 0;
     std::string m_address;
     std::uint16_t m_port = 0;
     ReceiveQueue m_queue;

@@ -9,22 +9,23 @@ class NetworkLink;
 class PrinterPort;
 
 // Where the logo tool's bytes go: the printer port (serial, parallel, USB or file) or,
-// for "ETHERNET_II", the network link. Write failures count only on the port: sends over
-// the network are not checked.
+// for "ETHERNET_II", the network link. A send that does not deliver every byte fails on
+// both: a failed or short write on the port, and on the socket a send error (the printer
+// closed or reset the connection, EPIPE, ECONNRESET) or a short send. A printer that
+// dropped the connection mid-definition must not be reported as holding the logos.
 class LogoLink {
 public:
     explicit LogoLink(PrinterPort& port) : m_port(&port) {}
     explicit LogoLink(NetworkLink& network) : m_network(&network) {}
 
-    // True when all bytes were written (a short write is a failure).
+    // True when all bytes were written.
     bool Send(const std::uint8_t* data, int length);
     bool Send(const std::vector<std::uint8_t>& bytes) {
         return Send(bytes.data(), static_cast<int>(bytes.size()));
     }
-    // True when a failed send is reported (the port); false for the network.
-    bool Checked() const { return m_port != nullptr; }
-    // Send, and true only for a failure that counts.
-    bool SendFails(const std::vector<std::uint8_t>& bytes) { return !Send(bytes) && Checked(); }
+    // Send, and true when it failed.
+    bool SendFails(const std::vector<std::uint8_t>& bytes) { return !Send(bytes); }
+    // The system's error code of the last failed send.
     int LastErrorCode() const;
 
 private:

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <new>
 
+#include "core/app/MessageCatalogue.h"
 #include "core/app/Profile.h"
 #include "core/logo/BitImageConversion.h"
 #include "core/logo/BmpDecoder.h"
@@ -66,7 +67,7 @@ AddBitmapResult LogoList::AddBitmap(int number, const std::string& path) {
         return Add(number, path);
     } catch (const std::bad_alloc&) {
         AddBitmapResult result;
-        result.message = LogoMessage{logomsg::kOutOfMemory, MessageIcon::Stop};
+        result.message = Notice::Message(msg::kOutOfMemory, MessageIcon::Stop);
         result.reason = "out of memory";
         return result;
     }
@@ -75,13 +76,13 @@ AddBitmapResult LogoList::AddBitmap(int number, const std::string& path) {
 void LogoList::NoteStoredFailure(int number, int message, AddBitmapResult& result) {
     m_failedCount += 1;
     m_failedNumbers.push_back(number);
-    if (m_failedCount == 1) result.message = LogoMessage{message, MessageIcon::Exclamation};
+    if (m_failedCount == 1) result.message = Notice::Message(message, MessageIcon::Exclamation);
 }
 
 AddBitmapResult LogoList::Add(int number, const std::string& path) {
     AddBitmapResult result;
     if (Count() >= kMaxImages) {
-        result.message = LogoMessage{logomsg::kNoMoreFiles, MessageIcon::None};
+        result.message = Notice::Message(msg::kNoMoreFiles);
         result.reason = "the list already holds 255 images";
         return result;
     }
@@ -89,17 +90,17 @@ AddBitmapResult LogoList::Add(int number, const std::string& path) {
     if (!probe.ok) {
         result.reason = probe.error;
         if (number > 0) {
-            NoteStoredFailure(number, logomsg::kStoredFileIncorrect, result);
+            NoteStoredFailure(number, msg::kStoredFileIncorrect, result);
         } else {
             // A file the operator chose is always reported, not only the first one.
             m_failedCount += 1;
-            result.message = LogoMessage{logomsg::kStoredFileIncorrect, MessageIcon::Exclamation};
+            result.message = Notice::Message(msg::kStoredFileIncorrect, MessageIcon::Exclamation);
         }
         if (result.message) result.message->detail = path + ": " + probe.error;
         return result;
     }
     if (probe.bitsPerPixel > 32) {
-        result.message = LogoMessage{logomsg::kNotSupported, MessageIcon::None};
+        result.message = Notice::Message(msg::kBitmapNotSupported);
         result.reason = "more than 32 bits per pixel";
         return result;
     }
@@ -113,9 +114,9 @@ AddBitmapResult LogoList::Add(int number, const std::string& path) {
                       probe.width, probe.height, kMaxEncodedSize);
         result.reason = reason;
         if (number > 0) {
-            NoteStoredFailure(number, logomsg::kStoredFileIncorrect, result);
+            NoteStoredFailure(number, msg::kStoredFileIncorrect, result);
         } else {
-            result.message = LogoMessage{logomsg::kNotSupported, MessageIcon::None};
+            result.message = Notice::Message(msg::kBitmapNotSupported);
         }
         if (result.message) result.message->detail = path + ": " + reason;
         return result;
@@ -123,9 +124,9 @@ AddBitmapResult LogoList::Add(int number, const std::string& path) {
     if (m_totalBytes + size > kCapacityBytes) {
         result.reason = "the NV graphics memory would overflow";
         if (number > 0) {
-            NoteStoredFailure(number, logomsg::kStoredFileTooBig, result);
+            NoteStoredFailure(number, msg::kStoredFileTooBig, result);
         } else {
-            result.message = LogoMessage{logomsg::kAreaTooSmall, MessageIcon::None};
+            result.message = Notice::Message(msg::kAreaTooSmall);
         }
         return result;
     }
@@ -164,8 +165,8 @@ void LogoList::ResetListCounters() {
     UpdateTexts();
 }
 
-std::vector<LogoMessage> LogoList::LoadStoredList(const Profile& profile) {
-    std::vector<LogoMessage> messages;
+std::vector<Notice> LogoList::LoadStoredList(const Profile& profile) {
+    std::vector<Notice> messages;
     for (int n = 1;; ++n) {
         const std::string path = profile.GetString(kSection, KeyFor(n), "");
         if (path.empty()) break;

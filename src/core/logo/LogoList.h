@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/logo/LogoMessage.h"
+#include "core/app/Outcome.h"
 
 namespace kp70 {
 
@@ -25,9 +25,9 @@ struct LogoEntry {
 // What AddBitmap did.
 struct AddBitmapResult {
     bool accepted = false;
-    int number = 0;                      // the number given to an accepted file
-    std::optional<LogoMessage> message;  // to show, if any
-    std::string reason;                  // why a file was refused
+    int number = 0;                 // the number given to an accepted file
+    std::optional<Notice> message;  // to show, if any
+    std::string reason;             // why a file was refused
 };
 
 // The list of bitmap files that become the printer's NV bit images: numbering, capacity,
@@ -51,7 +51,7 @@ public:
     void ResetListCounters();
     // Reads the stored list from the profile into the list. Returns the messages to show
     // (44 and 47 at most once each per load).
-    std::vector<LogoMessage> LoadStoredList(const Profile& profile);
+    std::vector<Notice> LoadStoredList(const Profile& profile);
     // The numbers of stored entries that failed to load become free for new files (merged
     // with the free numbers, ascending, without duplicates).
     void TakeOverFailedNumbers();

@@ -2,6 +2,7 @@
 
 #include "core/app/Clock.h"
 #include "core/app/ConnectionSettings.h"
+#include "core/app/MessageCatalogue.h"
 #include "core/logo/LogoLink.h"
 #include "core/logo/LogoList.h"
 #include "core/logo/LogoOptions.h"
@@ -14,47 +15,42 @@ namespace kp70 {
 
 namespace {
 
-LogoMessage Message(int number, MessageIcon icon) {
-    return LogoMessage{number, icon};
-}
-
-LogoMessage MessageWithCode(int number, MessageIcon icon, int code) {
-    LogoMessage message{number, icon};
-    message.hasValue = true;
-    message.value = code;
-    return message;
-}
-
 PortKind KindOf(const LogoConnection& connection) {
     return PortKindOf(connection.port.Settings().portName);
 }
 
 // Opens the network link with the probe rounds; message 18 and the socket closed when it
 // does not come up.
-bool ConnectLink(LogoConnection& c, MessageIcon icon, std::vector<LogoMessage>& messages) {
+bool ConnectLink(LogoConnection& c, MessageIcon icon, std::vector<Notice>& notices) {
     if (!c.network) {
-        messages.push_back(Message(logomsg::kPortOpen, icon));
-        messages.back().detail = "no network link";
+        notices.push_back(Notice::Message(msg::kPortOpenError, icon));
+        notices.back().detail = "no network link";
         return false;
     }
     if (ConnectNetwork(*c.network, c.clock, c.networkAddress, c.networkPort)) return true;
-    messages.push_back(Message(logomsg::kPortOpen, icon));
-    messages.back().detail =
+    notices.push_back(Notice::Message(msg::kPortOpenError, icon));
+    notices.back().detail =
         "no connection to " + c.networkAddress + ":" + std::to_string(c.networkPort);
     c.network->CloseSocket();
     return false;
 }
 
-void PortOpenFailed(LogoConnection& c, LogoMessage message, std::vector<LogoMessage>& messages) {
-    message.detail = c.port.LastErrorText();
-    messages.push_back(message);
+void PortOpenFailed(LogoConnection& c, Notice notice, std::vector<Notice>& notices) {
+    notice.detail = c.port.LastErrorText();
+    notices.push_back(std::move(notice));
+}
+
+// An outcome that ends here: Failed with the notices gathered so far.
+Outcome Failed(Outcome outcome) {
+    outcome.status = OutcomeStatus::Failed;
+    return outcome;
 }
 
 }  // namespace
 
-bool CheckPrinter(LogoLink& link, std::vector<LogoMessage>& messages) {
+bool CheckPrinter(LogoLink& link, std::vector<Notice>& notices) {
     if (link.SendFails(PrinterIdentityRequest())) {
-        messages.push_back(Message(logomsg::kWriteToPort, MessageIcon::Exclamation));
+        notices.push_back(Notice::Message(msg::kWriteToPort, MessageIcon::Exclamation));
         return false;
     }
     return true;
@@ -64,144 +60,148 @@ bool NvMemoryTooSmall(int modelCode, std::int64_t usedKB) {
     return modelCode == 5 && usedKB > 128;
 }
 
-SessionResult UploadLogos(LogoConnection& c, LogoList& list, const LogoOptions& options,
-                          Profile* profile, const UploadCallbacks& callbacks) {
-    SessionResult result;
+Outcome UploadLogos(LogoConnection& c, LogoList& list, const LogoOptions& options, Profile* profile,
+                    const UploadCallbacks& callbacks, UploadResult* details) {
+    Outcome outcome;
+    UploadResult upload;
     const PortKind kind = KindOf(c);
-    const bool network = kind == PortKind::Network;
-    if (network) {
-        if (!ConnectLink(c, MessageIcon::None, result.messages)) return result;
+    if (kind == PortKind::Network) {
+        if (!ConnectLink(c, MessageIcon::None, outcome.notices)) return Failed(outcome);
         LogoLink link(*c.network);
-        result.upload = RunUpload(link, true, c.clock, c.log, list, options, profile, callbacks);
-        FinishUpload(link, c.clock, result.upload);
+        upload = RunUpload(link, true, c.clock, c.log, list, options, profile, callbacks);
+        FinishUpload(link, c.clock, upload);
         c.network->CloseSocket();
     } else {
         LogoLink link(c.port);
         if (kind == PortKind::Parallel) {
             c.port.Close();
             if (!c.port.Open()) {
-                PortOpenFailed(c, Message(logomsg::kPortOpen, MessageIcon::Exclamation),
-                               result.messages);
-                return result;
+                PortOpenFailed(c, Notice::Message(msg::kPortOpenError, MessageIcon::Exclamation),
+                               outcome.notices);
+                return Failed(outcome);
             }
-            if (!CheckPrinter(link, result.messages)) {
+            if (!CheckPrinter(link, outcome.notices)) {
                 c.port.Close();
-                return result;
+                return Failed(outcome);
             }
         } else {
             if (!c.port.Open()) {
                 PortOpenFailed(c,
-                               MessageWithCode(logomsg::kOpenPortOrFile, MessageIcon::Exclamation,
-                                               c.port.LastErrorCode()),
-                               result.messages);
-                return result;
+                               Notice::WithValue(msg::kOpenPortOrFile, c.port.LastErrorCode(),
+                                                 MessageIcon::Exclamation),
+                               outcome.notices);
+                return Failed(outcome);
             }
             if (kind != PortKind::File) {
-                if (!CheckPrinter(link, result.messages)) {
+                if (!CheckPrinter(link, outcome.notices)) {
                     c.port.Close();
-                    return result;
+                    return Failed(outcome);
                 }
                 if (link.SendFails(InitializePrinterCommand())) {
-                    result.messages.push_back(
-                        Message(logomsg::kPrinterCheck, MessageIcon::Exclamation));
+                    outcome.notices.push_back(
+                        Notice::Message(msg::kPrinterCheck, MessageIcon::Exclamation));
                     c.port.Close();
-                    return result;
+                    return Failed(outcome);
                 }
             }
         }
-        result.upload = RunUpload(link, false, c.clock, c.log, list, options, profile, callbacks);
-        FinishUpload(link, c.clock, result.upload);
+        upload = RunUpload(link, false, c.clock, c.log, list, options, profile, callbacks);
+        FinishUpload(link, c.clock, upload);
         c.port.Close();
     }
-    result.messages.insert(result.messages.end(), result.upload.messages.begin(),
-                           result.upload.messages.end());
-    result.ok = !result.upload.cancelled && !result.upload.failed;
-    return result;
+    outcome.notices.insert(outcome.notices.end(), upload.notices.begin(), upload.notices.end());
+    outcome.count = upload.imagesSent;
+    outcome.status = upload.failed      ? OutcomeStatus::Failed
+                     : upload.cancelled ? OutcomeStatus::Cancelled
+                                        : OutcomeStatus::Done;
+    if (details) *details = std::move(upload);
+    return outcome;
 }
 
-SessionResult DeleteAllLogos(LogoConnection& c) {
-    SessionResult result;
+Outcome DeleteAllLogos(LogoConnection& c) {
+    Outcome outcome;
     const PortKind kind = KindOf(c);
     if (kind == PortKind::Network) {
         if (!c.network) {
-            result.messages.push_back(
-                MessageWithCode(logomsg::kOpenPortOrFile, MessageIcon::None, 0));
-            return result;
+            return Outcome::Failure(Notice::WithValue(msg::kOpenPortOrFile, 0));
         }
         // One connection attempt and one probe after 100 ms.
         c.network->StartConnect(c.networkAddress, c.networkPort);
         c.clock.SleepFor(100);
         if (c.network->Send(nullptr, 0) != 0) {
-            result.messages.push_back(MessageWithCode(logomsg::kOpenPortOrFile, MessageIcon::None,
-                                                      c.network->LastErrorCode()));
+            outcome = Outcome::Failure(
+                Notice::WithValue(msg::kOpenPortOrFile, c.network->LastErrorCode()));
             c.network->CloseSocket();
-            return result;
+            return outcome;
         }
         LogoLink link(*c.network);
-        link.Send(DeleteAllNvImagesCommand());  // not checked over the network
+        if (link.SendFails(DeleteAllNvImagesCommand())) {
+            outcome =
+                Outcome::Failure(Notice::Message(msg::kWriteToPort, MessageIcon::Exclamation));
+        }
         c.network->CloseSocket();
-        result.ok = true;
-        return result;
+        return outcome;
     }
 
     LogoLink link(c.port);
     c.port.Close();
     if (!c.port.Open()) {
-        PortOpenFailed(c, Message(logomsg::kPortOpen, MessageIcon::Exclamation), result.messages);
-        return result;
+        PortOpenFailed(c, Notice::Message(msg::kPortOpenError, MessageIcon::Exclamation),
+                       outcome.notices);
+        return Failed(outcome);
     }
     if (kind != PortKind::File) {
-        if (!CheckPrinter(link, result.messages)) {
+        if (!CheckPrinter(link, outcome.notices)) {
             c.port.Close();
-            return result;
+            return Failed(outcome);
         }
         if (kind != PortKind::Parallel && link.SendFails(InitializePrinterCommand())) {
-            result.messages.push_back(
-                Message(logomsg::kDeletePrinterCheck, MessageIcon::Exclamation));
+            outcome.notices.push_back(
+                Notice::Message(msg::kPrinterStatusCheck, MessageIcon::Exclamation));
             c.port.Close();
-            return result;
+            return Failed(outcome);
         }
     }
     if (link.SendFails(DeleteAllNvImagesCommand())) {
-        result.messages.push_back(Message(logomsg::kWriteToPort, MessageIcon::Exclamation));
-    } else {
-        result.ok = true;
+        outcome = Outcome::Failure(Notice::Message(msg::kWriteToPort, MessageIcon::Exclamation));
     }
     c.port.Close();
-    return result;
+    return outcome;
 }
 
-SessionResult PrintLogos(LogoConnection& c, PrintRequest request, const std::string& selection,
-                         const PrintCallbacks& callbacks) {
-    SessionResult result;
+Outcome PrintLogos(LogoConnection& c, PrintRequest request, const std::string& selection,
+                   const PrintCallbacks& callbacks, PrintResult* details) {
+    Outcome outcome;
     const PortKind kind = KindOf(c);
     const bool network = kind == PortKind::Network;
     if (network) {
-        if (!ConnectLink(c, MessageIcon::Exclamation, result.messages)) return result;
+        if (!ConnectLink(c, MessageIcon::Exclamation, outcome.notices)) return Failed(outcome);
     } else {
         LogoLink link(c.port);
         if (!c.port.Open()) {
-            PortOpenFailed(c, Message(logomsg::kPortOpen, MessageIcon::Exclamation),
-                           result.messages);
-            return result;
+            PortOpenFailed(c, Notice::Message(msg::kPortOpenError, MessageIcon::Exclamation),
+                           outcome.notices);
+            return Failed(outcome);
         }
-        if (!CheckPrinter(link, result.messages)) {
+        if (!CheckPrinter(link, outcome.notices)) {
             c.port.Close();
-            return result;
+            return Failed(outcome);
         }
         if (kind != PortKind::Parallel && link.SendFails(InitializePrinterCommand())) {
-            result.messages.push_back(Message(logomsg::kWriteToPort, MessageIcon::Exclamation));
+            outcome.notices.push_back(Notice::Message(msg::kWriteToPort, MessageIcon::Exclamation));
             c.port.Close();
-            return result;
+            return Failed(outcome);
         }
     }
 
     if (!request.all) {
         if (!ValidateSelection(selection)) {
-            result.messages.push_back(
-                Message(logomsg::kSelectionIncorrect, MessageIcon::Exclamation));
+            // Nothing is printed; the operator corrects the text and tries again.
+            outcome.status = OutcomeStatus::Refused;
+            outcome.notices.push_back(
+                Notice::Message(msg::kSelectionIncorrect, MessageIcon::Exclamation));
             if (!network) c.port.Close();
-            return result;
+            return outcome;
         }
         const LogoSelection parsed = ParseSelection(selection);
         request.tokens = parsed.tokens;
@@ -209,12 +209,15 @@ SessionResult PrintLogos(LogoConnection& c, PrintRequest request, const std::str
     }
     // The network socket stays open after printing: the network dialog owns it.
     LogoLink link = network ? LogoLink(*c.network) : LogoLink(c.port);
-    result.print = RunPrint(link, c.clock, request, callbacks);
-    result.messages.insert(result.messages.end(), result.print.messages.begin(),
-                           result.print.messages.end());
-    result.ok = !result.print.cancelled && !result.print.failed;
+    PrintResult print = RunPrint(link, c.clock, request, callbacks);
     if (!network) c.port.Close();
-    return result;
+    outcome.notices.insert(outcome.notices.end(), print.notices.begin(), print.notices.end());
+    outcome.count = print.printed;
+    outcome.status = print.failed      ? OutcomeStatus::Failed
+                     : print.cancelled ? OutcomeStatus::Cancelled
+                                       : OutcomeStatus::Done;
+    if (details) *details = std::move(print);
+    return outcome;
 }
 
 }  // namespace kp70

@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "core/logo/LogoMessage.h"
-#include "core/transport/NetworkLink.h"
+#include "core/app/Outcome.h"
 #include "core/logo/PrintJob.h"
 #include "core/logo/UploadJob.h"
+#include "core/transport/NetworkLink.h"
 
 namespace kp70 {
 
@@ -33,17 +33,14 @@ struct LogoConnection {
     ErrorLog* log = nullptr;
 };
 
-// The outcome of one button press: the messages to show, in order.
-struct SessionResult {
-    bool ok = false;  // the operation ran to its end (an upload: not cancelled, not failed)
-    std::vector<LogoMessage> messages;
-    UploadResult upload;
-    PrintResult print;
-};
+// Each button press returns an Outcome: Done when the operation ran to its end, Failed
+// (open, check or a send the link did not deliver), Cancelled when the operator stopped
+// it, Refused for a selection that is not valid; the notices in the order they are shown
+// (message 21 closes a complete upload); count = images uploaded or printed.
 
 // The printer check: writes 1D 49 01. A failed write is message 22. The reply is not used,
 // so no wait is made for it (the logo tool runs no receive thread).
-bool CheckPrinter(LogoLink& link, std::vector<LogoMessage>& messages);
+bool CheckPrinter(LogoLink& link, std::vector<Notice>& notices);
 
 // True when a printer with only 128 KB of NV graphics memory (model code 5) cannot take
 // the list; the caller shows logotext::kTalvo30Notice with the caption "Notice".
@@ -52,18 +49,20 @@ bool NvMemoryTooSmall(int modelCode, std::int64_t usedKB);
 // The Upload button with a non-empty list (after the operator confirmed message 17):
 // connect by port kind (parallel: reopen and check, no init; network: connect, neither
 // check nor init; file: open only; others: open, check, 1B 40), run the upload, report,
-// close what was opened.
-SessionResult UploadLogos(LogoConnection& connection, LogoList& list, const LogoOptions& options,
-                          Profile* profile, const UploadCallbacks& callbacks);
+// close what was opened. details, when given, receives the upload window's result.
+Outcome UploadLogos(LogoConnection& connection, LogoList& list, const LogoOptions& options,
+                    Profile* profile, const UploadCallbacks& callbacks,
+                    UploadResult* details = nullptr);
 
 // The Upload button with an empty list (after message 23 was confirmed): sends the
-// delete-all command 1C 71 01 00 00 00 00.
-SessionResult DeleteAllLogos(LogoConnection& connection);
+// delete-all command 1C 71 01 00 00 00 00 (message 22 when the link does not deliver it).
+Outcome DeleteAllLogos(LogoConnection& connection);
 
 // The Print button: connect (parallel: open and check; network: connect only, the socket
 // stays open; others: open, check, 1B 40), check a selection (message 25), print, close
-// the port. selection is ignored when request.all is set.
-SessionResult PrintLogos(LogoConnection& connection, PrintRequest request,
-                         const std::string& selection, const PrintCallbacks& callbacks);
+// the port. selection is ignored when request.all is set. details, when given, receives
+// the print window's result.
+Outcome PrintLogos(LogoConnection& connection, PrintRequest request, const std::string& selection,
+                   const PrintCallbacks& callbacks, PrintResult* details = nullptr);
 
 }  // namespace kp70

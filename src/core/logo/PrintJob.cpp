@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/app/Clock.h"
+#include "core/app/MessageCatalogue.h"
 #include "core/logo/LogoLink.h"
 #include "core/logo/LogoTexts.h"
 
@@ -60,8 +61,7 @@ PrintResult RunPrint(LogoLink& link, Clock& clock, const PrintRequest& request,
             char line[32];
             std::snprintf(line, sizeof line, logotext::kHeaderLineFormat, image);
             failed = !link.Send(reinterpret_cast<const std::uint8_t*>(line),
-                                static_cast<int>(std::strlen(line))) &&
-                     link.Checked();
+                                static_cast<int>(std::strlen(line)));
         }
         if (!failed) {
             failed =
@@ -69,8 +69,8 @@ PrintResult RunPrint(LogoLink& link, Clock& clock, const PrintRequest& request,
         }
         if (failed) {
             result.failed = true;
-            result.messages.push_back(
-                LogoMessage{logomsg::kCommunication, MessageIcon::Exclamation});
+            result.notices.push_back(
+                Notice::Message(msg::kCommunication, MessageIcon::Exclamation));
             return result;
         }
         result.printed += 1;

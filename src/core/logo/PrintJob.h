@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "core/logo/LogoMessage.h"
+#include "core/app/Outcome.h"
 #include "core/logo/NvCommands.h"
 
 namespace kp70 {
@@ -37,12 +37,13 @@ struct PrintResult {
     bool cancelled = false;
     bool failed = false;
     int printed = 0;
-    std::vector<LogoMessage> messages;
+    std::vector<Notice> notices;
 };
 
 // Prints one image every 300 ms: [header line] [1B] 1C 70 n m. "All" always issues 255
 // commands, numbered 1..255, whatever the printer holds. After the last image a 1000 ms
-// pause. A failed write on the port fails with message 42.
+// pause. A header line or print command the link does not deliver (the port's write or
+// the socket's send) fails with message 42.
 PrintResult RunPrint(LogoLink& link, Clock& clock, const PrintRequest& request,
                      const PrintCallbacks& callbacks);
 

@@ -7,6 +7,7 @@
 
 #include "core/app/Clock.h"
 #include "core/app/ErrorLog.h"
+#include "core/app/MessageCatalogue.h"
 #include "core/logo/BitImageConversion.h"
 #include "core/logo/LogoBitmap.h"
 #include "core/logo/LogoLink.h"
@@ -55,7 +56,7 @@ UploadResult RunUpload(LogoLink& link, bool network, Clock& clock, ErrorLog* log
 
     if (link.SendFails(DefineNvImagesCommand(n, options.starEmulation))) {
         result.failed = true;
-        result.messages.push_back(LogoMessage{logomsg::kCommunication, MessageIcon::Exclamation});
+        result.notices.push_back(Notice::Message(msg::kCommunication, MessageIcon::Exclamation));
         if (log) log->LogLine(logotext::kLogDefineFailed, link.LastErrorCode());
         return result;
     }
@@ -102,8 +103,8 @@ UploadResult RunUpload(LogoLink& link, bool network, Clock& clock, ErrorLog* log
 
         if (link.SendFails(Bytes(header.begin(), header.end()))) {
             result.failed = true;
-            result.messages.push_back(
-                LogoMessage{logomsg::kCommunication, MessageIcon::Exclamation});
+            result.notices.push_back(
+                Notice::Message(msg::kCommunication, MessageIcon::Exclamation));
             if (log) {
                 log->LogLine(logotext::kLogHeaderFailed, 0);
                 log->LogLine(logotext::kLogHeaderBytes, header[0], header[1], header[2], header[3]);
@@ -115,11 +116,11 @@ UploadResult RunUpload(LogoLink& link, bool network, Clock& clock, ErrorLog* log
         const int length = bitmap->OutputLength();
         for (int offset = 0; offset < length; offset += kChunkSize) {
             const int chunk = std::min(kChunkSize, length - offset);
-            if (!link.Send(data + offset, chunk) && link.Checked()) {
+            if (!link.Send(data + offset, chunk)) {
                 // The printer did not get the image: report it rather than claim success.
                 result.failed = true;
-                result.messages.push_back(
-                    LogoMessage{logomsg::kCommunication, MessageIcon::Exclamation});
+                result.notices.push_back(
+                    Notice::Message(msg::kCommunication, MessageIcon::Exclamation));
                 if (log) log->LogLine(logotext::kLogDataFailed, link.LastErrorCode());
                 return result;
             }
@@ -129,6 +130,7 @@ UploadResult RunUpload(LogoLink& link, bool network, Clock& clock, ErrorLog* log
             show();
             clock.SleepFor(kChunkPauseMs);
         }
+        result.imagesSent += 1;
     }
     clock.SleepFor(kTickMs);
 
@@ -142,7 +144,7 @@ UploadResult RunUpload(LogoLink& link, bool network, Clock& clock, ErrorLog* log
 void FinishUpload(LogoLink& link, Clock& clock, UploadResult& result) {
     if (result.failed) return;
     if (!result.cancelled) {
-        result.messages.push_back(LogoMessage{logomsg::kUploadComplete, MessageIcon::Exclamation});
+        result.notices.push_back(Notice::Message(msg::kUploadComplete, MessageIcon::Exclamation));
         return;
     }
     // The printer still waits for the images the define command announced.
@@ -150,7 +152,7 @@ void FinishUpload(LogoLink& link, Clock& clock, UploadResult& result) {
     for (int i = 0; i <= result.count - result.imagesStarted; ++i) {
         if (link.SendFails(EmptyNvImage())) {
             anyFailed = true;
-            result.messages.push_back(LogoMessage{logomsg::kWriteToPort, MessageIcon::Exclamation});
+            result.notices.push_back(Notice::Message(msg::kWriteToPort, MessageIcon::Exclamation));
         }
     }
     if (!anyFailed) clock.SleepFor(result.waitAfterCancel);

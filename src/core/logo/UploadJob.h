@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/logo/LogoMessage.h"
+#include "core/app/Outcome.h"
 
 namespace kp70 {
 
@@ -35,14 +35,16 @@ struct UploadCallbacks {
     std::function<bool()> cancelRequested;
 };
 
+// How the upload window ended, for the page that reports it and pads a cancelled definition.
 struct UploadResult {
     bool cancelled = false;
     bool failed = false;
     int count = 0;                     // images the define command announced
     int imagesStarted = 0;             // images whose sending began
+    int imagesSent = 0;                // images whose header and data all went out
     std::int64_t waitAfterCancel = 0;  // ms to wait after padding a cancelled definition
     bool stored = false;               // the list was written to the profile
-    std::vector<LogoMessage> messages;
+    std::vector<Notice> notices;
 };
 
 // Sends the whole list to the printer's NV graphics memory (the caller has connected and
@@ -51,15 +53,16 @@ struct UploadResult {
 // 512-byte chunks with a 10 ms pause after each, 10 ms between images. A cancel takes
 // effect between images: the window waits twice the listed size of the last image in ms.
 // A complete upload stores the list in the profile (when one is given). A file that can
-// no longer be decoded goes as an empty image (00 00 00 00). A failed define command,
-// header or data write on the port fails the upload with message 42 and log lines.
+// no longer be decoded goes as an empty image (00 00 00 00). A define command, header or
+// data chunk the link does not deliver (the port's write or the socket's send) fails the
+// upload with message 42 and log lines; the profile is left as it was.
 UploadResult RunUpload(LogoLink& link, bool network, Clock& clock, ErrorLog* log, LogoList& list,
                        const LogoOptions& options, Profile* profile,
                        const UploadCallbacks& callbacks);
 
 // What the upload page does after the window: message 21 after success; after a cancel,
-// n - started + 1 empty images (message 22 for each that fails on the port), then the
-// wait after cancel when none failed; nothing after a failure. Messages go to result.
+// n - started + 1 empty images (message 22 for each the link does not deliver), then the
+// wait after cancel when none failed; nothing after a failure. Notices go to result.
 void FinishUpload(LogoLink& link, Clock& clock, UploadResult& result);
 
 }  // namespace kp70

@@ -165,6 +165,37 @@ TEST_F(LogoE2eTest, GrayImagesPrintTheirLevelsInEverySize) {
     }
 }
 
+// A printer that closes the connection after 5 bytes (the define command and part of the
+// first header). The first send after the close may still land in the socket's buffer, but
+// the upload then sends two images of 125 data chunks each, 1 ms apart, and the print one
+// command every 30 ms, so the broken connection shows long before either could finish.
+TEST_F(LogoE2eTest, ADroppedTcpConnectionFailsUploadAndPrint) {
+    ASSERT_TRUE(m_sim.Start({"--fault", "drop-after=5"})) << m_sim.Log();
+    const std::string big = WriteBmp24(m_dir.File("big.bmp"), 512, 1000);  // 64000 bytes
+    const std::string stored = WriteBmp24(m_dir.File("stored.bmp"), 8, 8);
+    test::WriteFile(m_dir.File("kp70tool.INI"), "[LOGO]\r\nLogofile1=" + stored + "\r\n");
+    const std::string listBefore = Run({"logo", "list", "--json"}).out;
+    ASSERT_NE(listBefore.find("\"count\": 1"), std::string::npos) << listBefore;
+
+    struct Case {
+        std::vector<std::string> args;
+        const char* success;
+    };
+    const Case cases[] = {
+        {{"logo", "upload", big, big}, "Complete the NV bit image definition."},
+        {{"logo", "print", "--select", "1-40"}, "printed"},
+    };
+    for (const Case& c : cases) {
+        const CliRun r = Run(Cat(c.args, Link(true)));
+        EXPECT_EQ(r.status, 1) << c.args[1] << "\n" << r.out << r.err;
+        EXPECT_NE(r.err.find("Communication error. Can not transimitted."), std::string::npos)
+            << c.args[1] << "\n"
+            << r.err;
+        EXPECT_EQ(r.out.find(c.success), std::string::npos) << c.args[1] << "\n" << r.out;
+    }
+    EXPECT_EQ(Run({"logo", "list", "--json"}).out, listBefore);
+}
+
 TEST_F(LogoE2eTest, UploadToAFileWritesOnlyTheDefinition) {
     const std::string a = WriteBmp24(m_dir.File("a.bmp"), 20, 9);
     const std::string b = WriteBmp24(m_dir.File("b.bmp"), 8, 8);

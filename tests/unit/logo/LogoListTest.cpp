@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/app/MessageCatalogue.h"
 #include "core/app/Profile.h"
 #include "support/BmpBuilder.h"
 
@@ -87,7 +88,7 @@ TEST_F(LogoListTest, The256thFileIsRefused) {
     const auto result = m_list.AddBitmap(0, path);
     EXPECT_FALSE(result.accepted);
     ASSERT_TRUE(result.message);
-    EXPECT_EQ(result.message->number, 43);
+    EXPECT_EQ(result.message->number, msg::kNoMoreFiles);
     EXPECT_EQ(m_list.CountText(), "255 / 255");
 }
 
@@ -99,7 +100,7 @@ TEST_F(LogoListTest, CapacityRefusesAFileThatWouldOverflow) {
     const auto result = m_list.AddBitmap(0, Bmp("small.bmp", 8, 8));
     EXPECT_FALSE(result.accepted);
     ASSERT_TRUE(result.message);
-    EXPECT_EQ(result.message->number, 46);
+    EXPECT_EQ(result.message->number, msg::kAreaTooSmall);
 }
 
 TEST_F(LogoListTest, ImagesBeyondTheBuffersAreRefused) {
@@ -117,7 +118,7 @@ TEST_F(LogoListTest, ImagesBeyondTheBuffersAreRefused) {
         EXPECT_EQ(result.accepted, c.accepted) << c.width << "x" << c.height;
         if (!c.accepted) {
             ASSERT_TRUE(result.message);
-            EXPECT_EQ(result.message->number, 45);
+            EXPECT_EQ(result.message->number, msg::kBitmapNotSupported);
             EXPECT_FALSE(result.reason.empty());
         }
     }
@@ -129,7 +130,7 @@ TEST_F(LogoListTest, UndecodableChosenFilesAreAlwaysReported) {
         const auto result = m_list.AddBitmap(0, m_dir.File("bad.bmp"));
         EXPECT_FALSE(result.accepted);
         ASSERT_TRUE(result.message);
-        EXPECT_EQ(result.message->number, 44);
+        EXPECT_EQ(result.message->number, msg::kStoredFileIncorrect);
     }
     EXPECT_TRUE(m_list.FailedNumbers().empty());
 }
@@ -138,7 +139,7 @@ TEST_F(LogoListTest, StoredListWithAMissingFileFreesItsNumberOnce) {
     Store({Bmp("1.bmp"), Bmp("2.bmp"), m_dir.File("missing.bmp"), Bmp("4.bmp"), Bmp("5.bmp")});
     const auto messages = m_list.LoadStoredList(Profile(m_dir.File("kp70tool.INI")));
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].number, 44);
+    EXPECT_EQ(messages[0].number, msg::kStoredFileIncorrect);
     EXPECT_EQ(Numbers(), (std::vector<int>{1, 2, 4, 5}));
     EXPECT_EQ(m_list.StoredCount(), 5);
     EXPECT_EQ(m_list.FailedNumbers(), (std::vector<int>{3}));
@@ -165,7 +166,7 @@ TEST_F(LogoListTest, StoredEntriesBeyondCapacityAreCountedAsFailed) {
     Store({big, big, big, big, big, big, big, big, Bmp("s.bmp", 8, 8), Bmp("t.bmp", 8, 8)});
     const auto messages = m_list.LoadStoredList(Profile(m_dir.File("kp70tool.INI")));
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].number, 47);
+    EXPECT_EQ(messages[0].number, msg::kStoredFileTooBig);
     EXPECT_EQ(m_list.FailedNumbers(), (std::vector<int>{9, 10}));
     EXPECT_EQ(m_list.FailedCount(), 2);
 }

@@ -5,6 +5,7 @@
 #include <numeric>
 
 #include "core/app/ErrorLog.h"
+#include "core/app/MessageCatalogue.h"
 #include "core/app/Profile.h"
 #include "core/app/VirtualClock.h"
 #include "core/logo/LogoList.h"
@@ -43,9 +44,9 @@ protected:
         EXPECT_TRUE(m_list.AddBitmap(number, path).accepted);
         return path;
     }
-    SessionResult Upload(UploadCallbacks callbacks = {}) {
+    Outcome Upload(UploadCallbacks callbacks = {}, UploadResult* details = nullptr) {
         LogoConnection c = Connection();
-        return UploadLogos(c, m_list, m_options, &m_profile, callbacks);
+        return UploadLogos(c, m_list, m_options, &m_profile, callbacks, details);
     }
     // Header and data bytes of a black w x h monochrome image.
     static FakeBytes BlackImage(int w, int h) {
@@ -53,9 +54,9 @@ protected:
         b.insert(b.end(), static_cast<std::size_t>(w * h / 8), 0xFF);
         return b;
     }
-    std::vector<int> Numbers(const SessionResult& r) {
+    static std::vector<int> Numbers(const Outcome& r) {
         std::vector<int> n;
-        for (const auto& m : r.messages) n.push_back(m.number);
+        for (const auto& m : r.notices) n.push_back(m.number);
         return n;
     }
 
@@ -73,9 +74,10 @@ TEST_F(LogoSessionTest, SerialUploadChecksInitialisesAndSendsInNumberOrder) {
     Add("a.bmp", 16, 8, 5);
     Add("b.bmp", 8, 8, 2);
     Add("c.bmp", 24, 8, 9);
-    const SessionResult r = Upload();
-    EXPECT_TRUE(r.ok);
-    EXPECT_EQ(Numbers(r), (std::vector<int>{21}));
+    const Outcome r = Upload();
+    EXPECT_EQ(r.status, OutcomeStatus::Done);
+    EXPECT_EQ(r.count, 3);
+    EXPECT_EQ(Numbers(r), (std::vector<int>{msg::kUploadComplete}));
     EXPECT_EQ(m_port.WrittenBytes(), Concat({{0x1D, 0x49, 0x01},
                                              {0x1B, 0x40},
                                              {0x1C, 0x71, 0x03},
@@ -113,8 +115,8 @@ TEST_F(LogoSessionTest, ConnectionStepsPerPortKind) {
         LogoList list;
         ASSERT_TRUE(
             list.AddBitmap(0, test::WriteBmp(m_dir, "x.bmp", test::Solid24(8, 8, 0))).accepted);
-        const SessionResult r = UploadLogos(connection, list, m_options, nullptr, {});
-        EXPECT_TRUE(r.ok) << c.port;
+        const Outcome r = UploadLogos(connection, list, m_options, nullptr, {});
+        EXPECT_EQ(r.status, OutcomeStatus::Done) << c.port;
         EXPECT_EQ(port.WrittenBytes(), Concat({c.before, {0x1C, 0x71, 0x01}, BlackImage(8, 8)}))
             << c.port;
         EXPECT_EQ(clock.Sleeps().front(), c.eraseWait) << c.port;
@@ -126,8 +128,8 @@ TEST_F(LogoSessionTest, ConnectionStepsPerPortKind) {
 TEST_F(LogoSessionTest, NetworkUploadNeitherChecksNorInitialisesAndWaitsLonger) {
     PortName("ETHERNET_II");
     Add("a.bmp", 8, 8);
-    const SessionResult r = Upload();
-    EXPECT_TRUE(r.ok);
+    const Outcome r = Upload();
+    EXPECT_EQ(r.status, OutcomeStatus::Done);
     EXPECT_EQ(m_network.WrittenBytes(), Concat({{0x1C, 0x71, 0x01}, BlackImage(8, 8)}));
     EXPECT_TRUE(m_port.Events().empty());
     EXPECT_EQ(m_network.Address(), "127.0.0.1");
@@ -136,11 +138,9 @@ TEST_F(LogoSessionTest, NetworkUploadNeitherChecksNorInitialisesAndWaitsLonger) 
 
     m_network.refuse = true;
     m_network.ClearEvents();
-    const SessionResult refused = Upload();
-    EXPECT_FALSE(refused.ok);
-    ASSERT_EQ(refused.messages.size(), 1u);
-    EXPECT_EQ(refused.messages[0].number, 18);
-    EXPECT_EQ(refused.messages[0].icon, MessageIcon::None);
+    const Outcome refused = Upload();
+    EXPECT_EQ(refused.status, OutcomeStatus::Failed);
+    EXPECT_EQ(refused.notices, (std::vector<Notice>{Notice::Message(msg::kPortOpenError)}));
     EXPECT_EQ(m_network.Count("Probe"), 10);
     EXPECT_EQ(m_network.EventNames().back(), "CloseSocket");
 }
@@ -151,8 +151,8 @@ TEST_F(LogoSessionTest, DataGoesIn512ByteChunksWithProgress) {
     std::vector<UploadProgress> seen;
     UploadCallbacks callbacks;
     callbacks.progress = [&](const UploadProgress& p) { seen.push_back(p); };
-    const SessionResult r = Upload(callbacks);
-    ASSERT_TRUE(r.ok);
+    const Outcome r = Upload(callbacks);
+    ASSERT_TRUE(r.ok());
     std::vector<std::size_t> sizes;
     for (const auto& w : m_port.Writes()) sizes.push_back(w.size());
     EXPECT_EQ(sizes, (std::vector<std::size_t>{3, 2, 3, 4, 512, 512, 328, 4, 512, 512}));
@@ -175,11 +175,13 @@ TEST_F(LogoSessionTest, CancelAfterTwoOfFiveImagesPadsWithFourEmptyImages) {
     callbacks.progress = [&](const UploadProgress& p) {
         if (p.bytesSent > 0 && p.text.find("Updating") == 0 && p.step > images) images = p.step;
     };
-    const SessionResult r = Upload(callbacks);
-    EXPECT_FALSE(r.ok);
-    EXPECT_TRUE(r.upload.cancelled);
-    EXPECT_EQ(r.upload.imagesStarted, 2);
-    EXPECT_TRUE(r.messages.empty());
+    UploadResult details;
+    const Outcome r = Upload(callbacks, &details);
+    EXPECT_EQ(r.status, OutcomeStatus::Cancelled);
+    EXPECT_EQ(r.count, 2);
+    EXPECT_TRUE(details.cancelled);
+    EXPECT_EQ(details.imagesStarted, 2);
+    EXPECT_TRUE(r.notices.empty());
     FakeBytes expected = Concat({{0x1D, 0x49, 0x01},
                                  {0x1B, 0x40},
                                  {0x1C, 0x71, 0x05},
@@ -190,7 +192,7 @@ TEST_F(LogoSessionTest, CancelAfterTwoOfFiveImagesPadsWithFourEmptyImages) {
     // The second image lists 16 bytes: the window waits 32 ms, the page 16 ms after padding.
     const auto sleeps = m_clock.Sleeps();
     ASSERT_GE(sleeps.size(), 2u);
-    EXPECT_EQ(r.upload.waitAfterCancel, 16);
+    EXPECT_EQ(details.waitAfterCancel, 16);
     EXPECT_EQ(sleeps[sleeps.size() - 2], 32);
     EXPECT_EQ(sleeps.back(), 16);
     EXPECT_EQ(m_profile.GetString("LOGO", "Logofile1", "-"), "-");
@@ -202,10 +204,11 @@ TEST_F(LogoSessionTest, CancelBeforeTheFirstImagePadsEveryImageAndOneMore) {
     UploadCallbacks callbacks;
     callbacks.cancelRequested = [] { return true; };
     m_port.failAfterWrites = 4;  // check, init, define, first pad
-    const SessionResult r = Upload(callbacks);
-    EXPECT_TRUE(r.upload.cancelled);
+    const Outcome r = Upload(callbacks);
+    EXPECT_EQ(r.status, OutcomeStatus::Cancelled);
     EXPECT_EQ(m_port.Count("Write"), 2 + 1 + 3);
-    EXPECT_EQ(Numbers(r), (std::vector<int>{22, 22}));  // the 2nd and 3rd pads failed
+    // the 2nd and 3rd pads failed
+    EXPECT_EQ(Numbers(r), (std::vector<int>{msg::kWriteToPort, msg::kWriteToPort}));
     EXPECT_EQ(m_clock.Sleeps(), (std::vector<std::int64_t>{3500, 10, 0}));
 }
 
@@ -214,8 +217,8 @@ TEST_F(LogoSessionTest, AFileThatCannotBeDecodedAnyMoreGoesAsAnEmptyImage) {
     const std::string gone = Add("b.bmp", 8, 16);
     Add("c.bmp", 8, 8);
     test::WriteFile(gone, "broken");
-    const SessionResult r = Upload();
-    EXPECT_TRUE(r.ok);
+    const Outcome r = Upload();
+    EXPECT_EQ(r.status, OutcomeStatus::Done);
     EXPECT_EQ(m_port.WrittenBytes(), Concat({{0x1D, 0x49, 0x01, 0x1B, 0x40, 0x1C, 0x71, 0x03},
                                              BlackImage(16, 8),
                                              {0, 0, 0, 0},
@@ -229,10 +232,13 @@ TEST_F(LogoSessionTest, WriteFailuresStopTheUploadWithMessage42AndLogLines) {
     Add("a.bmp", 16, 8);
     Add("b.bmp", 24, 16);
 
+    const std::vector<int> lost = {msg::kCommunication};
     m_port.failAfterWrites = 2;  // the define command fails
-    SessionResult r = Upload();
-    EXPECT_TRUE(r.upload.failed);
-    EXPECT_EQ(Numbers(r), (std::vector<int>{42}));
+    UploadResult details;
+    Outcome r = Upload({}, &details);
+    EXPECT_EQ(r.status, OutcomeStatus::Failed);
+    EXPECT_TRUE(details.failed);
+    EXPECT_EQ(Numbers(r), lost);
     EXPECT_EQ(m_clock.Sleeps(), std::vector<std::int64_t>{});
     EXPECT_NE(test::ReadFile(logPath).find("CProgress OnInitDialog[0]"), std::string::npos);
 
@@ -241,8 +247,9 @@ TEST_F(LogoSessionTest, WriteFailuresStopTheUploadWithMessage42AndLogLines) {
     port.failAfterWrites = 2 + 1 + 1 + 1;  // the second image's header fails
     LogoConnection c{port, nullptr, "", 0, m_clock, m_log.get()};
     r = UploadLogos(c, m_list, m_options, &m_profile, {});
-    EXPECT_TRUE(r.upload.failed);
-    EXPECT_EQ(Numbers(r), (std::vector<int>{42}));
+    EXPECT_EQ(r.status, OutcomeStatus::Failed);
+    EXPECT_EQ(r.count, 1);
+    EXPECT_EQ(Numbers(r), lost);
     const std::string log = test::ReadFile(logPath);
     EXPECT_NE(log.find("CPrograss writeInstruction[0]"), std::string::npos);
     EXPECT_NE(log.find("CPrograss WriteInstruction [03-00-02-00]\n"), std::string::npos);
@@ -255,8 +262,8 @@ TEST_F(LogoSessionTest, WriteFailuresStopTheUploadWithMessage42AndLogLines) {
     lossy.failAfterWrites = 2 + 1 + 1;  // the first image's data fails
     LogoConnection l{lossy, nullptr, "", 0, m_clock, m_log.get()};
     r = UploadLogos(l, m_list, m_options, &m_profile, {});
-    EXPECT_TRUE(r.upload.failed);
-    EXPECT_EQ(Numbers(r), (std::vector<int>{42}));
+    EXPECT_EQ(r.status, OutcomeStatus::Failed);
+    EXPECT_EQ(Numbers(r), lost);
     EXPECT_NE(test::ReadFile(logPath).find("CProgress write data failed [0]"), std::string::npos);
 }
 
@@ -270,9 +277,11 @@ TEST_F(LogoSessionTest, OpenAndCheckFailures) {
         bool hasValue;
     };
     const Case cases[] = {
-        {"/dev/ttyS0", -1, true, 19, true},  {"LPT1", -1, true, 18, false},
-        {"/dev/ttyS0", 0, false, 22, false}, {"/dev/ttyS0", 1, false, 20, false},
-        {"LPT1", 0, false, 22, false},
+        {"/dev/ttyS0", -1, true, msg::kOpenPortOrFile, true},
+        {"LPT1", -1, true, msg::kPortOpenError, false},
+        {"/dev/ttyS0", 0, false, msg::kWriteToPort, false},
+        {"/dev/ttyS0", 1, false, msg::kPrinterCheck, false},
+        {"LPT1", 0, false, msg::kWriteToPort, false},
     };
     for (const Case& c : cases) {
         test::FakePrinterPort port;
@@ -280,12 +289,12 @@ TEST_F(LogoSessionTest, OpenAndCheckFailures) {
         port.failAfterWrites = c.failAfterWrites;
         if (c.openFails) port.openResults = {false};
         LogoConnection connection{port, nullptr, "", 0, m_clock, nullptr};
-        const SessionResult r = UploadLogos(connection, m_list, m_options, nullptr, {});
-        EXPECT_FALSE(r.ok);
-        ASSERT_EQ(r.messages.size(), 1u) << c.port;
-        EXPECT_EQ(r.messages[0].number, c.message) << c.port;
-        EXPECT_EQ(r.messages[0].hasValue, c.hasValue) << c.port;
-        EXPECT_EQ(r.messages[0].icon, MessageIcon::Exclamation);
+        const Outcome r = UploadLogos(connection, m_list, m_options, nullptr, {});
+        EXPECT_EQ(r.status, OutcomeStatus::Failed);
+        ASSERT_EQ(r.notices.size(), 1u) << c.port;
+        EXPECT_EQ(r.notices[0].number, c.message) << c.port;
+        EXPECT_EQ(r.notices[0].hasValue, c.hasValue) << c.port;
+        EXPECT_EQ(r.notices[0].icon, MessageIcon::Exclamation);
         EXPECT_FALSE(port.isOpen()) << c.port;
     }
 }
@@ -295,8 +304,8 @@ TEST_F(LogoSessionTest, CentreMarkBelongsToTheFileInItsRow) {
     Add("row0.bmp", 8, 8, 2);  // uploaded second
     Add("row1.bmp", 8, 8, 1);  // uploaded first
     m_options.autoCenter[0] = true;
-    const SessionResult r = Upload();
-    ASSERT_TRUE(r.ok);
+    const Outcome r = Upload();
+    ASSERT_TRUE(r.ok());
     // pad = (12 + 7) / 8 * 8 = 16 blank columns in front of the second image only.
     FakeBytes centred = {3, 0, 1, 0};
     centred.insert(centred.end(), 16, 0x00);
@@ -312,7 +321,7 @@ TEST_F(LogoSessionTest, GrayAndStarUpload) {
     m_list.SetGrayPrinting(true);
     PortName("FILE");
     Add("a.bmp", 8, 2);
-    ASSERT_TRUE(Upload().ok);
+    ASSERT_TRUE(Upload().ok());
     FakeBytes expected = {0x1B, 0x1C, 0x71, 0x01, 0x01, 0xA0, 0x01, 0x00};
     for (int row = 0; row < 8; ++row) expected.insert(expected.end(), 4, row < 2 ? 0x55 : 0x00);
     EXPECT_EQ(m_port.WrittenBytes(), expected);
@@ -333,7 +342,7 @@ TEST_F(LogoSessionTest, DeleteAllPerPortKind) {
         test::FakePrinterPort port;
         port.Settings().portName = c.port;
         LogoConnection connection{port, nullptr, "", 0, m_clock, nullptr};
-        EXPECT_TRUE(DeleteAllLogos(connection).ok);
+        EXPECT_EQ(DeleteAllLogos(connection).status, OutcomeStatus::Done);
         EXPECT_EQ(port.WrittenBytes(), c.expected) << c.port;
         EXPECT_EQ(port.EventNames().front(), "Close");
         EXPECT_EQ(port.EventNames().back(), "Close");
@@ -343,31 +352,31 @@ TEST_F(LogoSessionTest, DeleteAllPerPortKind) {
     port.Settings().portName = "/dev/ttyS0";
     port.failAfterWrites = 1;
     LogoConnection connection{port, nullptr, "", 0, m_clock, nullptr};
-    auto r = DeleteAllLogos(connection);
-    ASSERT_EQ(r.messages.size(), 1u);
-    EXPECT_EQ(r.messages[0].number, 24);
+    Outcome r = DeleteAllLogos(connection);
+    EXPECT_EQ(r.status, OutcomeStatus::Failed);
+    EXPECT_EQ(Numbers(r), (std::vector<int>{msg::kPrinterStatusCheck}));
 
     PortName("ETHERNET_II");
     m_clock.ClearSleeps();
     LogoConnection net = Connection();
-    EXPECT_TRUE(DeleteAllLogos(net).ok);
+    EXPECT_EQ(DeleteAllLogos(net).status, OutcomeStatus::Done);
     EXPECT_EQ(m_network.WrittenBytes(), kDelete);
     EXPECT_EQ(m_clock.Sleeps(), (std::vector<std::int64_t>{100}));
     EXPECT_EQ(m_network.EventNames(),
               (std::vector<std::string>{"StartConnect", "Probe", "Send", "CloseSocket"}));
     m_network.refuse = true;
     r = DeleteAllLogos(net);
-    ASSERT_EQ(r.messages.size(), 1u);
-    EXPECT_EQ(r.messages[0].number, 19);
-    EXPECT_EQ(r.messages[0].icon, MessageIcon::None);
+    EXPECT_EQ(r.status, OutcomeStatus::Failed);
+    EXPECT_EQ(r.notices, (std::vector<Notice>{Notice::WithValue(msg::kOpenPortOrFile, 0)}));
 }
 
 TEST_F(LogoSessionTest, PrintAllIssues255CommandsOnTimerTicks) {
     PrintRequest request;
     request.mode = NvPrintMode::DoubleWidth;
     LogoConnection c = Connection();
-    const SessionResult r = PrintLogos(c, request, "", {});
-    EXPECT_TRUE(r.ok);
+    const Outcome r = PrintLogos(c, request, "", {});
+    EXPECT_EQ(r.status, OutcomeStatus::Done);
+    EXPECT_EQ(r.count, 255);
     const auto writes = m_port.Writes();
     ASSERT_EQ(writes.size(), 2u + 255u);
     EXPECT_EQ(writes[0], (FakeBytes{0x1D, 0x49, 0x01}));
@@ -392,8 +401,9 @@ TEST_F(LogoSessionTest, PrintSelectionWithHeadersOnAParallelPort) {
     PrintCallbacks callbacks;
     callbacks.progress = [&](const PrintProgress& p) { seen.push_back(p); };
     LogoConnection c = Connection();
-    const SessionResult r = PrintLogos(c, request, "9,3-1", callbacks);
-    EXPECT_TRUE(r.ok);
+    const Outcome r = PrintLogos(c, request, "9,3-1", callbacks);
+    EXPECT_EQ(r.status, OutcomeStatus::Done);
+    EXPECT_EQ(r.count, 4);
     FakeBytes expected = {0x1D, 0x49, 0x01};
     for (int n : {9, 1, 2, 3}) {
         const std::string line = "--- Logo " + std::to_string(n) + " ---\n";
@@ -411,22 +421,26 @@ TEST_F(LogoSessionTest, PrintRefusesABadSelectionAndReportsWriteFailures) {
     PrintRequest request;
     request.all = false;
     LogoConnection c = Connection();
-    SessionResult r = PrintLogos(c, request, "1--3", {});
-    EXPECT_EQ(Numbers(r), (std::vector<int>{25}));
+    Outcome r = PrintLogos(c, request, "1--3", {});
+    EXPECT_EQ(r.status, OutcomeStatus::Refused);
+    EXPECT_EQ(Numbers(r), (std::vector<int>{msg::kSelectionIncorrect}));
     EXPECT_EQ(m_port.Count("Write"), 2);  // check and init only
     EXPECT_FALSE(m_port.isOpen());
 
     m_port.ClearEvents();
     m_port.failAfterWrites = 2 + 3;  // the earlier 2, then check, init, image 1
-    r = PrintLogos(c, request, "1-5", {});
-    EXPECT_TRUE(r.print.failed);
-    EXPECT_EQ(r.print.printed, 1);
-    EXPECT_EQ(Numbers(r), (std::vector<int>{42}));
+    PrintResult details;
+    r = PrintLogos(c, request, "1-5", {}, &details);
+    EXPECT_EQ(r.status, OutcomeStatus::Failed);
+    EXPECT_TRUE(details.failed);
+    EXPECT_EQ(details.printed, 1);
+    EXPECT_EQ(r.count, 1);
+    EXPECT_EQ(Numbers(r), (std::vector<int>{msg::kCommunication}));
 
     PortName("ETHERNET_II");
     request.all = false;
     r = PrintLogos(c, request, "7", {});
-    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(r.status, OutcomeStatus::Done);
     EXPECT_EQ(m_network.WrittenBytes(), (FakeBytes{0x1C, 0x70, 7, 0}));
     EXPECT_NE(m_network.EventNames().back(), "CloseSocket");  // the dialog keeps it
 }
@@ -437,11 +451,84 @@ TEST_F(LogoSessionTest, PrintCancelStopsBeforeTheNextImage) {
     PrintCallbacks callbacks;
     callbacks.cancelRequested = [&] { return ++polls > 3; };
     LogoConnection c = Connection();
-    const SessionResult r = PrintLogos(c, request, "", callbacks);
-    EXPECT_TRUE(r.print.cancelled);
-    EXPECT_EQ(r.print.printed, 3);
-    EXPECT_TRUE(r.messages.empty());
+    PrintResult details;
+    const Outcome r = PrintLogos(c, request, "", callbacks, &details);
+    EXPECT_EQ(r.status, OutcomeStatus::Cancelled);
+    EXPECT_TRUE(details.cancelled);
+    EXPECT_EQ(details.printed, 3);
+    EXPECT_EQ(r.count, 3);
+    EXPECT_TRUE(r.notices.empty());
     EXPECT_EQ(m_clock.Sleeps().back(), 300);
+}
+
+// A printer that closed the connection: a send the socket cannot deliver (an error or a
+// short send) fails the operation with the same message as a failed write on the port.
+TEST_F(LogoSessionTest, NetworkSendsThatDoNotArriveFailLikePortWrites) {
+    // On the wire: define 3 | header 4, data 512 + 512 + 328 | header 4, data 8.
+    Add("a.bmp", 100, 100);
+    Add("b.bmp", 8, 8);
+    enum class Op { Upload, CancelledUpload, Print, PrintWithHeader, DeleteAll };
+    struct Case {
+        Op op;
+        int failAfterBytes;
+        OutcomeStatus status;
+        std::vector<int> notices;
+        int count;
+    };
+    const int lost = msg::kCommunication;
+    const int write = msg::kWriteToPort;
+    const Case cases[] = {
+        {Op::Upload, 0, OutcomeStatus::Failed, {lost}, 0},     // the define command
+        {Op::Upload, 5, OutcomeStatus::Failed, {lost}, 0},     // half a header
+        {Op::Upload, 600, OutcomeStatus::Failed, {lost}, 0},   // the second data chunk
+        {Op::Upload, 1359, OutcomeStatus::Failed, {lost}, 1},  // the second image's header
+        {Op::Upload, 1371, OutcomeStatus::Done, {msg::kUploadComplete}, 2},
+        {Op::CancelledUpload, 3, OutcomeStatus::Cancelled, {write, write, write}, 0},
+        {Op::Print, 8, OutcomeStatus::Failed, {lost}, 2},  // the third print command
+        {Op::PrintWithHeader, 10, OutcomeStatus::Failed, {lost}, 0},
+        {Op::DeleteAll, 3, OutcomeStatus::Failed, {write}, 0},
+    };
+    int index = 0;
+    for (const Case& c : cases) {
+        const std::string name = "case " + std::to_string(index);
+        test::FakePrinterPort port;
+        port.Settings().portName = "ETHERNET_II";
+        test::FakeNetworkLink network;
+        network.failAfterBytes = c.failAfterBytes;
+        VirtualClock clock;
+        LogoConnection connection{port, &network, "127.0.0.1", 6001, clock, nullptr};
+        Profile profile(m_dir.File("case" + std::to_string(index++) + ".INI"));
+        PrintRequest request;
+        request.all = false;
+        request.header = c.op == Op::PrintWithHeader;
+        UploadCallbacks cancel;
+        cancel.cancelRequested = [] { return true; };
+        Outcome r;
+        switch (c.op) {
+            case Op::Upload:
+                r = UploadLogos(connection, m_list, m_options, &profile, {});
+                break;
+            case Op::CancelledUpload:
+                r = UploadLogos(connection, m_list, m_options, &profile, cancel);
+                break;
+            case Op::Print:
+            case Op::PrintWithHeader:
+                r = PrintLogos(connection, request, "1-5", {});
+                break;
+            case Op::DeleteAll:
+                r = DeleteAllLogos(connection);
+                break;
+        }
+        EXPECT_EQ(r.status, c.status) << name;
+        EXPECT_EQ(Numbers(r), c.notices) << name;
+        EXPECT_EQ(r.count, c.count) << name;
+        EXPECT_EQ(network.WrittenBytes().size(), static_cast<std::size_t>(c.failAfterBytes))
+            << name;
+        // Only a complete upload replaces the stored list.
+        EXPECT_EQ(profile.GetString("LOGO", "Logofile1", "-") != "-",
+                  c.op == Op::Upload && c.status == OutcomeStatus::Done)
+            << name;
+    }
 }
 
 TEST(LogoSession, NvMemoryOf128KBModels) {
