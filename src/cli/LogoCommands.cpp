@@ -90,23 +90,11 @@ LogoOptions MakeLogoOptions(const ConversionOptions& c, int modelCode) {
     return options;
 }
 
-// A notice as one terminal line.
-std::string Text(const CliContext& context, const Notice& notice) {
-    std::string text = notice.number < 0 ? notice.literal
-                       : notice.hasValue ? context.catalogue.Format(notice.number, notice.value)
-                                         : context.catalogue.Message(notice.number);
-    for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.replace(at, 2, " ");
-    for (char& c : text) {
-        if (c == '\n' || c == '\r') c = ' ';
-    }
-    if (!notice.detail.empty()) text += " (" + notice.detail + ")";
-    return text;
-}
-
 // The success message goes to stdout, everything else to stderr.
 void Report(CliContext& context, const std::vector<Notice>& notices) {
     for (const Notice& n : notices) {
-        (n.number == msg::kUploadComplete ? context.out : context.err) << Text(context, n) << "\n";
+        (n.number == msg::kUploadComplete ? context.out : context.err)
+            << NoticeText(context, n) << "\n";
     }
 }
 

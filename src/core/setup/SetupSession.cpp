@@ -173,7 +173,8 @@ Outcome SetupSession::Start() {
                 return outcome;
             }
             m_parallelOpen = true;
-            if (!ParallelWrite(setup::StatusBackOff())) return Failure(msg::kPrinterStatusCheck, true, 0);
+            if (!ParallelWrite(setup::StatusBackOff()))
+                return Failure(msg::kPrinterStatusCheck, true, 0);
             return Idle();
         }
         case PortKind::Network:

@@ -120,9 +120,8 @@ void OperationRunner::ThreadMain() {
         if (task.closing) {
             if (task.closeStep) task.closeStep();
         } else if (task.step) {
-            StepContext context(m_cancel, [this](std::function<void()> fn) {
-                PostToGui(std::move(fn));
-            });
+            StepContext context(m_cancel,
+                                [this](std::function<void()> fn) { PostToGui(std::move(fn)); });
             outcome = task.step(context);
         }
         PostToGui([this, task, outcome] { Finish(task, outcome); });

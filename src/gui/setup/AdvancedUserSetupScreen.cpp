@@ -52,8 +52,7 @@ AdvancedUserSetupScreen::AdvancedUserSetupScreen(const ScreenServices& services,
                          {setup::kSettings, m_form->rightGroup()}});
     m_runner.ShowActions(0);
 
-    connect(m_form, &UserSetupForm::settingChosen, this,
-            &AdvancedUserSetupScreen::OnSettingChosen);
+    connect(m_form, &UserSetupForm::settingChosen, this, &AdvancedUserSetupScreen::OnSettingChosen);
     connect(m_form->getValueButton(), &QPushButton::clicked, this,
             &AdvancedUserSetupScreen::OnGetValue);
     connect(m_form->setValueButton(), &QPushButton::clicked, this,
@@ -238,8 +237,9 @@ void AdvancedUserSetupScreen::ApplySetting(const SetupReply& reply) {
     // The printer needs a rest after the last reply of a network read.
     const int rest = m_session->RestAfterReplyMs(reply.number);
     if (rest > 0) {
-        m_runner.Run([this, rest](StepContext& context) { return m_session->Rest(rest, context.cancel); },
-                     [this](const Outcome&) { Refresh(); }, m_session->ActionsDuringRest());
+        m_runner.Run(
+            [this, rest](StepContext& context) { return m_session->Rest(rest, context.cancel); },
+            [this](const Outcome&) { Refresh(); }, m_session->ActionsDuringRest());
         Refresh();
     }
 }
@@ -257,7 +257,8 @@ void AdvancedUserSetupScreen::OnSetValue() {
         return;
     }
     if (!check.ok) {
-        m_services.prompter.Show(this, QString::fromUtf8(kRangePrompt).arg(check.min).arg(check.max),
+        m_services.prompter.Show(this,
+                                 QString::fromUtf8(kRangePrompt).arg(check.min).arg(check.max),
                                  QString::fromUtf8(texts::kCaption), Prompter::Icon::Warning);
         UserSetupForm::FocusField(check.field);
         return;

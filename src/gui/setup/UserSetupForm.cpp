@@ -60,8 +60,8 @@ void ShowNumber(QLineEdit* field, int value) {
 }  // namespace
 
 UserSetupForm::UserSetupForm(SetupValues& values, bool korean, int modelCode,
-                             const std::vector<std::string>& receiveBuffers,
-                             const QString& summary, QWidget* parent)
+                             const std::vector<std::string>& receiveBuffers, const QString& summary,
+                             QWidget* parent)
     : QWidget(parent),
       m_values(values),
       m_korean(korean),
@@ -77,9 +77,9 @@ QLabel* UserSetupForm::MakeLabel(QWidget* parent, const char* name, const Text& 
     return label;
 }
 
-UserSetupForm::RadioPair UserSetupForm::MakePair(
-    QWidget* parent, const char* name, const Text& label, const Text& first, const Text& second,
-    int SetupValues::*field) {
+UserSetupForm::RadioPair UserSetupForm::MakePair(QWidget* parent, const char* name,
+                                                 const Text& label, const Text& first,
+                                                 const Text& second, int SetupValues::*field) {
     const QString base = QString::fromUtf8(name);
     RadioPair pair;
     pair.label = MakeLabel(parent, (base + "Label").toUtf8().constData(), label);
@@ -94,8 +94,8 @@ UserSetupForm::RadioPair UserSetupForm::MakePair(
     return pair;
 }
 
-QComboBox* UserSetupForm::MakeList(QWidget* parent, const char* name,
-                                             const QStringList& items, int SetupValues::*field) {
+QComboBox* UserSetupForm::MakeList(QWidget* parent, const char* name, const QStringList& items,
+                                   int SetupValues::*field) {
     auto* list = new QComboBox(parent);
     list->setObjectName(QString::fromUtf8(name));
     list->addItems(items);
@@ -108,7 +108,7 @@ QComboBox* UserSetupForm::MakeList(QWidget* parent, const char* name,
 }
 
 QLineEdit* UserSetupForm::MakeNumberField(QWidget* parent, const char* name,
-                                                    int SetupValues::*field) {
+                                          int SetupValues::*field) {
     auto* edit = new QLineEdit(parent);
     edit->setObjectName(QString::fromUtf8(name));
     // Digits only; the range is checked when the fields are read for a write.
@@ -409,7 +409,6 @@ void UserSetupForm::UpdateControls(bool editStored) {
     enablePair(m_kitchenBell, bell);
     enablePair(m_usbMode, bell);
     m_sleepModeList->setEnabled(bell);
-
 }
 
 bool UserSetupForm::eventFilter(QObject* watched, QEvent* event) {
@@ -420,7 +419,6 @@ bool UserSetupForm::eventFilter(QObject* watched, QEvent* event) {
     }
     return QWidget::eventFilter(watched, event);
 }
-
 
 UserSetupForm::FieldCheck UserSetupForm::ReadNumberFields() {
     auto number = [](QLineEdit* field) {

@@ -54,16 +54,15 @@ TEST(OperationRunner, StepsRunOffTheGuiThreadInOrderAndTheirOutcomeNamesTheActio
             return outcome;
         };
     };
-    ASSERT_TRUE(screen.runner.Run(step(1, kWrite), [&](const Outcome&) { order.push_back(1); },
-                                  kWrite));
+    ASSERT_TRUE(screen.runner.Run(
+        step(1, kWrite), [&](const Outcome&) { order.push_back(1); }, kWrite));
     // While the first step runs, only what it allows is offered.
     EXPECT_FALSE(screen.read.isEnabled());
     EXPECT_TRUE(screen.write.isEnabled());
-    ASSERT_TRUE(screen.runner.Run(
-        step(2, kRead), [&](const Outcome& o) {
-            order.push_back(2);
-            EXPECT_EQ(o.enabled, kRead);
-        }));
+    ASSERT_TRUE(screen.runner.Run(step(2, kRead), [&](const Outcome& o) {
+        order.push_back(2);
+        EXPECT_EQ(o.enabled, kRead);
+    }));
     EXPECT_TRUE(screen.runner.Busy());
     ASSERT_TRUE(ProcessUntil([&] { return !screen.runner.Busy(); }));
 
@@ -88,10 +87,12 @@ TEST(OperationRunner, CloseCancelsTheRunningStepDropsTheWaitingOnesAndThenCloses
             return Outcome{};
         },
         [&](const Outcome&) { firstDone = true; }, kRead | kWrite));
-    ASSERT_TRUE(screen.runner.Run([&](StepContext&) {
-        secondRan = true;
-        return Outcome{};
-    }, nullptr));
+    ASSERT_TRUE(screen.runner.Run(
+        [&](StepContext&) {
+            secondRan = true;
+            return Outcome{};
+        },
+        nullptr));
     ASSERT_TRUE(ProcessUntil([&] { return started.load(); }));
 
     screen.runner.Close([&] { closeStepRan = true; }, [&] { closed = true; });

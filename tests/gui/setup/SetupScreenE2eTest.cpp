@@ -104,8 +104,8 @@ protected:
     SimProcess m_sim;
     GuiHarness m_h;
     SystemClock m_clock;
-    ScreenServices m_services{m_h.prompter, m_h.catalogue, m_clock, m_h.log, m_h.profile,
-                              m_h.keyboard};
+    ScreenServices m_services{m_h.prompter, m_h.catalogue, m_clock,
+                              m_h.log,      m_h.profile,   m_h.keyboard};
     CountingNotifier m_notifier;
     FakeDeviceEnumerator m_devices;
     FixedOutputFileAsker m_asker;
