@@ -12,6 +12,7 @@
 
 #include "core/app/Clock.h"
 #include "core/app/ErrorLog.h"
+#include "core/app/MessageCatalogue.h"
 #include "core/app/ModelCatalogue.h"
 #include "core/transport/DeviceEnumerator.h"
 #include "core/transport/Notifier.h"
@@ -21,9 +22,6 @@
 namespace kp70 {
 
 namespace {
-
-constexpr int kMessageThreadFailed = 40;
-constexpr int kMessageQueueFull = 41;
 
 // Raises or drops modem lines; ptys and some adapters have none, which is no error.
 void SetModemLines(int fd, int lines, bool on) {
@@ -338,7 +336,7 @@ int CPorts::ReadUsbReply() {
         if (m_QueueRead.FitsChunk(count)) {
             for (std::uint8_t byte : bytes) m_QueueRead.Put(byte);
         } else {
-            m_notifier.ShowMessage(kMessageQueueFull);
+            m_notifier.ShowMessage(msg::kQueueReadFull);
         }
         Deliver();
     }
@@ -384,7 +382,7 @@ void CPorts::Deliver() {
 
 void CPorts::ThreadWatchComm(std::string portName) {
     if (!m_wake.Valid()) {
-        m_notifier.ShowMessage(kMessageThreadFailed, portName);
+        m_notifier.ShowMessage(msg::kWatchThreadFailed, portName);
         return;
     }
     std::vector<std::uint8_t> chunk(kReceiveChunk);
@@ -393,12 +391,12 @@ void CPorts::ThreadWatchComm(std::string portName) {
         const int r = ::poll(fds, 2, -1);
         if (r < 0) {
             if (errno == EINTR) continue;
-            m_notifier.ShowMessage(kMessageThreadFailed, portName);
+            m_notifier.ShowMessage(msg::kWatchThreadFailed, portName);
             return;
         }
         if (fds[1].revents != 0) break;
         if (fds[0].revents & POLLNVAL) {
-            m_notifier.ShowMessage(kMessageThreadFailed, portName);
+            m_notifier.ShowMessage(msg::kWatchThreadFailed, portName);
             return;
         }
         const bool hungUp = (fds[0].revents & (POLLHUP | POLLERR)) != 0;
@@ -411,7 +409,7 @@ void CPorts::ThreadWatchComm(std::string portName) {
                 if (m_QueueRead.FitsChunk(n)) {
                     for (int i = 0; i < n; ++i) m_QueueRead.Put(chunk[static_cast<std::size_t>(i)]);
                 } else {
-                    m_notifier.ShowMessage(kMessageQueueFull);
+                    m_notifier.ShowMessage(msg::kQueueReadFull);
                 }
             } while (n > 0 && m_run);
             if (total > 0 || !hungUp) {

@@ -10,13 +10,10 @@
 #include <cstring>
 
 #include "core/app/Clock.h"
+#include "core/app/MessageCatalogue.h"
 #include "core/transport/Notifier.h"
 
 namespace kp70 {
-
-namespace {
-constexpr int kMessageQueueFull = 41;
-}  // namespace
 
 NetworkSocket::NetworkSocket(Clock& clock, Notifier& notifier)
     : m_clock(clock), m_notifier(notifier) {}
@@ -139,7 +136,7 @@ void NetworkSocket::ReceiveThread() {
             if (m_queue.FitsChunk(count)) {
                 for (int i = 0; i < count; ++i) m_queue.Put(chunk[i]);
             } else {
-                m_notifier.ShowMessage(kMessageQueueFull);
+                m_notifier.ShowMessage(msg::kQueueReadFull);
             }
         } else if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) {
             continue;
