@@ -1,8 +1,9 @@
 // kp70ctl setup: the User Setup tool on the command line. `get` reads every setting the
-// printer reports, `set NAME=VALUE ...` changes settings with the screen's rules (it reads
-// the printer first, as Get Value before Set Value does, so the margin and setup code that
-// every write carries are kept), `defaults` writes the default settings and `test-print`
-// prints the test page. With --file the bytes go into the file instead.
+// printer reports, `set NAME=VALUE ...` changes settings with the screen's rules and the
+// model's (it reads the printer first, as Get Value before Set Value does, so the margin and
+// setup code that every write carries are kept, and writes only what came back clean),
+// `defaults` writes the default settings and `test-print` prints the test page. With --file
+// the bytes go into the file instead.
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <memory>
@@ -10,10 +11,10 @@
 
 #include "cli/Cli.h"
 #include "cli/Connection.h"
-#include "cli/SetupSettingTable.h"
 #include "core/app/Clock.h"
 #include "core/app/ErrorLog.h"
 #include "core/app/Profile.h"
+#include "core/setup/SettingModel.h"
 #include "core/setup/SettingsCollector.h"
 #include "core/setup/SetupCommands.h"
 #include "core/setup/SetupLists.h"
@@ -28,12 +29,12 @@ namespace kp70 {
 namespace {
 
 constexpr int kDefaultTimeoutMs = 8000;
-constexpr const char* kTwoColorConflict = "Water mark print is impossible in Two-color print mode.";
 
 struct SetupCliOptions {
     ConnectionOptions connection;
     std::vector<std::string> assignments;
     bool json = false;
+    bool yes = false;  // answer Yes to the rules' questions
     int timeoutMs = kDefaultTimeoutMs;
 };
 
@@ -42,7 +43,6 @@ std::string Text(std::string text) {
     for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.erase(at, 1);
     return text;
 }
-
 
 // The receive-buffer list for --help, without writing the profile.
 std::vector<std::string> ReceiveBuffersForHelp(const std::string& profilePath) {
@@ -123,10 +123,10 @@ bool Resolve(const SetupCliOptions& options, const char* verb, CliContext& conte
     return false;
 }
 
-std::vector<std::string> NamesOf(const std::vector<CliSetting>& table,
+std::vector<std::string> NamesOf(const std::vector<Setting>& table,
                                  const std::vector<int>& numbers) {
     std::vector<std::string> names;
-    for (const CliSetting& s : table)
+    for (const Setting& s : table)
         if (std::find(numbers.begin(), numbers.end(), s.number) != numbers.end())
             names.push_back(s.name);
     return names;
@@ -171,8 +171,7 @@ int RunGet(const SetupCliOptions& options, CliContext& context) {
         return kExitUsage;
     }
     Profile profile(context.profilePath);
-    const auto table =
-        SetupSettingTable(LoadReceiveBufferList(profile, context.catalogue.IsKorean()));
+    const auto table = SettingTable(LoadReceiveBufferList(profile, context.catalogue.IsKorean()));
 
     SetupCliSession link(context);
     if (!link.Open(target)) return kExitFailed;
@@ -182,7 +181,7 @@ int RunGet(const SetupCliOptions& options, CliContext& context) {
     const std::vector<int>& asked = link.Session().ReadList();
 
     std::vector<std::pair<std::string, std::string>> rows;
-    for (const CliSetting& s : table) {
+    for (const Setting& s : table) {
         if (std::find(asked.begin(), asked.end(), s.number) == asked.end()) continue;
         const bool answered = std::find(missing.begin(), missing.end(), s.number) == missing.end();
         rows.emplace_back(s.name, answered ? FormatSetting(s, values) : std::string());
@@ -212,18 +211,26 @@ int RunGet(const SetupCliOptions& options, CliContext& context) {
     return kExitDone;
 }
 
+// What a write after a read must keep: the settings the operator's changes and the rules
+// set, which need no reply, and the replies, which must have come back clean for every
+// other setting the block carries.
+struct ReadBack {
+    const std::vector<Setting>* table;
+    const SettingsCollector* collector;
+    std::vector<int> changed;
+};
+
 // Writes the block: into the file, or through the session. Prints what happened.
 int WriteValues(SetupValues& values, const ConnectionTarget& target, SetupCliSession* link,
-                CliContext& context) {
+                CliContext& context, const ReadBack* readBack = nullptr) {
     const WriteBlock block = BuildWriteBlock(values);
-    if (block.stopBitWarning) context.err << Text(context.catalogue.Message(msg::kStopBitWarning)) << "\n";
     switch (block.status) {
         case WriteBlockStatus::NothingToWrite:
             context.err << "nothing to write\n";
             return kExitDone;
         case WriteBlockStatus::MarginRefused:
-            context.err << context.catalogue.Message(msg::kMarginRange) << " (left-margin is " << block.rangeValue
-                        << "; nothing written)\n";
+            context.err << context.catalogue.Message(msg::kMarginRange) << " (left-margin is "
+                        << block.rangeValue << "; nothing written)\n";
             return kExitFailed;
         case WriteBlockStatus::RangeRefused:
             context.err << (block.rangeField == RangeField::ImageNumber ? "water-mark-image"
@@ -234,6 +241,27 @@ int WriteValues(SetupValues& values, const ConnectionTarget& target, SetupCliSes
         case WriteBlockStatus::Ready:
             break;
     }
+    if (readBack) {
+        // A garbled reply still maps onto a value (code page 0, margin 0): writing it back
+        // would overwrite what the printer holds.
+        std::vector<int> fromReplies;
+        for (int number : block.settings) {
+            if (std::find(readBack->changed.begin(), readBack->changed.end(), number) ==
+                readBack->changed.end())
+                fromReplies.push_back(number);
+        }
+        const std::vector<int> unclean = readBack->collector->Unclean(fromReplies);
+        if (!unclean.empty()) {
+            context.err << "kp70ctl setup set: no clean reply from the printer for:";
+            for (const std::string& name : NamesOf(*readBack->table, unclean))
+                context.err << " " << name;
+            context.err << "\nnothing written: every write carries these settings as read; "
+                           "read again, or give them as NAME=VALUE\n";
+            return kExitFailed;
+        }
+    }
+    if (block.stopBitWarning)
+        context.err << Text(context.catalogue.Message(msg::kStopBitWarning)) << "\n";
     if (!link) {
         // Into the file: the sequence as it goes to a printer, one write each.
         PrinterConnection file(context);
@@ -272,13 +300,19 @@ int RunSet(const SetupCliOptions& options, CliContext& context) {
     if (!Resolve(options, "set", context, target)) return kExitUsage;
     Profile profile(context.profilePath);
     const bool korean = context.catalogue.IsKorean();
-    const auto table = SetupSettingTable(LoadReceiveBufferList(profile, korean));
+    const int modelCode = target.settings.modelCode;
+    const auto table = SettingTable(LoadReceiveBufferList(profile, korean));
 
     // NAME=VALUE, checked before anything is sent.
-    std::vector<std::pair<const CliSetting*, std::string>> changes;
+    struct Change {
+        const Setting* setting;
+        int value;
+        std::string assignment;
+    };
+    std::vector<Change> changes;
     for (const std::string& assignment : options.assignments) {
         const auto eq = assignment.find('=');
-        const CliSetting* setting =
+        const Setting* setting =
             eq == std::string::npos ? nullptr : FindSetting(table, assignment.substr(0, eq));
         if (!setting) {
             context.err << "kp70ctl setup set: \"" << assignment
@@ -286,19 +320,24 @@ int RunSet(const SetupCliOptions& options, CliContext& context) {
             return kExitUsage;
         }
         std::string why;
-        SetupValues probe;
-        if (!ParseSetting(*setting, assignment.substr(eq + 1), probe, why)) {
+        int value = 0;
+        if (!ParseSetting(*setting, assignment.substr(eq + 1), value, why)) {
             if (setting->number == setup::kLeftMargin)
                 context.err << context.catalogue.Message(msg::kMarginRange) << " ";
             context.err << "kp70ctl setup set: " << why << "\n";
             return kExitUsage;
         }
-        changes.emplace_back(setting, assignment.substr(eq + 1));
+        changes.push_back({setting, value, assignment});
     }
     if (changes.empty()) {
         context.err << "kp70ctl setup set: give at least one NAME=VALUE\n";
         return kExitUsage;
     }
+    // In the screen's order, whatever the command line's: a setting comes after the ones it
+    // depends on (paper-type before two-color-density), as an operator works down the rows.
+    std::stable_sort(changes.begin(), changes.end(), [&](const Change& a, const Change& b) {
+        return a.setting - table.data() < b.setting - table.data();
+    });
 
     // The printer's current settings first, as Get Value before Set Value.
     SetupValues values;
@@ -309,50 +348,31 @@ int RunSet(const SetupCliOptions& options, CliContext& context) {
         std::vector<int> missing;
         if (!ReadAll(*link, options, context, missing)) return kExitFailed;
         values = link->Collector().Values();
-        const auto given = [&](int number) {
-            return std::any_of(changes.begin(), changes.end(),
-                               [&](const auto& c) { return c.first->number == number; });
-        };
-        for (int number : {setup::kLeftMargin, setup::kSetupCode}) {
-            if (!values.received[static_cast<std::size_t>(number)] && !given(number)) {
-                context.err << "no reply for " << NamesOf(table, {number}).front()
-                            << ", which every write carries; nothing written\n";
-                return kExitFailed;
-            }
-        }
     }
 
-    auto isGiven = [&](const char* name) {
-        return std::any_of(changes.begin(), changes.end(),
-                           [&](const auto& c) { return std::string(c.first->name) == name; });
+    // The screen's rules, with the questions answered by --yes or not at all.
+    const AskOperator ask = [&](const Question& question) -> std::optional<bool> {
+        if (!options.yes) return std::nullopt;
+        context.err << Text(question.text) << " Yes (--yes)\n";
+        return true;
     };
-    for (const auto& [setting, text] : changes) {
-        std::string why;
-        ParseSetting(*setting, text, values, why);
-        const std::string name = setting->name;
-        // The screen's rules between settings.
-        if (name == "paper-width")
-            values.columnChoice =
-                values.paperWidth == 1
-                    ? (isGiven("max-column") ? values.columnChoice : 1)  // 58mm: "32 Column"
-                    : SetupValues::kUnset;
-        if (name == "paper-type" && values.paperType == 1 && !isGiven("two-color-density"))
-            values.twoColorDensity = 1;  // MEDIUM
-        if (name == "stop-bit") values.stopBitTouched = true;
-        if ((name == "nv-user-memory" || name == "nv-graphic-memory") &&
-            !CheckNvBudget(values, name == "nv-user-memory" ? NvChange::User : NvChange::Graphic)) {
-            context.err << Text(context.catalogue.Format(msg::kNvBudget, setup::kNvBudgetKb)) << "\n";
+    ReadBack readBack{&table, link ? &link->Collector() : nullptr, {}};
+    for (const Change& change : changes) {
+        const ChangeOutcome outcome =
+            ChangeSetting(values, *change.setting, change.value, modelCode, korean, ask);
+        for (const Notice& notice : outcome.notices)
+            context.err << NoticeText(context, notice) << "\n";
+        if (outcome.status != ChangeStatus::Applied) {
+            context.err << "kp70ctl setup set: " << change.assignment
+                        << (outcome.unanswered ? " asks this question; --yes answers Yes"
+                                               : " refused")
+                        << "; nothing written\n";
             return kExitUsage;
         }
+        readBack.changed.insert(readBack.changed.end(), outcome.changed.begin(),
+                                outcome.changed.end());
     }
-    if (values.waterMark == 1 && values.paperType == 1) {
-        context.err << kTwoColorConflict << " "
-                    << (isGiven("water-mark") ? "Add paper-type=black to print one-colour."
-                                              : "Add water-mark=disable.")
-                    << "\n";
-        return kExitUsage;
-    }
-    return WriteValues(values, target, link.get(), context);
+    return WriteValues(values, target, link.get(), context, link ? &readBack : nullptr);
 }
 
 int RunDefaults(const SetupCliOptions& options, CliContext& context) {
@@ -416,7 +436,7 @@ void AddSetupCommands(CLI::App& app, CliContext& context) {
         "setup", "read and change the printer's user settings, restore defaults, test print");
     setup->require_subcommand(1);
     setup->footer("Settings (NAME=VALUE for set):\n" +
-                  DescribeSettings(SetupSettingTable(ReceiveBuffersForHelp(context.profilePath))));
+                  DescribeSettings(SettingTable(ReceiveBuffersForHelp(context.profilePath))));
 
     auto get = std::make_shared<SetupCliOptions>();
     CLI::App* getVerb = AddVerb(*setup, "get", "print every setting the printer reports", get);
@@ -429,6 +449,8 @@ void AddSetupCommands(CLI::App& app, CliContext& context) {
         *setup, "set", "change settings: reads the printer, applies NAME=VALUE, writes", set);
     setVerb->add_option("assignments", set->assignments, "NAME=VALUE, see kp70ctl setup --help")
         ->required();
+    setVerb->add_flag("--yes", set->yes,
+                      "answer Yes to the questions the rules ask (water mark and 2Color)");
     AddTimeout(*setVerb, *set);
     setVerb->callback([set, &context] { context.exitCode = RunSet(*set, context); });
 

@@ -1,5 +1,6 @@
 #include "core/setup/ReplyMapping.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <limits>
@@ -121,6 +122,14 @@ std::optional<SetupReply> MapReply(const SetupReply& reply) {
         default:
             return std::nullopt;
     }
+}
+
+bool IsCleanReply(const SetupReply& reply) {
+    const std::string& t = reply.text;
+    // "4" with one more character is a receive-buffer form the printer uses for 4 KB.
+    if (reply.number == kReceiveBuffer) return ReceiveBufferPosition(t) >= 0;
+    return !t.empty() &&
+           std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 bool ApplyReply(SetupValues& v, const SetupReply& reply) {

@@ -7,7 +7,8 @@ namespace kp70 {
 
 void SettingsCollector::OnSettingReceived(const SetupReply& reply) {
     std::lock_guard lock(m_mutex);
-    ApplyReply(m_values, reply);
+    if (ApplyReply(m_values, reply))
+        m_clean[static_cast<std::size_t>(reply.number & 0xFF)] = IsCleanReply(reply);
 }
 
 SetupValues SettingsCollector::Values() const {
@@ -21,6 +22,16 @@ std::vector<int> SettingsCollector::Missing(const std::vector<int>& numbers) con
     for (int n : numbers)
         if (!m_values.received[static_cast<std::size_t>(n & 0xFF)]) missing.push_back(n);
     return missing;
+}
+
+std::vector<int> SettingsCollector::Unclean(const std::vector<int>& numbers) const {
+    std::lock_guard lock(m_mutex);
+    std::vector<int> unclean;
+    for (int n : numbers) {
+        const auto i = static_cast<std::size_t>(n & 0xFF);
+        if (!m_values.received[i] || !m_clean[i]) unclean.push_back(n);
+    }
+    return unclean;
 }
 
 bool SettingsCollector::WaitFor(const std::vector<int>& numbers, Clock& clock,

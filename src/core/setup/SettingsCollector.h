@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <mutex>
 #include <vector>
 
@@ -22,6 +23,9 @@ public:
     SetupValues Values() const;
     // The settings of `numbers` that have not been received yet.
     std::vector<int> Missing(const std::vector<int>& numbers) const;
+    // The settings of `numbers` that did not come back clean: no reply applied, or the last
+    // reply applied held a text IsCleanReply refuses (a garbled line still maps onto values).
+    std::vector<int> Unclean(const std::vector<int>& numbers) const;
     // Waits in steps of 10 ms on clock until every setting of `numbers` was received or
     // timeoutMs has passed; true when all arrived.
     bool WaitFor(const std::vector<int>& numbers, Clock& clock, int timeoutMs) const;
@@ -29,6 +33,7 @@ public:
 private:
     mutable std::mutex m_mutex;
     SetupValues m_values;
+    std::array<bool, 256> m_clean{};  // per setting: the last reply applied was clean
 };
 
 // Reads every setting the session's port kind can read back into collector and waits for

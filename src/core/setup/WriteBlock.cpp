@@ -155,6 +155,10 @@ WriteBlock BuildWriteBlock(SetupValues& v) {
         out.push_back(static_cast<std::uint8_t>(code.value >> shift));
     out.push_back(0x04);
 
+    // Every item is three bytes but the setup code's six, which comes last.
+    for (std::size_t at = 6; at < out.size(); at += out[at] == kSetupCode ? 6 : 3)
+        block.settings.push_back(out[at]);
+
     const std::size_t length = out.size() - 5;  // the bytes after pH
     out[3] = static_cast<std::uint8_t>(length & 0xFF);
     out[4] = static_cast<std::uint8_t>(length >> 8);

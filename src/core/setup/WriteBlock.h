@@ -30,6 +30,7 @@ struct WriteBlock {
     int rangeValue = 0;  // the refused value
     int rangeMin = 0;
     int rangeMax = 0;
+    std::vector<int> settings;  // the setting number of each item, in block order, when Ready
 };
 
 // Builds the GS ( E function 5 block from values, items in the printer's fixed order.

@@ -34,6 +34,7 @@ TEST(WriteBlock, MarginAndCodeOnly) {
     EXPECT_EQ(block.bytes, (Bytes{0x1D, 0x28, 0x45, 0x0A, 0x00, 0x05, 0xFA, 0x2C, 0x01, 0xFF, 0x00,
                                   0x00, 0x00, 0x00, 0x04}));
     EXPECT_FALSE(block.usbModeIncluded);
+    EXPECT_EQ(block.settings, (std::vector<int>{0xFA, 0xFF}));
 }
 
 TEST(WriteBlock, CodeOtherThanZeroTextIsWritten) {
@@ -57,6 +58,10 @@ TEST(WriteBlock, DefaultsGiveTheFullBlockInItemOrder) {
                             0xFA, 0x00, 0x00, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x04};
     EXPECT_EQ(block.bytes, expected);
     EXPECT_EQ(block.bytes.size(), 87u);  // the largest block there is
+    EXPECT_EQ(block.settings,
+              (std::vector<int>{0xD5, 0xD4, 0xCC, 0xCE, 0xCD, 0xCF, 0xD0, 0xD2, 0x03,
+                                0x74, 0x76, 0xF2, 0xF3, 0xF4, 0xF5, 0xF6, 0x01, 0x02,
+                                0xF7, 0xF9, 0xF8, 0xFB, 0xFD, 0xFC, 0xFA, 0xFF}));
     EXPECT_TRUE(block.usbModeIncluded);
     EXPECT_TRUE(block.stopBitWarning);  // defaults mark the stop bit touched
     EXPECT_FALSE(values.stopBitTouched);
