@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "core/setup/ReplyMapping.h"
+#include "core/setup/SettingModel.h"
 #include "core/setup/SetupLists.h"
 #include "core/setup/SetupProfile.h"
 #include "core/setup/WriteBlock.h"
@@ -143,54 +144,16 @@ void AdvancedUserSetupScreen::Refresh() {
 
 // ---- the operator's edits ----
 
-void AdvancedUserSetupScreen::OnSettingChosen(int SetupValues::*field, int choice) {
-    if (field == &SetupValues::waterMark && choice == 1) return OnWaterMarkEnable();
-    if (field == &SetupValues::paperType && choice == 1) return OnTwoColor();
-    m_values.*field = choice;
-    // 58mm paper proposes the wider column count.
-    if (field == &SetupValues::paperWidth && choice == 1) m_values.columnChoice = 1;
-    if (field == &SetupValues::stopBit) m_values.stopBitTouched = true;
-    if (field == &SetupValues::nvGraphic || field == &SetupValues::nvUser) {
-        const NvChange changed = field == &SetupValues::nvUser ? NvChange::User : NvChange::Graphic;
-        if (!CheckNvBudget(m_values, changed))
-            m_services.Show(this, Notice::WithValue(msg::kNvBudget, setup::kNvBudgetKb));
-    }
-    m_form->ShowValues();
-    Refresh();
-}
-
-void AdvancedUserSetupScreen::OnWaterMarkEnable() {
-    m_values.waterMark = 1;
-    // A water mark cannot be printed on two-colour paper.
-    if (m_values.paperType == 1) {
-        const auto answer = m_services.prompter.Show(
-            this, QString::fromUtf8(kSelectOneColor), QString::fromUtf8(kNoticeCaption),
-            Prompter::Icon::Question, Prompter::Buttons::YesNo);
-        if (answer == Prompter::Answer::Yes)
-            m_values.paperType = 0;
-        else
-            m_values.waterMark = 0;
-    }
-    m_form->ShowValues();
-    Refresh();
-}
-
-void AdvancedUserSetupScreen::OnTwoColor() {
-    m_values.paperType = 1;
-    if (m_values.waterMark == 1) {
-        const auto answer = m_services.prompter.Show(
-            this, QString::fromUtf8(kDisableWaterMark), QString::fromUtf8(kNoticeCaption),
-            Prompter::Icon::Question, Prompter::Buttons::YesNo);
-        if (answer == Prompter::Answer::Yes) {
-            m_values.waterMark = 0;
-        } else {
-            m_values.paperType = 0;
-            m_form->ShowValues();
-            Refresh();
-            return;
-        }
-    }
-    m_values.twoColorDensity = 1;  // MEDIUM
+void AdvancedUserSetupScreen::OnSettingChosen(const Setting* setting, int choice) {
+    // The rules between settings ask their questions in Yes/No boxes.
+    const AskOperator ask = [this](const Question& question) -> std::optional<bool> {
+        return m_services.prompter.Show(
+                   this, QString::fromUtf8(question.text), QString::fromUtf8(question.caption),
+                   Prompter::Icon::Question, Prompter::Buttons::YesNo) == Prompter::Answer::Yes;
+    };
+    const ChangeOutcome change =
+        ChangeSetting(m_values, *setting, choice, m_modelCode, m_korean, ask);
+    for (const Notice& notice : change.notices) m_services.Show(this, notice);
     m_form->ShowValues();
     Refresh();
 }

@@ -21,6 +21,7 @@ class Clock;
 class ParallelController;
 class PrinterPort;
 class UserSetupForm;
+struct Setting;
 
 // What the user setup screen talks to the printer through. The port also holds the
 // connection settings (port name and model code). The parallel controller is the screen's
@@ -85,9 +86,7 @@ private:
     // WM_SETTING_RECEIVED, on the screen's thread.
     void ApplySetting(const SetupReply& reply);
 
-    void OnSettingChosen(int SetupValues::*field, int choice);
-    void OnWaterMarkEnable();
-    void OnTwoColor();
+    void OnSettingChosen(const Setting* setting, int choice);
     void OnGetValue();
     void OnSetValue();
     void OnTest();

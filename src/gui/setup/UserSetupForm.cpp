@@ -13,8 +13,9 @@
 #include <QRegularExpressionValidator>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <initializer_list>
+#include <vector>
 
+#include "core/setup/SettingModel.h"
 #include "core/setup/SetupLists.h"
 
 namespace kp70 {
@@ -37,7 +38,7 @@ QStringList CodePageItems() {
 }
 
 // The row of controls to the right of a label.
-QHBoxLayout* AddRow(QGridLayout* grid, QLabel* label, std::initializer_list<QWidget*> widgets) {
+QHBoxLayout* AddRow(QGridLayout* grid, QLabel* label, const std::vector<QWidget*>& widgets) {
     const int row = grid->rowCount();
     grid->addWidget(label, row, 0);
     auto* controls = new QHBoxLayout;
@@ -66,23 +67,41 @@ UserSetupForm::UserSetupForm(SetupValues& values, bool korean, int modelCode,
       m_values(values),
       m_korean(korean),
       m_modelCode(modelCode),
-      m_receiveBuffers(receiveBuffers) {
+      m_table(SettingTable(receiveBuffers)) {
     BuildWidgets(summary);
-    ApplyModelRules();
 }
 
-QLabel* UserSetupForm::MakeLabel(QWidget* parent, const char* name, const Text& text) {
+UserSetupForm::~UserSetupForm() = default;
+
+const Setting& UserSetupForm::SettingNamed(const char* name) const {
+    const Setting* setting = FindSetting(m_table, name);
+    Q_ASSERT(setting);
+    return *setting;
+}
+
+QLabel* UserSetupForm::MakeLabel(QWidget* parent, const char* name, const BilingualText& text) {
     auto* label = new QLabel(In(text, m_korean), parent);
     label->setObjectName(QString::fromUtf8(name));
     return label;
 }
 
+void UserSetupForm::AddControl(const char* setting, QLabel* rowLabel,
+                               std::vector<QWidget*> widgets) {
+    Control control;
+    control.setting = &SettingNamed(setting);
+    control.rowLabel = rowLabel;
+    control.widgets = std::move(widgets);
+    control.stored = m_buildingLeftGroup && control.setting->field != &SetupValues::stopBit;
+    m_controls.push_back(std::move(control));
+}
+
 UserSetupForm::RadioPair UserSetupForm::MakePair(QWidget* parent, const char* name,
-                                                 const Text& label, const Text& first,
-                                                 const Text& second, int SetupValues::*field) {
+                                                 const char* setting, const BilingualText& first,
+                                                 const BilingualText& second) {
     const QString base = QString::fromUtf8(name);
+    const Setting& edited = SettingNamed(setting);
     RadioPair pair;
-    pair.label = MakeLabel(parent, (base + "Label").toUtf8().constData(), label);
+    pair.label = MakeLabel(parent, (base + "Label").toUtf8().constData(), edited.label);
     pair.first = new QRadioButton(In(first, m_korean), parent);
     pair.first->setObjectName(base + "First");
     pair.second = new QRadioButton(In(second, m_korean), parent);
@@ -90,31 +109,40 @@ UserSetupForm::RadioPair UserSetupForm::MakePair(QWidget* parent, const char* na
     pair.group = new QButtonGroup(parent);
     pair.group->addButton(pair.first, 0);
     pair.group->addButton(pair.second, 1);
-    pair.field = field;
+    pair.field = edited.field;
+    const Setting* chosen = &edited;
+    connect(pair.first, &QRadioButton::clicked, this,
+            [this, chosen] { emit settingChosen(chosen, 0); });
+    connect(pair.second, &QRadioButton::clicked, this,
+            [this, chosen] { emit settingChosen(chosen, 1); });
+    m_pairs.push_back(pair);
+    AddControl(setting, pair.label, {pair.first, pair.second});
     return pair;
 }
 
-QComboBox* UserSetupForm::MakeList(QWidget* parent, const char* name, const QStringList& items,
-                                   int SetupValues::*field) {
+QComboBox* UserSetupForm::MakeList(QWidget* parent, const char* name, const char* setting,
+                                   const QStringList& items, QLabel* rowLabel) {
+    const Setting* edited = &SettingNamed(setting);
     auto* list = new QComboBox(parent);
     list->setObjectName(QString::fromUtf8(name));
     list->addItems(items);
     list->setCurrentIndex(-1);
-    m_lists.push_back({list, field});
-    const ListBinding binding = m_lists.back();
+    m_lists.push_back({list, edited->field});
     connect(list, &QComboBox::activated, this,
-            [this, binding](int index) { emit settingChosen(binding.field, index); });
+            [this, edited](int index) { emit settingChosen(edited, index); });
+    AddControl(setting, rowLabel, {list});
     return list;
 }
 
-QLineEdit* UserSetupForm::MakeNumberField(QWidget* parent, const char* name,
-                                          int SetupValues::*field) {
+QLineEdit* UserSetupForm::MakeNumberField(QWidget* parent, const char* name, const char* setting) {
+    const Setting& edited = SettingNamed(setting);
     auto* edit = new QLineEdit(parent);
     edit->setObjectName(QString::fromUtf8(name));
     // Digits only; the range is checked when the fields are read for a write.
     edit->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,3}")), edit));
     edit->setMaximumWidth(60);
+    const auto field = edited.field;
     connect(edit, &QLineEdit::textEdited, this, [this, field](const QString& text) {
         bool ok = false;
         const int value = text.toInt(&ok);
@@ -139,147 +167,144 @@ void UserSetupForm::BuildWidgets(const QString& summary) {
     auto* groups = new QHBoxLayout;
     layout->addLayout(groups);
 
-    // ---- left group ----
+    // ---- left group: the stored settings ----
     m_leftGroup = new QGroupBox(In(kLeftGroup, m_korean), this);
     m_leftGroup->setObjectName("setupGroup");
     QWidget* left = m_leftGroup;
     auto* leftGrid = new QGridLayout(m_leftGroup);
     groups->addWidget(m_leftGroup, 3);
+    m_buildingLeftGroup = true;
 
-    m_paperWidth =
-        MakePair(left, "paperWidth", kPaperWidth, k80mm, k58mm, &SetupValues::paperWidth);
-    m_columnList =
-        MakeList(left, "columnList", Items(setup::kColumnChoices), &SetupValues::columnChoice);
-    AddRow(leftGrid, m_paperWidth.label, {m_paperWidth.first, m_paperWidth.second, m_columnList});
+    const RadioPair paperWidth = MakePair(left, "paperWidth", "paper-width", k80mm, k58mm);
+    QComboBox* columns = MakeList(left, "columnList", "max-column", Items(setup::kColumnChoices));
+    AddRow(leftGrid, paperWidth.label, {paperWidth.first, paperWidth.second, columns});
 
-    m_paperType = MakePair(left, "paperType", kPaperType, kBlack, k2Color, &SetupValues::paperType);
-    m_twoColorDensityList = MakeList(left, "twoColorDensityList", Items(setup::kTwoColorDensities),
-                                     &SetupValues::twoColorDensity);
-    AddRow(leftGrid, m_paperType.label,
-           {m_paperType.first, m_paperType.second, m_twoColorDensityList});
+    const RadioPair paperType = MakePair(left, "paperType", "paper-type", kBlack, k2Color);
+    QComboBox* density = MakeList(left, "twoColorDensityList", "two-color-density",
+                                  Items(setup::kTwoColorDensities));
+    AddRow(leftGrid, paperType.label, {paperType.first, paperType.second, density});
 
-    m_waterMark =
-        MakePair(left, "waterMark", kWaterMark, kDisable, kEnable, &SetupValues::waterMark);
-    m_imageNumberLabel = MakeLabel(left, "imageNumberLabel", kImageNumber);
-    m_imageNumber = MakeNumberField(left, "imageNumber", &SetupValues::imageNumber);
-    AddRow(leftGrid, m_waterMark.label,
-           {m_waterMark.first, m_waterMark.second, m_imageNumberLabel, m_imageNumber});
+    const RadioPair waterMark = MakePair(left, "waterMark", "water-mark", kDisable, kEnable);
+    QLabel* imageLabel =
+        MakeLabel(left, "imageNumberLabel", SettingNamed("water-mark-image").label);
+    m_imageNumber = MakeNumberField(left, "imageNumber", "water-mark-image");
+    AddControl("water-mark-image", nullptr, {imageLabel, m_imageNumber});
+    AddRow(leftGrid, waterMark.label,
+           {waterMark.first, waterMark.second, imageLabel, m_imageNumber});
 
-    m_cuttingAdjust = MakePair(left, "cuttingAdjust", kCuttingAdjust, kOffUse, kOnUse,
-                               &SetupValues::cuttingAdjust);
-    m_lines = MakeNumberField(left, "lines", &SetupValues::lines);
-    AddRow(leftGrid, m_cuttingAdjust.label,
-           {m_cuttingAdjust.first, m_cuttingAdjust.second, m_lines,
-            MakeLabel(left, "linesLabel", kLines)});
+    const RadioPair cutting = MakePair(left, "cuttingAdjust", "cutting-adjust", kOffUse, kOnUse);
+    m_lines = MakeNumberField(left, "lines", "cutting-lines");
+    QLabel* linesLabel = MakeLabel(left, "linesLabel", SettingNamed("cutting-lines").label);
+    AddControl("cutting-lines", nullptr, {m_lines});
+    AddRow(leftGrid, cutting.label, {cutting.first, cutting.second, m_lines, linesLabel});
 
-    m_drawerWithCutting = MakePair(left, "drawerWithCutting", kDrawerWithCutting, kDisable, kEnable,
-                                   &SetupValues::drawerWithCutting);
-    AddRow(leftGrid, m_drawerWithCutting.label,
-           {m_drawerWithCutting.first, m_drawerWithCutting.second});
+    const RadioPair drawer =
+        MakePair(left, "drawerWithCutting", "drawer-with-cutting", kDisable, kEnable);
+    AddRow(leftGrid, drawer.label, {drawer.first, drawer.second});
 
-    m_bellTypeLengthLabel = MakeLabel(left, "bellTypeLengthLabel", kBellTypeLength);
-    m_bellTypeList =
-        MakeList(left, "bellTypeList", Items(setup::kBellTypes), &SetupValues::bellType);
-    m_bellLengthList =
-        MakeList(left, "bellLengthList", Items(setup::kBellLengths), &SetupValues::bellLength);
+    QLabel* bellLabel = MakeLabel(left, "bellTypeLengthLabel", SettingNamed("bell-type").label);
+    QComboBox* bellType =
+        MakeList(left, "bellTypeList", "bell-type", Items(setup::kBellTypes), bellLabel);
+    QComboBox* bellLength =
+        MakeList(left, "bellLengthList", "bell-length", Items(setup::kBellLengths));
     m_bellUnit = MakeLabel(left, "bellUnitLabel", kTimes);
-    AddRow(leftGrid, m_bellTypeLengthLabel, {m_bellTypeList, m_bellLengthList, m_bellUnit});
+    AddRow(leftGrid, bellLabel, {bellType, bellLength, m_bellUnit});
 
-    m_codePageList = MakeList(left, "codePageList", CodePageItems(), &SetupValues::codePage);
-    AddRow(leftGrid, MakeLabel(left, "codePageLabel", kCodePage), {m_codePageList});
+    auto listRow = [&](const char* labelName, const char* listName, const char* setting,
+                       const QStringList& items, const char* unitName = nullptr,
+                       const BilingualText* unit = nullptr) {
+        QLabel* label = MakeLabel(left, labelName, SettingNamed(setting).label);
+        std::vector<QWidget*> widgets{MakeList(left, listName, setting, items, label)};
+        if (unit) widgets.push_back(MakeLabel(left, unitName, *unit));
+        AddRow(leftGrid, label, widgets);
+    };
+    listRow("codePageLabel", "codePageList", "code-page", CodePageItems());
+    listRow("nvGraphicLabel", "nvGraphicList", "nv-graphic-memory", Items(setup::kNvGraphicSizes),
+            "nvGraphicUnit", &kKbyte);
+    listRow("nvUserLabel", "nvUserList", "nv-user-memory", Items(setup::kNvUserSizes), "nvUserUnit",
+            &kKbyte);
 
-    m_nvGraphicList =
-        MakeList(left, "nvGraphicList", Items(setup::kNvGraphicSizes), &SetupValues::nvGraphic);
-    AddRow(leftGrid, MakeLabel(left, "nvGraphicLabel", kNvGraphic),
-           {m_nvGraphicList, MakeLabel(left, "nvGraphicUnit", kKbyte)});
+    const RadioPair cuttingMode = MakePair(left, "cuttingMode", "cutting-mode", kPartial, kFullCut);
+    AddRow(leftGrid, cuttingMode.label, {cuttingMode.first, cuttingMode.second});
 
-    m_nvUserList = MakeList(left, "nvUserList", Items(setup::kNvUserSizes), &SetupValues::nvUser);
-    AddRow(leftGrid, MakeLabel(left, "nvUserLabel", kNvUser),
-           {m_nvUserList, MakeLabel(left, "nvUserUnit", kKbyte)});
+    listRow("printSpeedLabel", "printSpeedList", "max-print-speed", Items(setup::kPrintSpeeds),
+            "printSpeedUnit", &kMmPerSec);
 
-    m_cuttingMode =
-        MakePair(left, "cuttingMode", kCuttingMode, kPartial, kFullCut, &SetupValues::cuttingMode);
-    AddRow(leftGrid, m_cuttingMode.label, {m_cuttingMode.first, m_cuttingMode.second});
+    QLabel* marginLabel = MakeLabel(left, "leftMarginLabel", SettingNamed("left-margin").label);
+    m_margin = MakeNumberField(left, "leftMargin", "left-margin");
+    AddControl("left-margin", marginLabel, {m_margin});
+    AddRow(leftGrid, marginLabel, {m_margin, MakeLabel(left, "leftMarginUnit", kDotRange)});
 
-    m_printSpeedList =
-        MakeList(left, "printSpeedList", Items(setup::kPrintSpeeds), &SetupValues::printSpeed);
-    AddRow(leftGrid, MakeLabel(left, "printSpeedLabel", kPrintSpeed),
-           {m_printSpeedList, MakeLabel(left, "printSpeedUnit", kMmPerSec)});
+    const RadioPair selfTestDrawer =
+        MakePair(left, "drawerInSelfTest", "drawer-in-self-test", kEnable, kDisable);
+    AddRow(leftGrid, selfTestDrawer.label, {selfTestDrawer.first, selfTestDrawer.second});
 
-    m_margin = MakeNumberField(left, "leftMargin", &SetupValues::leftMargin);
-    AddRow(leftGrid, MakeLabel(left, "leftMarginLabel", kLeftMargin),
-           {m_margin, MakeLabel(left, "leftMarginUnit", kDotRange)});
-
-    m_drawerInSelfTest = MakePair(left, "drawerInSelfTest", kDrawerInSelfTest, kEnable, kDisable,
-                                  &SetupValues::drawerInSelfTest);
-    AddRow(leftGrid, m_drawerInSelfTest.label,
-           {m_drawerInSelfTest.first, m_drawerInSelfTest.second});
-
-    // Only a Korean printer has a bold Korean font; elsewhere the row is reserved.
-    m_boldFont = MakePair(left, "boldFont", m_korean ? kBoldKoreanFont : kReserved, kOff, kOn,
-                          &SetupValues::boldKoreanFont);
-    AddRow(leftGrid, m_boldFont.label, {m_boldFont.first, m_boldFont.second});
+    const RadioPair boldFont = MakePair(left, "boldFont", "bold-korean-font", kOff, kOn);
+    AddRow(leftGrid, boldFont.label, {boldFont.first, boldFont.second});
 
     QStringList buffers;
-    for (const std::string& entry : m_receiveBuffers) buffers << QString::fromStdString(entry);
-    m_receiveBufferList = MakeList(left, "receiveBufferList", buffers, &SetupValues::receiveBuffer);
-    AddRow(leftGrid, MakeLabel(left, "receiveBufferLabel", kReceiveBuffer),
-           {m_receiveBufferList, MakeLabel(left, "receiveBufferUnit", kKbyte)});
+    for (const std::string& entry : SettingNamed("receive-buffer").choices)
+        buffers << QString::fromStdString(entry);
+    listRow("receiveBufferLabel", "receiveBufferList", "receive-buffer", buffers,
+            "receiveBufferUnit", &kKbyte);
 
-    m_stopBit = MakePair(left, "stopBit", kStopBit, kOne, kTwo, &SetupValues::stopBit);
-    AddRow(leftGrid, m_stopBit.label, {m_stopBit.first, m_stopBit.second});
+    const RadioPair stopBit = MakePair(left, "stopBit", "stop-bit", kOne, kTwo);
+    AddRow(leftGrid, stopBit.label, {stopBit.first, stopBit.second});
 
+    QLabel* codeLabel = MakeLabel(left, "setupCodeLabel", SettingNamed("setup-code").label);
     m_setupCode = new QLineEdit(left);
     m_setupCode->setObjectName("setupCode");
     m_setupCode->setMaxLength(8);
     m_setupCode->setMaximumWidth(100);
     connect(m_setupCode, &QLineEdit::textEdited, this,
             [this](const QString& text) { m_values.setupCode = text.toStdString(); });
-    AddRow(leftGrid, MakeLabel(left, "setupCodeLabel", kSetupCode), {m_setupCode});
+    AddControl("setup-code", codeLabel, {m_setupCode});
+    AddRow(leftGrid, codeLabel, {m_setupCode});
 
     // The margin and code fields select all their text when they gain focus.
     m_margin->installEventFilter(this);
     m_setupCode->installEventFilter(this);
 
-    // ---- right group ----
+    // ---- right group: the newer options ----
     m_rightGroup = new QGroupBox(In(kRightGroup, m_korean), this);
     m_rightGroup->setObjectName("newOptionGroup");
     QWidget* right = m_rightGroup;
     auto* rightGrid = new QGridLayout(m_rightGroup);
     groups->addWidget(m_rightGroup, 2);
+    m_buildingLeftGroup = false;
 
-    m_emulation = MakePair(right, "emulation", kEmulation, kEpson, kStar, &SetupValues::emulation);
-    AddRow(rightGrid, m_emulation.label, {m_emulation.first, m_emulation.second});
+    const RadioPair emulation = MakePair(right, "emulation", "emulation", kEpson, kStar);
+    AddRow(rightGrid, emulation.label, {emulation.first, emulation.second});
 
-    m_densityLabel = MakeLabel(right, "densityLabel", kDensity);
-    m_densityList = MakeList(right, "densityList", Items(setup::kDensities), &SetupValues::density);
-    AddRow(rightGrid, m_densityLabel, {m_densityList});
+    QLabel* densityLabel = MakeLabel(right, "densityLabel", SettingNamed("density").label);
+    QComboBox* densityList =
+        MakeList(right, "densityList", "density", Items(setup::kDensities), densityLabel);
+    AddRow(rightGrid, densityLabel, {densityList});
 
-    m_autoCut = MakePair(right, "autoCut", kAutoCut, kOnUse, kOffUse, &SetupValues::autoCut);
-    AddRow(rightGrid, m_autoCut.label, {m_autoCut.first, m_autoCut.second});
+    const RadioPair autoCut = MakePair(right, "autoCut", "auto-cut", kOnUse, kOffUse);
+    AddRow(rightGrid, autoCut.label, {autoCut.first, autoCut.second});
 
-    m_selfTest =
-        MakePair(right, "selfTest", kSelfTest, kSelfTestChoice, kHexaDump, &SetupValues::selfTest);
-    AddRow(rightGrid, m_selfTest.label, {m_selfTest.first, m_selfTest.second});
+    const RadioPair selfTest = MakePair(right, "selfTest", "self-test", kSelfTestChoice, kHexaDump);
+    AddRow(rightGrid, selfTest.label, {selfTest.first, selfTest.second});
 
-    m_kitchenBell =
-        MakePair(right, "kitchenBell", kKitchenBell, kOffUse, kOnUse, &SetupValues::kitchenBell);
-    AddRow(rightGrid, m_kitchenBell.label, {m_kitchenBell.first, m_kitchenBell.second});
+    const RadioPair kitchenBell = MakePair(right, "kitchenBell", "kitchen-bell", kOffUse, kOnUse);
+    AddRow(rightGrid, kitchenBell.label, {kitchenBell.first, kitchenBell.second});
 
-    m_usbMode = MakePair(right, "usbMode", kUsbMode, kUsb, kCom, &SetupValues::usbMode);
-    AddRow(rightGrid, m_usbMode.label, {m_usbMode.first, m_usbMode.second});
+    const RadioPair usbMode = MakePair(right, "usbMode", "usb-mode", kUsb, kCom);
+    AddRow(rightGrid, usbMode.label, {usbMode.first, usbMode.second});
 
-    m_paperSaveLabel = MakeLabel(right, "paperSaveLabel", kPaperSaveMode);
-    m_paperSaveList = MakeList(right, "paperSaveList", Items(setup::kPaperSaveModes),
-                               &SetupValues::paperSaveMode);
-    AddRow(rightGrid, m_paperSaveLabel, {m_paperSaveList});
+    QLabel* paperSaveLabel =
+        MakeLabel(right, "paperSaveLabel", SettingNamed("paper-save-mode").label);
+    QComboBox* paperSave = MakeList(right, "paperSaveList", "paper-save-mode",
+                                    Items(setup::kPaperSaveModes), paperSaveLabel);
+    AddRow(rightGrid, paperSaveLabel, {paperSave});
 
-    m_sleepModeLabel = MakeLabel(right, "sleepModeLabel", kSleepMode);
-    m_sleepModeList =
-        MakeList(right, "sleepModeList", Items(setup::kSleepModes), &SetupValues::sleepMode);
-    AddRow(rightGrid, m_sleepModeLabel, {m_sleepModeList});
+    QLabel* sleepLabel = MakeLabel(right, "sleepModeLabel", SettingNamed("sleep-mode").label);
+    QComboBox* sleep =
+        MakeList(right, "sleepModeList", "sleep-mode", Items(setup::kSleepModes), sleepLabel);
+    AddRow(rightGrid, sleepLabel, {sleep});
 
-    // The picture of the model that has no "New Option" settings of its own.
+    // The picture stands in for the newer options a model does not have.
     m_picture = new QLabel(QStringLiteral("KP 70"), right);
     m_picture->setObjectName("picture");
     m_picture->setFrameShape(QFrame::Box);
@@ -287,17 +312,6 @@ void UserSetupForm::BuildWidgets(const QString& summary) {
     m_picture->setMinimumSize(120, 80);
     rightGrid->addWidget(m_picture, rightGrid->rowCount(), 0, 1, 2, Qt::AlignCenter);
     rightGrid->setRowStretch(rightGrid->rowCount(), 1);
-
-    m_pairs = {&m_paperWidth,        &m_paperType,   &m_waterMark,        &m_cuttingAdjust,
-               &m_drawerWithCutting, &m_cuttingMode, &m_drawerInSelfTest, &m_boldFont,
-               &m_stopBit,           &m_emulation,   &m_autoCut,          &m_selfTest,
-               &m_kitchenBell,       &m_usbMode};
-    for (RadioPair* pair : m_pairs) {
-        connect(pair->first, &QRadioButton::clicked, this,
-                [this, pair] { emit settingChosen(pair->field, 0); });
-        connect(pair->second, &QRadioButton::clicked, this,
-                [this, pair] { emit settingChosen(pair->field, 1); });
-    }
 
     // ---- buttons ----
     auto* buttons = new QHBoxLayout;
@@ -311,31 +325,7 @@ void UserSetupForm::BuildWidgets(const QString& summary) {
     layout->addLayout(buttons);
 }
 
-void UserSetupForm::ApplyModelRules() {
-    if (m_modelCode == 5) {
-        // This model has only the paper save and sleep modes of the new options.
-        for (RadioPair* pair :
-             {&m_emulation, &m_kitchenBell, &m_autoCut, &m_selfTest, &m_usbMode}) {
-            pair->label->hide();
-            pair->first->hide();
-            pair->second->hide();
-        }
-        m_densityLabel->hide();
-        m_densityList->hide();
-        return;
-    }
-    m_picture->hide();
-    if (m_modelCode == 4) {
-        // No kitchen bell, USB mode or sleep mode on this model.
-        for (QLabel* label :
-             {m_bellTypeLengthLabel, m_kitchenBell.label, m_usbMode.label, m_sleepModeLabel}) {
-            label->setText(In(kReserved, m_korean));
-            label->setEnabled(false);
-        }
-    }
-}
-
-QPushButton* UserSetupForm::MakeButton(const char* name, const Text& text) {
+QPushButton* UserSetupForm::MakeButton(const char* name, const BilingualText& text) {
     auto* button = new QPushButton(In(text, m_korean), this);
     button->setObjectName(QString::fromUtf8(name));
     button->setAutoDefault(false);
@@ -345,17 +335,17 @@ QPushButton* UserSetupForm::MakeButton(const char* name, const Text& text) {
 // ---- showing ----
 
 void UserSetupForm::ShowValues() {
-    for (RadioPair* pair : m_pairs) {
-        const int value = m_values.*(pair->field);
+    for (const RadioPair& pair : m_pairs) {
+        const int value = m_values.*(pair.field);
         if (value == 0) {
-            pair->first->setChecked(true);
+            pair.first->setChecked(true);
         } else if (value == 1) {
-            pair->second->setChecked(true);
+            pair.second->setChecked(true);
         } else {
-            pair->group->setExclusive(false);
-            pair->first->setChecked(false);
-            pair->second->setChecked(false);
-            pair->group->setExclusive(true);
+            pair.group->setExclusive(false);
+            pair.first->setChecked(false);
+            pair.second->setChecked(false);
+            pair.group->setExclusive(true);
         }
     }
     for (const ListBinding& binding : m_lists) {
@@ -370,45 +360,28 @@ void UserSetupForm::ShowValues() {
 
     // Melodies play up to five times; the bells ring a number of times.
     const bool melody = m_values.bellType >= 1 && m_values.bellType <= 3;
-    m_bellUnit->setText(In((melody ? kOfFive : kTimes), m_korean));
+    m_bellUnit->setText(In(melody ? kOfFive : kTimes, m_korean));
 }
 
 void UserSetupForm::UpdateControls(bool editStored) {
-    // After a failure only the stop bit stays editable in the left group.
-    const bool left = editStored;
-    auto enablePair = [](RadioPair& pair, bool enabled) {
-        pair.first->setEnabled(enabled);
-        pair.second->setEnabled(enabled);
-    };
-    const bool bell = m_modelCode != 4;
-    const bool nv = m_modelCode != 5;
-    enablePair(m_paperWidth, left);
-    m_columnList->setEnabled(left && m_values.paperWidth == 1);
-    enablePair(m_paperType, left);
-    m_twoColorDensityList->setEnabled(left && m_values.paperType == 1);
-    enablePair(m_waterMark, left);
-    m_imageNumber->setEnabled(left && m_values.waterMark == 1);
-    enablePair(m_cuttingAdjust, left);
-    m_lines->setEnabled(left && m_values.cuttingAdjust == 1);
-    enablePair(m_drawerWithCutting, left);
-    m_bellTypeList->setEnabled(left && bell);
-    m_bellLengthList->setEnabled(left && bell);
-    m_codePageList->setEnabled(left);
-    m_nvGraphicList->setEnabled(left && nv);
-    m_nvUserList->setEnabled(left && nv);
-    enablePair(m_cuttingMode, left);
-    m_printSpeedList->setEnabled(left);
-    m_margin->setEnabled(left);
-    enablePair(m_drawerInSelfTest, left);
-    m_boldFont.label->setEnabled(m_korean);
-    enablePair(m_boldFont, left && m_korean);
-    m_receiveBufferList->setEnabled(left);
-    enablePair(m_stopBit, true);
-    m_setupCode->setEnabled(left);
-
-    enablePair(m_kitchenBell, bell);
-    enablePair(m_usbMode, bell);
-    m_sleepModeList->setEnabled(bell);
+    bool someHidden = false;
+    for (const Control& control : m_controls) {
+        const SettingState state = StateOf(*control.setting, m_values, m_modelCode, m_korean);
+        // After a failure only the stop bit stays editable in the left group.
+        const bool enabled = state.enabled && (editStored || !control.stored);
+        for (QWidget* widget : control.widgets) {
+            widget->setVisible(state.visible);
+            widget->setEnabled(enabled);
+        }
+        if (control.rowLabel) {
+            control.rowLabel->setVisible(state.visible);
+            control.rowLabel->setText(In(state.label, m_korean));
+            // A reserved row reads "Reserved" in grey.
+            control.rowLabel->setEnabled(state.label.english == control.setting->label.english);
+        }
+        someHidden = someHidden || !state.visible;
+    }
+    m_picture->setVisible(someHidden);
 }
 
 bool UserSetupForm::eventFilter(QObject* watched, QEvent* event) {
@@ -427,26 +400,19 @@ UserSetupForm::FieldCheck UserSetupForm::ReadNumberFields() {
         return ok ? value : SetupValues::kUnset;
     };
     FieldCheck check;
-    auto refuse = [&check](QLineEdit* field, int min, int max) {
-        check.ok = false;
-        check.field = field;
-        check.min = min;
-        check.max = max;
-        return check;
+    // Reads a field into its setting; false when it is outside the setting's range.
+    auto read = [&](QLineEdit* field, const char* name) {
+        const Setting& setting = SettingNamed(name);
+        const int value = number(field);
+        m_values.*setting.field = value;
+        if (value >= setting.min && value <= setting.max) return true;
+        check = FieldCheck{false, false, field, setting.min, setting.max};
+        return false;
     };
     // Image number and lines count only when they are written.
-    if (m_values.waterMark == 1) {
-        m_values.imageNumber = number(m_imageNumber);
-        if (m_values.imageNumber < 1 || m_values.imageNumber > 255)
-            return refuse(m_imageNumber, 1, 255);
-    }
-    if (m_values.cuttingAdjust == 1) {
-        m_values.lines = number(m_lines);
-        if (m_values.lines < 0 || m_values.lines > 255) return refuse(m_lines, 0, 255);
-    }
-    m_values.leftMargin = number(m_margin);
-    if (m_values.leftMargin < 0 || m_values.leftMargin > 512) {
-        refuse(m_margin, 0, 512);
+    if (m_values.waterMark == 1 && !read(m_imageNumber, "water-mark-image")) return check;
+    if (m_values.cuttingAdjust == 1 && !read(m_lines, "cutting-lines")) return check;
+    if (!read(m_margin, "left-margin")) {
         check.marginOutOfRange = true;
         return check;
     }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/app/BilingualText.h"
 #include "core/setup/SetupValues.h"
 #include "gui/setup/SetupScreenTexts.h"
 
@@ -18,14 +19,14 @@ class QRadioButton;
 
 namespace kp70 {
 
-// The field of a SetupValues a control edits.
-using SettingField = int SetupValues::*;
+struct Setting;
 
 // The controls of the Advanced User Setup screen and their bindings to a SetupValues:
 // every setting's radio pair, list or field with its label in the interface's language,
-// the MODEL text and the five buttons. It shows the values and says which setting the
-// operator picked; the rules between settings and everything that talks to the printer
-// belong to the screen's controller.
+// the MODEL text and the five buttons. Each control belongs to a setting of the setting
+// table, which says whether it is shown, can be used and what its row is called; the
+// form shows the values and says which setting the operator picked. The rules between
+// settings and everything that talks to the printer belong to the screen's controller.
 class UserSetupForm : public QWidget {
     Q_OBJECT
 
@@ -35,16 +36,16 @@ public:
     UserSetupForm(SetupValues& values, bool korean, int modelCode,
                   const std::vector<std::string>& receiveBuffers, const QString& summary,
                   QWidget* parent = nullptr);
+    ~UserSetupForm() override;
 
     // Shows the values in the controls.
     void ShowValues();
-    // Enables each control as the values, the model and the language allow; with
-    // editStored false only the stop bit of the left group stays editable.
+    // Shows, enables and labels each control as its setting's state says; with editStored
+    // false only the stop bit of the left group (and the newer options) stay usable.
     void UpdateControls(bool editStored);
 
-    // Reads the number fields for a write into the values; false (after the range prompt
-    // was asked for with rangeRefused) when a field that is written holds no number in its
-    // range. The margin is checked separately by the caller.
+    // Reads the number fields for a write into the values. A field that is written and
+    // holds no number in its setting's range is named, with that range.
     struct FieldCheck {
         bool ok = true;
         bool marginOutOfRange = false;
@@ -67,14 +68,21 @@ public:
     QLineEdit* linesField() const { return m_lines; }
 
 signals:
-    // The operator picked choice (0 first radio, 1 second; a list position) of the setting
-    // held in field.
-    void settingChosen(kp70::SettingField field, int choice);
+    // The operator picked choice (0 first radio, 1 second; a list position) of setting.
+    void settingChosen(const kp70::Setting* setting, int choice);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The widgets of one setting: its row label when it has one of its own (a column list
+    // shares the paper width's row), and the controls that edit it.
+    struct Control {
+        const Setting* setting = nullptr;
+        QLabel* rowLabel = nullptr;
+        std::vector<QWidget*> widgets;
+        bool stored = false;  // a stored setting of the left group other than the stop bit
+    };
     // Two radio buttons editing one setting (0 first choice, 1 second, unset neither).
     struct RadioPair {
         QLabel* label = nullptr;
@@ -88,51 +96,33 @@ private:
         int SetupValues::*field;
     };
 
+    const Setting& SettingNamed(const char* name) const;
     void BuildWidgets(const QString& summary);
-    void ApplyModelRules();
-    QLabel* MakeLabel(QWidget* parent, const char* name, const setupscreen::Text& text);
-    RadioPair MakePair(QWidget* parent, const char* name, const setupscreen::Text& label,
-                       const setupscreen::Text& first, const setupscreen::Text& second,
-                       int SetupValues::*field);
-    QComboBox* MakeList(QWidget* parent, const char* name, const QStringList& items,
-                        int SetupValues::*field);
-    QLineEdit* MakeNumberField(QWidget* parent, const char* name, int SetupValues::*field);
-    QPushButton* MakeButton(const char* name, const setupscreen::Text& text);
+    QLabel* MakeLabel(QWidget* parent, const char* name, const BilingualText& text);
+    RadioPair MakePair(QWidget* parent, const char* name, const char* setting,
+                       const BilingualText& first, const BilingualText& second);
+    QComboBox* MakeList(QWidget* parent, const char* name, const char* setting,
+                        const QStringList& items, QLabel* rowLabel = nullptr);
+    QLineEdit* MakeNumberField(QWidget* parent, const char* name, const char* setting);
+    QPushButton* MakeButton(const char* name, const BilingualText& text);
+    void AddControl(const char* setting, QLabel* rowLabel, std::vector<QWidget*> widgets);
 
     SetupValues& m_values;
     bool m_korean;
     int m_modelCode;
-    std::vector<std::string> m_receiveBuffers;
+    std::vector<Setting> m_table;
+    std::vector<Control> m_controls;
+    bool m_buildingLeftGroup = true;
 
     QGroupBox* m_leftGroup = nullptr;
     QGroupBox* m_rightGroup = nullptr;
-    RadioPair m_paperWidth, m_paperType, m_waterMark, m_cuttingAdjust, m_drawerWithCutting,
-        m_cuttingMode, m_drawerInSelfTest, m_boldFont, m_stopBit;
-    RadioPair m_emulation, m_autoCut, m_selfTest, m_kitchenBell, m_usbMode;
-    std::vector<RadioPair*> m_pairs;
+    std::vector<RadioPair> m_pairs;
     std::vector<ListBinding> m_lists;
-    QComboBox* m_columnList = nullptr;
-    QComboBox* m_twoColorDensityList = nullptr;
-    QComboBox* m_bellTypeList = nullptr;
-    QComboBox* m_bellLengthList = nullptr;
-    QComboBox* m_codePageList = nullptr;
-    QComboBox* m_nvGraphicList = nullptr;
-    QComboBox* m_nvUserList = nullptr;
-    QComboBox* m_printSpeedList = nullptr;
-    QComboBox* m_receiveBufferList = nullptr;
-    QComboBox* m_densityList = nullptr;
-    QComboBox* m_paperSaveList = nullptr;
-    QComboBox* m_sleepModeList = nullptr;
     QLineEdit* m_imageNumber = nullptr;
     QLineEdit* m_lines = nullptr;
     QLineEdit* m_margin = nullptr;
     QLineEdit* m_setupCode = nullptr;
-    QLabel* m_bellTypeLengthLabel = nullptr;
     QLabel* m_bellUnit = nullptr;
-    QLabel* m_imageNumberLabel = nullptr;
-    QLabel* m_densityLabel = nullptr;
-    QLabel* m_paperSaveLabel = nullptr;
-    QLabel* m_sleepModeLabel = nullptr;
     QLabel* m_picture = nullptr;
     QPushButton* m_getValue = nullptr;
     QPushButton* m_setValue = nullptr;
