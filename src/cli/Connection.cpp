@@ -386,7 +386,7 @@ bool PrinterConnection::Open(const ConnectionTarget& target, std::uint8_t toolMo
         m_parts->log.Open(m_context.errorLogPath, ErrorLog::Mode::Append);
     }
     m_network = target.IsNetwork();
-    const std::string message = m_context.catalogue.Message(18);
+    const std::string message = m_context.catalogue.Message(msg::kPortOpenError);
     if (m_network) {
         if (!ConnectNetwork(m_parts->socket, *m_context.clock, target.host, target.netPort)) {
             m_parts->socket.CloseSocket();

@@ -160,7 +160,7 @@ int RunDevices(CliContext& context, bool json) {
         context.out << std::left << std::setw(static_cast<int>(width)) << entry << "  "
                     << std::setw(11) << selection << std::setw(4) << ok << kind << " ("
                     << InterfaceName(kind) << ")";
-        if (selection == 0) context.out << "  " << context.catalogue.Message(9);
+        if (selection == 0) context.out << "  " << context.catalogue.Message(msg::kInvalidDevice);
         context.out << "\n";
     }
     if (json)

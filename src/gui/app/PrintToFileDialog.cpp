@@ -29,7 +29,7 @@ QString PrintToFileDialog::fileName() const {
 
 void PrintToFileDialog::accept() {
     if (m_name->text().isEmpty()) {
-        m_services.ShowMessage(this, 0);  // "Input the output file name!"
+        m_services.ShowMessage(this, msg::kInputOutputFileName);
         return;
     }
     QDialog::accept();
