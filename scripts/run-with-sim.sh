@@ -8,9 +8,15 @@ mkdir -p "$sim_dir"
     --tcp 127.0.0.1:6001 --state "$sim_dir/state.json" --out "$sim_dir/out" &
 sim=$!
 trap 'kill $sim 2>/dev/null; wait $sim 2>/dev/null' EXIT
-sleep 0.5
+# Wait (up to five seconds) until the virtual printer has made its links, so they are
+# listed when the operator first chooses an entry.
+for _ in $(seq 50); do
+    [ -e "$sim_dir/ttyKP70" ] && [ -e "$sim_dir/lpKP70" ] && break
+    sleep 0.1
+done
 # The virtual printer's serial and parallel sides are ptys, which the system's port lists do
-# not show; the tool lists the lp* link among the parallel ports.
+# not show; the tool lists the lp* link among the parallel ports. PORT selects these extra
+# ports ahead of the system's own (/dev/ttyS0 and the like, where nothing answers).
 export KP70_EXTRA_PORTS="$sim_dir/ttyKP70:$sim_dir/lpKP70${KP70_EXTRA_PORTS:+:$KP70_EXTRA_PORTS}"
 if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
     echo "No display found: starting the tool under xvfb-run."

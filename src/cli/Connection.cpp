@@ -1,13 +1,15 @@
 #include "cli/Connection.h"
 
 #include <CLI/CLI.hpp>
-#include <charconv>
+#include <cctype>
 #include <filesystem>
 #include <ostream>
 
 #include "cli/Cli.h"
+#include "core/app/CancelToken.h"
 #include "core/app/ErrorLog.h"
 #include "core/app/ModelCatalogue.h"
+#include "core/transport/ConnectionChoice.h"
 #include "core/transport/NetworkLink.h"
 #include "core/transport/Notifier.h"
 #include "core/transport/OutputFileAsker.h"
@@ -87,32 +89,126 @@ std::string DefaultEntry(PortKind kind) {
     }
 }
 
-// The accepted TCP ports of a network printer: 1024..65534, and 515.
-bool NetPortAccepted(int port) {
-    return (port >= 1024 && port <= 65534) || port == 515;
+// A catalogue text on a terminal: its "\r\n" line breaks become "\n".
+std::string TerminalText(std::string text) {
+    for (std::size_t at; (at = text.find('\r')) != std::string::npos;) text.erase(at, 1);
+    return text;
 }
 
+// HOST[:PORT] checked as the network dialog checks its address and port box; a host name
+// may stand for the address here.
 bool ParseNet(const std::string& text, ConnectionTarget& target, const MessageCatalogue& catalogue,
               std::string& why) {
     const auto colon = text.rfind(':');
-    target.host = text.substr(0, colon);
-    target.netPort = kDefaultPrinterPort;
-    if (target.host.empty()) {
+    const std::string host = text.substr(0, colon);
+    if (host.empty()) {
         why = "--net wants HOST[:PORT], for example 192.168.0.254 or 127.0.0.1:6001";
         return false;
     }
-    if (colon == std::string::npos) return true;
-    const std::string portText = text.substr(colon + 1);
-    int port = -1;
-    const auto [end, ec] =
-        std::from_chars(portText.data(), portText.data() + portText.size(), port);
-    if (portText.empty() || ec != std::errc() || end != portText.data() + portText.size() ||
-        !NetPortAccepted(port)) {
-        why = "--net " + text + ": " + catalogue.Message(55);
+    const std::string portText =
+        colon == std::string::npos ? std::to_string(kDefaultPrinterPort) : text.substr(colon + 1);
+    const NetworkTarget checked = CheckNetworkTarget(host, portText, true);
+    if (checked.refusal != NetworkRefusal::None) {
+        const Notice notice = NetworkRefusalNotice(checked.refusal, catalogue.IsKorean());
+        why = "--net " + text + ": " +
+              TerminalText(notice.number >= 0 ? catalogue.Message(notice.number) : notice.literal);
         return false;
     }
-    target.netPort = static_cast<std::uint16_t>(port);
+    target.host = checked.address;
+    target.netPort = checked.port;
     return true;
+}
+
+std::string Upper(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// The option text that stands for an item of a line-setting list, and back: "--data 5" is
+// "5 Bits", "--parity odd" "ODD", "--flow hw" "H/W"; baud rate and stop bit read the same.
+std::string ItemFor(ChoiceList list, const std::string& typed) {
+    switch (list) {
+        case ChoiceList::DataLength:
+            return typed + " Bits";
+        case ChoiceList::Parity:
+            return Upper(typed);
+        case ChoiceList::FlowControl: {
+            const std::string flow = Upper(typed);
+            return flow == "HW" ? "H/W" : flow == "SW" ? "S/W" : flow;
+        }
+        default:
+            return typed;
+    }
+}
+
+std::string OptionTextFor(ChoiceList list, const std::string& item) {
+    switch (list) {
+        case ChoiceList::DataLength:
+            return item.substr(0, item.find(' '));
+        case ChoiceList::Parity:
+            return Lower(item);
+        case ChoiceList::FlowControl:
+            return item == "H/W" ? "hw" : item == "S/W" ? "sw" : Lower(item);
+        default:
+            return item;
+    }
+}
+
+// The line-setting options, in the order they go into the lists: data length before stop
+// bit, whose list depends on it. Each with the message OK gives when its list has no
+// selection.
+struct LineOption {
+    const char* name;
+    std::string ConnectionOptions::*typed;
+    ChoiceList list;
+    int message;
+};
+constexpr LineOption kLineOptions[] = {
+    {"--baud", &ConnectionOptions::baud, ChoiceList::Baudrate, msg::kBaudrateNotSelected},
+    {"--data", &ConnectionOptions::data, ChoiceList::DataLength, msg::kDataLengthNotSelected},
+    {"--parity", &ConnectionOptions::parity, ChoiceList::Parity, msg::kParityNotSelected},
+    {"--stop", &ConnectionOptions::stop, ChoiceList::StopBit, msg::kStopBitNotSelected},
+    {"--flow", &ConnectionOptions::flow, ChoiceList::FlowControl, msg::kFlowControlNotSelected},
+};
+
+// Puts the typed line settings into the connection screen's lists. A text a list does not
+// hold leaves it without a selection, which OK then refuses with that list's message, as
+// the screen would. A line setting left out keeps the list's first item.
+void SelectLineSettings(const ConnectionOptions& options, ConnectionChoice& choice) {
+    for (const LineOption& o : kLineOptions) {
+        const std::string& typed = options.*o.typed;
+        if (!typed.empty()) choice.SelectText(o.list, ItemFor(o.list, typed));
+    }
+}
+
+// OK's message, followed by the option that caused it and what its list holds.
+std::string RefusalText(int message, const ConnectionOptions& options,
+                        const ConnectionChoice& choice, const MessageCatalogue& catalogue) {
+    std::string text = TerminalText(catalogue.Message(message));
+    for (const LineOption& o : kLineOptions) {
+        if (o.message != message) continue;
+        std::string accepted;
+        for (const std::string& item : choice.List(o.list).items)
+            accepted += (accepted.empty() ? "" : "|") + OptionTextFor(o.list, item);
+        text += " (" + std::string(o.name) + " " + options.*o.typed + ": ";
+        if (o.list == ChoiceList::Baudrate) {
+            text += choice.entry() + " offers " + accepted;
+        } else if (o.list == ChoiceList::StopBit) {
+            text +=
+                "--data " +
+                OptionTextFor(ChoiceList::DataLength, choice.List(ChoiceList::DataLength).Text()) +
+                " allows " + accepted;
+        } else {
+            text += "choose " + accepted;
+        }
+        text += ")";
+    }
+    return text;
 }
 
 // The kind of a --port name; a link (such as a pty link) is followed when its own name says
@@ -138,30 +234,28 @@ void AddConnectionOptions(CLI::App& verb, ConnectionOptions& options) {
     auto* port = verb.add_option("--port", options.port,
                                  "a serial or parallel port (/dev/ttyUSB0, /dev/lp0, a pty path)")
                      ->group(group);
-    verb.add_option("--baud", options.baud, "serial speed (default 115200)")
-        ->check(CLI::IsMember({1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400}))
-        ->needs(port)
-        ->group(group);
-    verb.add_option("--data", options.data, "data bits 8|7|6|5 (default 8)")
-        ->check(CLI::IsMember({8, 7, 6, 5}))
-        ->needs(port)
-        ->group(group);
-    verb.add_option("--parity", options.parity, "none|odd|even (default none)")
-        ->check(CLI::IsMember({"none", "odd", "even"}))
-        ->needs(port)
-        ->group(group);
-    verb.add_option("--stop", options.stop, "stop bits 1|2 (default 1)")
-        ->check(CLI::IsMember({1, 2}))
-        ->needs(port)
-        ->group(group);
-    verb.add_option("--flow", options.flow, "flow control hw|sw|none (default hw)")
-        ->check(CLI::IsMember({"hw", "sw", "none"}))
-        ->needs(port)
-        ->group(group);
+    // The values are checked as the connection screen's lists check them (ConnectionChoice),
+    // so a value the screen does not offer is refused with the screen's message.
+    const struct {
+        const char* name;
+        std::string* value;
+        const char* help;
+    } lineOptions[] = {
+        {"--baud", &options.baud,
+         "serial speed 115200|38400|19200|9600 (default 115200; TALVO10 entries have no "
+         "115200 and start at 38400)"},
+        {"--data", &options.data, "data bits 8|7|6|5 (default 8)"},
+        {"--parity", &options.parity, "none|odd|even (default none)"},
+        {"--stop", &options.stop, "stop bits 1|2 (default 1; 5 data bits allow only 1)"},
+        {"--flow", &options.flow, "flow control hw|sw|none (default hw)"},
+    };
+    for (const auto& o : lineOptions)
+        verb.add_option(o.name, *o.value, o.help)->needs(port)->group(group);
     auto* usb =
         verb.add_flag("--usb", options.usb, "the model's USB printer-class device")->group(group);
     auto* net = verb.add_option("--net", options.net,
-                                "an Ethernet printer HOST[:PORT] (TCP port default 6001)")
+                                "an Ethernet printer HOST[:PORT] (TCP port 1024..65534 or 515, "
+                                "default 6001)")
                     ->group(group);
     auto* file = verb.add_option("--file", options.file, "print into the file PATH")->group(group);
     port->excludes(usb)->excludes(net)->excludes(file);
@@ -181,11 +275,11 @@ bool ResolveConnection(const ConnectionOptions& options, ConnectionTarget& targe
     }
 
     ConnectionTarget result;
-    ConnectionSettings& s = result.settings;
+    std::string portName;
     PortKind kind = PortKind::None;
     if (!options.port.empty()) {
-        s.portName = options.port;
-        kind = ResolvePortName(s.portName);
+        portName = options.port;
+        kind = ResolvePortName(portName);
         if (kind != PortKind::Serial && kind != PortKind::Parallel) {
             why = "--port " + options.port +
                   ": not a serial or parallel port (for example /dev/ttyS0, /dev/ttyUSB0, "
@@ -195,30 +289,67 @@ bool ResolveConnection(const ConnectionOptions& options, ConnectionTarget& targe
             if (kind == PortKind::Network) why = "for an Ethernet printer use --net HOST[:PORT]";
             return false;
         }
-        s.baudRate = options.baud;
-        s.dataBits = options.data;
-        s.parity = options.parity == "odd" ? 1 : options.parity == "even" ? 2 : 0;
-        s.stopBits = options.stop == 2 ? 2 : 0;
-        s.flowControl = options.flow == "sw" ? 2 : options.flow == "none" ? 3 : 1;
     } else if (options.usb) {
         kind = PortKind::Usb;
-        s.portName = "USB";
     } else if (!options.net.empty()) {
         kind = PortKind::Network;
-        s.portName = kNetworkPortName;
-        if (!ParseNet(options.net, result, catalogue, why)) return false;
     } else {
         kind = PortKind::File;
-        s.portName = "FILE";
-        result.filePath = options.file;
     }
 
+    // The entry as the connection screen takes it: PORT holds the port named outright.
     result.deviceEntry = options.device.empty() ? DefaultEntry(kind) : options.device;
-    s.modelCode = models::ClassifyAtOk(result.deviceEntry);
-    const InterfaceKind attached = models::InterfaceKindOf(result.deviceEntry, s.modelCode);
-    if (!options.device.empty() && !EntryFits(attached, kind)) {
-        why = "--device " + options.device + " is attached by " + ConnectionFor(attached);
+    ConnectionChoice choice(portName);
+    choice.ChooseDevice(result.deviceEntry);
+    const std::string device = "--device " + result.deviceEntry + ": ";
+    if (choice.modelGroup() == 0) {
+        why = device + TerminalText(catalogue.Message(msg::kInvalidDevice));
         return false;
+    }
+    const InterfaceKind attached = choice.interfaceKind();
+    if (attached == kInterfaceNone) {
+        why = device +
+              "the connection screen offers no connection for this entry (its name ends with "
+              "S, P, U-I, U-II, E-II or W; TALVO10 printers have no USB printer interface)";
+        return false;
+    }
+    if (!EntryFits(attached, kind)) {
+        why = device + "attached by " + ConnectionFor(attached);
+        return false;
+    }
+
+    ConnectionSettings& s = result.settings;
+    if (kind == PortKind::File) {
+        // No connection screen path leads here: the printer's model decides, the port is the
+        // file (as the logo tool's print-to-file option does).
+        s.portName = "FILE";
+        s.modelCode = models::ClassifyAtOk(result.deviceEntry);
+        result.filePath = options.file;
+        target = std::move(result);
+        return true;
+    }
+
+    if (!choice.List(ChoiceList::Baudrate).enabled) {
+        for (const std::string* typed :
+             {&options.baud, &options.data, &options.parity, &options.stop, &options.flow}) {
+            if (!typed->empty()) {
+                why =
+                    "a parallel port has no line settings: leave out --baud, --data, "
+                    "--parity, --stop and --flow";
+                return false;
+            }
+        }
+    }
+    SelectLineSettings(options, choice);
+    const OkStep ok = choice.Ok(s);
+    if (!ok.notices.empty()) {
+        why = RefusalText(ok.notices.front().number, options, choice, catalogue);
+        return false;
+    }
+    if (ok.next == AfterOk::NetworkDialog) {
+        // The network dialog's part: the address and TCP port, checked as it checks them.
+        if (!ParseNet(options.net, result, catalogue, why)) return false;
+        choice.NetworkDialogEnded(s, true);
     }
     target = std::move(result);
     return true;
@@ -255,7 +386,7 @@ bool PrinterConnection::Open(const ConnectionTarget& target, std::uint8_t toolMo
         m_parts->log.Open(m_context.errorLogPath, ErrorLog::Mode::Append);
     }
     m_network = target.IsNetwork();
-    const std::string message = m_context.catalogue.Message(18);
+    const std::string message = m_context.catalogue.Message(msg::kPortOpenError);
     if (m_network) {
         if (!ConnectNetwork(m_parts->socket, *m_context.clock, target.host, target.netPort)) {
             m_parts->socket.CloseSocket();
@@ -265,6 +396,19 @@ bool PrinterConnection::Open(const ConnectionTarget& target, std::uint8_t toolMo
         }
         m_open = true;
         return true;
+    }
+    if (PortKindOf(target.settings.portName) == PortKind::Usb && m_context.devices) {
+        // As choosing a USB printer entry on the connection screen does: exactly one of the
+        // model's printers must be attached, looked for up to 16 times 250 ms.
+        const CancelToken notCancelled;
+        const int count = SearchUsbPrinters(*m_context.devices, *m_context.clock,
+                                            models::ClassifyAtSelection(target.deviceEntry),
+                                            notCancelled, {}, &m_parts->log);
+        const int notFound = UsbSearchMessage(count);
+        if (notFound >= 0) {
+            why = TerminalText(m_context.catalogue.Message(notFound));
+            return false;
+        }
     }
     m_parts->port.Settings() = target.settings;
     m_parts->port.Settings().toolMode = toolMode;

@@ -7,8 +7,9 @@
 //                   "KP70 E-II" for --net); sets the model code as OK on the connection
 //                   screen does
 //   --port NAME     a serial or parallel port (/dev/ttyUSB0, /dev/lp0, a pty path), with
-//                   --baud N (115200) --data 8|7|6|5 --parity none|odd|even --stop 1|2
-//                   --flow hw|sw|none
+//                   --baud 115200|38400|19200|9600 --data 8|7|6|5 --parity none|odd|even
+//                   --stop 1|2 --flow hw|sw|none, as the connection screen offers them
+//                   (defaults: its first items)
 //   --usb           the model's USB printer-class device
 //   --net HOST[:PORT]  an Ethernet printer (port 6001 unless given)
 //   --file PATH     print into a file instead of a printer
@@ -47,15 +48,17 @@ class PrinterPort;
 class ReceiveQueue;
 struct CliContext;
 
-// The connection options as typed.
+// The connection options as typed. The line settings stay as typed (empty when not
+// given: the connection screen's first item); ResolveConnection checks them as the screen's
+// lists do.
 struct ConnectionOptions {
     std::string device;
     std::string port;
-    int baud = 115200;
-    int data = 8;
-    std::string parity = "none";
-    int stop = 1;
-    std::string flow = "hw";
+    std::string baud;
+    std::string data;
+    std::string parity;
+    std::string stop;
+    std::string flow;
     bool usb = false;
     std::string net;
     std::string file;
@@ -77,9 +80,13 @@ struct ConnectionTarget {
     bool IsNetwork() const { return settings.portName == "ETHERNET_II"; }
 };
 
-// Checks the options and fills target. False, with `why` (a usage error: exit status 2),
-// when no connection or more than one was given, a port name is of no known kind, --net's
-// port is out of range (message 55), or --device names a printer attached another way.
+// Checks the options as the connection screen (ConnectionChoice) and the network dialog
+// check the same choice, and fills target. False, with `why` (a usage error: exit status
+// 2), when no connection or more than one was given, a port name is of no known kind,
+// --device names no known model (message 9), an entry the screen offers no connection for
+// or a printer attached another way, a line setting the screen's list does not offer
+// (messages 5, 6, 7, 53, 8 in the order OK checks them: --baud 230400, --baud 115200 for
+// a TALVO10 entry, --data 5 with --stop 2), or --net's port is out of range (message 55).
 bool ResolveConnection(const ConnectionOptions& options, ConnectionTarget& target,
                        const MessageCatalogue& catalogue, std::string& why);
 
@@ -98,7 +105,9 @@ public:
     // Opens the target with the given tool mode (kToolModeSetup makes a serial port run its
     // receive thread, so replies arrive in Replies()). False, with `why` (the catalogue's
     // message 18 and what stood in the way, such as "/dev/ttyS0: permission denied"), when
-    // it cannot be opened or the network printer does not answer the ten probe rounds.
+    // it cannot be opened or the network printer does not answer the ten probe rounds. A
+    // USB printer is first searched for as the connection screen does (up to 16 rounds
+    // 250 ms apart on the context's clock): none gives message 10, more than one 11.
     bool Open(const ConnectionTarget& target, std::uint8_t toolMode, std::string& why);
     // Closes the port or socket; nothing when none is open.
     void Close();

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "cli/Cli.h"
-#include "core/app/Language.h"
 #include "core/app/ModelCatalogue.h"
 #include "core/app/Profile.h"
+#include "core/transport/ConnectionChoice.h"
 #include "core/transport/DeviceEnumerator.h"
 #include "core/transport/UsbDiscovery.h"
 
@@ -137,9 +137,8 @@ const char* InterfaceName(int kind) {
 
 int RunDevices(CliContext& context, bool json) {
     // The profile's entries come first, as on the connection screen.
-    std::vector<std::string> entries = ProfileDeviceEntries(Profile(context.profilePath));
-    const auto& builtIn = models::BuiltInEntries();
-    entries.insert(entries.end(), builtIn.begin(), builtIn.end());
+    const std::vector<std::string> entries =
+        ConnectionChoice::DeviceEntries(Profile(context.profilePath));
 
     nlohmann::json array = nlohmann::json::array();
     std::size_t width = 6;
@@ -161,7 +160,7 @@ int RunDevices(CliContext& context, bool json) {
         context.out << std::left << std::setw(static_cast<int>(width)) << entry << "  "
                     << std::setw(11) << selection << std::setw(4) << ok << kind << " ("
                     << InterfaceName(kind) << ")";
-        if (selection == 0) context.out << "  " << context.catalogue.Message(9);
+        if (selection == 0) context.out << "  " << context.catalogue.Message(msg::kInvalidDevice);
         context.out << "\n";
     }
     if (json)

@@ -56,10 +56,11 @@ int main(int argc, char** argv) {
     kp70::GuiNotifier notifier(services);
     kp70::PrintToFileAsker fileAsker(services);
     kp70::UdevDeviceEnumerator systemDevices;
-    // make run lists the virtual printer's serial side this way.
-    kp70::ExtraPortsEnumerator devices(
-        systemDevices, kp70::ExtraPortsEnumerator::SplitPaths(
-                           qgetenv(kp70::ExtraPortsEnumerator::kEnvironmentVariable).constData()));
+    // make run lists the virtual printer's serial and parallel sides this way, and PORT
+    // selects them ahead of the system's ports.
+    const std::vector<std::string> extraPorts = kp70::ExtraPortsEnumerator::SplitPaths(
+        qgetenv(kp70::ExtraPortsEnumerator::kEnvironmentVariable).constData());
+    kp70::ExtraPortsEnumerator devices(systemDevices, extraPorts);
     kp70::CPorts port(log, clock, notifier, devices, fileAsker);
     kp70::NetworkSocket socket(clock, notifier);
     kp70::NetworkConnectionDialog networkDialog(services, port.Settings(), socket);
@@ -70,7 +71,8 @@ int main(int argc, char** argv) {
         kp70::MakeUserSetupOpener(services, port, socket, networkDialog, connectionSummary, clock));
     kp70::ModalMainMenuRunner mainMenu(services, port, connectionSummary, tools);
 
-    kp70::ConnectionScreen screen(services, devices, port.Settings(), networkDialog, mainMenu);
+    kp70::ConnectionScreen screen(services, devices, port.Settings(), networkDialog, mainMenu,
+                                  extraPorts);
     if (qEnvironmentVariableIsSet(kp70::StartupProbe::kEnvironmentVariable))
         new kp70::StartupProbe(&screen);
     if (screen.exec() == QDialog::Rejected && port.isOpen()) port.Close();

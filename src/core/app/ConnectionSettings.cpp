@@ -47,10 +47,10 @@ std::string BuildConnectionSummary(const ConnectionSettings& s) {
     text += s.parity == 0   ? "None Parity\r\n"
             : s.parity == 1 ? "Odd Parity\r\n"
                             : "Even Parity\r\n";
-    text += s.flowControl == 1   ? "H/W Flow control"
+    // One line break after the flow-control line whatever the setting.
+    text += s.flowControl == 1   ? "H/W Flow control\r\n"
             : s.flowControl == 2 ? "S/W Flow control\r\n"
                                  : "None Flow control\r\n";
-    text += "\r\n";
     text += s.stopBits == 2 ? "Two Stop Bits" : "One Stop Bit";
     return text;
 }

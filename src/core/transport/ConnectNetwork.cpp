@@ -1,13 +1,15 @@
+#include "core/app/CancelToken.h"
 #include "core/app/Clock.h"
 #include "core/transport/NetworkLink.h"
 
 namespace kp70 {
 
 bool ConnectNetwork(NetworkLink& link, Clock& clock, const std::string& address, std::uint16_t port,
-                    int firstWaitMs) {
+                    int firstWaitMs, const CancelToken* cancel) {
     link.StartConnect(address, port);
     if (firstWaitMs > 0) clock.SleepFor(firstWaitMs);
     for (int round = 0; round < 10; ++round) {
+        if (cancel && cancel->Cancelled()) return false;
         clock.SleepFor(50);
         // A zero-length send succeeds (0) only once the connection is up.
         if (link.Send(nullptr, 0) == 0) return true;

@@ -7,6 +7,7 @@
 
 namespace kp70 {
 
+class CancelToken;
 class Clock;
 
 // Where an Ethernet printer is looked for until the operator says otherwise.
@@ -36,8 +37,9 @@ public:
 // wait and a zero-length probe send; a failed probe closes, re-creates and reconnects the
 // socket. firstWaitMs is an extra wait between the first connect and the first round.
 // Returns true when a probe succeeded; after 10 failures the socket is left for the
-// caller to close after showing its message.
+// caller to close after showing its message. A cancel (when given) ends the rounds early
+// with false.
 bool ConnectNetwork(NetworkLink& link, Clock& clock, const std::string& address, std::uint16_t port,
-                    int firstWaitMs = 0);
+                    int firstWaitMs = 0, const CancelToken* cancel = nullptr);
 
 }  // namespace kp70

@@ -5,14 +5,12 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
-#include "core/app/Clock.h"
+#include "core/app/BilingualText.h"
 #include "core/app/ConnectionSettings.h"
 #include "core/app/ErrorLog.h"
-#include "core/app/Language.h"
-#include "core/app/ModelCatalogue.h"
-#include "core/transport/UsbDiscovery.h"
 #include "gui/app/MainMenuRunner.h"
 #include "gui/app/NetworkDialogRunner.h"
 
@@ -20,115 +18,97 @@ namespace kp70 {
 
 namespace {
 
-// The screen's labels: English, and the Korean form set under a Korean locale.
-struct Label {
-    const char* english;
-    const char* korean;
+constexpr BilingualText kDeviceLabel{"DEVICE", "프린터종류"};
+constexpr BilingualText kCancelLabel{"Cancel", "취소"};
+constexpr BilingualText kOkLabel{"OK"};
+
+// The lists below DEVICE, in ChoiceList order: their labels and object names.
+struct ListControl {
+    BilingualText label;
+    const char* labelName;
+    const char* listName;
 };
-constexpr Label kDeviceLabel{"DEVICE", "프린터종류"};
-constexpr Label kPortLabel{"PORT", "포트"};
-constexpr Label kBaudLabel{"Baudrate", "통신속도"};
-constexpr Label kParityLabel{"Parity", "패리티"};
-constexpr Label kDataLengthLabel{"Data Length", "테이터 길이"};
-constexpr Label kFlowLabel{"Flow control", "플로우 컨트롤"};
-constexpr Label kStopBitLabel{"Stop Bit", "스톱 비트"};
-constexpr Label kCancelLabel{"Cancel", "취소"};
-constexpr const char* kOkLabel = "OK";
+constexpr std::array<ListControl, kChoiceListCount> kListControls{{
+    {{"PORT", "포트"}, "portLabel", "portCombo"},
+    {{"Baudrate", "통신속도"}, "baudLabel", "baudCombo"},
+    {{"Parity", "패리티"}, "parityLabel", "parityCombo"},
+    {{"Data Length", "테이터 길이"}, "dataLengthLabel", "dataLengthCombo"},
+    {{"Flow control", "플로우 컨트롤"}, "flowLabel", "flowCombo"},
+    {{"Stop Bit", "스톱 비트"}, "stopBitLabel", "stopBitCombo"},
+}};
 
-const QStringList kBaudrates{"115200", "38400", "19200", "9600"};
-const QStringList kBaudratesModel2{"38400", "19200", "9600"};
-const QStringList kParities{"NONE", "ODD", "EVEN"};
-const QStringList kDataLengths{"8 Bits", "7 Bits", "6 Bits", "5 Bits"};
-const QStringList kFlowControls{"H/W", "S/W", "NONE"};
-const QStringList kStopBits{"1", "2"};
+// The actions the operation runner switches: choosing a DEVICE entry, and Cancel, which
+// stays usable while the USB search runs.
+constexpr ActionSet kChooseAction = 1;
+constexpr ActionSet kCancelAction = 2;
 
-// A USB printer is looked for in up to 16 rounds, 250 ms apart.
-constexpr int kUsbSearchRounds = 16;
-constexpr int kUsbSearchWaitMs = 250;
-
-QComboBox* MakeList(QWidget* parent, const char* name, const QStringList& items) {
-    auto* list = new QComboBox(parent);
-    list->setObjectName(name);
-    list->addItems(items);
-    return list;
+bool SameItems(const QComboBox* list, const std::vector<std::string>& items) {
+    if (list->count() != static_cast<int>(items.size())) return false;
+    for (int i = 0; i < list->count(); ++i) {
+        if (list->itemText(i).toStdString() != items[static_cast<std::size_t>(i)]) return false;
+    }
+    return true;
 }
 
 }  // namespace
 
 ConnectionScreen::ConnectionScreen(const ScreenServices& services, DeviceEnumerator& devices,
                                    ConnectionSettings& settings, NetworkDialogRunner& networkDialog,
-                                   MainMenuRunner& mainMenu, QWidget* parent)
+                                   MainMenuRunner& mainMenu,
+                                   std::vector<std::string> preferredPorts, QWidget* parent)
     : QDialog(parent),
       m_services(services),
       m_devices(devices),
       m_settings(settings),
       m_networkDialog(networkDialog),
-      m_mainMenu(mainMenu) {
+      m_mainMenu(mainMenu),
+      m_choice(devices, std::move(preferredPorts)) {
     BuildControls();
-    if (m_services.catalogue.IsKorean()) SetKoreanLabels();
 
     // DEVICE: the profile's entries ahead of the built-in ones, nothing selected.
-    for (const std::string& entry : ProfileDeviceEntries(m_services.profile))
-        m_device->addItem(QString::fromStdString(entry));
-    for (const std::string& entry : models::BuiltInEntries())
+    for (const std::string& entry : ConnectionChoice::DeviceEntries(m_services.profile))
         m_device->addItem(QString::fromStdString(entry));
     m_device->setCurrentIndex(-1);
-
     setWindowTitle(QString::fromUtf8(texts::kConnectionTitle));
 
-    m_port->setEnabled(false);
-    SetLineSettingsEnabled(false);
-    m_ok->setEnabled(false);
+    m_runner.SetActions({{kChooseAction, m_device}, {kCancelAction, m_cancel}});
+    m_runner.ShowActions(kChooseAction | kCancelAction);
+    Sync();
 
     connect(m_device, &QComboBox::currentIndexChanged, this, &ConnectionScreen::OnDeviceChanged);
-    connect(m_dataLength, &QComboBox::currentIndexChanged, this,
-            &ConnectionScreen::OnDataLengthChanged);
+    for (int i = 0; i < kChoiceListCount; ++i) {
+        const auto list = static_cast<ChoiceList>(i);
+        connect(m_lists[static_cast<std::size_t>(i)], &QComboBox::currentIndexChanged, this,
+                [this, list](int index) { OnListChanged(list, index); });
+    }
     connect(m_ok, &QPushButton::clicked, this, &ConnectionScreen::OnOk);
     connect(m_cancel, &QPushButton::clicked, this, &ConnectionScreen::reject);
 }
 
-ConnectionScreen::~ConnectionScreen() {
-    m_stopSearch = true;
-    if (m_usbSearch.joinable()) m_usbSearch.join();
-}
+ConnectionScreen::~ConnectionScreen() = default;
 
 void ConnectionScreen::BuildControls() {
-    auto makeLabel = [this](const char* name, const Label& text) {
-        auto* label = new QLabel(QString::fromUtf8(text.english), this);
-        label->setObjectName(name);
-        return label;
-    };
-    m_deviceLabel = makeLabel("deviceLabel", kDeviceLabel);
-    m_portLabel = makeLabel("portLabel", kPortLabel);
-    m_baudLabel = makeLabel("baudLabel", kBaudLabel);
-    m_parityLabel = makeLabel("parityLabel", kParityLabel);
-    m_dataLengthLabel = makeLabel("dataLengthLabel", kDataLengthLabel);
-    m_flowLabel = makeLabel("flowLabel", kFlowLabel);
-    m_stopBitLabel = makeLabel("stopBitLabel", kStopBitLabel);
-
-    m_device = MakeList(this, "deviceCombo", {});
-    m_port = MakeList(this, "portCombo", {});
-    m_baud = MakeList(this, "baudCombo", kBaudrates);
-    m_parity = MakeList(this, "parityCombo", kParities);
-    m_dataLength = MakeList(this, "dataLengthCombo", kDataLengths);
-    m_flow = MakeList(this, "flowCombo", kFlowControls);
-    m_stopBit = MakeList(this, "stopBitCombo", kStopBits);
-    m_device->setMinimumContentsLength(16);
-    m_port->setMinimumContentsLength(16);
-
     auto* form = new QFormLayout;
-    form->addRow(m_deviceLabel, m_device);
-    form->addRow(m_portLabel, m_port);
-    form->addRow(m_baudLabel, m_baud);
-    form->addRow(m_parityLabel, m_parity);
-    form->addRow(m_dataLengthLabel, m_dataLength);
-    form->addRow(m_flowLabel, m_flow);
-    form->addRow(m_stopBitLabel, m_stopBit);
+    auto addRow = [&](const BilingualText& text, const char* labelName, QComboBox* list) {
+        auto* label = new QLabel(m_services.Text(text), this);
+        label->setObjectName(labelName);
+        form->addRow(label, list);
+    };
+    m_device = new QComboBox(this);
+    m_device->setObjectName("deviceCombo");
+    m_device->setMinimumContentsLength(16);
+    addRow(kDeviceLabel, "deviceLabel", m_device);
+    for (std::size_t i = 0; i < kListControls.size(); ++i) {
+        m_lists[i] = new QComboBox(this);
+        m_lists[i]->setObjectName(kListControls[i].listName);
+        addRow(kListControls[i].label, kListControls[i].labelName, m_lists[i]);
+    }
+    m_lists[static_cast<std::size_t>(ChoiceList::Port)]->setMinimumContentsLength(16);
 
-    m_ok = new QPushButton(QString::fromUtf8(kOkLabel), this);
+    m_ok = new QPushButton(m_services.Text(kOkLabel), this);
     m_ok->setObjectName("okButton");
     m_ok->setDefault(true);
-    m_cancel = new QPushButton(QString::fromUtf8(kCancelLabel.english), this);
+    m_cancel = new QPushButton(m_services.Text(kCancelLabel), this);
     m_cancel->setObjectName("cancelButton");
     m_cancel->setAutoDefault(false);
     auto* buttons = new QHBoxLayout;
@@ -141,231 +121,111 @@ void ConnectionScreen::BuildControls() {
     layout->addLayout(buttons);
 }
 
-void ConnectionScreen::SetKoreanLabels() {
-    m_deviceLabel->setText(QString::fromUtf8(kDeviceLabel.korean));
-    m_portLabel->setText(QString::fromUtf8(kPortLabel.korean));
-    m_baudLabel->setText(QString::fromUtf8(kBaudLabel.korean));
-    m_parityLabel->setText(QString::fromUtf8(kParityLabel.korean));
-    m_dataLengthLabel->setText(QString::fromUtf8(kDataLengthLabel.korean));
-    m_flowLabel->setText(QString::fromUtf8(kFlowLabel.korean));
-    m_stopBitLabel->setText(QString::fromUtf8(kStopBitLabel.korean));
-    m_cancel->setText(QString::fromUtf8(kCancelLabel.korean));
+void ConnectionScreen::Sync() {
+    const bool busy = m_runner.Busy();
+    for (std::size_t i = 0; i < m_lists.size(); ++i) {
+        QComboBox* list = m_lists[i];
+        const ChoiceListState& state = m_choice.List(static_cast<ChoiceList>(i));
+        const QSignalBlocker block(list);
+        if (!SameItems(list, state.items)) {
+            list->clear();
+            for (const std::string& item : state.items) list->addItem(QString::fromStdString(item));
+        }
+        list->setCurrentIndex(state.selected);
+        list->setEnabled(!busy && state.enabled);
+    }
+    m_ok->setEnabled(!busy && m_choice.OkEnabled());
 }
 
-void ConnectionScreen::SetLineSettingsEnabled(bool enabled) {
-    for (QComboBox* list : {m_baud, m_parity, m_dataLength, m_flow, m_stopBit})
-        list->setEnabled(enabled);
-}
-
-void ConnectionScreen::FillBaudrates() {
-    m_baud->clear();
-    m_baud->addItems(m_modelGroup == 2 ? kBaudratesModel2 : kBaudrates);
-    m_baud->setCurrentIndex(0);
+void ConnectionScreen::ShowNotices(const std::vector<Notice>& notices) {
+    for (const Notice& notice : notices) m_services.Show(this, notice);
 }
 
 void ConnectionScreen::OnDeviceChanged(int index) {
     // Clearing the selection (after a failed USB search) is not a choice of the operator.
-    if (index < 0 || m_searching) return;
-    const std::string entry = m_device->itemText(index).toStdString();
-
-    m_modelGroup = models::ClassifyAtSelection(entry);
-    if (m_modelGroup == 0) {
-        // "Invalid Device!". The other controls keep their state, but OK is disabled: left
-        // enabled it would open the menu for the previous entry's port with the unknown name.
-        m_services.ShowMessage(this, 9);
-        m_interfaceKind = kInterfaceNone;
-        m_ok->setEnabled(false);
+    if (index < 0 || m_runner.Busy()) return;
+    const ChoiceStep step = m_choice.ChooseDevice(m_device->itemText(index).toStdString());
+    if (step.searchUsb) {
+        StartUsbSearch();
         return;
     }
-
-    m_interfaceKind = models::InterfaceKindOf(entry, m_modelGroup);
-    switch (m_interfaceKind) {
-        case kInterfaceEthernet:
-        case kInterfaceWifi:
-            m_port->setEnabled(false);
-            SetLineSettingsEnabled(false);
-            m_ok->setEnabled(true);
-            return;
-        case kInterfaceUsbPrinter:
-            StartUsbSearch();
-            return;
-        case kInterfaceParallel: {
-            m_port->clear();
-            for (const std::string& name : ListPorts(m_devices, PortListKind::Parallel))
-                m_port->addItem(QString::fromStdString(name));
-            if (m_port->count() == 0) {
-                m_services.ShowMessage(this, 12);  // "Not exist LPT port on your system."
-                m_port->setCurrentIndex(-1);
-                return;
-            }
-            m_port->setCurrentIndex(0);
-            m_port->setEnabled(true);
-            SetLineSettingsEnabled(false);
-            break;
-        }
-        case kInterfaceSerial:
-        case kInterfaceUsbSerial:
-            m_port->clear();
-            if (m_interfaceKind == kInterfaceSerial) {
-                for (const std::string& name : ListPorts(m_devices, PortListKind::Serial))
-                    m_port->addItem(QString::fromStdString(name));
-                if (m_port->count() == 0) {
-                    m_services.ShowMessage(this, 13);  // "Not exist COM port on your system."
-                    m_port->setCurrentIndex(-1);
-                    return;
-                }
-            } else {
-                // The port of the printer's USB-serial device; added even when none was found.
-                m_port->addItem(
-                    QString::fromStdString(FindUsbSerialPortForModel(m_devices, m_modelGroup)));
-            }
-            m_port->setCurrentIndex(0);
-            m_port->setEnabled(true);
-            SetLineSettingsEnabled(true);
-            FillBaudrates();
-            break;
-        default:
-            break;
-    }
-    m_ok->setEnabled(m_modelGroup != 0 && m_interfaceKind != kInterfaceNone);
+    Sync();
+    ShowNotices(step.notices);
 }
 
-void ConnectionScreen::OnDataLengthChanged(int /*index*/) {
-    // Five data bits allow only one stop bit.
-    const QString previous = m_stopBit->currentText();
-    const bool fiveBits = m_dataLength->currentText() == QLatin1String("5 Bits");
-    m_stopBit->clear();
-    m_stopBit->addItems(fiveBits ? QStringList{"1"} : kStopBits);
-    const int found = m_stopBit->findText(previous);
-    m_stopBit->setCurrentIndex(found >= 0 ? found : (fiveBits ? 0 : -1));
+void ConnectionScreen::OnListChanged(ChoiceList list, int index) {
+    m_choice.Select(list, index);
+    Sync();
 }
 
 void ConnectionScreen::StartUsbSearch() {
     m_savedTitle = windowTitle();
     setWindowTitle(QString::fromUtf8(texts::kSearchingTitle));
-    setEnabled(false);
-    m_searching = true;
-    m_stopSearch = false;
-    if (m_usbSearch.joinable()) m_usbSearch.join();
-
-    const std::string idPrefix = models::UsbPrinterSearchId(m_modelGroup);
-    m_usbSearch = std::thread([this, idPrefix] {
-        int count = -1;
-        for (int round = 0; round < kUsbSearchRounds && !m_stopSearch; ++round) {
-            count = CountUsbPrinters(m_devices, idPrefix, &m_services.log);
-            if (count >= 1) break;
-            QMetaObject::invokeMethod(
-                this, [this] { AppendSearchDot(); }, Qt::QueuedConnection);
-            m_services.clock.SleepFor(kUsbSearchWaitMs);
-        }
-        QMetaObject::invokeMethod(
-            this, [this, count] { FinishUsbSearch(count); }, Qt::QueuedConnection);
-    });
+    DeviceEnumerator& devices = m_devices;
+    Clock& clock = m_services.clock;
+    ErrorLog* log = &m_services.log;
+    const int modelGroup = m_choice.modelGroup();
+    const bool started = m_runner.Run(
+        [this, &devices, &clock, log, modelGroup](StepContext& context) {
+            Outcome outcome;
+            // The outcome's count carries the number of printers found (-1 for none).
+            outcome.count = SearchUsbPrinters(
+                devices, clock, modelGroup, context.cancel,
+                [this, &context] { context.Post([this] { AppendSearchDot(); }); }, log);
+            outcome.enabled = kChooseAction | kCancelAction;
+            return outcome;
+        },
+        [this](const Outcome& outcome) { FinishUsbSearch(outcome.count); }, kCancelAction);
+    if (!started) {
+        FinishUsbSearch(-1);
+        return;
+    }
+    Sync();
 }
 
 void ConnectionScreen::AppendSearchDot() {
-    if (m_searching) setWindowTitle(windowTitle() + QLatin1Char('.'));
+    if (m_runner.Busy()) setWindowTitle(windowTitle() + QLatin1Char('.'));
 }
 
 void ConnectionScreen::FinishUsbSearch(int count) {
-    if (m_usbSearch.joinable()) m_usbSearch.join();
-    m_searching = false;
     setWindowTitle(m_savedTitle);
-    setEnabled(true);
-    if (m_rejectAfterSearch) {
-        // Cancel was pressed while searching: leave without reporting the result.
-        m_rejectAfterSearch = false;
-        QDialog::reject();
-        return;
-    }
-
-    if (count == 1) {
-        m_port->setEnabled(false);
-        SetLineSettingsEnabled(false);
-        m_ok->setEnabled(true);
-    } else {
-        // "Turn on your USB printer\r\nand Try again." or "...There are too many device
-        // connected!"; the operator must choose the entry again.
-        m_services.ShowMessage(this, count < 1 ? 10 : 11);
-        m_ok->setEnabled(false);
-        m_port->setCurrentIndex(-1);
+    const ChoiceStep step = m_choice.UsbSearchEnded(count);
+    if (step.clearDevice) {
+        const QSignalBlocker block(m_device);
         m_device->setCurrentIndex(-1);
     }
+    Sync();
+    ShowNotices(step.notices);
     emit usbSearchFinished(count);
 }
 
 void ConnectionScreen::reject() {
-    if (m_searching) {
-        m_rejectAfterSearch = true;
-        m_stopSearch = true;
+    if (m_runner.Busy()) {
+        // Cancel while searching: stop the search between two rounds, then leave without
+        // reporting its result.
+        m_runner.Close({}, [this] {
+            setWindowTitle(m_savedTitle);
+            QDialog::reject();
+        });
         return;
     }
     QDialog::reject();
 }
 
-bool ConnectionScreen::StoreLineSettings() {
-    if (m_baud->currentIndex() < 0) {
-        m_services.ShowMessage(this, 5);
-        return false;
-    }
-    m_settings.baudRate = m_baud->currentText().toInt();
-
-    if (m_dataLength->currentIndex() < 0) {
-        m_services.ShowMessage(this, 6);
-        return false;
-    }
-    m_settings.dataBits = m_dataLength->currentText().section(QLatin1Char(' '), 0, 0).toInt();
-
-    if (m_parity->currentIndex() < 0) {
-        m_services.ShowMessage(this, 7);
-        return false;
-    }
-    m_settings.parity = m_parity->currentIndex();
-
-    if (m_stopBit->currentText().isEmpty()) {
-        m_services.ShowMessage(this, 53);
-        return false;
-    }
-    m_settings.stopBits = m_stopBit->currentText() == QLatin1String("2") ? 2 : 0;
-
-    if (m_flow->currentIndex() < 0) {
-        m_services.ShowMessage(this, 8);
-        return false;
-    }
-    m_settings.flowControl = m_flow->currentIndex() + 1;
-    return true;
-}
-
 void ConnectionScreen::OnOk() {
-    m_settings.portName = m_port->currentText().toStdString();
-    m_settings.modelCode = models::ClassifyAtOk(m_device->currentText().toStdString());
-
-    switch (m_interfaceKind) {
-        case kInterfaceUsbPrinter:
-            m_settings.portName = "USB";
+    if (m_runner.Busy() || !m_choice.OkEnabled()) return;
+    const OkStep step = m_choice.Ok(m_settings);
+    ShowNotices(step.notices);
+    switch (step.next) {
+        case AfterOk::MainMenu:
             m_mainMenu.RunMainMenu(this);
             break;
-        case kInterfaceEthernet:
-            m_settings.portName = "ETHERNET_II";
-            if (m_networkDialog.RunNetworkDialog(this)) m_mainMenu.RunMainMenu(this);
-            break;
-        case kInterfaceWifi: {
-            // The dialog offers its WiFi functions while the name does not begin with "ETH";
-            // afterwards the printer is reached over TCP like an Ethernet one.
-            m_settings.portName = "WIFI";
+        case AfterOk::NetworkDialog: {
             const bool accepted = m_networkDialog.RunNetworkDialog(this);
-            m_settings.portName = "ETHERNET_II";
-            if (accepted) m_mainMenu.RunMainMenu(this);
+            if (m_choice.NetworkDialogEnded(m_settings, accepted)) m_mainMenu.RunMainMenu(this);
             break;
         }
-        case kInterfaceParallel:
-            m_mainMenu.RunMainMenu(this);
-            break;
-        case kInterfaceSerial:
-        case kInterfaceUsbSerial:
-            if (StoreLineSettings()) m_mainMenu.RunMainMenu(this);
-            break;
-        default:
+        case AfterOk::Stay:
             break;
     }
 }

@@ -2,9 +2,12 @@
 
 #include <QDialog>
 #include <QString>
-#include <atomic>
-#include <thread>
+#include <array>
+#include <string>
+#include <vector>
 
+#include "core/transport/ConnectionChoice.h"
+#include "gui/app/OperationRunner.h"
 #include "gui/app/ScreenServices.h"
 
 class QComboBox;
@@ -21,22 +24,25 @@ class NetworkDialogRunner;
 // The first screen: the operator picks a DEVICE entry and, depending on how it is
 // attached, a port and the serial line settings. OK stores them in ConnectionSettings and
 // opens the main menu (for network entries after the network dialog has checked the
-// connection); the screen stays open until Cancel.
+// connection); the screen stays open until Cancel. The rules are ConnectionChoice's; the
+// screen shows its lists and notices.
 class ConnectionScreen : public QDialog {
     Q_OBJECT
 
 public:
+    // preferredPorts: ports PORT selects when it lists them (the virtual printer's links).
     ConnectionScreen(const ScreenServices& services, DeviceEnumerator& devices,
                      ConnectionSettings& settings, NetworkDialogRunner& networkDialog,
-                     MainMenuRunner& mainMenu, QWidget* parent = nullptr);
+                     MainMenuRunner& mainMenu, std::vector<std::string> preferredPorts = {},
+                     QWidget* parent = nullptr);
     ~ConnectionScreen() override;
 
     // The model code of the chosen entry as classified at selection; 0 when unrecognised.
-    int modelGroup() const { return m_modelGroup; }
+    int modelGroup() const { return m_choice.modelGroup(); }
     // The InterfaceKind of the chosen entry.
-    int interfaceKind() const { return m_interfaceKind; }
-    // True while the USB printer search runs (the screen is disabled meanwhile).
-    bool isSearching() const { return m_searching; }
+    int interfaceKind() const { return m_choice.interfaceKind(); }
+    // True while the USB printer search runs (only Cancel is offered meanwhile).
+    bool isSearching() const { return m_runner.Busy(); }
 
 public slots:
     void reject() override;
@@ -47,50 +53,32 @@ signals:
 
 private:
     void BuildControls();
-    void SetKoreanLabels();
     void OnDeviceChanged(int index);
-    void OnDataLengthChanged(int index);
+    void OnListChanged(ChoiceList list, int index);
     void OnOk();
-    bool StoreLineSettings();
-    void SetLineSettingsEnabled(bool enabled);
-    void FillBaudrates();
     void StartUsbSearch();
     void AppendSearchDot();
     void FinishUsbSearch(int count);
+    // Shows the choice's lists and OK as they stand (all off while the search runs).
+    void Sync();
+    void ShowNotices(const std::vector<Notice>& notices);
 
     ScreenServices m_services;
     DeviceEnumerator& m_devices;
     ConnectionSettings& m_settings;
     NetworkDialogRunner& m_networkDialog;
     MainMenuRunner& m_mainMenu;
+    ConnectionChoice m_choice;
 
-    QLabel* m_deviceLabel = nullptr;
-    QLabel* m_portLabel = nullptr;
-    QLabel* m_baudLabel = nullptr;
-    QLabel* m_parityLabel = nullptr;
-    QLabel* m_dataLengthLabel = nullptr;
-    QLabel* m_flowLabel = nullptr;
-    QLabel* m_stopBitLabel = nullptr;
     QComboBox* m_device = nullptr;
-    QComboBox* m_port = nullptr;
-    QComboBox* m_baud = nullptr;
-    QComboBox* m_parity = nullptr;
-    QComboBox* m_dataLength = nullptr;
-    QComboBox* m_flow = nullptr;
-    QComboBox* m_stopBit = nullptr;
+    std::array<QComboBox*, kChoiceListCount> m_lists{};
     QPushButton* m_ok = nullptr;
     QPushButton* m_cancel = nullptr;
 
-    int m_modelGroup = 0;
-    int m_interfaceKind = 0;
-
-    // The USB search runs its rounds (and their 250 ms waits) on a worker so the window
-    // keeps painting; the title dots and the result come back as queued calls.
-    std::thread m_usbSearch;
-    std::atomic<bool> m_stopSearch{false};
-    bool m_searching = false;
-    bool m_rejectAfterSearch = false;
     QString m_savedTitle;
+    // The USB search runs its rounds (and their 250 ms waits) here, so the window keeps
+    // painting and Cancel stays usable.
+    OperationRunner m_runner;
 };
 
 }  // namespace kp70

@@ -3,6 +3,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "core/app/BilingualText.h"
 #include "core/app/ConnectionSettings.h"
 #include "core/transport/PrinterPort.h"
 #include "gui/app/ToolLauncher.h"
@@ -11,14 +12,10 @@ namespace kp70 {
 
 namespace {
 
-struct Label {
-    const char* english;
-    const char* korean;
-};
-constexpr Label kLogoLabel{"&Logo Download", "로고 전송"};
-constexpr Label kSetupLabel{"&User Setup", "사용자 설정"};
-constexpr Label kFirmwareLabel{"&Firmware Download", "펌웨어 전송"};
-constexpr Label kBackLabel{"<< &Back  ", "<< 뒤로"};
+constexpr BilingualText kLogoLabel{"&Logo Download", "로고 전송"};
+constexpr BilingualText kSetupLabel{"&User Setup", "사용자 설정"};
+constexpr BilingualText kFirmwareLabel{"&Firmware Download", "펌웨어 전송"};
+constexpr BilingualText kBackLabel{"<< &Back  ", "<< 뒤로"};
 
 }  // namespace
 
@@ -28,11 +25,9 @@ MainMenu::MainMenu(const ScreenServices& services, PrinterPort& port,
     setWindowTitle(QString::fromUtf8(texts::kCaption));
     connectionSummary = BuildConnectionSummary(m_port.Settings());
 
-    const bool korean = m_services.catalogue.IsKorean();
     auto* layout = new QVBoxLayout(this);
-    auto makeButton = [&](const char* name, const Label& label) {
-        auto* button =
-            new QPushButton(QString::fromUtf8(korean ? label.korean : label.english), this);
+    auto makeButton = [&](const char* name, const BilingualText& label) {
+        auto* button = new QPushButton(m_services.Text(label), this);
         button->setObjectName(name);
         button->setAutoDefault(false);
         button->setMinimumWidth(200);

@@ -4,11 +4,12 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
-#include <thread>
 
-#include "gui/app/NetworkDialogRunner.h"
 #include "core/transport/NetworkLink.h"
+#include "gui/app/NetworkDialogRunner.h"
+#include "gui/app/OperationRunner.h"
 #include "gui/app/ScreenServices.h"
 
 class QGroupBox;
@@ -49,17 +50,12 @@ public:
     std::uint32_t printerPort() const { return m_printerPort; }
     // The socket the tools use for "ETHERNET_II" (through ConnectNetwork with the two above).
     NetworkLink& networkSocket() { return m_link; }
-    // True while the connection check runs (the screen is disabled meanwhile).
-    bool isChecking() const { return m_checking; }
+    // True while the connection check runs (only Cancel is offered meanwhile).
+    bool isChecking() const { return m_runner->Busy(); }
 
     // The WiFi set-up component and the network setting screen, plugged in when present.
     void SetWifiSetup(WifiSetupFunction wifiSetup) { m_wifiSetup = std::move(wifiSetup); }
     void SetSettingScreen(SettingScreenFunction screen) { m_settingScreen = std::move(screen); }
-
-    // The accepted TCP ports: 1024..65534, and 515 (the LPD port).
-    static bool IsAcceptedPort(std::uint64_t port);
-    // True for a dotted IPv4 address of four numbers 0..255.
-    static bool IsIpv4Address(const QString& text);
 
 public slots:
     void reject() override;
@@ -70,8 +66,10 @@ signals:
 
 private:
     bool IsWifi() const;
+    // The actions offered when no check runs.
+    ActionSet IdleActions() const;
     void OnOk();
-    void FinishCheck(bool connected);
+    void FinishCheck(const Outcome& outcome);
     void OnSettingButton();
     void OnReservedButton();
     void RunWifiSetup(WifiSetup which);
@@ -97,11 +95,9 @@ private:
     WifiSetupFunction m_wifiSetup;
     SettingScreenFunction m_settingScreen;
 
-    // ConnectNetwork waits 10 ms plus up to 10 x 50 ms, so it runs on a worker; its
-    // result comes back as a queued call.
-    std::thread m_check;
-    bool m_checking = false;
-    bool m_rejectAfterCheck = false;
+    // The connection check waits 10 ms plus up to 10 x 50 ms, so it runs here. Cancel
+    // during a check closes the runner for good; the next opening starts a fresh one.
+    std::unique_ptr<OperationRunner> m_runner;
 };
 
 }  // namespace kp70

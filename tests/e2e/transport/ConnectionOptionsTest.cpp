@@ -76,7 +76,7 @@ TEST(ConnectionOptions, EachKindFillsTheSettingsTheConnectionScreenWould) {
          1,
          0,
          3},
-        {{"--port", "/dev/lp0"}, "KP70 P", "/dev/lp0", 115200, 8, 0, 0, 1},
+        {{"--port", "/dev/lp0"}, "KP70 P", "/dev/lp0", -1, -1, -1, 0, -1},
         {{"--port", "/dev/ttyUSB0", "--device", "KP70 U-I"},
          "KP70 U-I",
          "/dev/ttyUSB0",
@@ -90,15 +90,6 @@ TEST(ConnectionOptions, EachKindFillsTheSettingsTheConnectionScreenWould) {
         {{"--net", "10.0.0.7", "--device", "KP70 W"}, "KP70 W", "ETHERNET_II", -1, -1, -1, 0, -1},
         {{"--file", "out.prn"}, "KP70 S", "FILE", -1, -1, -1, 0, -1},
         {{"--file", "out.prn", "--device", "TALVO10 S"}, "TALVO10 S", "FILE", -1, -1, -1, 0, -1},
-        // A profile entry whose ending says nothing fits any connection.
-        {{"--port", "/dev/ttyS0", "--device", "Shop printer"},
-         "Shop printer",
-         "/dev/ttyS0",
-         115200,
-         8,
-         0,
-         0,
-         1},
     };
     for (const auto& c : cases) {
         const Resolved r = Resolve(c.args);
@@ -156,10 +147,6 @@ TEST(ConnectionOptions, WrongCombinationsAreRefusedWithAReason) {
              {"--net", "1.2.3.4", "--file", "x"},
              {"--usb", "--baud", "9600"},
              {"--net", "1.2.3.4", "--flow", "hw"},
-             {"--port", "/dev/ttyS0", "--baud", "1234"},
-             {"--port", "/dev/ttyS0", "--parity", "mark"},
-             {"--port", "/dev/ttyS0", "--data", "9"},
-             {"--port", "/dev/ttyS0", "--stop", "3"},
          }) {
         ConnectionOptions options;
         EXPECT_FALSE(ParseVerb(args, options)) << args[0] << " " << args[1];
@@ -179,6 +166,12 @@ TEST(ConnectionOptions, WrongCombinationsAreRefusedWithAReason) {
         {{"--port", "/dev/ttyS0", "--device", "KP70 P"}, "use --port"},
         {{"--usb", "--device", "KP70 S"}, "serial port"},
         {{"--net", "1.2.3.4", "--device", "KP70 U-II"}, "use --usb"},
+        // What the connection screen does not offer, with its message.
+        {{"--port", "/dev/ttyS0", "--baud", "1234"}, "Baudrate is not selected!"},
+        {{"--port", "/dev/ttyS0", "--parity", "mark"}, "Parity type is not selected!"},
+        {{"--port", "/dev/ttyS0", "--data", "9"}, "Data length is not selected!"},
+        {{"--port", "/dev/ttyS0", "--stop", "3"}, "Stop Bit is not selected"},
+        {{"--port", "/dev/ttyS0", "--device", "Shop printer"}, "Invalid Device!"},
     };
     for (const auto& c : cases) {
         const Resolved r = Resolve(c.args);

@@ -143,7 +143,6 @@ TEST_F(SendTest, FailuresAndWrongCommandLinesHaveTheirExitStatus) {
         {{"send", "--port", "/dev/ttyKP70-missing", "--hex", "1B"},
          1,
          "ERROR : Port open. (/dev/ttyKP70-missing"},
-        {{"send", "--usb", "--hex", "1B"}, 1, "ERROR : Port open."},
         {{"send", "--file", "/nonexistent-dir/x.prn", "--hex", "1B"}, 1, "ERROR : Port open."},
         {{"send", "--file", "x", "--in", "/nonexistent-dir/in.bin"}, 1, "cannot read"},
     };
@@ -153,6 +152,11 @@ TEST_F(SendTest, FailuresAndWrongCommandLinesHaveTheirExitStatus) {
         EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
         EXPECT_EQ(run.out, "") << c.says;
     }
+    // No USB printer attached: the search (16 rounds, on a virtual clock) finds none.
+    VirtualClock searchClock;
+    const CliRun usb = Run({"send", "--usb", "--hex", "1B"}, &searchClock);
+    EXPECT_EQ(usb.status, 1) << usb.err;
+    EXPECT_NE(usb.err.find("Turn on your USB printer"), std::string::npos) << usb.err;
 }
 
 class QuietNotifier : public Notifier {

@@ -168,21 +168,53 @@ TEST_F(ConnectionScreenTest, SerialEntryListsSortedPortsAndEnablesLineSettings) 
     EXPECT_TRUE(Ok()->isEnabled());
 }
 
-TEST_F(ConnectionScreenTest, MissingPortsGiveTheirMessageAndLeaveOkAsItWas) {
+TEST_F(ConnectionScreenTest, MissingPortsGiveTheirMessageAndDisableOk) {
     struct Case {
+        const char* before;  // an entry whose port exists, so OK was enabled
         const char* entry;
         const char* message;
     };
-    for (const Case& c : {Case{"KP70 S", "Not exist COM port on your system."},
-                          Case{"KP70 P", "Not exist LPT port on your system."}}) {
+    for (const Case& c : {Case{"KP70 P", "KP70 S", "Not exist COM port on your system."},
+                          Case{"KP70 S", "KP70 P", "Not exist LPT port on your system."}}) {
         SCOPED_TRACE(c.entry);
         m_screen.reset();
         h.prompter.Clear();
+        devices.serial.clear();
+        devices.parallel.clear();
+        if (std::string(c.before) == "KP70 S") devices.serial = {{"/dev/ttyS0"}};
+        if (std::string(c.before) == "KP70 P") devices.parallel = {"/dev/lp0"};
+        Choose(c.before);
+        ASSERT_TRUE(Ok()->isEnabled());
         Choose(c.entry);
         EXPECT_EQ(h.prompter.Texts(), QStringList({c.message}));
         EXPECT_EQ(List("portCombo")->currentIndex(), -1);
+        // With no port the menu would open for nothing.
         EXPECT_FALSE(Ok()->isEnabled());
+        Ok()->click();
+        EXPECT_TRUE(menu.shown.empty());
     }
+}
+
+TEST_F(ConnectionScreenTest, TheVirtualPrintersPortsAreSelectedAheadOfTheSystems) {
+    devices.serial = {{"/dev/ttyS0"}, {"/dev/ttyS1"}, {"/tmp/kp70sim/ttyKP70"}};
+    devices.parallel = {"/dev/lp0", "/tmp/kp70sim/lpKP70"};
+    m_screen = std::make_unique<ConnectionScreen>(
+        h.services, devices, settings, network, menu,
+        std::vector<std::string>{"/tmp/kp70sim/missing", "/tmp/kp70sim/ttyKP70",
+                                 "/tmp/kp70sim/lpKP70"});
+    Choose("KP70 S");
+    EXPECT_EQ(Items("portCombo").front(), "/dev/ttyS0") << "still sorted";
+    EXPECT_EQ(List("portCombo")->currentText(), "/tmp/kp70sim/ttyKP70");
+    Choose("KP70 P");
+    EXPECT_EQ(List("portCombo")->currentText(), "/tmp/kp70sim/lpKP70");
+    Ok()->click();
+    ASSERT_EQ(menu.shown.size(), 1u);
+    EXPECT_EQ(menu.shown[0].portName, "/tmp/kp70sim/lpKP70");
+
+    // Without them, the first port as before.
+    devices.serial = {{"/dev/ttyS1"}, {"/dev/ttyS0"}};
+    Choose("KP70 S");
+    EXPECT_EQ(List("portCombo")->currentText(), "/dev/ttyS0");
 }
 
 TEST_F(ConnectionScreenTest, ParallelEntryEnablesOnlyThePort) {
@@ -201,11 +233,15 @@ TEST_F(ConnectionScreenTest, ParallelEntryEnablesOnlyThePort) {
 }
 
 TEST_F(ConnectionScreenTest, UsbSerialEntryShowsThePortOfItsDeviceEvenWhenNoneIsFound) {
-    // No device: an empty port name is added without a message.
+    // No device: an empty port name is added without a message, and OK, enabled for the
+    // entry before, cannot open the menu with it.
+    Choose("KP70 E-II");
+    ASSERT_TRUE(Ok()->isEnabled());
     Choose("KP70 U-I");
     EXPECT_EQ(Items("portCombo"), QStringList({""}));
     EXPECT_TRUE(h.prompter.boxes.empty());
     EXPECT_TRUE(LineSettingsEnabled(true));
+    EXPECT_FALSE(Ok()->isEnabled());
 
     devices.serial = {{"/dev/ttyS0"},
                       {"/dev/ttyACM1", true, 0x5A3D, 0x3111},
@@ -246,7 +282,12 @@ TEST_F(ConnectionScreenTest, UsbPrinterSearchCountsDevicesWithDotsInTheTitle) {
 
         QSignalSpy finished(&Screen(), &ConnectionScreen::usbSearchFinished);
         Choose("KP70 U-II");
-        EXPECT_FALSE(Screen().isEnabled()) << "the screen is disabled while searching";
+        // While searching only Cancel is offered.
+        EXPECT_TRUE(Screen().isSearching());
+        EXPECT_FALSE(List("deviceCombo")->isEnabled());
+        EXPECT_FALSE(List("portCombo")->isEnabled());
+        EXPECT_FALSE(Ok()->isEnabled());
+        EXPECT_TRUE(Child<QPushButton>("cancelButton")->isEnabled());
         ASSERT_TRUE(finished.count() == 1 || finished.wait(5000));
         EXPECT_EQ(finished.front().front().toInt(), c.expectedCount);
 
@@ -256,7 +297,7 @@ TEST_F(ConnectionScreenTest, UsbPrinterSearchCountsDevicesWithDotsInTheTitle) {
         expectedTitles << "KP 70 Tool Ver 1.01";
         EXPECT_EQ(titles, expectedTitles);
         EXPECT_EQ(h.clock.Sleeps(), std::vector<std::int64_t>(c.waits, 250));
-        EXPECT_TRUE(Screen().isEnabled());
+        EXPECT_TRUE(List("deviceCombo")->isEnabled());
 
         if (c.message) {
             EXPECT_EQ(h.prompter.Texts(), QStringList({c.message}));

@@ -60,7 +60,7 @@ TEST_F(MainMenuTest, BuildsTheSummaryForEachPortKind) {
          "H/W Flow control\r\nOne Stop Bit"},
         {{"COM4", 9600, 7, 2, 2, 3, 2, 0},
          "TALVO10 - COM4\r\nBaud : 9600\r\nData : 7 bit\r\nEven Parity\r\n"
-         "None Flow control\r\n\r\nTwo Stop Bits"},
+         "None Flow control\r\nTwo Stop Bits"},
         {{"USB", -1, -1, -1, 0, -1, 6, 0}, "KP 70\r\nUSB-II Interface"},
         {{"USB", -1, -1, -1, 0, -1, 2, 0}, "KP 70\r\nUSB-II Interface"},
         {{"/dev/lp0", -1, -1, -1, 0, -1, 6, 0}, "KP70 - /dev/lp0"},

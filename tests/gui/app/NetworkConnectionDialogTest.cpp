@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTimer>
+#include <condition_variable>
+#include <mutex>
 
 #include "GuiHarness.h"
 
@@ -37,7 +39,11 @@ protected:
         QSignalSpy checked(&Dialog(), &NetworkConnectionDialog::connectionChecked);
         Child<QPushButton>("okButton")->click();
         if (Dialog().isChecking()) {
-            EXPECT_FALSE(Dialog().isEnabled()) << "disabled while checking";
+            // Only Cancel is offered while checking.
+            EXPECT_FALSE(Child<QPushButton>("okButton")->isEnabled());
+            EXPECT_FALSE(Child<QLineEdit>("addressEdit")->isEnabled());
+            EXPECT_FALSE(Child<QPushButton>("settingButton")->isEnabled());
+            EXPECT_TRUE(Child<QPushButton>("cancelButton")->isEnabled());
             EXPECT_TRUE(checked.wait(5000));
         }
     }
@@ -137,6 +143,65 @@ TEST_F(NetworkConnectionDialogTest, PrinterThatNeverAnswersGivesMessage20AndStay
     EXPECT_EQ(link.EventNames().back(), "CloseSocket");
     EXPECT_EQ(link.Count("CloseSocket"), 1);
     EXPECT_EQ(Child<QLineEdit>("portEdit")->text(), "6001");
+    EXPECT_TRUE(Child<QPushButton>("okButton")->isEnabled());
+    EXPECT_FALSE(Child<QPushButton>("reservedButton")->isEnabled());
+}
+
+// A clock whose waits last until the test lets them pass.
+class GatedClock : public VirtualClock {
+public:
+    void SleepFor(std::int64_t ms) override {
+        std::unique_lock lock(m_mutex);
+        ++m_waiting;
+        m_changed.notify_all();
+        m_changed.wait(lock, [this] { return m_open; });
+        --m_waiting;
+        lock.unlock();
+        VirtualClock::SleepFor(ms);
+    }
+    bool WaitUntilSleeping() {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, std::chrono::seconds(10), [this] { return m_waiting > 0; });
+    }
+    void Open() {
+        std::lock_guard lock(m_mutex);
+        m_open = true;
+        m_changed.notify_all();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    int m_waiting = 0;
+    bool m_open = false;
+};
+
+TEST_F(NetworkConnectionDialogTest, CancelDuringTheCheckStopsItAndTheNextOpeningChecksAgain) {
+    GatedClock gate;
+    ScreenServices services{h.prompter, h.catalogue, gate, h.log, h.profile, h.keyboard};
+    NetworkConnectionDialog dialog(services, settings, link);
+    link.refuse = true;
+    QSignalSpy checked(&dialog, &NetworkConnectionDialog::connectionChecked);
+    QSignalSpy rejected(&dialog, &QDialog::rejected);
+    dialog.findChild<QPushButton*>("okButton")->click();
+    ASSERT_TRUE(gate.WaitUntilSleeping());
+    dialog.findChild<QPushButton*>("cancelButton")->click();
+    EXPECT_TRUE(rejected.isEmpty()) << "the check ends first";
+    gate.Open();
+    ASSERT_TRUE(rejected.wait(5000));
+    EXPECT_TRUE(checked.isEmpty());
+    EXPECT_TRUE(h.prompter.boxes.empty()) << "no message for a check the operator stopped";
+    EXPECT_LT(link.Count("Probe"), 10);
+    EXPECT_EQ(link.EventNames().back(), "CloseSocket");
+
+    // Opened again, OK checks again.
+    link.refuse = false;
+    dialog.PrepareToShow();
+    EXPECT_TRUE(dialog.findChild<QPushButton*>("okButton")->isEnabled());
+    dialog.findChild<QPushButton*>("okButton")->click();
+    ASSERT_TRUE(checked.wait(5000));
+    EXPECT_TRUE(checked.front().front().toBool());
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
 }
 
 TEST_F(NetworkConnectionDialogTest, InvalidAddressIsRefusedBeforeConnecting) {

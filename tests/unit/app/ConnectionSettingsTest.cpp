@@ -19,11 +19,17 @@ TEST(ConnectionSummary, SerialHasSixLines) {
     s.portName = "/dev/ttyUSB0";
     s.parity = 2;
     s.stopBits = 2;
-    s.flowControl = 3;
     s.modelCode = 2;
-    EXPECT_EQ(BuildConnectionSummary(s),
-              "TALVO10 - /dev/ttyUSB0\r\nBaud : 38400\r\nData : 8 bit\r\nEven Parity\r\n"
-              "None Flow control\r\n\r\nTwo Stop Bits");
+    // Exactly one line break after the flow-control line, whichever it is.
+    const std::pair<int, const char*> flows[] = {
+        {1, "H/W Flow control"}, {2, "S/W Flow control"}, {3, "None Flow control"}};
+    for (const auto& [flow, line] : flows) {
+        s.flowControl = flow;
+        EXPECT_EQ(BuildConnectionSummary(s),
+                  std::string("TALVO10 - /dev/ttyUSB0\r\nBaud : 38400\r\nData : 8 bit\r\n"
+                              "Even Parity\r\n") +
+                      line + "\r\nTwo Stop Bits");
+    }
 }
 
 TEST(ConnectionSummary, UsbParallelAndNetwork) {
