@@ -17,12 +17,14 @@ public:
     std::vector<UsbPrinterInfo> usb;
     std::vector<std::string> unopenable;
     int usbQueries = 0;
+    // The USB printers are switched on only after this many searches.
+    int absentQueries = 0;
 
     std::vector<SerialPortInfo> SerialPorts() override { return serial; }
     std::vector<std::string> ParallelPorts() override { return parallel; }
     std::vector<UsbPrinterInfo> UsbPrinters() override {
         ++usbQueries;
-        return usb;
+        return usbQueries <= absentQueries ? std::vector<UsbPrinterInfo>{} : usb;
     }
     bool TryOpen(const std::string& devnode, std::string& why) override {
         for (const auto& n : unopenable) {

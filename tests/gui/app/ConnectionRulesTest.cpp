@@ -20,13 +20,6 @@
 namespace kp70::test {
 namespace {
 
-struct RecordingMenu : MainMenuRunner {
-    explicit RecordingMenu(ConnectionSettings& s) : settings(s) {}
-    void RunMainMenu(QWidget*) override { shown.push_back(settings); }
-    ConnectionSettings& settings;
-    std::vector<ConnectionSettings> shown;
-};
-
 struct AcceptingNetworkDialog : NetworkDialogRunner {
     bool RunNetworkDialog(QWidget*) override { return true; }
 };

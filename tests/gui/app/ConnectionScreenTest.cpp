@@ -15,14 +15,6 @@
 namespace kp70::test {
 namespace {
 
-// Records each time the main menu would open, with the settings it would see.
-struct RecordingMenu : MainMenuRunner {
-    explicit RecordingMenu(ConnectionSettings& s) : settings(s) {}
-    void RunMainMenu(QWidget*) override { shown.push_back(settings); }
-    ConnectionSettings& settings;
-    std::vector<ConnectionSettings> shown;
-};
-
 // Answers the network dialog with a fixed result and records the port name it opened with.
 struct ScriptedNetworkDialog : NetworkDialogRunner {
     explicit ScriptedNetworkDialog(ConnectionSettings& s) : settings(s) {}
@@ -33,15 +25,6 @@ struct ScriptedNetworkDialog : NetworkDialogRunner {
     ConnectionSettings& settings;
     bool accept = true;
     std::vector<std::string> portNames;
-};
-
-// USB printers that are switched on only after a number of searches.
-struct LateUsbPrinters : FakeDeviceEnumerator {
-    int absentQueries = 0;
-    std::vector<UsbPrinterInfo> UsbPrinters() override {
-        const auto all = FakeDeviceEnumerator::UsbPrinters();
-        return usbQueries <= absentQueries ? std::vector<UsbPrinterInfo>{} : all;
-    }
 };
 
 const UsbPrinterInfo kKp70Usb{"/dev/usb/lp0", "USB\\VID_5A3D&PID_3012"};
@@ -92,7 +75,7 @@ protected:
     }
 
     GuiHarness h;
-    LateUsbPrinters devices;
+    FakeDeviceEnumerator devices;
     ConnectionSettings settings;
     ScriptedNetworkDialog network{settings};
     RecordingMenu menu{settings};

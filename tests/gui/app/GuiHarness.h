@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <vector>
 
 #include "core/app/ConnectionSettings.h"
 #include "core/app/ErrorLog.h"
@@ -8,6 +9,7 @@
 #include "core/app/Profile.h"
 #include "core/app/VirtualClock.h"
 #include "gui/app/KeyboardState.h"
+#include "gui/app/MainMenuRunner.h"
 #include "gui/app/ScreenServices.h"
 #include "support/FakeNetworkLink.h"
 #include "support/FakePrinterPort.h"
@@ -15,6 +17,14 @@
 #include "support/TempDir.h"
 
 namespace kp70::test {
+
+// Records each time the main menu would open, with the settings it would see.
+struct RecordingMenu : MainMenuRunner {
+    explicit RecordingMenu(ConnectionSettings& s) : settings(s) {}
+    void RunMainMenu(QWidget*) override { shown.push_back(settings); }
+    ConnectionSettings& settings;
+    std::vector<ConnectionSettings> shown;
+};
 
 // The Ctrl key as a test sets it: held or not while a screen opens.
 struct FixedKeyboardState : KeyboardState {

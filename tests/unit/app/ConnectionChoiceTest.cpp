@@ -10,15 +10,6 @@
 namespace kp70::test {
 namespace {
 
-// USB printers that are switched on only after a number of searches.
-struct LateUsbPrinters : FakeDeviceEnumerator {
-    int absentQueries = 0;
-    std::vector<UsbPrinterInfo> UsbPrinters() override {
-        const auto all = FakeDeviceEnumerator::UsbPrinters();
-        return usbQueries <= absentQueries ? std::vector<UsbPrinterInfo>{} : all;
-    }
-};
-
 TEST(UsbPrinterSearch, CountsEveryRoundUntilAPrinterIsThereWaiting250MsBetween) {
     struct Case {
         int printers;
@@ -38,7 +29,7 @@ TEST(UsbPrinterSearch, CountsEveryRoundUntilAPrinterIsThereWaiting250MsBetween) 
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.printers << " printers after " << c.absentQueries
                                         << ", cancel after " << c.cancelAfterEmptyRounds);
-        LateUsbPrinters devices;
+        FakeDeviceEnumerator devices;
         devices.usb.assign(c.printers, {"/dev/usb/lp0", "USB\\VID_5A3D&PID_3012"});
         devices.usb.push_back({"/dev/usb/lp9", "USB\\VID_5A3D&PID_0101"});  // another model
         devices.absentQueries = c.absentQueries;

@@ -10,15 +10,6 @@
 namespace kp70::test {
 namespace {
 
-// USB printers that are switched on only after a number of searches.
-struct LateUsbPrinters : FakeDeviceEnumerator {
-    int absentQueries = 0;
-    std::vector<UsbPrinterInfo> UsbPrinters() override {
-        const auto all = FakeDeviceEnumerator::UsbPrinters();
-        return usbQueries <= absentQueries ? std::vector<UsbPrinterInfo>{} : all;
-    }
-};
-
 class ConnectionCommandsTest : public ::testing::Test {
 protected:
     CliRun Run(std::vector<std::string> args) {
@@ -28,7 +19,7 @@ protected:
 
     TempDir dir;
     VirtualClock clock;
-    LateUsbPrinters devices;
+    FakeDeviceEnumerator devices;
 };
 
 TEST_F(ConnectionCommandsTest, OptionsTheScreenRefusesAreAWrongCommandLine) {
