@@ -7,7 +7,6 @@
 #include <sstream>
 
 #include "cli/Cli.h"
-#include "core/setup/SetupCommands.h"
 #include "core/setup/TestPage.h"
 #include "support/CliRunner.h"
 #include "support/FakeDeviceEnumerator.h"
@@ -187,28 +186,6 @@ TEST_F(SetupE2eTest, SettingThatBreaksARuleSendsNothing) {
     // Nothing but read requests reached the printer.
     EXPECT_EQ(sim.Capture("capture-pty.bin").find(std::string("\x1D\x28\x45\x03", 4)),
               std::string::npos);
-}
-
-TEST_F(SetupE2eTest, FileGetsTheWriteSequenceOrTheTestPage) {
-    const std::string path = m_dir.File("setup.prn");
-    CliRun run = Run({"setup", "set", "--file", path, "left-margin=300"});
-    ASSERT_EQ(run.status, 0) << run.err;
-    std::string expected;
-    const auto enter = setup::EnterUserSetting();
-    const auto leave = setup::LeaveUserSetting();
-    expected.append(enter.begin(), enter.end());
-    expected += std::string("\x1D\x28\x45\x0A\x00\x05\xFA\x2C\x01\xFF\x00\x00\x00\x00\x04", 15);
-    expected.append(leave.begin(), leave.end());
-    EXPECT_EQ(test::ReadFile(path), expected);
-
-    run = Run({"setup", "test-print", "--file", path});
-    ASSERT_EQ(run.status, 0) << run.err;
-    std::string page;
-    for (const auto& step : BuildTestPage(false)) page.append(step.begin(), step.end());
-    EXPECT_EQ(test::ReadFile(path), page);
-
-    run = Run({"setup", "get", "--file", path});
-    EXPECT_EQ(run.status, 2);
 }
 
 TEST_F(SetupE2eTest, SilentPrinterFailsTheRead) {
