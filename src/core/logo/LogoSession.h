@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "core/logo/LogoMessage.h"
-#include "core/transport/NetworkLink.h"
 #include "core/logo/PrintJob.h"
 #include "core/logo/UploadJob.h"
+#include "core/transport/NetworkLink.h"
 
 namespace kp70 {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <thread>
 
-#include "gui/app/NetworkDialogRunner.h"
 #include "core/transport/NetworkLink.h"
+#include "gui/app/NetworkDialogRunner.h"
 #include "gui/app/ScreenServices.h"
 
 class QGroupBox;
