@@ -2,8 +2,10 @@
 PRESET ?= default
 BUILD_DIR := build/$(PRESET)
 SIM_DIR := /tmp/kp70sim
+# Seconds each libFuzzer target runs in `make fuzz`.
+FUZZ_SECONDS ?= 30
 
-.PHONY: deps configure build run test asan tsan bench clean
+.PHONY: deps configure build run test asan tsan fuzz format-check bench clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -27,6 +29,16 @@ asan:
 
 tsan:
 	@$(MAKE) --no-print-directory test PRESET=tsan
+
+# Builds the libFuzzer targets (clang, warnings as errors) and runs each for FUZZ_SECONDS on
+# its seeds; one line per target. Fails when a target finds something.
+fuzz: deps
+	@cmake --preset fuzz >/dev/null && cmake --build --preset fuzz
+	@bash scripts/run-fuzz.sh $(FUZZ_SECONDS) build/fuzz
+
+# Every tracked *.cpp and *.h formatted as .clang-format says.
+format-check: deps
+	@bash scripts/check-format.sh
 
 bench: deps
 	@cmake --preset release >/dev/null && cmake --build --preset release

@@ -3,14 +3,28 @@
 # Idempotent: only packages that are missing are installed.
 set -euo pipefail
 
+# What each is for:
+#   build-essential cmake ninja-build    the compilers and the build (presets use Ninja)
+#   pkg-config libudev-dev               device enumeration in src/platform
+#   clang libclang-rt-14-dev             the fuzz preset: clang, libFuzzer and its sanitizers
+#   clang-format                         scripts/check-format.sh (clang-format 14)
+#   googletest libgtest-dev libgmock-dev the tests
+#   libbenchmark-dev imagemagick         make bench (bench/)
+#   qt6-base-dev qt6-base-dev-tools      kp70tool; libgl-dev because Qt's CMake package
+#   libgl-dev                            looks for OpenGL
+#   libcli11-dev nlohmann-json3-dev      kp70ctl and kp70sim options, kp70sim's state file,
+#   libpng-dev                           receipt and dot pictures
+#   xvfb                                 make run and make bench without a display
+#   fonts-nanum locales                  the Korean interface: Hangul glyphs and ko_KR.UTF-8
+#   iproute2                             ip netns, for discovery tests in network namespaces
 packages=(
   build-essential cmake ninja-build pkg-config
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  libudev-dev umockdev libumockdev-dev
+  libudev-dev
   libcli11-dev nlohmann-json3-dev libpng-dev
-  socat xvfb fonts-nanum locales iproute2
+  xvfb fonts-nanum locales iproute2
   imagemagick
 )
 

@@ -1,5 +1,6 @@
 #include "sim/Printer.h"
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -9,6 +10,11 @@
 namespace kp70sim {
 
 Printer::Printer(SimOptions options) : m_options(std::move(options)) {}
+
+std::chrono::microseconds Printer::Delay(int ms) const {
+    if (ms <= 0) return std::chrono::microseconds(0);
+    return std::chrono::microseconds(std::llround(ms * 1000.0 * m_options.timeScale));
+}
 
 bool Printer::LoadState(std::string& why) {
     if (m_options.stateFile.empty()) return true;

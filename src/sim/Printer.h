@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -19,6 +20,10 @@ public:
     const SimOptions& Options() const { return m_options; }
     int ModelCode() const { return m_options.modelCode; }
     const FaultSet& Faults() const { return m_options.faults; }
+
+    // A delay of the printer's own, given in the printer's milliseconds, as it passes here:
+    // shortened by --time-scale. Negative delays are none.
+    std::chrono::microseconds Delay(int ms) const;
 
     // Reads the state file when there is one. False, with `why`, when it exists but is not
     // a JSON object; a missing file is an empty memory.

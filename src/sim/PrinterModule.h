@@ -29,6 +29,7 @@ public:
 
     // The printer resets: every module of this link starts again from scratch (the state
     // file is kept), a TCP connection is closed, and received bytes are ignored for deafMs.
+    // Like every delay here, deafMs is the printer's own time; --time-scale shortens it.
     virtual void Restart(int deafMs) = 0;
 
     // No replies leave this link for the next ms milliseconds; received bytes are still

@@ -119,6 +119,9 @@ ParseOutcome ParseSimOptions(int argc, const char* const* argv, SimOptions& opti
                    "keep-status");
     app.add_option("--reply", replies, "repeatable: answer REQUEST hex bytes with REPLY (HEX=HEX)");
     app.add_option("--script", script, "file of reply rules, one 'HEX = HEX' a line");
+    app.add_option("--time-scale", options.timeScale,
+                   "multiply every delay of the printer's own (reset, silence, late replies) by "
+                   "F, 0 < F <= 1 (default 1)");
 
     try {
         app.parse(argc, argv);
@@ -132,6 +135,13 @@ ParseOutcome ParseSimOptions(int argc, const char* const* argv, SimOptions& opti
     }
 
     std::string why;
+    // Written so that NaN fails too.
+    if (!(options.timeScale > 0.0 && options.timeScale <= 1.0)) {
+        err << "kp70sim: --time-scale wants a factor above 0 and at most 1 (0.1 makes every "
+               "delay ten times shorter), not "
+            << options.timeScale << "\n";
+        return ParseOutcome::Usage;
+    }
     if (!tcp.empty() && !ParseTcp(tcp, options, why)) {
         err << "kp70sim: " << why << "\n";
         return ParseOutcome::Usage;

@@ -28,6 +28,10 @@ struct SimOptions {
     int modelCode = 6;
     std::string stateFile;  // empty: the memory lives only as long as the process
     std::string outDir;     // empty: nothing is captured
+    // Every delay the printer makes of its own (the deafness of a reset, silence, late
+    // replies) is multiplied by this, 0 < timeScale <= 1, so tests need not sit through a
+    // printer's real seconds.
+    double timeScale = 1.0;
     FaultSet faults;
     std::vector<ReplyRule> replies;
 };

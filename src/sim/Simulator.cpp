@@ -71,14 +71,14 @@ public:
         if (m_status && (m_status->Enabled() || m_printer.Faults().keepStatus))
             sent.insert(sent.end(), ParallelStatus::kBlock.begin(), ParallelStatus::kBlock.end());
         if (m_printer.Faults().lateMs > 0) {
-            m_delayed.push_back({now + milliseconds(m_printer.Faults().lateMs), sent});
+            m_delayed.push_back({now + m_printer.Delay(m_printer.Faults().lateMs), sent});
         } else {
             m_out.insert(m_out.end(), sent.begin(), sent.end());
         }
     }
     void CloseLink() override { m_closeRequested = true; }
     void Restart(int deafMs) override { m_restartDeafMs = std::max(deafMs, 0); }
-    void GoSilent(int ms) override { m_silentUntil = Clock::now() + milliseconds(ms); }
+    void GoSilent(int ms) override { m_silentUntil = Clock::now() + m_printer.Delay(ms); }
 
     struct Delayed {
         TimePoint due;
@@ -98,6 +98,7 @@ public:
     std::vector<Delayed> m_delayed;
     TimePoint m_silentUntil{};
     TimePoint m_deafUntil{};
+    bool m_deaf = false;  // a reset is under way; "printer ready" is logged when it ends
     bool m_closeRequested = false;
     int m_restartDeafMs = -1;
     bool m_dead = false;
@@ -270,7 +271,8 @@ void Simulator::CarryOutRequests(Link& link) {
     if (link.m_restartDeafMs >= 0) {
         link.m_session = std::make_unique<PrinterSession>(m_printer);
         if (link.m_status) link.m_status.emplace();  // a reset printer sends status again
-        link.m_deafUntil = Clock::now() + milliseconds(link.m_restartDeafMs);
+        link.m_deafUntil = Clock::now() + m_printer.Delay(link.m_restartDeafMs);
+        link.m_deaf = true;
         link.m_restartDeafMs = -1;
         m_log << link.m_name << " printer restarted\n" << std::flush;
         if (link.m_kind == Link::Kind::Tcp) link.m_closeRequested = true;
@@ -339,6 +341,7 @@ int Simulator::NextTimeoutMs(TimePoint now) const {
     for (const auto& link : m_links) {
         for (const auto& delayed : link->m_delayed) next = std::min(next, delayed.due);
         if (link->m_slaveAbsent) next = std::min(next, link->m_retryAt);
+        if (link->m_deaf) next = std::min(next, link->m_deafUntil);
     }
     if (next == TimePoint::max()) return -1;
     if (next <= now) return 0;
@@ -356,6 +359,11 @@ void Simulator::RunTimers(TimePoint now) {
             delayed.erase(delayed.begin());
         }
         if (!link->m_out.empty()) Flush(*link);
+        // Tests wait for this line instead of sleeping through the reset.
+        if (link->m_deaf && now >= link->m_deafUntil && !link->m_dead) {
+            link->m_deaf = false;
+            m_log << link->m_name << " printer ready\n" << std::flush;
+        }
     }
 }
 

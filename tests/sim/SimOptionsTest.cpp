@@ -85,6 +85,7 @@ TEST(SimOptions, DefaultsMatchTheDocumentedOnes) {
     EXPECT_TRUE(options.lptPath.empty());  // no parallel side unless asked for
     EXPECT_EQ(options.modelCode, 6);
     EXPECT_EQ(options.printers, 1);
+    EXPECT_EQ(options.timeScale, 1.0);  // the printer's real pace
 }
 
 TEST(SimOptions, ReadsListenersFaultsAndReplies) {
@@ -93,10 +94,10 @@ TEST(SimOptions, ReadsListenersFaultsAndReplies) {
     SimOptions options;
     std::string err;
     ASSERT_EQ(
-        Parse({"--tcp",         "0.0.0.0:0", "--pty",           "none",       "--lpt",
-               "/tmp/x/lpKP70", "--udp",     "127.255.255.255", "--printers", "3",
-               "--model",       "2",         "--fault",         "late=10",    "--fault",
-               "silent",        "--reply",   "1B40=0A",         "--script",   dir.File("script")},
+        Parse({"--tcp",    "0.0.0.0:0",        "--pty",        "none",   "--lpt",   "/tmp/x/lpKP70",
+               "--udp",    "127.255.255.255",  "--printers",   "3",      "--model", "2",
+               "--fault",  "late=10",          "--fault",      "silent", "--reply", "1B40=0A",
+               "--script", dir.File("script"), "--time-scale", "0.05"},
               options, err),
         ParseOutcome::Run)
         << err;
@@ -109,6 +110,7 @@ TEST(SimOptions, ReadsListenersFaultsAndReplies) {
     EXPECT_EQ(options.modelCode, 2);
     EXPECT_EQ(options.faults.lateMs, 10);
     EXPECT_TRUE(options.faults.silent);
+    EXPECT_DOUBLE_EQ(options.timeScale, 0.05);
     ASSERT_EQ(options.replies.size(), 3u);
     EXPECT_EQ(options.replies[0].request, (Bytes{0x1B, 0x40}));
     EXPECT_EQ(options.replies[1].request, (Bytes{0x1D, 0x49, 0x45}));
@@ -131,12 +133,24 @@ TEST(SimOptions, WrongCommandLinesAreUsageErrorsThatSayWhy) {
         {"--script", dir.File("bad-script")},
         {"--script", dir.File("missing")},
         {"--unknown"},
+        // A time scale slows nothing down and never stops time.
+        {"--time-scale", "0"},
+        {"--time-scale", "-0.5"},
+        {"--time-scale", "1.5"},
+        {"--time-scale", "nan"},
+        {"--time-scale", "fast"},
     };
     for (const auto& line : lines) {
         SimOptions options;
         std::string err;
-        EXPECT_EQ(Parse(line, options, err), ParseOutcome::Usage) << line[0];
-        EXPECT_NE(err.find("kp70sim: "), std::string::npos) << line[0];
+        const std::string label = line[0] + (line.size() > 1 ? " " + line[1] : "");
+        EXPECT_EQ(Parse(line, options, err), ParseOutcome::Usage) << label;
+        EXPECT_NE(err.find("kp70sim: "), std::string::npos) << label;
+    }
+    for (const char* scale : {"1", "0.001"}) {
+        SimOptions options;
+        std::string err;
+        EXPECT_EQ(Parse({"--time-scale", scale}, options, err), ParseOutcome::Run) << err;
     }
     SimOptions options;
     std::string err;

@@ -296,6 +296,32 @@ TEST(SimProcess, LateRepliesWaitTheirTime) {
     close(tcp);
 }
 
+TEST(SimProcess, TimeScaleShortensThePrintersOwnDelays) {
+    SimProcess sim;
+    ASSERT_TRUE(
+        sim.Start({"--time-scale", "0.001", "--fault", "late=100000", "--reply", "1B40=4F4B"}))
+        << sim.Log();
+    // 100 s late at the printer's pace, a tenth of a second here.
+    const int tcp = ConnectTcp(sim.TcpPort());
+    ASSERT_GE(tcp, 0);
+    Send(tcp, kInit);
+    EXPECT_EQ(ReadFor(tcp, 2, milliseconds(10000)), "OK");
+    close(tcp);
+
+    // Leaving user-setting mode resets the printer: deaf, then "printer ready" and it
+    // answers again.
+    const int pty = OpenPty(sim.PtyPath());
+    ASSERT_GE(pty, 0);
+    Send(pty, std::string("\x1D\x28\x45\x03\x00\x01IN\x1D\x28\x45\x04\x00\x02OUT", 17));
+    ASSERT_TRUE(WaitUntil([&] { return sim.Log().find("pty printer ready") != std::string::npos; },
+                          milliseconds(10000)))
+        << sim.Log();
+    EXPECT_LT(sim.Log().find("pty printer restarted"), sim.Log().find("pty printer ready"));
+    Send(pty, kInit);
+    EXPECT_EQ(ReadFor(pty, 2, milliseconds(10000)), "OK");
+    close(pty);
+}
+
 TEST(SimProcess, StartFailuresSayWhy) {
     {
         SimProcess sim;

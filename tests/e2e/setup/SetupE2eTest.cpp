@@ -5,14 +5,12 @@
 
 #include <nlohmann/json.hpp>
 #include <sstream>
-#include <thread>
 
 #include "cli/Cli.h"
-#include "core/setup/SetupCommands.h"
 #include "core/setup/TestPage.h"
-#include "platform/SystemClock.h"
 #include "support/CliRunner.h"
 #include "support/FakeDeviceEnumerator.h"
+#include "support/ScaledClock.h"
 #include "support/SimProcess.h"
 
 namespace kp70 {
@@ -22,11 +20,19 @@ using test::SimProcess;
 
 using test::CliRun;
 
-// How long the printer stays deaf on its serial side after it reset ("OUT").
-constexpr auto kResetPause = std::chrono::milliseconds(3300);
+// Reads get this long (tool time) to collect every reply: generous, because the tool's
+// clock runs ten times fast while the printer's answers take real time.
+const std::string kReadTimeout = "60000";
 
 class SetupE2eTest : public ::testing::Test {
 protected:
+    // Starts the virtual printer at the tool's pace.
+    bool Start(SimProcess& sim, std::vector<std::string> args = {}) {
+        const auto pace = m_clock.SimArgs();
+        args.insert(args.end(), pace.begin(), pace.end());
+        return sim.Start(args);
+    }
+
     CliRun Run(std::vector<std::string> args) {
         return test::RunKp70ctl(std::move(args), m_dir.File("kp70tool.INI"),
                                 m_dir.File("error.log"), &m_clock, &m_devices);
@@ -42,26 +48,32 @@ protected:
         return nlohmann::json::parse(test::ReadFile(sim.StatePath()))["user-settings"];
     }
 
-    // get, change three settings, get again, and compare with the printer's memory. `pause`
-    // lets the printer reset after the write (a parallel-port write waits for it itself);
-    // `readBack` receives what the last get read.
+    // get, change three settings, get again, and compare with the printer's memory. The
+    // printer resets after the write; on `deafLink` ("pty", "lpt") it hears nothing until it
+    // says it is ready again, while a TCP connection is closed by the reset and the next one
+    // is heard at once. `readBack` receives what the last get read.
     void RoundTrip(const SimProcess& sim, const std::vector<std::string>& link,
-                   std::chrono::milliseconds pause = kResetPause,
-                   nlohmann::json* readBack = nullptr) {
-        CliRun run = Run(With({"setup", "get", "--json"}, link));
+                   const std::string& deafLink, nlohmann::json* readBack = nullptr) {
+        CliRun run = Run(With({"setup", "get", "--json", "--timeout", kReadTimeout}, link));
         ASSERT_EQ(run.status, 0) << run.err;
         nlohmann::json before = nlohmann::json::parse(run.out);
         EXPECT_EQ(before["left-margin"], "0");
         EXPECT_EQ(before["paper-width"], "80mm");
         EXPECT_EQ(before["code-page"], "0");
 
-        run = Run(
-            With({"setup", "set", "left-margin=300", "paper-width=58mm", "code-page=16"}, link));
+        run = Run(With({"setup", "set", "--timeout", kReadTimeout, "left-margin=300",
+                        "paper-width=58mm", "code-page=16"},
+                       link));
         ASSERT_EQ(run.status, 0) << run.err;
         EXPECT_EQ(run.out, "COMPLETED\n");
-        std::this_thread::sleep_for(pause);
+        if (!deafLink.empty()) {
+            ASSERT_TRUE(test::WaitUntil(
+                [&] { return sim.Log().find(deafLink + " printer ready") != std::string::npos; },
+                std::chrono::milliseconds(30000)))
+                << sim.Log();
+        }
 
-        run = Run(With({"setup", "get", "--json"}, link));
+        run = Run(With({"setup", "get", "--json", "--timeout", kReadTimeout}, link));
         ASSERT_EQ(run.status, 0) << run.err;
         const nlohmann::json after = nlohmann::json::parse(run.out);
         EXPECT_EQ(after["left-margin"], "300");
@@ -81,36 +93,37 @@ protected:
     }
 
     test::TempDir m_dir;
-    SystemClock m_clock;
+    test::ScaledClock m_clock;
     test::FakeDeviceEnumerator m_devices;
 };
 
 TEST_F(SetupE2eTest, RoundTripOverThePty) {
     SimProcess sim;
-    ASSERT_TRUE(sim.Start()) << sim.Log();
-    RoundTrip(sim, {"--port", sim.PtyPath()});
+    ASSERT_TRUE(Start(sim)) << sim.Log();
+    RoundTrip(sim, {"--port", sim.PtyPath()}, "pty");
 }
 
 TEST_F(SetupE2eTest, RoundTripOverTcp) {
     SimProcess sim;
-    ASSERT_TRUE(sim.Start()) << sim.Log();
-    RoundTrip(sim, {"--net", "127.0.0.1:" + std::to_string(sim.TcpPort())});
+    ASSERT_TRUE(Start(sim)) << sim.Log();
+    RoundTrip(sim, {"--net", "127.0.0.1:" + std::to_string(sim.TcpPort())}, "");
 }
 
 // The parallel side: a second pty whose link name says "parallel port", so the tool drives it
 // through its parallel-port controller (status back off first, then the paced read, a write
 // that waits for the printer's reset and reopens). The printer's status blocks must never
 // reach a value: the keep-status fault sends one after every reply even after status back
-// off, so some also arrive cut by the end of a read. About 20 s: the paced read waits 3 s
-// and 2 s more, the write 4 s.
+// off, so some also arrive cut by the end of a read. The paced reads and the write's wait
+// for the reset add up to about 20 s of tool time, 2 s here.
 TEST_F(SetupE2eTest, RoundTripOverTheParallelLinkReadsWhatTheSerialSideReads) {
     SimProcess sim;
-    ASSERT_TRUE(sim.Start({"--lpt", sim.LptLink(), "--fault", "keep-status"})) << sim.Log();
+    ASSERT_TRUE(Start(sim, {"--lpt", sim.LptLink(), "--fault", "keep-status"})) << sim.Log();
     nlohmann::json parallel;
-    RoundTrip(sim, {"--port", sim.LptPath()}, std::chrono::milliseconds(0), &parallel);
+    RoundTrip(sim, {"--port", sim.LptPath()}, "lpt", &parallel);
     ASSERT_TRUE(parallel.is_object());
 
-    const CliRun run = Run({"setup", "get", "--json", "--port", sim.PtyPath()});
+    const CliRun run =
+        Run({"setup", "get", "--json", "--timeout", kReadTimeout, "--port", sim.PtyPath()});
     ASSERT_EQ(run.status, 0) << run.err;
     nlohmann::json serial = nlohmann::json::parse(run.out);
     // The parallel port's read list leaves out the stop bits, a serial line setting.
@@ -131,8 +144,8 @@ TEST_F(SetupE2eTest, RoundTripOverTheParallelLinkReadsWhatTheSerialSideReads) {
 
 TEST_F(SetupE2eTest, TextOutputNamesEverySettingReadBack) {
     SimProcess sim;
-    ASSERT_TRUE(sim.Start()) << sim.Log();
-    const CliRun run = Run({"setup", "get", "--port", sim.PtyPath()});
+    ASSERT_TRUE(Start(sim)) << sim.Log();
+    const CliRun run = Run({"setup", "get", "--timeout", kReadTimeout, "--port", sim.PtyPath()});
     ASSERT_EQ(run.status, 0) << run.err;
     for (const char* line : {"paper-width           80mm\n", "left-margin           0\n",
                              "stop-bit              one\n", "receive-buffer        4\n"})
@@ -141,7 +154,7 @@ TEST_F(SetupE2eTest, TextOutputNamesEverySettingReadBack) {
 
 TEST_F(SetupE2eTest, TestPageReachesThePrinter) {
     SimProcess sim;
-    ASSERT_TRUE(sim.Start()) << sim.Log();
+    ASSERT_TRUE(Start(sim)) << sim.Log();
     const CliRun run =
         Run({"setup", "test-print", "--net", "127.0.0.1:" + std::to_string(sim.TcpPort())});
     ASSERT_EQ(run.status, 0) << run.err;
@@ -156,8 +169,8 @@ TEST_F(SetupE2eTest, TestPageReachesThePrinter) {
 
 TEST_F(SetupE2eTest, SettingThatBreaksARuleSendsNothing) {
     SimProcess sim;
-    ASSERT_TRUE(sim.Start()) << sim.Log();
-    const std::vector<std::string> link = {"--port", sim.PtyPath()};
+    ASSERT_TRUE(Start(sim)) << sim.Log();
+    const std::vector<std::string> link = {"--port", sim.PtyPath(), "--timeout", kReadTimeout};
     CliRun run = Run(With({"setup", "set", "water-mark=enable", "paper-type=2color"}, link));
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.err.find("Water mark print is impossible in Two-color print mode."),
@@ -175,31 +188,9 @@ TEST_F(SetupE2eTest, SettingThatBreaksARuleSendsNothing) {
               std::string::npos);
 }
 
-TEST_F(SetupE2eTest, FileGetsTheWriteSequenceOrTheTestPage) {
-    const std::string path = m_dir.File("setup.prn");
-    CliRun run = Run({"setup", "set", "--file", path, "left-margin=300"});
-    ASSERT_EQ(run.status, 0) << run.err;
-    std::string expected;
-    const auto enter = setup::EnterUserSetting();
-    const auto leave = setup::LeaveUserSetting();
-    expected.append(enter.begin(), enter.end());
-    expected += std::string("\x1D\x28\x45\x0A\x00\x05\xFA\x2C\x01\xFF\x00\x00\x00\x00\x04", 15);
-    expected.append(leave.begin(), leave.end());
-    EXPECT_EQ(test::ReadFile(path), expected);
-
-    run = Run({"setup", "test-print", "--file", path});
-    ASSERT_EQ(run.status, 0) << run.err;
-    std::string page;
-    for (const auto& step : BuildTestPage(false)) page.append(step.begin(), step.end());
-    EXPECT_EQ(test::ReadFile(path), page);
-
-    run = Run({"setup", "get", "--file", path});
-    EXPECT_EQ(run.status, 2);
-}
-
 TEST_F(SetupE2eTest, SilentPrinterFailsTheRead) {
     SimProcess sim;
-    ASSERT_TRUE(sim.Start({"--fault", "silent"})) << sim.Log();
+    ASSERT_TRUE(Start(sim, {"--fault", "silent"})) << sim.Log();
     const CliRun run = Run({"setup", "get", "--port", sim.PtyPath(), "--timeout", "500"});
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("The printer did not answer within 3 seconds."), std::string::npos)

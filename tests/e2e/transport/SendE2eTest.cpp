@@ -106,12 +106,6 @@ TEST_F(SendTest, OnlyWhatArrivesWithinTheWaitIsPrinted) {
     EXPECT_EQ(run.out, "\n");
 }
 
-TEST_F(SendTest, FileConnectionWritesTheFile) {
-    const CliRun run = Run({"send", "--file", m_dir.File("out.prn"), "--hex", "1B 40 41"});
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(test::ReadFile(m_dir.File("out.prn")), "\x1B\x40\x41");
-}
-
 TEST_F(SendTest, RefusedPrinterFailsAfterTenProbeRoundsWithTheToolsMessage) {
     SimProcess sim;
     ASSERT_TRUE(sim.Start({"--fault", "refuse"})) << sim.Log();
@@ -124,39 +118,6 @@ TEST_F(SendTest, RefusedPrinterFailsAfterTenProbeRoundsWithTheToolsMessage) {
 
     run = Run({"send", "--net", Port(sim), "--hex", "1B40"}, &clock, true);
     EXPECT_EQ(run.err.rfind("ERROR - 포트 열기.", 0), 0u) << run.err;
-}
-
-TEST_F(SendTest, FailuresAndWrongCommandLinesHaveTheirExitStatus) {
-    struct Case {
-        std::vector<std::string> args;
-        int status;
-        const char* says;
-    };
-    const Case cases[] = {
-        {{"send", "--port", "/dev/ttyS0"}, 2, "--hex or --in"},
-        {{"send", "--file", "x", "--hex", "1B", "--in", "y"}, 2, "excludes"},
-        {{"send", "--file", "x", "--hex", "1G"}, 2, "pairs of hex digits"},
-        {{"send", "--file", "x", "--hex", ""}, 2, "no bytes to send"},
-        {{"send", "--hex", "1B"}, 2, "say which printer"},
-        {{"send", "--net", "127.0.0.1:80", "--hex", "1B"}, 2, "1024 ~ 65534"},
-        {{"send", "--file", "x", "--hex", "1B", "--wait", "-1"}, 2, "--wait"},
-        {{"send", "--port", "/dev/ttyKP70-missing", "--hex", "1B"},
-         1,
-         "ERROR : Port open. (/dev/ttyKP70-missing"},
-        {{"send", "--file", "/nonexistent-dir/x.prn", "--hex", "1B"}, 1, "ERROR : Port open."},
-        {{"send", "--file", "x", "--in", "/nonexistent-dir/in.bin"}, 1, "cannot read"},
-    };
-    for (const auto& c : cases) {
-        const CliRun run = Run(c.args);
-        EXPECT_EQ(run.status, c.status) << c.says << ": " << run.err;
-        EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
-        EXPECT_EQ(run.out, "") << c.says;
-    }
-    // No USB printer attached: the search (16 rounds, on a virtual clock) finds none.
-    VirtualClock searchClock;
-    const CliRun usb = Run({"send", "--usb", "--hex", "1B"}, &searchClock);
-    EXPECT_EQ(usb.status, 1) << usb.err;
-    EXPECT_NE(usb.err.find("Turn on your USB printer"), std::string::npos) << usb.err;
 }
 
 class QuietNotifier : public Notifier {
