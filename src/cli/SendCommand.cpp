@@ -109,8 +109,8 @@ int RunSend(const SendOptions& options, CliContext& context) {
     const int length = static_cast<int>(data.size());
     const int written = connection.Write(data.data(), length);
     if (written != length) {
-        context.err << context.catalogue.Message(msg::kWriteToPort) << " (" << written << " of " << length
-                    << " bytes written)\n";
+        context.err << context.catalogue.Message(msg::kWriteToPort) << " (" << written << " of "
+                    << length << " bytes written)\n";
         return kExitFailed;
     }
 

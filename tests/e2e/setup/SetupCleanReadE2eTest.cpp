@@ -4,9 +4,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "platform/SystemClock.h"
 #include "support/CliRunner.h"
 #include "support/FakeDeviceEnumerator.h"
+#include "support/ScaledClock.h"
 #include "support/SimProcess.h"
 
 namespace kp70 {
@@ -17,13 +17,15 @@ TEST(SetupCleanReadE2eTest, GarbledRepliesWriteNothingAndKeepThePrintersMemory) 
     // The printer holds a margin, a code page and a setup code of its own.
     test::WriteFile(sim.Dir().File("state.json"),
                     R"({"user-settings": {"leftMargin": 300, "codePage": 16, "setupCode": 6699}})");
-    ASSERT_TRUE(sim.Start({"--fault", "garbage"})) << sim.Log();
+    test::ScaledClock clock;
+    std::vector<std::string> simArgs = clock.SimArgs();
+    simArgs.insert(simArgs.end(), {"--fault", "garbage"});
+    ASSERT_TRUE(sim.Start(simArgs)) << sim.Log();
 
-    SystemClock clock;
     test::FakeDeviceEnumerator devices;
     test::TempDir dir;
     const test::CliRun run = test::RunKp70ctl(
-        {"setup", "set", "cutting-mode=full", "--port", sim.PtyPath(), "--timeout", "1500"},
+        {"setup", "set", "cutting-mode=full", "--port", sim.PtyPath(), "--timeout", "3000"},
         dir.File("kp70tool.INI"), dir.File("error.log"), &clock, &devices);
     EXPECT_EQ(run.status, 1) << run.err;
     EXPECT_EQ(run.out, "");
