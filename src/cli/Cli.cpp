@@ -5,16 +5,13 @@
 
 namespace kp70 {
 
-std::string NoticeText(const CliContext& context, const Notice& notice) {
-    std::string text = notice.literal;
-    if (text.empty() && notice.text.english) text = notice.text.In(context.catalogue.IsKorean());
-    if (notice.number >= 0) {
-        text = notice.hasValue ? context.catalogue.Format(notice.number, notice.value)
-                               : context.catalogue.Message(notice.number);
-    }
-    // Catalogue texts break lines with "\r\n" or "\n"; a terminal wants "\n".
+std::string TerminalText(std::string text) {
     for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.erase(at, 1);
-    if (!notice.secondLine.empty()) text += "\n" + notice.secondLine;
+    return text;
+}
+
+std::string NoticeText(const CliContext& context, const Notice& notice) {
+    std::string text = TerminalText(context.catalogue.Text(notice));
     if (!notice.detail.empty()) text += " (" + notice.detail + ")";
     return text;
 }

@@ -34,6 +34,8 @@ struct CliContext {
     int exitCode = kExitDone;  // set by a verb's callback
 };
 
+// A catalogue text on a terminal: its "\r\n" line breaks become "\n".
+std::string TerminalText(std::string text);
 // A notice as kp70ctl prints it: the catalogue text (or literal text) in the locale's
 // language with its line breaks, the second line, and the technical detail in brackets.
 std::string NoticeText(const CliContext& context, const Notice& notice);

@@ -89,12 +89,6 @@ std::string DefaultEntry(PortKind kind) {
     }
 }
 
-// A catalogue text on a terminal: its "\r\n" line breaks become "\n".
-std::string TerminalText(std::string text) {
-    for (std::size_t at; (at = text.find('\r')) != std::string::npos;) text.erase(at, 1);
-    return text;
-}
-
 // HOST[:PORT] checked as the network dialog checks its address and port box; a host name
 // may stand for the address here.
 bool ParseNet(const std::string& text, ConnectionTarget& target, const MessageCatalogue& catalogue,
@@ -110,8 +104,7 @@ bool ParseNet(const std::string& text, ConnectionTarget& target, const MessageCa
     const NetworkTarget checked = CheckNetworkTarget(host, portText, true);
     if (checked.refusal != NetworkRefusal::None) {
         const Notice notice = NetworkRefusalNotice(checked.refusal, catalogue.IsKorean());
-        why = "--net " + text + ": " +
-              TerminalText(notice.number >= 0 ? catalogue.Message(notice.number) : notice.literal);
+        why = "--net " + text + ": " + TerminalText(catalogue.Text(notice));
         return false;
     }
     target.host = checked.address;

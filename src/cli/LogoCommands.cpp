@@ -265,7 +265,7 @@ int RunUpload(const UploadOptions& o, CliContext& context) {
         }
     }
     if (NvMemoryTooSmall(target.settings.modelCode, list.UsedKB())) {
-        context.err << logotext::kNoticeCaption << ": " << logotext::kTalvo30Notice << "\n";
+        context.err << texts::kNoticeCaption << ": " << logotext::kTalvo30Notice << "\n";
         return kExitFailed;
     }
 

@@ -38,12 +38,6 @@ struct SetupCliOptions {
     int timeoutMs = kDefaultTimeoutMs;
 };
 
-std::string Text(std::string text) {
-    // Catalogue texts break lines with "\r\n" or "\n"; a terminal wants "\n".
-    for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.erase(at, 1);
-    return text;
-}
-
 // The receive-buffer list for --help, without writing the profile.
 std::vector<std::string> ReceiveBuffersForHelp(const std::string& profilePath) {
     Profile profile(profilePath);
@@ -157,7 +151,7 @@ bool ReadAll(SetupCliSession& link, const SetupCliOptions& options, CliContext& 
         return false;
     }
     if (missing.size() == session.ReadList().size()) {
-        context.err << Text(context.catalogue.Message(msg::kReadFail)) << "\n";
+        context.err << TerminalText(context.catalogue.Message(msg::kReadFail)) << "\n";
         return false;
     }
     return true;
@@ -261,7 +255,7 @@ int WriteValues(SetupValues& values, const ConnectionTarget& target, SetupCliSes
         }
     }
     if (block.stopBitWarning)
-        context.err << Text(context.catalogue.Message(msg::kStopBitWarning)) << "\n";
+        context.err << TerminalText(context.catalogue.Message(msg::kStopBitWarning)) << "\n";
     if (!link) {
         // Into the file: the sequence as it goes to a printer, one write each.
         PrinterConnection file(context);
@@ -274,7 +268,7 @@ int WriteValues(SetupValues& values, const ConnectionTarget& target, SetupCliSes
              {setup::EnterUserSetting(), block.bytes, setup::LeaveUserSetting()}) {
             const int length = static_cast<int>(bytes.size());
             if (file.Write(bytes.data(), length) != length) {
-                context.err << Text(context.catalogue.Message(msg::kWriteFail)) << "\n";
+                context.err << TerminalText(context.catalogue.Message(msg::kWriteFail)) << "\n";
                 return kExitFailed;
             }
         }
@@ -353,7 +347,7 @@ int RunSet(const SetupCliOptions& options, CliContext& context) {
     // The screen's rules, with the questions answered by --yes or not at all.
     const AskOperator ask = [&](const Question& question) -> std::optional<bool> {
         if (!options.yes) return std::nullopt;
-        context.err << Text(question.text) << " Yes (--yes)\n";
+        context.err << TerminalText(question.text) << " Yes (--yes)\n";
         return true;
     };
     ReadBack readBack{&table, link ? &link->Collector() : nullptr, {}};
@@ -400,7 +394,7 @@ int RunTestPrint(const SetupCliOptions& options, CliContext& context) {
         for (const auto& step : BuildTestPage(korean)) {
             const int length = static_cast<int>(step.size());
             if (file.Write(step.data(), length) != length) {
-                context.err << Text(context.catalogue.Message(msg::kWriteFail)) << "\n";
+                context.err << TerminalText(context.catalogue.Message(msg::kWriteFail)) << "\n";
                 return kExitFailed;
             }
         }

@@ -174,4 +174,13 @@ std::string MessageCatalogue::Format(int n, const std::string& value) const {
     return FormatOne(Message(n), value.c_str());
 }
 
+std::string MessageCatalogue::Text(const Notice& notice) const {
+    std::string text = notice.literal;
+    if (text.empty() && notice.text.english) text = notice.text.In(m_korean);
+    if (notice.number >= 0)
+        text = notice.hasValue ? Format(notice.number, notice.value) : Message(notice.number);
+    if (!notice.secondLine.empty()) text += "\n" + notice.secondLine;
+    return text;
+}
+
 }  // namespace kp70

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "core/app/Outcome.h"
+
 namespace kp70 {
 
 // The 63 numbered messages the program shows, in English and Korean (UTF-8). One
@@ -19,6 +21,9 @@ public:
     // Entry n with its one printf placeholder filled (entries 19, 33, 50: %d; 51: %s).
     std::string Format(int n, int value) const;
     std::string Format(int n, const std::string& value) const;
+    // The text a notice shows in the selected language: its message (with its value) or
+    // its own text, and its second line.
+    std::string Text(const Notice& notice) const;
 
     static std::string English(int n);
     static std::string Korean(int n);
@@ -99,6 +104,8 @@ inline constexpr int kIpRange = 62;                 // "Please enter IP address 
 namespace texts {
 inline constexpr const char* kConnectionTitle = "KP 70 Tool Ver 1.01";
 inline constexpr const char* kCaption = "KP70 Tool";
+// The caption of the notices and questions the tools add to the catalogue's messages.
+inline constexpr const char* kNoticeCaption = "Notice";
 inline constexpr const char* kLogoTitle = "KP 70 Tool : Image Logo Setup";
 inline constexpr const char* kSetupTitle = "KP 70 Tool : User Setup";
 inline constexpr const char* kFirmwareTitle = "KP 70 Tool : Firmware Download";

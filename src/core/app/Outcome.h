@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -45,8 +46,11 @@ struct Notice {
     }
 
     friend bool operator==(const Notice& a, const Notice& b) {
+        auto same = [](const char* x, const char* y) {
+            return x == y || (x && y && std::strcmp(x, y) == 0);
+        };
         return a.number == b.number && a.icon == b.icon && a.hasValue == b.hasValue &&
-               a.value == b.value && a.literal == b.literal && a.text.english == b.text.english;
+               a.value == b.value && a.literal == b.literal && same(a.text.english, b.text.english);
     }
 };
 

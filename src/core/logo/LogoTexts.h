@@ -13,7 +13,6 @@ inline constexpr const char* kHeaderLineFormat = "--- Logo %d ---\n";
 
 // The notice of printers whose NV graphics memory holds only 128 KB (model code 5).
 inline constexpr const char* kTalvo30Notice = "TALVO30 NV  graphic  memory size is 128Kbytes.";
-inline constexpr const char* kNoticeCaption = "Notice";
 
 // Error log lines.
 inline constexpr const char* kLogDefineFailed = "CProgress OnInitDialog[%d]";

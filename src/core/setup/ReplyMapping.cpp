@@ -128,8 +128,10 @@ bool IsCleanReply(const SetupReply& reply) {
     const std::string& t = reply.text;
     // "4" with one more character is a receive-buffer form the printer uses for 4 KB.
     if (reply.number == kReceiveBuffer) return ReceiveBufferPosition(t) >= 0;
-    return !t.empty() &&
-           std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; });
+    // The setup code comes as a signed number: codes from 80000000 up arrive negative.
+    const std::size_t from = reply.number == kSetupCode && !t.empty() && t[0] == '-' ? 1 : 0;
+    return t.size() > from && std::all_of(t.begin() + static_cast<std::ptrdiff_t>(from), t.end(),
+                                          [](char c) { return c >= '0' && c <= '9'; });
 }
 
 bool ApplyReply(SetupValues& v, const SetupReply& reply) {

@@ -355,7 +355,7 @@ ChangeOutcome ChangeSetting(SetupValues& values, const Setting& setting, int val
         const std::string given = std::to_string(value);
         if (setting.field == &V::leftMargin) {
             Notice notice = Notice::Message(msg::kMarginRange, MessageIcon::Exclamation);
-            notice.caption = setup::kNoticeCaption;
+            notice.caption = texts::kNoticeCaption;
             return Refusal(notice);
         }
         return Refusal(Notice::Literal(RangeText(setting, given), MessageIcon::Exclamation));
@@ -371,11 +371,11 @@ ChangeOutcome ChangeSetting(SetupValues& values, const Setting& setting, int val
     // Asks; false (with the change refused) when no one can be asked.
     std::optional<bool> answer;
     auto asked = [&](const char* text) {
-        const Question question{text, setup::kNoticeCaption};
+        const Question question{text, texts::kNoticeCaption};
         answer = ask ? ask(question) : std::nullopt;
         if (answer) return true;
         Notice notice = Notice::Literal(text, MessageIcon::Question);
-        notice.caption = setup::kNoticeCaption;
+        notice.caption = texts::kNoticeCaption;
         outcome = Refusal(notice);
         outcome.unanswered = true;
         return false;

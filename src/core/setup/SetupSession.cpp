@@ -1,5 +1,7 @@
 #include "core/setup/SetupSession.h"
 
+#include <algorithm>
+
 #include "core/app/Clock.h"
 #include "core/app/MessageCatalogue.h"
 #include "core/setup/SettingListener.h"
@@ -43,8 +45,9 @@ SetupSession::SetupSession(std::string portName, SetupLinks links, Clock& clock,
       m_clock(clock),
       m_receiveClock(receiveClock),
       m_listener(listener) {
+    SettingListener& replies = *this;
     m_receiver = std::make_unique<SetupReceiveThread>(
-        [this](std::uint8_t& byte) { return NextByte(byte); }, m_listener, m_receiveClock);
+        [this](std::uint8_t& byte) { return NextByte(byte); }, replies, m_receiveClock);
 }
 
 SetupSession::~SetupSession() {
@@ -266,6 +269,7 @@ Outcome SetupSession::FinishParallelRead(const CancelToken& cancel, std::int64_t
 }
 
 Outcome SetupSession::ReadSettings() {
+    WaitOutRest();
     // The flags tell what this read brings.
     m_receiver->ClearReceived();
     switch (m_kind) {
@@ -384,14 +388,11 @@ Outcome SetupSession::WriteSettings(const WriteBlock& block) {
     }
     if (block.status != WriteBlockStatus::Ready) {
         outcome.status = OutcomeStatus::Refused;
-        if (block.message >= 0) {
-            Notice notice = Notice::Message(block.message, MessageIcon::Exclamation);
-            notice.caption = kNoticeCaption;
-            outcome.notices.push_back(notice);
-        }
+        if (const auto notice = RefusalNotice(block)) outcome.notices.push_back(*notice);
         return outcome;
     }
 
+    WaitOutRest();
     const Bytes enter = setup::EnterUserSetting();
     const Bytes leave = setup::LeaveUserSetting();
     bool written = true;
@@ -445,6 +446,7 @@ Outcome SetupSession::WriteSettings(const WriteBlock& block) {
 // ---- test page ----
 
 Outcome SetupSession::PrintTestPage(bool korean) {
+    WaitOutRest();
     const auto steps = BuildTestPage(korean);
     bool written = true;
     switch (m_kind) {
@@ -474,13 +476,31 @@ Outcome SetupSession::PrintTestPage(bool korean) {
 
 // ---- resting ----
 
-int SetupSession::RestAfterReplyMs(int number) const {
-    return m_kind == PortKind::Network && number == kSetupCode ? kNetworkRestMs : 0;
+void SetupSession::OnSettingReceived(const SetupReply& reply) {
+    // The setup code is the last reply of a network read: the printer rests after it. The
+    // rest is noted before the listener hears of the reply, so it sees the rest due.
+    if (m_kind == PortKind::Network && reply.number == kSetupCode)
+        m_restUntil = m_clock.Now() + kNetworkRestMs;
+    m_listener.OnSettingReceived(reply);
 }
 
-Outcome SetupSession::Rest(int ms, const CancelToken& cancel) {
+void SetupSession::CancelDelivery() {
+    m_listener.CancelDelivery();
+}
+
+std::int64_t SetupSession::RestRemainingMs() const {
+    return std::max<std::int64_t>(0, m_restUntil.load() - m_clock.Now());
+}
+
+void SetupSession::WaitOutRest() {
+    const std::int64_t remaining = RestRemainingMs();
+    if (remaining > 0) m_clock.SleepFor(remaining);
+}
+
+Outcome SetupSession::Rest(const CancelToken& cancel) {
     // One wait: the rest is short, and a close may wait for it.
-    SleepUnlessCancelled(m_clock, ms, cancel, ms);
+    const std::int64_t remaining = RestRemainingMs();
+    if (remaining > 0) SleepUnlessCancelled(m_clock, remaining, cancel, remaining);
     return Idle();
 }
 

@@ -11,6 +11,7 @@
 #include "core/app/CancelToken.h"
 #include "core/app/ConnectionSettings.h"
 #include "core/app/Outcome.h"
+#include "core/setup/SettingListener.h"
 #include "core/setup/WriteBlock.h"
 #include "core/transport/NetworkLink.h"
 #include "core/transport/Notifier.h"
@@ -22,7 +23,6 @@ class Clock;
 class NetworkLink;
 class ParallelController;
 class PrinterPort;
-class SettingListener;
 class SetupReceiveThread;
 struct SetupValues;
 
@@ -62,9 +62,6 @@ inline constexpr BilingualText kNoReply{
 // After the last reply of a network read the printer needs a rest before the next command.
 inline constexpr int kNetworkRestMs = 800;
 
-// The caption of the setup tool's notices (messages 54 and 61).
-inline constexpr const char* kNoticeCaption = "Notice";
-
 }  // namespace setup
 
 // One connection to the printer for the user setup tool, on any port kind: opens it,
@@ -73,7 +70,7 @@ inline constexpr const char* kNoticeCaption = "Notice";
 // the waits of its sequence (up to several seconds), so a GUI runs them off its own thread,
 // one at a time; the accessors may be called from any thread. Each outcome names the
 // screen's actions (setup::kGetValue ...) available afterwards.
-class SetupSession : private ReceiveListener {
+class SetupSession : private ReceiveListener, private SettingListener {
 public:
     // clock paces the sequences; receiveClock paces the receive thread's 10 ms polls and
     // the waits for what that thread brings (the first reply, the parallel read timer).
@@ -121,11 +118,13 @@ public:
     // Ends a parallel-port read that has not completed.
     void CancelRead();
 
-    // The pause the printer needs after this reply before the next command (0 for none):
-    // the last reply of a network read asks for setup::kNetworkRestMs.
-    int RestAfterReplyMs(int number) const;
-    // Waits that long (unless cancelled); meanwhile Default, Get Value and Set Value wait.
-    Outcome Rest(int ms, const CancelToken& cancel);
+    // The printer needs a rest of setup::kNetworkRestMs after the last reply of a network
+    // read before the next command: what is left of it now, in ms (0 when none is due).
+    // Every operation that sends waits it out first, so no caller can forget it.
+    std::int64_t RestRemainingMs() const;
+    // Waits out the rest (unless cancelled); meanwhile Default, Get Value and Set Value
+    // wait on the screen.
+    Outcome Rest(const CancelToken& cancel);
     // The actions a screen offers during that rest.
     ActionSet ActionsDuringRest() const;
 
@@ -148,6 +147,10 @@ public:
 
 private:
     void OnDataReceived() override;
+    // SettingListener: every reply passes here on its way to the session's listener.
+    void OnSettingReceived(const SetupReply& reply) override;
+    void CancelDelivery() override;
+    void WaitOutRest();
     bool NextByte(std::uint8_t& byte);
     bool StartReceiveThread();
     void StopReceiveThread();
@@ -174,6 +177,7 @@ private:
     std::mutex m_ringMutex;  // against two threads delivering at once
     std::unique_ptr<SetupReceiveThread> m_receiver;
     std::atomic<int> m_timerMs{0};
+    std::atomic<std::int64_t> m_restUntil{0};  // m_clock time before which the printer rests
     bool m_parallelOpen = false;
     bool m_closed = false;
 };

@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "core/app/MessageCatalogue.h"
 #include "core/setup/SetupCommands.h"
 #include "core/setup/SetupLists.h"
 #include "core/setup/SetupValues.h"
@@ -75,7 +76,7 @@ WriteBlock BuildWriteBlock(SetupValues& v) {
     if (v.leftMargin < 0 || v.leftMargin > 512) {
         WriteBlock block;
         block.status = WriteBlockStatus::MarginRefused;
-        block.message = 61;
+        block.message = msg::kMarginRange;
         block.rangeValue = v.leftMargin;
         block.rangeMin = 0;
         block.rangeMax = 512;
@@ -163,6 +164,19 @@ WriteBlock BuildWriteBlock(SetupValues& v) {
     out[3] = static_cast<std::uint8_t>(length & 0xFF);
     out[4] = static_cast<std::uint8_t>(length >> 8);
     return block;
+}
+
+std::optional<Notice> RefusalNotice(const WriteBlock& block) {
+    if (block.status != WriteBlockStatus::MarginRefused) return std::nullopt;
+    Notice notice = Notice::Message(block.message, MessageIcon::Exclamation);
+    notice.caption = texts::kNoticeCaption;
+    return notice;
+}
+
+Notice StopBitWarning() {
+    Notice notice = Notice::Message(msg::kStopBitWarning, MessageIcon::Information);
+    notice.caption = texts::kNoticeCaption;
+    return notice;
 }
 
 }  // namespace kp70

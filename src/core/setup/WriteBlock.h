@@ -1,8 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "core/app/Outcome.h"
 
 namespace kp70 {
 
@@ -18,6 +21,14 @@ enum class WriteBlockStatus {
 
 // The value a RangeRefused block names.
 enum class RangeField { None, ImageNumber, Lines };
+
+struct WriteBlock;
+
+// What the operator is told about a block before anything is sent: the refusal of a margin
+// outside 0..512 (message 61, "Notice"), nothing for the other states.
+std::optional<Notice> RefusalNotice(const WriteBlock& block);
+// The stop-bit warning a block asks for (message 54, "Notice", information only).
+Notice StopBitWarning();
 
 struct WriteBlock {
     WriteBlockStatus status = WriteBlockStatus::NothingToWrite;

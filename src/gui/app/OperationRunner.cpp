@@ -22,6 +22,9 @@ OperationRunner::~OperationRunner() {
 }
 
 void OperationRunner::Shutdown() {
+    // Calls the runner's thread queued before the join are dropped when they arrive.
+    m_shutDown = true;
+    m_closing = true;
     StopHandOffs();
     m_cancel.Cancel();
     {
@@ -120,8 +123,11 @@ void OperationRunner::ThreadMain() {
         if (task.closing) {
             if (task.closeStep) task.closeStep();
         } else if (task.step) {
-            StepContext context(m_cancel,
-                                [this](std::function<void()> fn) { PostToGui(std::move(fn)); });
+            StepContext context(m_cancel, [this](std::function<void()> fn) {
+                PostToGui([this, fn = std::move(fn)] {
+                    if (!m_shutDown) fn();
+                });
+            });
             outcome = task.step(context);
         }
         PostToGui([this, task, outcome] { Finish(task, outcome); });
@@ -137,6 +143,7 @@ void OperationRunner::PostToGui(std::function<void()> fn) {
 }
 
 void OperationRunner::Finish(Task task, const Outcome& outcome) {
+    if (m_shutDown) return;
     m_running = false;
     if (task.closing) {
         if (task.closed) task.closed();
@@ -189,6 +196,13 @@ bool OperationRunner::CallOnGuiThread(std::function<void()> fn) {
     m_handOffDone.wait(lock, [&] { return handOff->finished; });
     m_handOffs.erase(std::find(m_handOffs.begin(), m_handOffs.end(), handOff));
     return handOff->ran;
+}
+
+void OperationRunner::ReleaseHandOffs() {
+    std::lock_guard lock(m_handOffMutex);
+    for (const auto& handOff : m_handOffs)
+        if (!handOff->started) handOff->finished = true;
+    m_handOffDone.notify_all();
 }
 
 void OperationRunner::StopHandOffs() {

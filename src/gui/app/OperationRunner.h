@@ -87,6 +87,9 @@ public:
     bool CallOnGuiThread(std::function<void()> fn);
     // Releases every waiting hand-off and makes later ones return false at once.
     void StopHandOffs();
+    // Releases the hand-offs waiting now (they return false without running); later ones
+    // run as usual. For a thread that is being stopped while the screen stays open.
+    void ReleaseHandOffs();
 
     // Stops for good, without an event loop: releases the hand-offs, cancels the running
     // step, drops the waiting ones and joins the runner's thread. No done or closed call
@@ -115,6 +118,7 @@ private:
     std::vector<std::pair<ActionSet, QWidget*>> m_actions;
     ActionSet m_shown = 0;
     bool m_closing = false;  // screen's thread only
+    bool m_shutDown = false;  // screen's thread only: nothing runs any more
     bool m_running = false;  // screen's thread only: a task was handed to the thread
 
     // Shared with the runner's thread.

@@ -23,14 +23,7 @@ Prompter::Icon IconOf(MessageIcon icon) {
 }  // namespace
 
 QString ScreenServices::NoticeText(const Notice& notice) const {
-    std::string text = notice.literal;
-    if (text.empty() && notice.text.english) text = notice.text.In(catalogue.IsKorean());
-    if (notice.number >= 0) {
-        text = notice.hasValue ? catalogue.Format(notice.number, notice.value)
-                               : catalogue.Message(notice.number);
-    }
-    if (!notice.secondLine.empty()) text += "\n" + notice.secondLine;
-    return QString::fromStdString(text);
+    return QString::fromStdString(catalogue.Text(notice));
 }
 
 void ScreenServices::Show(QWidget* parent, const Notice& notice) const {

@@ -120,11 +120,13 @@ void AdvancedUserSetupScreen::RunStep(Phase phase, std::function<Outcome(StepCon
 }
 
 void AdvancedUserSetupScreen::Finish(const Outcome& outcome) {
-    m_phase = Phase::Idle;
+    // A step asked for while this one ran (Set Value during a read) keeps the screen busy.
+    if (!m_runner.Busy()) m_phase = Phase::Idle;
     if (outcome.status == OutcomeStatus::Failed && !outcome.closeScreen) {
         // The failed state: only the stop bit and the newer options stay editable, and
         // the operator leaves with EXIT or the close box.
         m_failed = true;
+        m_failedActions = outcome.enabled;
         m_values.ResetAfterFailure();
     }
     m_services.ShowAll(this, outcome);
@@ -133,13 +135,18 @@ void AdvancedUserSetupScreen::Finish(const Outcome& outcome) {
 }
 
 void AdvancedUserSetupScreen::Refresh() {
-    const bool editStored = !m_failed && (m_runner.ShownActions() & setup::kEditStored);
+    const bool editStored = !m_failed && Offered(setup::kEditStored);
     m_form->UpdateControls(editStored);
     // The wait cursor while a parallel-port read waits for its replies.
     if (m_phase == Phase::Reading)
         setCursor(Qt::WaitCursor);
     else
         unsetCursor();
+}
+
+bool AdvancedUserSetupScreen::Offered(ActionSet action) const {
+    return m_session && !m_failed && m_phase != Phase::Closing && m_phase != Phase::Closed &&
+           (m_runner.ShownActions() & action);
 }
 
 // ---- the operator's edits ----
@@ -151,9 +158,16 @@ void AdvancedUserSetupScreen::OnSettingChosen(const Setting* setting, int choice
                    this, QString::fromUtf8(question.text), QString::fromUtf8(question.caption),
                    Prompter::Icon::Question, Prompter::Buttons::YesNo) == Prompter::Answer::Yes;
     };
+    // Replies that arrive while a question is open wait until the rule has decided, so the
+    // rule decides on the values it asked about.
+    m_asking = true;
     const ChangeOutcome change =
         ChangeSetting(m_values, *setting, choice, m_modelCode, m_korean, ask);
+    m_asking = false;
     for (const Notice& notice : change.notices) m_services.Show(this, notice);
+    std::vector<SetupReply> held;
+    held.swap(m_heldReplies);
+    for (const SetupReply& reply : held) ApplySetting(reply);
     m_form->ShowValues();
     Refresh();
 }
@@ -171,7 +185,7 @@ void AdvancedUserSetupScreen::OnDefault() {
 // ---- Get Value ----
 
 void AdvancedUserSetupScreen::OnGetValue() {
-    if (m_phase != Phase::Idle || m_failed || !m_session) return;
+    if (!Offered(setup::kGetValue)) return;
     m_values.ClearReceived();  // the flags tell what this read brought
     const ActionSet during = m_session->ActionsDuringRead();
     // On the parallel port the buttons wait until every setting has answered.
@@ -189,20 +203,29 @@ void AdvancedUserSetupScreen::OnSettingReceived(const SetupReply& reply) {
 }
 
 void AdvancedUserSetupScreen::CancelDelivery() {
-    m_runner.StopHandOffs();
+    // The receive thread is being stopped (the end of a parallel-port read, or the close):
+    // a reply it still hands over is let go; later ones are applied as usual.
+    m_runner.ReleaseHandOffs();
 }
 
 void AdvancedUserSetupScreen::ApplySetting(const SetupReply& reply) {
     if (m_phase == Phase::Closing || m_phase == Phase::Closed) return;
+    if (m_asking) {
+        m_heldReplies.push_back(reply);
+        return;
+    }
     if (!ApplyReply(m_values, reply)) return;
     m_form->ShowValues();
     Refresh();
-    // The printer needs a rest after the last reply of a network read.
-    const int rest = m_session->RestAfterReplyMs(reply.number);
-    if (rest > 0) {
-        m_runner.Run(
-            [this, rest](StepContext& context) { return m_session->Rest(rest, context.cancel); },
-            [this](const Outcome&) { Refresh(); }, m_session->ActionsDuringRest());
+    // The printer rests after the last reply of a network read; the buttons that would
+    // send something wait meanwhile.
+    if (m_session->RestRemainingMs() > 0 && !m_failed) {
+        m_runner.Run([this](StepContext& context) { return m_session->Rest(context.cancel); },
+                     [this](const Outcome&) {
+                         if (m_failed) m_runner.ShowActions(m_failedActions);
+                         Refresh();
+                     },
+                     m_session->ActionsDuringRest());
         Refresh();
     }
 }
@@ -210,33 +233,17 @@ void AdvancedUserSetupScreen::ApplySetting(const SetupReply& reply) {
 // ---- Set Value ----
 
 void AdvancedUserSetupScreen::OnSetValue() {
-    if (m_phase != Phase::Idle || m_failed || !m_session) return;
-    const UserSetupForm::FieldCheck check = m_form->ReadNumberFields();
-    if (check.marginOutOfRange) {
-        Notice notice = Notice::Message(msg::kMarginRange, MessageIcon::Exclamation);
-        notice.caption = setup::kNoticeCaption;
-        m_services.Show(this, notice);
-        check.field->setFocus();
-        return;
-    }
-    if (!check.ok) {
-        m_services.prompter.Show(this,
-                                 QString::fromUtf8(kRangePrompt).arg(check.min).arg(check.max),
-                                 QString::fromUtf8(texts::kCaption), Prompter::Icon::Warning);
-        UserSetupForm::FocusField(check.field);
-        return;
-    }
+    if (!Offered(setup::kSetValue)) return;
+    m_form->ReadFields();
     const WriteBlock block = BuildWriteBlock(m_values);
     m_form->ShowValues();  // the block may have completed values (density MEDIUM, code "0", ...)
     switch (block.status) {
         case WriteBlockStatus::NothingToWrite:
             return;
-        case WriteBlockStatus::MarginRefused: {
-            Notice notice = Notice::Message(block.message, MessageIcon::Exclamation);
-            notice.caption = setup::kNoticeCaption;
-            m_services.Show(this, notice);
+        case WriteBlockStatus::MarginRefused:
+            m_services.Show(this, *RefusalNotice(block));
+            UserSetupForm::FocusField(m_form->marginField());
             return;
-        }
         case WriteBlockStatus::RangeRefused: {
             QLineEdit* field = block.rangeField == RangeField::Lines ? m_form->linesField()
                                                                      : m_form->imageNumberField();
@@ -249,11 +256,7 @@ void AdvancedUserSetupScreen::OnSetValue() {
         case WriteBlockStatus::Ready:
             break;
     }
-    if (block.stopBitWarning) {
-        Notice notice = Notice::Message(msg::kStopBitWarning, MessageIcon::Information);
-        notice.caption = setup::kNoticeCaption;
-        m_services.Show(this, notice);
-    }
+    if (block.stopBitWarning) m_services.Show(this, StopBitWarning());
     RunStep(
         Phase::Busy, [this, block](StepContext&) { return m_session->WriteSettings(block); },
         [this](const Outcome& outcome) { Finish(outcome); }, 0);
@@ -262,7 +265,7 @@ void AdvancedUserSetupScreen::OnSetValue() {
 // ---- TEST ----
 
 void AdvancedUserSetupScreen::OnTest() {
-    if (m_phase != Phase::Idle || m_failed || !m_session) return;
+    if (!Offered(setup::kTest)) return;
     RunStep(
         Phase::Busy, [this](StepContext&) { return m_session->PrintTestPage(m_korean); },
         [this](const Outcome& outcome) { Finish(outcome); }, 0);

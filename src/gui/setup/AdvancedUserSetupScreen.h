@@ -98,6 +98,8 @@ private:
     // The end of an operation: its notices, the failed state, the controls.
     void Finish(const Outcome& outcome);
     void Refresh();
+    // True when the operator may use the action now.
+    bool Offered(ActionSet action) const;
     void CloseScreen(bool exitButton);
 
     ScreenServices m_services;
@@ -110,6 +112,9 @@ private:
     Phase m_phase = Phase::Opening;
     bool m_openStarted = false;
     bool m_failed = false;
+    ActionSet m_failedActions = 0;          // what the failed state offers
+    bool m_asking = false;                  // a rule's question is open
+    std::vector<SetupReply> m_heldReplies;  // replies that came while it was open
     int m_closeResult = QDialog::Rejected;
 
     UserSetupForm* m_form = nullptr;

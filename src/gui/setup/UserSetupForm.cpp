@@ -13,6 +13,7 @@
 #include <QRegularExpressionValidator>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <vector>
 
 #include "core/setup/SettingModel.h"
@@ -393,31 +394,17 @@ bool UserSetupForm::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-UserSetupForm::FieldCheck UserSetupForm::ReadNumberFields() {
-    auto number = [](QLineEdit* field) {
+void UserSetupForm::ReadFields() {
+    for (QLineEdit* field : {m_imageNumber, m_lines, m_margin}) {
         bool ok = false;
         const int value = field->text().toInt(&ok);
-        return ok ? value : SetupValues::kUnset;
-    };
-    FieldCheck check;
-    // Reads a field into its setting; false when it is outside the setting's range.
-    auto read = [&](QLineEdit* field, const char* name) {
-        const Setting& setting = SettingNamed(name);
-        const int value = number(field);
-        m_values.*setting.field = value;
-        if (value >= setting.min && value <= setting.max) return true;
-        check = FieldCheck{false, false, field, setting.min, setting.max};
-        return false;
-    };
-    // Image number and lines count only when they are written.
-    if (m_values.waterMark == 1 && !read(m_imageNumber, "water-mark-image")) return check;
-    if (m_values.cuttingAdjust == 1 && !read(m_lines, "cutting-lines")) return check;
-    if (!read(m_margin, "left-margin")) {
-        check.marginOutOfRange = true;
-        return check;
+        const auto bound =
+            std::find_if(m_controls.begin(), m_controls.end(), [&](const Control& c) {
+                return std::find(c.widgets.begin(), c.widgets.end(), field) != c.widgets.end();
+            });
+        m_values.*(bound->setting->field) = ok ? value : SetupValues::kUnset;
     }
     m_values.setupCode = m_setupCode->text().toStdString();
-    return check;
 }
 
 void UserSetupForm::FocusField(QLineEdit* field) {

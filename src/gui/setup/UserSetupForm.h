@@ -44,16 +44,9 @@ public:
     // false only the stop bit of the left group (and the newer options) stay usable.
     void UpdateControls(bool editStored);
 
-    // Reads the number fields for a write into the values. A field that is written and
-    // holds no number in its setting's range is named, with that range.
-    struct FieldCheck {
-        bool ok = true;
-        bool marginOutOfRange = false;
-        QLineEdit* field = nullptr;  // the field to fix
-        int min = 0;
-        int max = 0;
-    };
-    FieldCheck ReadNumberFields();
+    // Reads the number fields and the setup code into the values, as typed (a field that
+    // holds no number gives an unset value, which the write block refuses).
+    void ReadFields();
     // Puts the focus on a field and selects its text (after a range prompt).
     static void FocusField(QLineEdit* field);
 
@@ -66,6 +59,7 @@ public:
     QPushButton* exitButton() const { return m_exit; }
     QLineEdit* imageNumberField() const { return m_imageNumber; }
     QLineEdit* linesField() const { return m_lines; }
+    QLineEdit* marginField() const { return m_margin; }
 
 signals:
     // The operator picked choice (0 first radio, 1 second; a list position) of setting.

@@ -137,5 +137,23 @@ TEST(OperationRunner, ShutdownReleasesAThreadWaitingToHandOffAndJoinsTheRunningS
     EXPECT_FALSE(runner.Run([](StepContext&) { return Outcome{}; }, nullptr));
 }
 
+TEST(OperationRunner, NothingIsCalledBackAfterShutdownEvenWhenTheStepEndedBefore) {
+    Screen screen;
+    std::atomic<bool> stepEnded{false};
+    bool called = false;
+    ASSERT_TRUE(screen.runner.Run(
+        [&](StepContext& context) {
+            context.Post([&] { called = true; });
+            stepEnded = true;
+            return Outcome{};
+        },
+        [&](const Outcome&) { called = true; }));
+    // The step's progress and outcome are queued for the screen's thread, not yet handled.
+    while (!stepEnded) std::this_thread::yield();
+    screen.runner.Shutdown();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(called);
+}
+
 }  // namespace
 }  // namespace kp70

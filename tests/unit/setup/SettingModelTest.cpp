@@ -173,9 +173,9 @@ TEST(CleanReplies, GarbledTextIsAppliedButNeverClean) {
         const char* text;
         bool clean;
     } cases[] = {
-        {250, "144", true},  {250, "?\x7F#", false}, {246, "16", true},    {246, "", false},
-        {255, "6699", true}, {255, "-1", false},     {255, "12ab", false}, {2, "7", true},
-        {252, "04", true},   {252, "4", true},       {118, " 85", false},
+        {250, "144", true},  {250, "?\x7F#", false}, {246, "16", true}, {246, "", false},
+        {255, "6699", true}, {255, "-1", true},      {255, "-", false}, {255, "12ab", false},
+        {2, "7", true},      {252, "04", true},      {252, "4", true},  {118, " 85", false},
     };
     for (const auto& c : cases)
         EXPECT_EQ(IsCleanReply(SetupReply{c.number, c.text}), c.clean) << c.number << c.text;

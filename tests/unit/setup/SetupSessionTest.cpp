@@ -339,6 +339,16 @@ TEST(SetupSessionNetwork, ReadDropsStaleBytesProbesAndPacesSeventeenRequests) {
     EXPECT_EQ(live.clock.Sleeps(), expected);
     live.ExpectCollected();
     EXPECT_EQ(live.collector.Values().stopBit, -1);  // not asked on the network
+
+    // The printer rests after the last reply: whatever is sent next waits that out first,
+    // whoever sends it.
+    EXPECT_EQ(live.session.RestRemainingMs(), 800);
+    live.clock.ClearSleeps();
+    SetupValues values;
+    values.leftMargin = 300;
+    EXPECT_EQ(live.session.WriteSettings(values).status, OutcomeStatus::Done);
+    EXPECT_EQ(live.clock.Sleeps(), (std::vector<std::int64_t>{800, 50, 3000}));
+    EXPECT_EQ(live.session.RestRemainingMs(), 0);
 }
 
 TEST(SetupSessionNetwork, ProbeReconnectsAndGivesUpAfterTenRounds) {
