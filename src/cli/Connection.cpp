@@ -20,8 +20,6 @@ namespace kp70 {
 
 namespace {
 
-constexpr const char* kNetworkPortName = "ETHERNET_II";
-
 // The transport's own messages (receive queue overflow, a receive thread that cannot
 // watch its port) on the command line: the catalogue text on stderr.
 class StreamNotifier : public Notifier {
