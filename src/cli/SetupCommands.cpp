@@ -215,8 +215,8 @@ struct ReadBack {
 };
 
 // Writes the block: into the file, or through the session. Prints what happened.
-int WriteValues(SetupValues& values, const ConnectionTarget& target, SetupCliSession* link,
-                CliContext& context, const ReadBack* readBack = nullptr) {
+int WriteValues(SetupValues& values, SetupCliSession& link, CliContext& context,
+                const ReadBack* readBack = nullptr) {
     const WriteBlock block = BuildWriteBlock(values);
     switch (block.status) {
         case WriteBlockStatus::NothingToWrite:
@@ -236,15 +236,8 @@ int WriteValues(SetupValues& values, const ConnectionTarget& target, SetupCliSes
             break;
     }
     if (readBack) {
-        // A garbled reply still maps onto a value (code page 0, margin 0): writing it back
-        // would overwrite what the printer holds.
-        std::vector<int> fromReplies;
-        for (int number : block.settings) {
-            if (std::find(readBack->changed.begin(), readBack->changed.end(), number) ==
-                readBack->changed.end())
-                fromReplies.push_back(number);
-        }
-        const std::vector<int> unclean = readBack->collector->Unclean(fromReplies);
+        const std::vector<int> unclean =
+            readBack->collector->UncleanForWrite(block.settings, readBack->changed);
         if (!unclean.empty()) {
             context.err << "kp70ctl setup set: no clean reply from the printer for:";
             for (const std::string& name : NamesOf(*readBack->table, unclean))
@@ -256,26 +249,7 @@ int WriteValues(SetupValues& values, const ConnectionTarget& target, SetupCliSes
     }
     if (block.stopBitWarning)
         context.err << TerminalText(context.catalogue.Message(msg::kStopBitWarning)) << "\n";
-    if (!link) {
-        // Into the file: the sequence as it goes to a printer, one write each.
-        PrinterConnection file(context);
-        std::string why;
-        if (!file.Open(target, kToolModeSetup, why)) {
-            context.err << why << "\n";
-            return kExitFailed;
-        }
-        for (const auto& bytes :
-             {setup::EnterUserSetting(), block.bytes, setup::LeaveUserSetting()}) {
-            const int length = static_cast<int>(bytes.size());
-            if (file.Write(bytes.data(), length) != length) {
-                context.err << TerminalText(context.catalogue.Message(msg::kWriteFail)) << "\n";
-                return kExitFailed;
-            }
-        }
-        context.out << context.catalogue.Message(msg::kCompleted) << "\n";
-        return kExitDone;
-    }
-    const Outcome outcome = link->Session().WriteSettings(block);
+    const Outcome outcome = link.Session().WriteSettings(block);
     if (!outcome.ok()) {
         PrintNotices(context, outcome);
         return kExitFailed;
@@ -333,15 +307,16 @@ int RunSet(const SetupCliOptions& options, CliContext& context) {
         return a.setting - table.data() < b.setting - table.data();
     });
 
-    // The printer's current settings first, as Get Value before Set Value.
+    // The printer's current settings first, as Get Value before Set Value (a file has
+    // none to give).
     SetupValues values;
-    std::unique_ptr<SetupCliSession> link;
-    if (target.filePath.empty()) {
-        link = std::make_unique<SetupCliSession>(context);
-        if (!link->Open(target)) return kExitFailed;
+    SetupCliSession link(context);
+    const bool file = !target.filePath.empty();
+    if (!file) {
+        if (!link.Open(target)) return kExitFailed;
         std::vector<int> missing;
-        if (!ReadAll(*link, options, context, missing)) return kExitFailed;
-        values = link->Collector().Values();
+        if (!ReadAll(link, options, context, missing)) return kExitFailed;
+        values = link.Collector().Values();
     }
 
     // The screen's rules, with the questions answered by --yes or not at all.
@@ -350,7 +325,7 @@ int RunSet(const SetupCliOptions& options, CliContext& context) {
         context.err << TerminalText(question.text) << " Yes (--yes)\n";
         return true;
     };
-    ReadBack readBack{&table, link ? &link->Collector() : nullptr, {}};
+    ReadBack readBack{&table, &link.Collector(), {}};
     for (const Change& change : changes) {
         const ChangeOutcome outcome =
             ChangeSetting(values, *change.setting, change.value, modelCode, korean, ask);
@@ -366,7 +341,9 @@ int RunSet(const SetupCliOptions& options, CliContext& context) {
         readBack.changed.insert(readBack.changed.end(), outcome.changed.begin(),
                                 outcome.changed.end());
     }
-    return WriteValues(values, target, link.get(), context, link ? &readBack : nullptr);
+    // A file is made only for what is written.
+    if (file && !link.Open(target)) return kExitFailed;
+    return WriteValues(values, link, context, file ? nullptr : &readBack);
 }
 
 int RunDefaults(const SetupCliOptions& options, CliContext& context) {
@@ -374,32 +351,15 @@ int RunDefaults(const SetupCliOptions& options, CliContext& context) {
     if (!Resolve(options, "defaults", context, target)) return kExitUsage;
     SetupValues values;
     LoadDefaults(values, context.catalogue.IsKorean());
-    if (!target.filePath.empty()) return WriteValues(values, target, nullptr, context);
     SetupCliSession link(context);
     if (!link.Open(target)) return kExitFailed;
-    return WriteValues(values, target, &link, context);
+    return WriteValues(values, link, context);
 }
 
 int RunTestPrint(const SetupCliOptions& options, CliContext& context) {
     ConnectionTarget target;
     if (!Resolve(options, "test-print", context, target)) return kExitUsage;
     const bool korean = context.catalogue.IsKorean();
-    if (!target.filePath.empty()) {
-        PrinterConnection file(context);
-        std::string why;
-        if (!file.Open(target, kToolModeSetup, why)) {
-            context.err << why << "\n";
-            return kExitFailed;
-        }
-        for (const auto& step : BuildTestPage(korean)) {
-            const int length = static_cast<int>(step.size());
-            if (file.Write(step.data(), length) != length) {
-                context.err << TerminalText(context.catalogue.Message(msg::kWriteFail)) << "\n";
-                return kExitFailed;
-            }
-        }
-        return kExitDone;
-    }
     SetupCliSession link(context);
     if (!link.Open(target)) return kExitFailed;
     const Outcome outcome = link.Session().PrintTestPage(korean);

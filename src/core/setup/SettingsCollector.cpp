@@ -1,5 +1,7 @@
 #include "core/setup/SettingsCollector.h"
 
+#include <algorithm>
+
 #include "core/app/Clock.h"
 #include "core/setup/ReplyMapping.h"
 
@@ -32,6 +34,16 @@ std::vector<int> SettingsCollector::Unclean(const std::vector<int>& numbers) con
         if (!m_values.received[i] || !m_clean[i]) unclean.push_back(n);
     }
     return unclean;
+}
+
+std::vector<int> SettingsCollector::UncleanForWrite(const std::vector<int>& blockSettings,
+                                                    const std::vector<int>& setByOperator) const {
+    std::vector<int> fromReplies;
+    for (int number : blockSettings) {
+        if (std::find(setByOperator.begin(), setByOperator.end(), number) == setByOperator.end())
+            fromReplies.push_back(number);
+    }
+    return Unclean(fromReplies);
 }
 
 bool SettingsCollector::WaitFor(const std::vector<int>& numbers, Clock& clock,

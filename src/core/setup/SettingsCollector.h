@@ -26,6 +26,12 @@ public:
     // The settings of `numbers` that did not come back clean: no reply applied, or the last
     // reply applied held a text IsCleanReply refuses (a garbled line still maps onto values).
     std::vector<int> Unclean(const std::vector<int>& numbers) const;
+    // What stands in the way of writing back what was read: the settings a write block
+    // carries (WriteBlock::settings) that did not come back clean, leaving out those the
+    // operator set, which need no reply. A garbled reply written back would overwrite what
+    // the printer holds.
+    std::vector<int> UncleanForWrite(const std::vector<int>& blockSettings,
+                                     const std::vector<int>& setByOperator) const;
     // Waits in steps of 10 ms on clock until every setting of `numbers` was received or
     // timeoutMs has passed; true when all arrived.
     bool WaitFor(const std::vector<int>& numbers, Clock& clock, int timeoutMs) const;

@@ -191,6 +191,9 @@ Outcome SetupSession::Start() {
         default: {
             PrinterPort* port = m_links.port;
             if (!port) return Failure(msg::kInitFail, true, 0);
+            // A print file the caller has opened stays as it is: opening it again would ask
+            // for its name again and empty it.
+            if (m_kind == PortKind::File && port->isOpen()) return Idle();
             port->Settings().toolMode = kToolModeSetup;
             port->SetNotifyWindow(this);
             if (port->isOpen()) port->Close();

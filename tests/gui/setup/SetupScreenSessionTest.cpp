@@ -1,6 +1,6 @@
 // The user setup screen driving its session over fake links: opening, Get Value, Set
 // Value, TEST, the failed state and closing. Replies come from the session's receive
-// thread, writes run on the screen's worker thread.
+// thread, the session's steps run on the screen's operation runner.
 #include <QSignalSpy>
 #include <algorithm>
 
