@@ -255,7 +255,7 @@ int WriteValues(SetupValues& values, SetupCliSession& link, CliContext& context,
         return kExitFailed;
     }
     context.out << context.catalogue.Message(msg::kCompleted) << "\n";
-    if (outcome.connectionClosed) {
+    if (outcome.connectionClosed && link.Session().Kind() != PortKind::File) {
         context.err << "the USB mode changed: the printer restarts as a "
                     << (values.usbMode == 1 ? "virtual serial (COM)" : "USB printer")
                     << " device; connect to it again\n";
