@@ -117,9 +117,9 @@ private:
 
     std::vector<std::pair<ActionSet, QWidget*>> m_actions;
     ActionSet m_shown = 0;
-    bool m_closing = false;  // screen's thread only
+    bool m_closing = false;   // screen's thread only
     bool m_shutDown = false;  // screen's thread only: nothing runs any more
-    bool m_running = false;  // screen's thread only: a task was handed to the thread
+    bool m_running = false;   // screen's thread only: a task was handed to the thread
 
     // Shared with the runner's thread.
     mutable std::mutex m_mutex;
