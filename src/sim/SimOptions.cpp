@@ -107,9 +107,11 @@ ParseOutcome ParseSimOptions(int argc, const char* const* argv, SimOptions& opti
     app.add_option("--lpt", options.lptPath,
                    "parallel side: a second pseudo-terminal linked at PATH, sending automatic "
                    "status blocks until status back off (1D 61 00)");
-    app.add_option("--udp", options.udpAddress, "answer discovery on ADDRESS:2918");
-    app.add_option("--printers", options.printers, "how many printers answer discovery")
-        ->check(CLI::Range(1, 254));
+    app.add_option("--udp", options.udpAddress,
+                   "answer discovery (UDP 2918) as printers at the addresses after ADDRESS "
+                   "(127.0.0.1: 127.0.0.2, 127.0.0.3, ...)");
+    app.add_option("--printers", options.printers, "how many printers answer discovery (1..253)")
+        ->check(CLI::Range(1, 253));
     app.add_option("--model", options.modelCode, "the model code it behaves as (1..6)")
         ->check(CLI::Range(1, 6));
     app.add_option("--state", options.stateFile, "JSON file where the printer's memory persists");

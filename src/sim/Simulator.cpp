@@ -171,6 +171,10 @@ bool Simulator::Start(std::string& why) {
         m_links.back()->m_slaveAbsent = true;
         m_links.back()->m_retryAt = Clock::now();
     }
+    if (!options.udpAddress.empty()) {
+        m_discovery = std::make_unique<DiscoveryResponder>(m_printer, m_log);
+        if (!m_discovery->Start(why)) return false;
+    }
     if (!options.lptPath.empty()) {
         if (!m_lpt.Open(options.lptPath, why)) return false;
         m_links.push_back(std::make_unique<Link>(Link::Kind::Pty, "lpt", m_lpt.MasterFd(),
@@ -191,6 +195,7 @@ std::vector<std::string> Simulator::ReadyLines() const {
         lines.push_back("pty " + m_pty.LinkPath() + " -> " + m_pty.DevicePath());
     if (m_lpt.MasterFd() >= 0)
         lines.push_back("lpt " + m_lpt.LinkPath() + " -> " + m_lpt.DevicePath());
+    if (m_discovery) lines.push_back(m_discovery->ReadyLine());
     return lines;
 }
 
@@ -343,6 +348,7 @@ int Simulator::NextTimeoutMs(TimePoint now) const {
         if (link->m_slaveAbsent) next = std::min(next, link->m_retryAt);
         if (link->m_deaf) next = std::min(next, link->m_deafUntil);
     }
+    if (m_discovery) next = std::min(next, m_discovery->NextDue());
     if (next == TimePoint::max()) return -1;
     if (next <= now) return 0;
     const auto wait = std::chrono::ceil<milliseconds>(next - now).count();
@@ -350,6 +356,7 @@ int Simulator::NextTimeoutMs(TimePoint now) const {
 }
 
 void Simulator::RunTimers(TimePoint now) {
+    if (m_discovery) m_discovery->RunTimers(now);
     for (auto& link : m_links) {
         auto& delayed = link->m_delayed;
         // Replies leave in the order they were made.
@@ -373,6 +380,8 @@ void Simulator::Run(int stopFd) {
         std::vector<Link*> polled;
         fds.push_back({stopFd, POLLIN, 0});
         if (m_listenFd >= 0 && !m_printer.Faults().refuse) fds.push_back({m_listenFd, POLLIN, 0});
+        const std::size_t discoveryAt = fds.size();
+        if (m_discovery) fds.push_back({m_discovery->Fd(), POLLIN, 0});
         const std::size_t firstLink = fds.size();
         const auto now = Clock::now();
         for (auto& link : m_links) {
@@ -389,7 +398,11 @@ void Simulator::Run(int stopFd) {
             return;
         }
         if (fds[0].revents) return;
-        if (firstLink > 1 && (fds[1].revents & POLLIN)) Accept();
+        if (discoveryAt > 1 && (fds[1].revents & POLLIN)) Accept();
+        if (m_discovery && (fds[discoveryAt].revents & POLLIN)) {
+            m_discovery->OnReadable();
+            SaveState();
+        }
 
         for (std::size_t i = 0; i < polled.size(); ++i) {
             Link& link = *polled[i];
@@ -425,6 +438,7 @@ void Simulator::Shutdown() {
     m_links.clear();
     m_pty.Close();
     m_lpt.Close();
+    m_discovery.reset();
     if (m_listenFd >= 0) {
         ::close(m_listenFd);
         m_listenFd = -1;

@@ -8,15 +8,16 @@
 #include <string>
 #include <vector>
 
+#include "sim/Discovery.h"
 #include "sim/Printer.h"
 #include "sim/PseudoTerminal.h"
 
 namespace kp70sim {
 
 // The virtual printer's links and their event loop (one thread, poll()): the TCP listener
-// and its connections, the pseudo-terminal, the captures, the generic faults (drop-after,
-// refuse, silent, late) and the timers they need. Received bytes go to a PrinterSession
-// per link; what the modules ask for (replies, link effects) is carried out here.
+// and its connections, the pseudo-terminal, the discovery responder, the captures, the
+// generic faults (drop-after, refuse, silent, late) and the timers they need. Received bytes go to
+// a PrinterSession per link; what the modules ask for (replies, link effects) is carried out here.
 class Simulator {
 public:
     using TimePoint = std::chrono::steady_clock::time_point;
@@ -29,7 +30,8 @@ public:
 
     // Opens the capture folder, the TCP listener and the pseudo-terminals. False, with `why`.
     bool Start(std::string& why);
-    // One line per listener: "tcp HOST:PORT", "pty LINK -> DEVICE", "lpt LINK -> DEVICE".
+    // One line per listener: "tcp HOST:PORT", "pty LINK -> DEVICE", "lpt LINK -> DEVICE",
+    // "udp ADDRESS:2918 printers N".
     std::vector<std::string> ReadyLines() const;
     // Serves the links until stopFd becomes readable.
     void Run(int stopFd);
@@ -57,7 +59,8 @@ private:
     int m_tcpPort = 0;
     int m_tcpCount = 0;
     PseudoTerminal m_pty;
-    PseudoTerminal m_lpt;  // the parallel side, when asked for
+    PseudoTerminal m_lpt;                             // the parallel side, when asked for
+    std::unique_ptr<DiscoveryResponder> m_discovery;  // --udp
     std::vector<std::unique_ptr<Link>> m_links;
 };
 
