@@ -1,0 +1,190 @@
+// kp70ctl net: the network setting screen on the command line. `search` lists every printer
+// that answers the discovery broadcast; `set` sends new network settings to the printer with
+// a given MAC address, as "Change Setting" does for a search row; `set-mac` sends them to the
+// MAC address 02:5A:3D plus three given bytes, as the service function "Manually change"
+// does. The checks, questions and messages are the screen's (NetworkSettingSession).
+#include <CLI/CLI.hpp>
+#include <iomanip>
+#include <memory>
+#include <ostream>
+#include <sstream>
+
+#include "cli/Cli.h"
+#include "core/app/CancelToken.h"
+#include "core/network/NetworkSettingSession.h"
+#include "core/network/SetFrameChecks.h"
+#include "platform/DatagramSocket.h"
+
+namespace kp70 {
+
+namespace {
+
+struct NetCliOptions {
+    std::string broadcast = kDefaultBroadcastAddress;
+    int timeoutMs = static_cast<int>(kDiscoveryReceiveMs);
+    bool json = false;
+    bool yes = false;
+    // set and set-mac
+    std::string mac;     // set: the printer's MAC address
+    std::string macLow;  // set-mac: "XX:XX:XX"
+    std::string ip, subnet, gateway, port;
+    bool dhcp = false;
+};
+
+std::string JsonText(const std::string& text) {
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"' || c == '\\') out += '\\';
+        out += c;
+    }
+    return out + "\"";
+}
+
+void PrintRow(std::ostream& out, const std::string& ip, const std::string& port,
+              const std::string& subnet, const std::string& gateway, const std::string& mac) {
+    out << std::left << std::setw(21) << ip << std::setw(7) << port << std::setw(17) << subnet
+        << std::setw(17) << gateway << mac << "\n";
+}
+
+// The broadcast address must be a dotted IPv4 address. False (exit 2) otherwise.
+bool CheckBroadcast(const NetCliOptions& options, const char* verb, CliContext& context) {
+    if (ParseDottedAddress(options.broadcast)) return true;
+    context.err << "kp70ctl net " << verb << ": --broadcast wants a dotted IPv4 address such as "
+                << kDefaultBroadcastAddress << " or 127.255.255.255, not '" << options.broadcast
+                << "'\n";
+    return false;
+}
+
+int RunSearch(const NetCliOptions& options, CliContext& context) {
+    if (!CheckBroadcast(options, "search", context)) return kExitUsage;
+    DatagramSocket sockets(*context.clock);
+    NetworkSettingSession session(sockets, *context.clock, options.broadcast, options.timeoutMs);
+    const Outcome opened = session.Open();
+    PrintNotices(context, opened);
+
+    std::vector<DiscoveredPrinter> printers;
+    CancelToken never;
+    const Outcome searched = session.Search(
+        never, [&](const DiscoveredPrinter& printer) { printers.push_back(printer); });
+    if (options.json) {
+        context.out << "[";
+        for (std::size_t i = 0; i < printers.size(); ++i) {
+            const DiscoveredPrinter& p = printers[i];
+            context.out << (i ? ",\n " : "")
+                        << "{\"address\": " << JsonText(DottedText(p.settings.address))
+                        << ", \"port\": " << p.settings.port
+                        << ", \"subnet\": " << JsonText(p.subnet)
+                        << ", \"gateway\": " << JsonText(p.gateway)
+                        << ", \"mac\": " << JsonText(p.mac)
+                        << ", \"dhcp\": " << (p.settings.dhcp ? "true" : "false") << "}";
+        }
+        context.out << "]\n";
+    } else {
+        if (!printers.empty())
+            PrintRow(context.out, kPrinterColumns[0], kPrinterColumns[1], kPrinterColumns[2],
+                     kPrinterColumns[3], kPrinterColumns[4]);
+        for (const DiscoveredPrinter& p : printers)
+            PrintRow(context.out, p.ip, p.port, p.subnet, p.gateway, p.mac);
+    }
+    PrintNotices(context, searched);
+    return opened.ok() && searched.ok() ? kExitDone : kExitFailed;
+}
+
+int RunChange(ChangeKind kind, const NetCliOptions& options, CliContext& context) {
+    const char* verb = kind == ChangeKind::FromRow ? "set" : "set-mac";
+    if (!CheckBroadcast(options, verb, context)) return kExitUsage;
+    SettingInput input;
+    input.address = options.ip;
+    input.subnet = options.subnet;
+    input.gateway = options.gateway;
+    input.port = options.port;
+    input.dhcp = options.dhcp;
+    input.mac = options.mac;
+    if (kind == ChangeKind::ManualMac) {
+        // "4D:5E:6F": the three MAC boxes.
+        std::istringstream boxes(options.macLow);
+        for (std::string& box : input.macLow) std::getline(boxes, box, ':');
+        std::string rest;
+        if (std::getline(boxes, rest) && !rest.empty()) input.macLow[2] += ":" + rest;
+    }
+    const SetFrameCheck check = CheckSetFrame(kind, input);
+    if (!check.ok()) {
+        context.err << "kp70ctl net " << verb << ": " << NoticeText(context, check.refusal) << "\n";
+        return kExitUsage;
+    }
+    const Notice question = NetworkSettingSession::ChangeQuestion(kind);
+    if (!options.yes) {
+        context.err << NoticeText(context, question) << "\n"
+                    << "kp70ctl net " << verb << ": --yes answers Yes; nothing sent\n";
+        return kExitUsage;
+    }
+
+    DatagramSocket sockets(*context.clock);
+    NetworkSettingSession session(sockets, *context.clock, options.broadcast, options.timeoutMs);
+    const Outcome opened = session.Open();
+    PrintNotices(context, opened);
+    context.err << NoticeText(context, question) << " Yes (--yes)\n";
+    CancelToken never;
+    const Outcome changed = session.Change(kind, *check.frame, never);
+    PrintNotices(context, changed);
+    return opened.ok() && changed.ok() ? kExitDone : kExitFailed;
+}
+
+void AddCommonOptions(CLI::App& verb, NetCliOptions& options) {
+    verb.add_option("--broadcast", options.broadcast,
+                    "where the frames go (default 255.255.255.255; 127.255.255.255 reaches "
+                    "virtual printers on this PC)");
+    verb.add_option("--timeout", options.timeoutMs,
+                    "how long each receive waits for a printer's frame, in ms (default 1000)")
+        ->check(CLI::Range(10, 60000));
+}
+
+void AddSettingOptions(CLI::App& verb, NetCliOptions& options) {
+    verb.add_option("--ip", options.ip, "the printer's new IPv4 address")->required();
+    verb.add_option("--subnet", options.subnet, "the new subnet mask")->required();
+    verb.add_option("--gateway", options.gateway, "the new gateway address")->required();
+    verb.add_option("--port", options.port, "the new TCP port")->required();
+    verb.add_flag("--dhcp", options.dhcp, "the printer takes its address by DHCP");
+    verb.add_flag("--yes", options.yes,
+                  "answer Yes to \"Do you want to change the Network Settings?\"");
+    AddCommonOptions(verb, options);
+}
+
+}  // namespace
+
+void AddNetCommands(CLI::App& app, CliContext& context) {
+    CLI::App* net = app.add_subcommand(
+        "net", "find printers on the network and change their network settings (UDP 2918)");
+    net->require_subcommand(1);
+
+    auto search = std::make_shared<NetCliOptions>();
+    CLI::App* searchVerb =
+        net->add_subcommand("search", "list every printer that answers the discovery broadcast");
+    searchVerb->add_flag("--json", search->json,
+                         "print a JSON array of {address, port, subnet, gateway, mac, dhcp}");
+    AddCommonOptions(*searchVerb, *search);
+    searchVerb->callback([search, &context] { context.exitCode = RunSearch(*search, context); });
+
+    auto set = std::make_shared<NetCliOptions>();
+    CLI::App* setVerb = net->add_subcommand(
+        "set", "send new network settings to the printer with the MAC address given");
+    setVerb->add_option("--mac", set->mac, "the printer's MAC address, as 00:1A:2B:3C:4D:5E")
+        ->required();
+    AddSettingOptions(*setVerb, *set);
+    setVerb->callback(
+        [set, &context] { context.exitCode = RunChange(ChangeKind::FromRow, *set, context); });
+
+    auto setMac = std::make_shared<NetCliOptions>();
+    CLI::App* setMacVerb = net->add_subcommand(
+        "set-mac",
+        "service use: send new network settings, and the MAC address 02:5A:3D:LOW3, to the "
+        "printer that takes them");
+    setMacVerb->add_option("low3", setMac->macLow, "the last three MAC bytes, as 4D:5E:6F")
+        ->required();
+    AddSettingOptions(*setMacVerb, *setMac);
+    setMacVerb->callback([setMac, &context] {
+        context.exitCode = RunChange(ChangeKind::ManualMac, *setMac, context);
+    });
+}
+
+}  // namespace kp70
