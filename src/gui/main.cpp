@@ -11,6 +11,7 @@
 #include "core/app/Language.h"
 #include "core/app/MessageCatalogue.h"
 #include "core/app/Profile.h"
+#include "core/network/DiscoveryFrame.h"
 #include "gui/app/AppToolLauncher.h"
 #include "gui/app/ConnectionScreen.h"
 #include "gui/app/ExtraPortsEnumerator.h"
@@ -21,11 +22,13 @@
 #include "gui/app/PrintToFileDialog.h"
 #include "gui/app/Prompter.h"
 #include "gui/app/StartupProbe.h"
+#include "gui/network/NetworkSettingTool.h"
 #include "gui/setup/UserSetupTool.h"
 #include "platform/CPorts.h"
 #include "platform/NetworkSocket.h"
 #include "platform/SystemClock.h"
 #include "platform/UdevDeviceEnumerator.h"
+#include "platform/WifiPlugin.h"
 
 namespace {
 
@@ -63,7 +66,15 @@ int main(int argc, char** argv) {
     kp70::ExtraPortsEnumerator devices(systemDevices, extraPorts);
     kp70::CPorts port(log, clock, notifier, devices, fileAsker);
     kp70::NetworkSocket socket(clock, notifier);
+    kp70::WifiPlugin wifi;
     kp70::NetworkConnectionDialog networkDialog(services, port.Settings(), socket);
+    // "Network Setting" searches and configures printers by broadcast (255.255.255.255
+    // unless KP70_DISCOVERY_BROADCAST names another, as make run does for the virtual
+    // printers on the loopback network); the WiFi buttons call the WiFi set-up component.
+    const QByteArray broadcast = qgetenv("KP70_DISCOVERY_BROADCAST");
+    networkDialog.SetSettingScreen(kp70::MakeNetworkSettingOpener(
+        services, broadcast.isEmpty() ? kp70::kDefaultBroadcastAddress : broadcast.toStdString()));
+    networkDialog.SetWifiSetup(kp70::MakeWifiSetup(services, wifi));
 
     std::string connectionSummary;
     kp70::AppToolLauncher tools(services);

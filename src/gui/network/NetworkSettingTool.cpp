@@ -1,0 +1,40 @@
+#include "gui/network/NetworkSettingTool.h"
+
+#include <QWidget>
+
+#include "gui/network/NetworkSettingDialog.h"
+#include "gui/network/NetworkSettingTexts.h"
+#include "platform/DatagramSocket.h"
+#include "platform/WifiPlugin.h"
+
+namespace kp70 {
+
+NetworkConnectionDialog::SettingScreenFunction MakeNetworkSettingOpener(
+    const ScreenServices& services, std::string broadcastAddress) {
+    return [services, broadcastAddress](QWidget* parent) {
+        DatagramSocket sockets(services.clock);
+        NetworkSettingDialog screen(services, sockets, broadcastAddress, parent);
+        screen.exec();
+    };
+}
+
+NetworkConnectionDialog::WifiSetupFunction MakeWifiSetup(const ScreenServices& services,
+                                                         WifiPlugin& plugin) {
+    return [services, &plugin](NetworkConnectionDialog::WifiSetup which, QWidget* parent) {
+        if (!plugin.Load()) {
+            services.ShowText(parent, services.Text(networkscreen::kWifiComponentMissing) + "\n" +
+                                          QString::fromStdString(plugin.SearchPlaces()) + "\n(" +
+                                          QString::fromStdString(plugin.Error()) + ")");
+            return;
+        }
+        // The component runs its own windows over the dialog and returns when done.
+        const auto window = static_cast<std::uintptr_t>(parent ? parent->winId() : 0);
+        if (which == NetworkConnectionDialog::WifiSetup::Infrastructure) {
+            plugin.Infrastructure(window);
+        } else {
+            plugin.LimitedAp(window);
+        }
+    };
+}
+
+}  // namespace kp70
