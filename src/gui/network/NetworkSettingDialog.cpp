@@ -109,6 +109,7 @@ void NetworkSettingDialog::OnChange(ChangeKind kind) {
                                      Prompter::Buttons::YesNo) == Prompter::Answer::Yes;
         if (!yes) {
             m_runner.ShowActions(m_session.Decline().enabled);
+            emit operationFinished();
             return;
         }
         m_runner.Run(

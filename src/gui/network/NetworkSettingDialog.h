@@ -39,7 +39,7 @@ public slots:
     void reject() override;
 
 signals:
-    // A search or change has ended and its notices were shown.
+    // A search or change has ended (or was declined) and its notices were shown.
     void operationFinished();
 
 private:

@@ -177,6 +177,7 @@ SettingInput NetworkSettingForm::Input() const {
 }
 
 bool NetworkSettingForm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_list->viewport() && event->type() == QEvent::Resize) FitLastColumn();
     if (watched == m_list->viewport() && event->type() == QEvent::MouseButtonRelease &&
         m_list->isEnabled()) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
@@ -184,11 +185,6 @@ bool NetworkSettingForm::eventFilter(QObject* watched, QEvent* event) {
         emit rowClicked(index.isValid() ? index.row() : -1);
     }
     return QWidget::eventFilter(watched, event);
-}
-
-void NetworkSettingForm::resizeEvent(QResizeEvent* event) {
-    QWidget::resizeEvent(event);
-    FitLastColumn();
 }
 
 void NetworkSettingForm::FitLastColumn() {

@@ -56,8 +56,8 @@ signals:
     void rowClicked(int row);
 
 protected:
+    // Clicks on the list, and its width for the last column.
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void FitLastColumn();
