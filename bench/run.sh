@@ -24,3 +24,6 @@ fi
 source_dir=$(sed -n 's/^CMAKE_HOME_DIRECTORY:INTERNAL=//p' "$build_dir/CMakeCache.txt")
 "$build_dir/bench/kp70bench_logo_convert"
 bash "$source_dir/bench/logo_convert_vs_imagemagick.sh" "$build_dir"
+
+# Discovery: one search against 253 virtual printers, five rounds.
+"$build_dir/bench/kp70bench_discovery"
