@@ -38,10 +38,12 @@ bool WifiPlugin::Load() {
     candidates.push_back(kLibraryName);
 
     m_error = std::string(kLibraryName) + " was not found";
+    m_notFound = true;
     for (const std::string& candidate : candidates) {
         const bool inFolder = candidate != kLibraryName;
         std::error_code ec;
         if (inFolder && !std::filesystem::exists(candidate, ec)) continue;
+        if (inFolder) m_notFound = false;
         void* handle = ::dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (!handle) {
             // A library that is there but cannot be loaded is worth telling about; one
@@ -53,6 +55,7 @@ bool WifiPlugin::Load() {
         auto infrastructure = reinterpret_cast<Function>(::dlsym(handle, kInfrastructureSymbol));
         auto limitedAp = reinterpret_cast<Function>(::dlsym(handle, kLimitedApSymbol));
         if (!infrastructure || !limitedAp) {
+            m_notFound = false;
             m_error =
                 candidate + " does not offer " + kInfrastructureSymbol + " and " + kLimitedApSymbol;
             ::dlclose(handle);
@@ -62,6 +65,7 @@ bool WifiPlugin::Load() {
         m_infrastructure = infrastructure;
         m_limitedAp = limitedAp;
         m_error.clear();
+        m_notFound = false;
         return true;
     }
     return false;

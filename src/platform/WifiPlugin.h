@@ -35,6 +35,8 @@ public:
     // not offer both functions; Error() then says why.
     bool Load();
     bool Loaded() const { return m_handle != nullptr; }
+    // Why the last Load failed: not found anywhere, or found but not usable (and why).
+    bool NotFound() const { return m_notFound; }
     const std::string& Error() const { return m_error; }
     // Where the library is looked for, in words ("/opt/kp70/bin, then the system's library
     // path").
@@ -55,6 +57,7 @@ private:
     Function m_infrastructure = nullptr;
     Function m_limitedAp = nullptr;
     std::string m_error;
+    bool m_notFound = false;
 };
 
 }  // namespace kp70

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <fstream>
 
 #include "core/app/CancelToken.h"
 #include "core/network/NetworkSettingSession.h"
@@ -106,8 +107,18 @@ TEST(WifiPlugin, AbsentComponentSaysWhereItWasLookedFor) {
     test::TempDir empty;
     WifiPlugin plugin({empty.Path().string()});
     EXPECT_FALSE(plugin.Load());
+    EXPECT_TRUE(plugin.NotFound());
     EXPECT_NE(plugin.Error().find("libkp70wifi.so"), std::string::npos);
     EXPECT_NE(plugin.SearchPlaces().find(empty.Path().string()), std::string::npos);
+
+    // A file of that name that is no library is found, and why it cannot be used is told.
+    test::TempDir broken;
+    { std::ofstream(broken.File("libkp70wifi.so")) << "not a library"; }
+    WifiPlugin unusable({broken.Path().string()});
+    EXPECT_FALSE(unusable.Load());
+    EXPECT_FALSE(unusable.NotFound());
+    EXPECT_NE(unusable.Error().find(broken.File("libkp70wifi.so")), std::string::npos)
+        << unusable.Error();
 }
 
 TEST(WifiPlugin, CallsBothOperationsWithTheParentWindow) {

@@ -152,7 +152,10 @@ void NetworkSettingForm::AppendRow(const DiscoveredPrinter& printer) {
         item->setTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         m_list->setItem(row, column, item);
     }
-    // The newest row goes to the top of the view, as far as the list can scroll.
+    // The newest row goes to the top of the view, as far as the list can scroll. The list
+    // lays its rows out later on its own; rows that come quickly one after the other would
+    // otherwise be scrolled to against the old extent and left below the view.
+    m_list->doItemsLayout();
     m_list->scrollToItem(m_list->item(row, 0), QAbstractItemView::PositionAtTop);
 }
 

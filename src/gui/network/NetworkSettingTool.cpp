@@ -22,9 +22,11 @@ NetworkConnectionDialog::WifiSetupFunction MakeWifiSetup(const ScreenServices& s
                                                          WifiPlugin& plugin) {
     return [services, &plugin](NetworkConnectionDialog::WifiSetup which, QWidget* parent) {
         if (!plugin.Load()) {
-            services.ShowText(parent, services.Text(networkscreen::kWifiComponentMissing) + "\n" +
-                                          QString::fromStdString(plugin.SearchPlaces()) + "\n(" +
-                                          QString::fromStdString(plugin.Error()) + ")");
+            // Where it was looked for, and why a library that is there could not be used.
+            QString text = services.Text(networkscreen::kWifiComponentMissing) + "\n" +
+                           QString::fromStdString(plugin.SearchPlaces());
+            if (!plugin.NotFound()) text += "\n(" + QString::fromStdString(plugin.Error()) + ")";
+            services.ShowText(parent, text);
             return;
         }
         // The component runs its own windows over the dialog and returns when done.

@@ -126,6 +126,18 @@ TEST_F(NetworkSettingDialogTest, SearchListsThePrintersThenSaysItHasFinished) {
     EXPECT_EQ(Form().list()->rowCount(), 2);
 }
 
+TEST_F(NetworkSettingDialogTest, TheNewestRowIsScrolledIntoView) {
+    std::vector<FakeDatagramLink::Arrival> many;
+    for (int i = 1; i <= 30; ++i)
+        many.push_back({i, Answer(static_cast<std::uint8_t>(i), false), "192.168.0.200"});
+    link.responder = [many](const Bytes&) { return many; };
+    Open();
+    ClickAndWait(Form().searchButton());
+    QTableWidget* list = Form().list();
+    ASSERT_EQ(list->rowCount(), 30);
+    EXPECT_TRUE(list->viewport()->rect().contains(list->visualItemRect(list->item(29, 0))));
+}
+
 TEST_F(NetworkSettingDialogTest, ARowClickFillsTheFieldsAndOffersChangeSetting) {
     Open();
     ClickAndWait(Form().searchButton());
