@@ -102,8 +102,8 @@ void NetworkSettingSession::SendFrame(const DiscoveryFrame& frame, Outcome& outc
 
 Outcome NetworkSettingSession::Search(const CancelToken& cancel,
                                       const std::function<void(const DiscoveredPrinter&)>& found) {
-    if (!m_open) Open();
-    Outcome outcome;
+    // Opened here when the caller did not: the set-up notices then come first.
+    Outcome outcome = m_open ? Outcome{} : Open();
     SendFrame(DiscoveryFrame::Search(), outcome);
     // The PC receives its own broadcast too; it counts towards the limit but is no printer.
     // A datagram that is not 35 bytes long is no frame of this protocol.
@@ -127,8 +127,7 @@ Notice NetworkSettingSession::ChangeQuestion(ChangeKind kind) {
 
 Outcome NetworkSettingSession::Change(ChangeKind kind, const DiscoveryFrame& setFrame,
                                       const CancelToken& cancel) {
-    if (!m_open) Open();
-    Outcome outcome;
+    Outcome outcome = m_open ? Outcome{} : Open();
     SendFrame(setFrame, outcome);
     // The answer of the printer is not read: any frame from another address than the PC's
     // ends the wait. The PC's own broadcast and datagrams of another length do not.

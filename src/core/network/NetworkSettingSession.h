@@ -76,7 +76,9 @@ public:
     // vain, fails, or 254 datagrams have come (the PC's own broadcast among them). found is
     // called for each 35-byte frame from an address that is not the PC's, in order of
     // arrival. Ends with message 57 whatever was found (count = the printers found), and
-    // closes the sockets. A cancel ends the receiving early, still with message 57.
+    // closes the sockets. A cancel ends the receiving early, still with message 57. Without
+    // an Open before, it opens the sockets itself and its outcome begins with their notices
+    // (Change too).
     Outcome Search(const CancelToken& cancel,
                    const std::function<void(const DiscoveredPrinter&)>& found);
 
