@@ -70,7 +70,9 @@ public:
     DiscoveryFrame WithCommand(std::uint8_t command) const;
     // Offsets 3 .. 23.
     NetworkSettings Settings() const;
-    const Bytes& bytes() const { return m_bytes; }
+    const Bytes& bytes() const& { return m_bytes; }
+    // Of a temporary frame, a copy: a reference would outlive it.
+    Bytes bytes() && { return m_bytes; }
 
 private:
     DiscoveryFrame() = default;
