@@ -9,11 +9,10 @@
 namespace kp70sim {
 namespace {
 
-SimOptions Options(int printers, FaultSet faults = {}) {
+SimOptions Options(int printers) {
     SimOptions options;
     options.udpAddress = "10.0.0.1";
     options.printers = printers;
-    options.faults = faults;
     return options;
 }
 
@@ -81,28 +80,6 @@ TEST(SimDiscovery, ASetFrameTakesEffectWithItsEndFrameAndIsKept) {
     ASSERT_TRUE(again.MakePrinters(why));
     EXPECT_EQ(again.printers()[1].settings, now);
     EXPECT_EQ(AddressText(again.printers()[0].settings.address), "10.0.0.2");
-}
-
-TEST(SimDiscovery, FaultsSpoilOrSilenceTheAnswersButNotTheChange) {
-    FaultSet garbage;
-    garbage.garbage = true;
-    Printer spoiled(Options(2, garbage));
-    std::ostringstream log;
-    DiscoveryResponder spoiling(spoiled, log);
-    std::string why;
-    ASSERT_TRUE(spoiling.MakePrinters(why));
-    const auto answers = Handle(spoiling, Frame(0x00, 0));
-    ASSERT_EQ(answers.size(), 2u);
-    EXPECT_NE(answers[0].bytes.size(), 35u);
-
-    FaultSet silent;
-    silent.silent = true;
-    Printer quiet(Options(1, silent));
-    DiscoveryResponder silentOne(quiet, log);
-    ASSERT_TRUE(silentOne.MakePrinters(why));
-    EXPECT_TRUE(Handle(silentOne, Frame(0x02, 1, {10, 0, 0, 9})).empty());
-    Handle(silentOne, Frame(0x04, 1, {10, 0, 0, 9}));
-    EXPECT_EQ(AddressText(silentOne.printers()[0].settings.address), "10.0.0.9");
 }
 
 TEST(SimDiscovery, PrintersMustFitBelowDot254) {

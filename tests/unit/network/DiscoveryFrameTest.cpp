@@ -86,21 +86,5 @@ TEST(DiscoveryFrame, OnlyThirtyFiveBytesMakeAFrame) {
     }
 }
 
-TEST(DiscoveryFrame, ARowClickTakesTheAddressAndTheDhcpFlagFromTheIpText) {
-    DiscoveredPrinter row = DiscoveredPrinter::From({});
-    row.ip = "192.168.0.10 (DHCP)";
-    row.port = "515";
-    RowFields fields = FieldsOfRow(row);
-    EXPECT_EQ(fields.address, "192.168.0.10");
-    EXPECT_TRUE(fields.dhcp);
-    EXPECT_EQ(fields.port, "515");
-    EXPECT_EQ(fields.mac, "00:00:00:00:00:00");
-
-    row.ip = "192.168.0.10";
-    fields = FieldsOfRow(row);
-    EXPECT_EQ(fields.address, "192.168.0.10");
-    EXPECT_FALSE(fields.dhcp);
-}
-
 }  // namespace
 }  // namespace kp70
