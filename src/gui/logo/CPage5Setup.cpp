@@ -130,7 +130,7 @@ void CPage5Setup::Activate() {
         m_shown = true;
         FirstDisplay();
     }
-    m_about->setText(m_context.Text(logosheet::kAboutTitle) +
+    m_about->setText(m_context.Text(logosheet::kAboutTitle) + "\n" +
                      QString::fromUtf8(logosheet::kAboutVersion) + "\n" +
                      QString::fromUtf8(logosheet::kAboutMaker));
 }
