@@ -1,5 +1,5 @@
-// ConvertMono and ConvertGray on a 512 x 760 24-bit image: the widest printable logo, as
-// tall as the work buffer allows in one piece.
+// ConvertMono and ConvertGray on a 512 x 760 24-bit image: a full-width logo whose gray data
+// (194,560 bytes) fills half the NV graphics memory.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>

@@ -63,6 +63,7 @@ struct PrintOptions {
 
 struct DeleteOptions {
     ConnectionOptions connection;
+    bool star = false;
 };
 
 struct ListOptions {
@@ -160,9 +161,10 @@ int RunConvert(const ConvertOptions& o, CliContext& context) {
         context.err << o.file << ": " << bitmap->LastError() << "\n";
         return kExitFailed;
     }
-    if (static_cast<std::int64_t>(bitmap->PaddedWidth()) * bitmap->PaddedHeight() >
-        kWorkBufferSize) {
-        context.err << o.file << ": the image is too large for the printer (at most 512000 dots)\n";
+    if (!FitsNvImage(bitmap->PaddedWidth(), bitmap->PaddedHeight(), options.grayPrinting)) {
+        context.err << o.file
+                    << ": the image is too large for the printer (an NV image holds at most "
+                    << LogoList::kCapacityBytes << " bytes of data)\n";
         return kExitFailed;
     }
     if (options.grayPrinting) {
@@ -179,22 +181,7 @@ int RunConvert(const ConvertOptions& o, CliContext& context) {
     std::string why;
     if (!o.png.empty()) {
         // The printer's dots: black dots, gray levels as grays, white elsewhere.
-        std::vector<std::uint8_t> pixels(static_cast<std::size_t>(width) * height, 255);
-        const int bands = height / 8;
-        for (int y = 0; y < height; ++y) {
-            for (int x = 0; x < width; ++x) {
-                std::uint8_t value = 255;
-                if (options.grayPrinting) {
-                    const std::uint8_t byte = data[(static_cast<std::size_t>(y) * width + x) / 2];
-                    value =
-                        static_cast<std::uint8_t>(255 - 51 * (x % 2 == 0 ? byte >> 4 : byte & 15));
-                } else if ((data[static_cast<std::size_t>(x) * bands + y / 8] >> (7 - y % 8)) & 1) {
-                    value = 0;
-                }
-                pixels[static_cast<std::size_t>(y) * width + x] = value;
-            }
-        }
-        if (!WriteGrayPng(o.png, width, height, pixels, why)) {
+        if (!WriteGrayPng(o.png, width, height, DotsAsGray(*bitmap, options.grayPrinting), why)) {
             context.err << why << "\n";
             return kExitFailed;
         }
@@ -423,6 +410,9 @@ void AddLogoCommands(CLI::App& app, CliContext& context) {
 
     auto del = std::make_shared<DeleteOptions>();
     CLI::App* d = logo->add_subcommand("delete-all", "delete every stored NV image");
+    // Taken like the other logo verbs take it; the delete-all command carries no ESC either
+    // way, so a printer in Star emulation gets the same seven bytes.
+    d->add_flag("--star", del->star, "Use Star Emulation (delete-all sends the same bytes)");
     AddConnectionOptions(*d, del->connection);
     d->callback([del, &context] { context.exitCode = RunDeleteAll(*del, context); });
 

@@ -23,6 +23,8 @@
 #include "gui/app/Prompter.h"
 #include "gui/app/StartupProbe.h"
 #include "gui/network/NetworkSettingTool.h"
+#include "gui/logo/FileChooser.h"
+#include "gui/logo/LogoTool.h"
 #include "gui/setup/UserSetupTool.h"
 #include "platform/CPorts.h"
 #include "platform/NetworkSocket.h"
@@ -80,6 +82,10 @@ int main(int argc, char** argv) {
     kp70::AppToolLauncher tools(services);
     tools.SetUserSetup(
         kp70::MakeUserSetupOpener(services, port, socket, networkDialog, connectionSummary, clock));
+    kp70::DialogFileChooser fileChooser;
+    kp70::LogoTool logoTool(services, port, socket, networkDialog, connectionSummary, fileChooser);
+    tools.SetLogoTool([&logoTool] { logoTool.LoadStoredList(); },
+                      [&logoTool](QWidget* parent) { logoTool.Open(parent); });
     kp70::ModalMainMenuRunner mainMenu(services, port, connectionSummary, tools);
 
     kp70::ConnectionScreen screen(services, devices, port.Settings(), networkDialog, mainMenu,

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/logo/LogoBitmap.h"
+#include "core/logo/LogoList.h"
 #include "core/logo/LogoOptions.h"
 
 namespace kp70 {
@@ -14,9 +15,20 @@ int Clamp(int v) {
     return v < 0 ? 0 : (v > 255 ? 255 : v);
 }
 
-bool FitsWorkBuffer(const LogoBitmap& bitmap) {
-    return static_cast<std::int64_t>(bitmap.PaddedWidth()) * bitmap.PaddedHeight() <=
-           kWorkBufferSize;
+// The header counts 8-dot units: the width in xL and the low 5 bits of xH, the height in
+// yL and yH.
+constexpr std::int64_t kMaxWidthUnits = 0x1FFF;
+constexpr std::int64_t kMaxHeightUnits = 0xFFFF;
+
+// Sizes the bitmap's buffers for its padded image; false (nothing to convert) when the
+// printer could not take it.
+bool Prepare(LogoBitmap& bitmap, bool gray) {
+    const std::int64_t width = bitmap.PaddedWidth();
+    const std::int64_t height = bitmap.PaddedHeight();
+    if (!bitmap.IsLoaded() || !FitsNvImage(width, height, gray)) return false;
+    const auto dots = static_cast<std::size_t>(width * height);
+    bitmap.ReserveBuffers(dots, gray ? dots / 2 : dots / 8);
+    return true;
 }
 
 void BrightnessPass(LogoBitmap& bitmap, int divergingPoint) {
@@ -63,6 +75,16 @@ void Diffuse(LogoBitmap& bitmap, Quantize quantize) {
 
 }  // namespace
 
+bool HeaderFits(std::int64_t width, std::int64_t height) {
+    return width > 0 && height > 0 && (width + 7) / 8 <= kMaxWidthUnits &&
+           (height + 7) / 8 <= kMaxHeightUnits;
+}
+
+bool FitsNvImage(std::int64_t width, std::int64_t height, bool gray) {
+    return HeaderFits(width, height) &&
+           EncodedSize(width, height, gray) <= LogoList::kCapacityBytes;
+}
+
 std::int64_t EncodedSize(std::int64_t width, std::int64_t height, bool gray) {
     const std::int64_t size = (width + 7) / 8 * 8 * ((height + 7) / 8);
     return gray ? size * 4 : size;
@@ -79,7 +101,7 @@ int BrightnessAdjust(int luminance, int divergingPoint) {
 
 std::int64_t ConvertMono(LogoBitmap& bitmap, const LogoOptions& options, bool centre) {
     bitmap.SetOutputLength(0);
-    if (!bitmap.IsLoaded() || !FitsWorkBuffer(bitmap)) return 0;
+    if (!Prepare(bitmap, false)) return 0;
     const int width = bitmap.PaddedWidth();
     const int height = bitmap.PaddedHeight();
     const int bands = height / 8;
@@ -114,11 +136,12 @@ std::int64_t ConvertMono(LogoBitmap& bitmap, const LogoOptions& options, bool ce
     bitmap.SetOutputLength(length);
 
     // Centring: blank columns in front, none on the right. Skipped when the centred image
-    // would not fit the output buffer.
+    // would not fit the printer.
     if (!centre || width >= options.maxPrintableArea) return 0;
     const int pad = ((options.maxPrintableArea - width) / 2 + 7) / 8 * 8;
     const int added = pad * bands;
-    if (added == 0 || length + added > kOutputBufferSize) return 0;
+    if (added == 0 || !FitsNvImage(width + pad, height, false)) return 0;
+    bitmap.ReserveBuffers(0, static_cast<std::size_t>(length + added));
     std::uint8_t* data = bitmap.OutputBuffer();
     std::uint8_t* spare = bitmap.SpareBuffer();
     std::memcpy(spare, data, static_cast<std::size_t>(length));
@@ -131,7 +154,7 @@ std::int64_t ConvertMono(LogoBitmap& bitmap, const LogoOptions& options, bool ce
 
 void ConvertGray(LogoBitmap& bitmap, const LogoOptions& options) {
     bitmap.SetOutputLength(0);
-    if (!bitmap.IsLoaded() || !FitsWorkBuffer(bitmap)) return;
+    if (!Prepare(bitmap, true)) return;
     const int width = bitmap.PaddedWidth();
     const int height = bitmap.PaddedHeight();
     BrightnessPass(bitmap, options.divergingPoint);
@@ -146,6 +169,33 @@ void ConvertGray(LogoBitmap& bitmap, const LogoOptions& options) {
         *out++ = static_cast<std::uint8_t>((work[i] << 4) | work[i + 1]);
     }
     bitmap.SetOutputLength(width * height / 2);
+}
+
+std::vector<std::uint8_t> DotsAsGray(const LogoBitmap& bitmap, bool gray) {
+    const int length = bitmap.OutputLength();
+    if (length <= 0) return {};
+    const int width = bitmap.PaddedWidth();
+    const int height = bitmap.PaddedHeight();
+    const int bands = height / 8;
+    // The data must be what a conversion of that kind produced for this size.
+    if (static_cast<std::int64_t>(length) !=
+        static_cast<std::int64_t>(width) * height / (gray ? 2 : 8))
+        return {};
+    const std::uint8_t* data = bitmap.OutputBuffer();
+    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(width) * height, 255);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const std::size_t at = static_cast<std::size_t>(y) * width + x;
+            if (gray) {
+                const std::uint8_t byte = data[at / 2];
+                const int level = x % 2 == 0 ? byte >> 4 : byte & 15;
+                pixels[at] = static_cast<std::uint8_t>(255 - 51 * std::min(level, 5));
+            } else if ((data[static_cast<std::size_t>(x) * bands + y / 8] >> (7 - y % 8)) & 1) {
+                pixels[at] = 0;
+            }
+        }
+    }
+    return pixels;
 }
 
 }  // namespace kp70

@@ -22,10 +22,15 @@ int Luminance5(int red, int green, int blue) {
     return static_cast<int>(red * kRedWeight5 + green * kGreenWeight5 + blue * kBlueWeight5);
 }
 
-LogoBitmap::LogoBitmap()
-    : m_workBuffer(kWorkBufferSize, 0),
-      m_outputBuffer(kOutputBufferSize, 0),
-      m_spareBuffer(kOutputBufferSize, 0) {}
+LogoBitmap::LogoBitmap() = default;
+
+void LogoBitmap::ReserveBuffers(std::size_t workSize, std::size_t outputSize) {
+    if (m_workBuffer.size() < workSize) m_workBuffer.resize(workSize);
+    if (m_outputBuffer.size() < outputSize) {
+        m_outputBuffer.resize(outputSize);
+        m_spareBuffer.resize(outputSize);
+    }
+}
 
 bool LogoBitmap::LoadBitmap(const std::string& path) {
     m_outputLength = 0;
@@ -94,6 +99,39 @@ int LogoBitmap::Luminance(int x, int y) const {
             return Luminance8(p[4 * x + 2], p[4 * x + 1], p[4 * x]);
         default:
             return 0;
+    }
+}
+
+BitmapColour LogoBitmap::Colour(int x, int y) const {
+    if (!m_loaded || x < 0 || y < 0 || x >= m_image.width || y >= m_image.height)
+        return BitmapColour{255, 255, 255};
+    const std::uint8_t* p = m_image.pixels.data() +
+                            static_cast<std::size_t>(m_image.height - 1 - y) * m_image.rowStride;
+    auto rgb = [](int red, int green, int blue) {
+        return BitmapColour{static_cast<std::uint8_t>(blue), static_cast<std::uint8_t>(green),
+                            static_cast<std::uint8_t>(red)};
+    };
+    switch (m_image.bitsPerPixel) {
+        case 1:
+            return m_image.palette[(p[x / 8] >> (7 - x % 8)) & 1];
+        case 2:
+            return m_image.palette[(p[x / 4] >> (6 - 2 * (x % 4))) & 3];
+        case 4:
+            return m_image.palette[(p[x / 2] >> (4 - 4 * (x % 2))) & 15];
+        case 8:
+            return m_image.palette[p[x]];
+        case 16: {
+            // 5-bit channels widened to 8 bits, so the lightest colour is white.
+            const int w = p[2 * x] | (p[2 * x + 1] << 8);
+            auto widen = [](int c) { return (c << 3) | (c >> 2); };
+            return rgb(widen((w >> 10) & 31), widen((w >> 5) & 31), widen(w & 31));
+        }
+        case 24:
+            return rgb(p[3 * x + 2], p[3 * x + 1], p[3 * x]);
+        case 32:
+            return rgb(p[4 * x + 2], p[4 * x + 1], p[4 * x]);
+        default:
+            return BitmapColour{};
     }
 }
 

@@ -9,19 +9,11 @@
 
 namespace kp70 {
 
-// The work buffer holds one byte per dot of the padded image; the list refuses images
-// beyond it and the conversions produce nothing for them.
-inline constexpr int kWorkBufferSize = 512000;
-// The largest encoded image the list accepts (0x24000 bytes).
-inline constexpr int kMaxEncodedSize = 147456;
-// The output buffer holds any image that fits the work buffer, also in gray mode (4 bits
-// per dot), so a conversion never writes past it; centring that would not fit is skipped.
-inline constexpr int kOutputBufferSize = kWorkBufferSize / 2;
-
 // One bitmap of an upload: the decoded image, its sizes padded to whole multiples of 8
-// dots, and the fixed buffers the conversions work in (allocated once with the object and
-// reused for every image). The reader works in printer orientation: x runs left to right,
-// y top to bottom, (0, 0) is the top-left pixel; pixels in the padding read as white.
+// dots, and the buffers the conversions work in. The buffers are sized from the image: they
+// grow to the largest image of the upload and are reused for every later one. The reader works in
+// printer orientation: x runs left to right, y top to bottom, (0, 0) is the top-left pixel; pixels
+// in the padding read as white.
 class LogoBitmap {
 public:
     LogoBitmap();
@@ -51,6 +43,12 @@ public:
     int PaddedWidth() const { return m_paddedWidth; }
     int PaddedHeight() const { return m_paddedHeight; }
     void SetPaddedWidth(int width) { m_paddedWidth = width; }
+
+    // Grows the buffers to hold workSize dots and outputSize encoded bytes (never shrinks).
+    void ReserveBuffers(std::size_t workSize, std::size_t outputSize);
+    // The colour of pixel (x, y) with 8-bit channels (white outside the image); what the
+    // file looks like, before any conversion.
+    BitmapColour Colour(int x, int y) const;
 
     std::uint8_t* WorkBuffer() { return m_workBuffer.data(); }
     std::uint8_t* OutputBuffer() { return m_outputBuffer.data(); }

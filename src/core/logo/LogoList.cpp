@@ -105,13 +105,14 @@ AddBitmapResult LogoList::Add(int number, const std::string& path) {
         return result;
     }
     const std::int64_t size = EncodedSize(probe.width, probe.height, m_grayPrinting);
-    const std::int64_t padded = EncodedSize(probe.width, probe.height, false) * 8;
-    if (padded > kWorkBufferSize || size > kMaxEncodedSize) {
+    if (!HeaderFits(probe.width, probe.height)) {
+        // Wider or taller than an NV image header can say; everything smaller is sized
+        // from the image and only has to fit the NV graphics memory.
         char reason[160];
         std::snprintf(reason, sizeof reason,
-                      "the image is too large (%d x %d dots; at most 512000 dots and %d "
-                      "encoded bytes)",
-                      probe.width, probe.height, kMaxEncodedSize);
+                      "the image is too large for an NV image (%d x %d dots; at most 65528 "
+                      "dots wide and 524280 high)",
+                      probe.width, probe.height);
         result.reason = reason;
         if (number > 0) {
             NoteStoredFailure(number, msg::kStoredFileIncorrect, result);

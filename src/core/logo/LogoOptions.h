@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <string>
 
 namespace kp70 {
 
@@ -25,6 +26,37 @@ struct LogoOptions {
         grayPrinting = false;
         starEmulation = false;
     }
+
+    // The file at list position `position` left the list: the marks of the files after it
+    // move up with them and the last mark clears. A mark belongs to its file.
+    void RemoveMark(int position) {
+        if (position < 0 || position >= kMaxImages) return;
+        for (int i = position; i + 1 < kMaxImages; ++i) autoCenter[i] = autoCenter[i + 1];
+        autoCenter[kMaxImages - 1] = false;
+    }
 };
+
+// The Setup page's number fields and their ranges.
+struct OptionRange {
+    int min;
+    int max;
+};
+inline constexpr OptionRange kPrintableAreaRange{1, 512};
+inline constexpr OptionRange kDivergingPointRange{0, 255};
+
+// Which entry of the Setup page was refused, with the range it must be in.
+struct SetupEntriesCheck {
+    enum class Field { None, PrintableArea, DivergingPoint };
+    Field refused = Field::None;
+    OptionRange range{0, 0};
+    bool ok() const { return refused == Field::None; }
+};
+
+// Leaving the Setup page: the area and the diverging point are read from their texts
+// (an integer, blanks around it and a sign allowed) and checked against their ranges, the
+// area first. A refused entry changes nothing; otherwise the area, the diverging point and
+// Star emulation take the values read.
+SetupEntriesCheck ApplySetupEntries(LogoOptions& options, const std::string& areaText,
+                                    const std::string& divergingText, bool starEmulation);
 
 }  // namespace kp70

@@ -56,6 +56,12 @@ bool CheckPrinter(LogoLink& link, std::vector<Notice>& notices) {
     return true;
 }
 
+bool PrintAvailable(const std::string& portName) {
+    const PortKind kind = PortKindOf(portName);
+    return kind == PortKind::Serial || kind == PortKind::Parallel || kind == PortKind::Usb ||
+           kind == PortKind::Network;
+}
+
 bool NvMemoryTooSmall(int modelCode, std::int64_t usedKB) {
     return modelCode == 5 && usedKB > 128;
 }

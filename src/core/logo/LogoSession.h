@@ -42,6 +42,10 @@ struct LogoConnection {
 // so no wait is made for it (the logo tool runs no receive thread).
 bool CheckPrinter(LogoLink& link, std::vector<Notice>& notices);
 
+// True when the Print button may print over the port: serial, parallel, USB or network.
+// A print file cannot hold stored logos to print.
+bool PrintAvailable(const std::string& portName);
+
 // True when a printer with only 128 KB of NV graphics memory (model code 5) cannot take
 // the list; the caller shows logotext::kTalvo30Notice with the caption "Notice".
 bool NvMemoryTooSmall(int modelCode, std::int64_t usedKB);

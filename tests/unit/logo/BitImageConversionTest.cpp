@@ -177,24 +177,77 @@ TEST(BitImageConversion, OneBitImagesIgnoreTheDivergingPoint) {
     }
 }
 
-TEST(BitImageConversion, NothingLoadedOrTooLargeProducesNothing) {
+TEST(BitImageConversion, BuffersAreSizedFromTheImageUpToWhatThePrinterHolds) {
     LogoBitmap bitmap;
     LogoOptions options;
     ConvertMono(bitmap, options, true);
     EXPECT_EQ(bitmap.OutputLength(), 0);
     ConvertGray(bitmap, options);
     EXPECT_EQ(bitmap.OutputLength(), 0);
-    Load(bitmap, test::Solid24(1000, 600, 0));  // 600,000 dots > work buffer
+
+    struct Case {
+        int width, height;
+        bool gray;
+        int length;  // 0: nothing produced
+    };
+    const Case cases[] = {
+        {512, 760, true, 194560},   // the tallest full-width gray logo of the bench
+        {1000, 600, false, 75000},  // beyond the old fixed work buffer
+        {512, 1536, true, 393216},  // exactly the NV graphics memory
+        {512, 1544, true, 0},       // one band more than it holds
+        {4096, 776, false, 0},      // 397,312 bytes of monochrome data
+        {65528, 8, false, 65528},   // the widest image a header can say
+        {65536, 8, false, 0},       // one unit wider: xH would collide with the gray flag
+    };
+    for (const Case& c : cases) {
+        Load(bitmap, test::Solid24(c.width, c.height, 0));
+        if (c.gray) {
+            ConvertGray(bitmap, options);
+        } else {
+            ConvertMono(bitmap, options, false);
+        }
+        EXPECT_EQ(bitmap.OutputLength(), c.length) << c.width << "x" << c.height;
+        if (c.length > 0) {
+            // Black all over: every dot printed at the darkest level.
+            EXPECT_EQ(bitmap.OutputBuffer()[c.length - 1], c.gray ? 0x55 : 0xFF);
+        }
+    }
+    // A smaller image after a large one reuses the buffers and produces its own size.
+    Load(bitmap, test::Solid24(8, 8, 0));
     ConvertMono(bitmap, options, false);
-    EXPECT_EQ(bitmap.OutputLength(), 0);
-    // The largest image gray-converts within the output buffer.
-    Load(bitmap, test::Solid24(512, 1000, 0));
-    ConvertGray(bitmap, options);
-    EXPECT_EQ(bitmap.OutputLength(), 256000);
-    // Centring that would overflow the output buffer is skipped.
+    EXPECT_EQ(bitmap.OutputLength(), 8);
+
+    // Centring that would take the image beyond the NV graphics memory is skipped.
     Load(bitmap, test::Solid24(8, 64000, 0));
     EXPECT_EQ(ConvertMono(bitmap, options, true), 0);
     EXPECT_EQ(bitmap.OutputLength(), 64000);
+}
+
+TEST(BitImageConversion, DotsAsGrayShowsTheConvertedDots) {
+    BmpSpec layout;
+    layout.width = 10;
+    layout.height = 3;
+    layout.pixel = [](int x, int) { return x < 5 ? 0u : 0xFFFFFFu; };
+    LogoBitmap bitmap;
+    Load(bitmap, layout);
+    LogoOptions options;
+    ConvertMono(bitmap, options, false);
+    std::vector<std::uint8_t> dots = DotsAsGray(bitmap, false);
+    ASSERT_EQ(dots.size(), 16u * 8u);
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 16; ++x) {
+            EXPECT_EQ(dots[static_cast<std::size_t>(y * 16 + x)], x < 5 && y < 3 ? 0 : 255)
+                << x << "," << y;
+        }
+    }
+    // Gray: black is level 5, 0; padding white. Asking for the other kind gives nothing.
+    ConvertGray(bitmap, options);
+    dots = DotsAsGray(bitmap, true);
+    ASSERT_EQ(dots.size(), 16u * 8u);
+    EXPECT_EQ(dots[0], 0);
+    EXPECT_EQ(dots[15], 255);
+    ConvertMono(bitmap, options, false);
+    EXPECT_TRUE(DotsAsGray(bitmap, true).empty());
 }
 
 }  // namespace

@@ -327,6 +327,27 @@ TEST_F(LogoSessionTest, GrayAndStarUpload) {
     EXPECT_EQ(m_port.WrittenBytes(), expected);
 }
 
+TEST_F(LogoSessionTest, AFullWidthGrayLogoBeyondTheOldBuffersUploads) {
+    m_options.grayPrinting = true;
+    m_list.SetGrayPrinting(true);
+    PortName("FILE");
+    Add("tall.bmp", 512, 760);
+    EXPECT_EQ(m_list.TotalBytes(), 194560);
+    ASSERT_TRUE(Upload().ok());
+    FakeBytes expected = {0x1C, 0x71, 0x01, 64, 0xA0, 95, 0};
+    expected.insert(expected.end(), 194560, 0x55);
+    EXPECT_EQ(m_port.WrittenBytes(), expected);
+}
+
+TEST_F(LogoSessionTest, PrintIsOfferedOnPrinterPortsOnly) {
+    const std::pair<const char*, bool> cases[] = {
+        {"COM3", true},        {"LPT1", true},          {"USB", true},
+        {"ETHERNET_II", true}, {"/dev/ttyUSB0", true},  {"/tmp/kp70sim/lpKP70", true},
+        {"FILE", false},       {"/tmp/out.prn", false}, {"", false},
+    };
+    for (const auto& [port, offered] : cases) EXPECT_EQ(PrintAvailable(port), offered) << port;
+}
+
 TEST_F(LogoSessionTest, DeleteAllPerPortKind) {
     const FakeBytes kDelete = {0x1C, 0x71, 0x01, 0x00, 0x00, 0x00, 0x00};
     struct Case {

@@ -1,0 +1,247 @@
+#include "gui/logo/CMyProperty.h"
+
+#include <QDialogButtonBox>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "core/app/MessageCatalogue.h"
+#include "core/logo/LogoSession.h"
+#include "core/logo/LogoTexts.h"
+#include "core/transport/PrinterPort.h"
+#include "gui/logo/CPage1Selection.h"
+#include "gui/logo/CPage2Preview.h"
+#include "gui/logo/CPage3Upload.h"
+#include "gui/logo/CPage4Print.h"
+#include "gui/logo/CPage5Setup.h"
+#include "gui/logo/CPrintProgress.h"
+#include "gui/logo/CProgress.h"
+#include "gui/logo/LogoSheetTexts.h"
+
+namespace kp70 {
+
+namespace {
+
+// The one action of the sheet: its pages and buttons, off while a job runs (the progress
+// window's Cancel stays usable).
+constexpr ActionSet kSheetUsable = 1;
+
+}  // namespace
+
+CMyProperty::CMyProperty(const ScreenServices& services, LogoSheetLinks links,
+                         LogoToolData& toolData, FileChooser& chooser,
+                         std::string connectionSummary, QWidget* parent)
+    : QDialog(parent),
+      m_context{services, toolData, links.port.Settings(), chooser, std::move(connectionSummary)},
+      m_links(std::move(links)) {
+    setWindowTitle(QString::fromUtf8(texts::kLogoTitle));
+    auto* layout = new QVBoxLayout(this);
+    m_tabs = new QTabWidget(this);
+    m_tabs->setObjectName("pages");
+    layout->addWidget(m_tabs);
+    m_buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    m_buttons->button(QDialogButtonBox::Ok)->setText(m_context.Text(logosheet::kOk));
+    m_buttons->button(QDialogButtonBox::Cancel)->setText(m_context.Text(logosheet::kCancel));
+    layout->addWidget(m_buttons);
+    resize(640, 600);
+
+    // Building Select Bitmap resets the options to their defaults.
+    m_select = new CPage1Selection(m_context);
+    m_preview = new CPage2Preview(m_context);
+    m_upload = new CPage3Upload(m_context);
+    m_print = new CPage4Print(m_context);
+    m_setup = new CPage5Setup(m_context);
+    m_pages = {m_select, m_preview, m_upload, m_print, m_setup};
+    m_switching = true;
+    m_tabs->addTab(m_select, m_context.Text(logosheet::kSelectTab));
+    m_tabs->addTab(m_preview, m_context.Text(logosheet::kPreviewTab));
+    m_tabs->addTab(m_upload, m_context.Text(logosheet::kUploadTab));
+    m_tabs->addTab(m_print, m_context.Text(logosheet::kPrintTab));
+    m_tabs->addTab(m_setup, m_context.Text(logosheet::kSetupTab));
+    m_tabs->setCurrentIndex(kSetupPage);
+    m_switching = false;
+    // The listed sizes follow the gray choice the sheet starts with.
+    toolData.list.SetGrayPrinting(toolData.options.grayPrinting);
+    m_current = kSetupPage;
+    m_setup->Activate();
+
+    m_runner.SetActions({{kSheetUsable, m_tabs}, {kSheetUsable, m_buttons}});
+    m_runner.ShowActions(kSheetUsable);
+
+    connect(m_tabs, &QTabWidget::currentChanged, this, &CMyProperty::OnTabChanged);
+    connect(m_buttons, &QDialogButtonBox::accepted, this, &CMyProperty::accept);
+    connect(m_buttons, &QDialogButtonBox::rejected, this, &CMyProperty::reject);
+    connect(m_upload, &CPage3Upload::uploadClicked, this, &CMyProperty::OnUpload);
+    connect(m_print, &CPage4Print::printClicked, this, &CMyProperty::OnPrint);
+}
+
+CMyProperty::~CMyProperty() {
+    // Ends a job still under way (it stops before its next image) without an event loop.
+    m_cancel->store(true);
+    m_runner.Shutdown();
+}
+
+int CMyProperty::currentPage() const {
+    return m_current;
+}
+
+bool CMyProperty::ShowPage(int page) {
+    m_tabs->setCurrentIndex(page);
+    return m_current == page;
+}
+
+void CMyProperty::OnTabChanged(int index) {
+    if (m_switching || index == m_current || index < 0) return;
+    if (!m_pages[static_cast<std::size_t>(m_current)]->Leave()) {
+        // The page in front keeps its place (an entry out of range).
+        m_switching = true;
+        m_tabs->setCurrentIndex(m_current);
+        m_switching = false;
+        return;
+    }
+    m_current = index;
+    m_pages[static_cast<std::size_t>(index)]->Activate();
+}
+
+void CMyProperty::accept() {
+    if (busy() || !m_pages[static_cast<std::size_t>(m_current)]->Leave()) return;
+    QDialog::accept();
+}
+
+void CMyProperty::done(int result) {
+    if (m_closing) return;
+    m_closing = true;
+    if (m_runner.Busy()) {
+        // Closed while a job runs: it stops between images (an upload still completes the
+        // printer's definition), then the sheet closes.
+        m_cancel->store(true);
+        m_runner.Close({}, [this, result] { FinishClosing(result); });
+        return;
+    }
+    FinishClosing(result);
+}
+
+void CMyProperty::FinishClosing(int result) {
+    CloseWindows();
+    m_context.list().ResetListCounters();
+    if (m_context.options().printToFile) m_context.settings.portName = m_setup->realPortName();
+    QDialog::done(result);
+}
+
+// ---- the jobs ----
+
+void CMyProperty::OnUpload() {
+    const ScreenServices& services = m_context.services;
+    const LogoList& list = m_context.list();
+    if (NvMemoryTooSmall(m_context.settings.modelCode, list.UsedKB())) {
+        Notice notice = Notice::Literal(logotext::kTalvo30Notice);
+        notice.caption = texts::kNoticeCaption;
+        services.Show(this, notice);
+        return;
+    }
+    auto ask = [&](int message, Prompter::Icon icon) {
+        return services.prompter.Show(this,
+                                      QString::fromStdString(services.catalogue.Message(message)),
+                                      QString::fromUtf8(texts::kCaption), icon,
+                                      Prompter::Buttons::YesNo) == Prompter::Answer::Yes;
+    };
+    if (list.Count() == 0) {
+        if (!ask(msg::kDeleteAllQuestion, Prompter::Icon::None)) return;
+        RunJob([this](StepContext&) {
+            LogoConnection c{
+                m_links.port,        &m_links.network,         m_links.networkAddress,
+                m_links.networkPort, m_context.services.clock, &m_context.services.log};
+            return DeleteAllLogos(c);
+        });
+        return;
+    }
+    if (!ask(msg::kUploadQuestion, Prompter::Icon::Question)) return;
+
+    m_uploadWindow = new CProgress(m_context.Korean(), this);
+    connect(m_uploadWindow, &LogoProgressWindow::cancelClicked, this,
+            [cancel = m_cancel] { cancel->store(true); });
+    // The job works on a copy of the options; the list is left alone while it runs (the
+    // sheet is off), and a complete upload stores it in the profile.
+    RunJob([this, options = m_context.options()](StepContext& step) {
+        LogoConnection c{m_links.port,        &m_links.network,         m_links.networkAddress,
+                         m_links.networkPort, m_context.services.clock, &m_context.services.log};
+        UploadCallbacks callbacks;
+        callbacks.progress = [this, &step](const UploadProgress& progress) {
+            step.Post([this, progress] {
+                if (!m_uploadWindow) return;
+                m_uploadWindow->ShowProgress(progress);
+                if (!m_uploadWindow->isVisible()) m_uploadWindow->show();
+            });
+        };
+        callbacks.cancelRequested = [cancel = m_cancel, &step] {
+            return cancel->load() || step.cancel.Cancelled();
+        };
+        return UploadLogos(c, m_context.list(), options, &m_context.services.profile, callbacks);
+    });
+}
+
+void CMyProperty::OnPrint() {
+    PrintRequest request;
+    request.all = m_print->PrintAll();
+    request.mode = m_print->Quality();
+    request.header = m_print->Header();
+    request.starEmulation = m_context.options().starEmulation;
+    const std::string selection = m_print->SelectionText();
+
+    m_printWindow = new CPrintProgress(m_context.Korean(), this);
+    connect(m_printWindow, &LogoProgressWindow::cancelClicked, this,
+            [cancel = m_cancel] { cancel->store(true); });
+    RunJob([this, request, selection](StepContext& step) {
+        LogoConnection c{m_links.port,        &m_links.network,         m_links.networkAddress,
+                         m_links.networkPort, m_context.services.clock, &m_context.services.log};
+        PrintCallbacks callbacks;
+        callbacks.progress = [this, &step](const PrintProgress& progress) {
+            step.Post([this, progress] {
+                if (!m_printWindow) return;
+                m_printWindow->ShowProgress(progress);
+                if (!m_printWindow->isVisible()) m_printWindow->show();
+            });
+        };
+        callbacks.cancelRequested = [cancel = m_cancel, &step] {
+            return cancel->load() || step.cancel.Cancelled();
+        };
+        return PrintLogos(c, request, selection, callbacks);
+    });
+}
+
+void CMyProperty::RunJob(std::function<Outcome(StepContext&)> step) {
+    m_cancel->store(false);
+    const bool started = m_runner.Run(
+        [step = std::move(step)](StepContext& context) {
+            Outcome outcome = step(context);
+            outcome.enabled = kSheetUsable;
+            return outcome;
+        },
+        [this](const Outcome& outcome) { JobEnded(outcome); }, 0);
+    if (!started) {
+        CloseWindows();
+        m_context.services.ShowMessage(this, msg::kSystemError);
+    }
+}
+
+void CMyProperty::JobEnded(const Outcome& outcome) {
+    CloseWindows();
+    // Opening a print file put the file's name in place of "FILE"; the next upload asks
+    // for a file again.
+    if (m_context.options().printToFile) m_context.settings.portName = logosheet::kFilePortName;
+    m_pages[static_cast<std::size_t>(m_current)]->Activate();
+    m_context.services.ShowAll(this, outcome);
+}
+
+void CMyProperty::CloseWindows() {
+    for (LogoProgressWindow* window : {static_cast<LogoProgressWindow*>(m_uploadWindow),
+                                       static_cast<LogoProgressWindow*>(m_printWindow)}) {
+        if (!window) continue;
+        window->hide();
+        window->deleteLater();
+    }
+    m_uploadWindow = nullptr;
+    m_printWindow = nullptr;
+}
+
+}  // namespace kp70

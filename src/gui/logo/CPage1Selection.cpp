@@ -1,0 +1,152 @@
+#include "gui/logo/CPage1Selection.h"
+
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "core/app/ErrorLog.h"
+#include "core/app/MessageCatalogue.h"
+#include "core/logo/LogoSession.h"
+#include "core/logo/LogoTexts.h"
+#include "gui/logo/FileChooser.h"
+#include "gui/logo/LogoListView.h"
+#include "gui/logo/LogoSheetTexts.h"
+
+namespace kp70 {
+
+CPage1Selection::CPage1Selection(LogoSheetContext& context, QWidget* parent)
+    : LogoPage(context, parent) {
+    m_context.options().ResetToDefaults(m_context.settings.modelCode);
+
+    auto* layout = new QVBoxLayout(this);
+    auto* group = new QGroupBox(m_context.Text(logosheet::kBitmapList), this);
+    group->setObjectName("listGroup");
+    auto* groupLayout = new QVBoxLayout(group);
+    m_view = new LogoListView(true, group);
+    m_view->setObjectName("selectList");
+    groupLayout->addWidget(m_view);
+    layout->addWidget(group, 1);
+
+    auto* buttons = new QHBoxLayout;
+    auto makeButton = [&](const char* name, const BilingualText& label) {
+        auto* button = new QPushButton(m_context.Text(label), this);
+        button->setObjectName(name);
+        button->setAutoDefault(false);
+        buttons->addWidget(button);
+        return button;
+    };
+    m_open = makeButton("openFileButton", logosheet::kOpenFile);
+    m_remove = makeButton("removeButton", logosheet::kRemove);
+    m_reset = makeButton("resetButton", logosheet::kReset);
+    buttons->addStretch(1);
+    layout->addLayout(buttons);
+    layout->addWidget(MakeCounters());
+
+    connect(m_open, &QPushButton::clicked, this, &CPage1Selection::OnOpenFile);
+    connect(m_remove, &QPushButton::clicked, this, &CPage1Selection::OnRemove);
+    connect(m_reset, &QPushButton::clicked, this, &CPage1Selection::OnReset);
+    connect(m_view, &QTreeWidget::itemSelectionChanged, this, &CPage1Selection::OnSelectionChanged);
+    connect(m_view, &LogoListView::markChanged, this, &CPage1Selection::OnMarkChanged);
+    ConnectSort(m_view);
+}
+
+void CPage1Selection::Activate() {
+    if (!m_shown) {
+        m_shown = true;
+        m_context.currentNumber = -1;
+        NoticeSmallMemory();
+    }
+    FillList(m_view);
+    ShowCounters();
+    m_context.marker = PageMarker::None;
+}
+
+bool CPage1Selection::Leave() {
+    // Each row's box is its file's mark.
+    for (int row = 0; row < m_view->RowCount(); ++row) {
+        const int position = m_context.PositionOf(m_view->RowNumber(row));
+        if (position >= 0 && position < LogoOptions::kMaxImages)
+            m_context.options().autoCenter[static_cast<std::size_t>(position)] =
+                m_view->RowMarked(row);
+    }
+    return true;
+}
+
+void CPage1Selection::OnMarkChanged(int number, bool marked) {
+    const int position = m_context.PositionOf(number);
+    if (position >= 0 && position < LogoOptions::kMaxImages)
+        m_context.options().autoCenter[static_cast<std::size_t>(position)] = marked;
+}
+
+void CPage1Selection::NoticeSmallMemory() {
+    if (!NvMemoryTooSmall(m_context.settings.modelCode, m_context.list().UsedKB())) return;
+    Notice notice = Notice::Literal(logotext::kTalvo30Notice);
+    notice.caption = texts::kNoticeCaption;
+    m_context.services.Show(this, notice);
+}
+
+void CPage1Selection::OnOpenFile() {
+    // Numbers of stored files that failed to load go to the files added now.
+    m_context.list().TakeOverFailedNumbers();
+    const QStringList files = m_context.chooser.OpenFiles(
+        this, QString::fromUtf8(logosheet::kBitmapFilter),
+        QString::fromUtf8(logosheet::kBitmapSuffix), m_context.data.lastChosenPath);
+    for (const QString& file : files) {
+        m_context.data.lastChosenPath = file;
+        const AddBitmapResult added = m_context.list().AddBitmap(0, file.toStdString());
+        if (added.message) {
+            m_context.services.log.LogLine("%s: %s", file.toLocal8Bit().constData(),
+                                           added.reason.c_str());
+            m_context.services.Show(this, *added.message);
+        }
+        if (!added.accepted) break;
+    }
+    FillList(m_view);
+    ShowCounters();
+    NoticeSmallMemory();
+}
+
+void CPage1Selection::OnRemove() {
+    const std::vector<int> numbers = m_view->SelectedNumbers();
+    if (numbers.empty()) {
+        m_context.services.Show(this,
+                                Notice::Message(msg::kNoBitmapSelected, MessageIcon::Exclamation));
+        return;
+    }
+    const auto answer =
+        m_context.services.prompter.Show(this, QString::fromUtf8(logosheet::kRemoveQuestion),
+                                         QString::fromUtf8(logosheet::kRemoveCaption),
+                                         Prompter::Icon::Question, Prompter::Buttons::YesNo);
+    if (answer != Prompter::Answer::Yes) return;
+    // From the last selected row to the first; each file takes its mark along.
+    for (auto it = numbers.rbegin(); it != numbers.rend(); ++it) {
+        const int position = m_context.PositionOf(*it);
+        if (position < 0) continue;
+        m_context.list().RemoveBitmap(*it);
+        m_context.options().RemoveMark(position);
+    }
+    m_context.currentNumber = -1;
+    FillList(m_view);
+    ShowCounters();
+}
+
+void CPage1Selection::OnReset() {
+    const auto answer = m_context.services.prompter.Show(
+        this, QString::fromStdString(m_context.services.catalogue.Message(msg::kResetListQuestion)),
+        QString::fromUtf8(texts::kCaption), Prompter::Icon::Question, Prompter::Buttons::YesNo);
+    if (answer != Prompter::Answer::Yes) return;
+    // Back to what the last complete upload stored.
+    m_context.list().ResetListCounters();
+    const std::vector<Notice> notices = m_context.list().LoadStoredList(m_context.services.profile);
+    for (const Notice& notice : notices) m_context.services.Show(this, notice);
+    m_context.currentNumber = -1;
+    FillList(m_view);
+    ShowCounters();
+}
+
+void CPage1Selection::OnSelectionChanged() {
+    m_context.currentNumber = m_view->LastSelectedNumber();
+}
+
+}  // namespace kp70

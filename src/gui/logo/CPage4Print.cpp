@@ -1,0 +1,135 @@
+#include "gui/logo/CPage4Print.h"
+
+#include <QButtonGroup>
+#include <QEvent>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "core/logo/LogoSession.h"
+#include "gui/logo/LogoListView.h"
+#include "gui/logo/LogoSheetTexts.h"
+
+namespace kp70 {
+
+CPage4Print::CPage4Print(LogoSheetContext& context, QWidget* parent) : LogoPage(context, parent) {
+    auto* layout = new QVBoxLayout(this);
+    m_view = new LogoListView(false, this);
+    m_view->setObjectName("printList");
+    m_view->setMaximumHeight(140);
+    layout->addWidget(m_view);
+
+    auto* grid = new QGridLayout;
+    auto* range = new QGroupBox(m_context.Text(logosheet::kPrintingRange), this);
+    auto* rangeLayout = new QVBoxLayout(range);
+    m_all = new QRadioButton(m_context.Text(logosheet::kAll), range);
+    m_all->setObjectName("rangeAll");
+    m_selection = new QRadioButton(m_context.Text(logosheet::kSelection), range);
+    m_selection->setObjectName("rangeSelection");
+    m_text = new QLineEdit(range);
+    m_text->setObjectName("selectionText");
+    rangeLayout->addWidget(m_all);
+    rangeLayout->addWidget(m_selection);
+    rangeLayout->addWidget(m_text);
+    m_all->setChecked(true);
+    grid->addWidget(range, 0, 0);
+
+    auto* quality = new QGroupBox(m_context.Text(logosheet::kPrintQuality), this);
+    auto* qualityLayout = new QVBoxLayout(quality);
+    m_quality = new QButtonGroup(this);
+    const std::pair<NvPrintMode, BilingualText> modes[] = {
+        {NvPrintMode::Normal, logosheet::kPrintNormal},
+        {NvPrintMode::DoubleWidth, logosheet::kPrintDoubleWidth},
+        {NvPrintMode::DoubleHeight, logosheet::kPrintDoubleHeight},
+        {NvPrintMode::Quadruple, logosheet::kPrintQuadruple},
+    };
+    for (const auto& [mode, label] : modes) {
+        auto* radio = new QRadioButton(m_context.Text(label), quality);
+        radio->setObjectName(QStringLiteral("quality%1").arg(static_cast<int>(mode)));
+        m_quality->addButton(radio, static_cast<int>(mode));
+        qualityLayout->addWidget(radio);
+    }
+    m_quality->button(static_cast<int>(NvPrintMode::Normal))->setChecked(true);
+    grid->addWidget(quality, 0, 1);
+
+    auto* header = new QGroupBox(m_context.Text(logosheet::kHeader), this);
+    auto* headerLayout = new QVBoxLayout(header);
+    m_noHeader = new QRadioButton(m_context.Text(logosheet::kNoHeader), header);
+    m_noHeader->setObjectName("noHeader");
+    m_addHeader = new QRadioButton(m_context.Text(logosheet::kAddHeader), header);
+    m_addHeader->setObjectName("addHeader");
+    m_noHeader->setChecked(true);
+    headerLayout->addWidget(m_noHeader);
+    headerLayout->addWidget(m_addHeader);
+    grid->addWidget(header, 1, 0);
+
+    auto* details = new QGroupBox(m_context.Text(logosheet::kPrinterDetails), this);
+    auto* form = new QFormLayout(details);
+    m_printerName = new QLineEdit(details);
+    m_printerName->setObjectName("printerName");
+    m_printerName->setReadOnly(true);
+    m_portName = new QLineEdit(details);
+    m_portName->setObjectName("portName");
+    m_portName->setReadOnly(true);
+    form->addRow(m_context.Text(logosheet::kPrinterName), m_printerName);
+    form->addRow(m_context.Text(logosheet::kPortName), m_portName);
+    grid->addWidget(details, 1, 1);
+    layout->addLayout(grid);
+
+    m_print = new QPushButton(m_context.Text(logosheet::kPrint), this);
+    m_print->setObjectName("printButton");
+    m_print->setAutoDefault(false);
+    layout->addWidget(m_print, 0, Qt::AlignRight);
+
+    // Choosing Selection, or going into its text, means printing the selection.
+    connect(m_selection, &QRadioButton::clicked, this, [this] { m_text->setFocus(); });
+    m_text->installEventFilter(this);
+    connect(m_print, &QPushButton::clicked, this, &CPage4Print::printClicked);
+    connect(m_view, &QTreeWidget::itemSelectionChanged, this,
+            [this] { m_context.currentNumber = m_view->LastSelectedNumber(); });
+    ConnectSort(m_view);
+}
+
+bool CPage4Print::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_text && event->type() == QEvent::FocusIn) m_selection->setChecked(true);
+    return LogoPage::eventFilter(watched, event);
+}
+
+void CPage4Print::Activate() {
+    if (!m_shown) {
+        m_shown = true;
+        m_view->ResetSort();
+    }
+    FillList(m_view);
+    const std::string& port = m_context.settings.portName;
+    m_printerName->setText(QString::fromUtf8(
+        m_context.settings.modelCode == 2 ? logosheet::kTalvo10Name : logosheet::kKp70Name));
+    m_portName->setText(QString::fromStdString(port));
+    m_print->setEnabled(PrintAvailable(port));
+}
+
+bool CPage4Print::PrintAll() const {
+    return m_all->isChecked();
+}
+
+std::string CPage4Print::SelectionText() const {
+    return m_text->text().toStdString();
+}
+
+NvPrintMode CPage4Print::Quality() const {
+    return static_cast<NvPrintMode>(m_quality->checkedId());
+}
+
+bool CPage4Print::Header() const {
+    return m_addHeader->isChecked();
+}
+
+QRadioButton* CPage4Print::qualityButton(NvPrintMode mode) const {
+    return static_cast<QRadioButton*>(m_quality->button(static_cast<int>(mode)));
+}
+
+}  // namespace kp70

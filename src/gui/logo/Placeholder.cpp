@@ -1,2 +1,0 @@
-// Removed once the subsystem has screens of its own.
-namespace kp70 {}

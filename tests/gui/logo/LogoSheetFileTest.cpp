@@ -1,0 +1,112 @@
+// The sheet with the program's real port writing a print file, against kp70ctl writing one
+// for the same files and options; and the tool's loading of the stored list.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "core/app/MessageCatalogue.h"
+#include "core/transport/Notifier.h"
+#include "core/transport/OutputFileAsker.h"
+#include "gui/app/GuiHarness.h"
+#include "gui/app/NetworkConnectionDialog.h"
+#include "gui/logo/CMyProperty.h"
+#include "gui/logo/CPage1Selection.h"
+#include "gui/logo/CPage3Upload.h"
+#include "gui/logo/CPage5Setup.h"
+#include "gui/logo/LogoListView.h"
+#include "gui/logo/LogoSheetRig.h"
+#include "gui/logo/LogoTool.h"
+#include "platform/CPorts.h"
+#include "support/CliRunner.h"
+#include "support/FakeDeviceEnumerator.h"
+
+namespace kp70::test {
+namespace {
+
+class SilentNotifier : public Notifier {
+public:
+    void ShowMessage(int, const std::string&) override {}
+};
+
+// A 24-bit gradient, so the diverging point and the dithering matter.
+QString Gradient(const TempDir& dir, const std::string& name, int width, int height) {
+    BmpSpec layout;
+    layout.width = width;
+    layout.height = height;
+    layout.pixel = [width, height](int x, int y) -> std::uint32_t {
+        const std::uint32_t v = (x * 255 / width + y * 255 / height) / 2;
+        return (v << 16) | ((255 - v) << 8) | ((v * 3) % 256);
+    };
+    return QString::fromStdString(WriteBmp(dir, name, layout));
+}
+
+TEST(LogoSheetFile, UploadToAFileWritesWhatKp70ctlWrites) {
+    GuiHarness h;
+    SilentNotifier notifier;
+    FakeDeviceEnumerator devices;
+    const std::string sheetFile = h.dir.File("sheet.prn");
+    FixedOutputFileAsker asker(sheetFile);
+    CPorts port(h.log, h.clock, notifier, devices, asker);
+    port.Settings() = {"/dev/ttyS0", 115200, 8, 0, 0, 1, 6, kToolModeLogo};
+    FakeNetworkLink network;
+    LogoToolData data;
+    ScriptedFileChooser chooser;
+    const QStringList files = {Gradient(h.dir, "a.bmp", 61, 30), Gradient(h.dir, "b.bmp", 100, 17),
+                               Gradient(h.dir, "c.bmp", 40, 16)};
+    chooser.answers.push_back(files);
+
+    CMyProperty sheet(h.services, LogoSheetLinks{port, network}, data, chooser, "KP70");
+    sheet.show();
+    CPage5Setup* setup = sheet.setupPage();
+    setup->printToFileBox()->click();
+    setup->areaField()->setText("300");
+    setup->divergingField()->setText("100");
+    setup->starBox()->click();
+    ASSERT_TRUE(sheet.ShowPage(CMyProperty::kSelectPage));
+    sheet.selectPage()->openFileButton()->click();
+    LogoListView* view = sheet.selectPage()->listView();
+    ASSERT_EQ(view->RowCount(), 3);
+    view->topLevelItem(1)->setCheckState(LogoListView::kMarkColumn, Qt::Checked);
+    ASSERT_TRUE(sheet.ShowPage(CMyProperty::kUploadPage));
+    h.prompter.answers = {Prompter::Answer::Yes};
+    sheet.uploadPage()->uploadButton()->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !sheet.busy(); }, 10000));
+    EXPECT_EQ(h.prompter.boxes.back().text, h.Message(msg::kUploadComplete));
+    // The next upload asks for a file again.
+    EXPECT_EQ(port.Settings().portName, "FILE");
+
+    const std::string cliFile = h.dir.File("cli.prn");
+    std::vector<std::string> args = {"logo",        "upload", "--center", "2",      "--area", "300",
+                                     "--diverging", "100",    "--star",   "--file", cliFile};
+    for (const QString& file : files) args.push_back(file.toStdString());
+    const CliRun run =
+        RunKp70ctl(args, h.dir.File("cli.INI"), h.dir.File("cli.log"), &h.clock, &devices);
+    ASSERT_EQ(run.status, 0) << run.err;
+
+    const std::string written = ReadFile(sheetFile);
+    ASSERT_GT(written.size(), 4u);
+    EXPECT_EQ(written.substr(0, 4), std::string("\x1B\x1C\x71\x03", 4));
+    EXPECT_EQ(written, ReadFile(cliFile));
+}
+
+TEST(LogoSheetFile, TheToolLoadsTheStoredListUpToTheFirstEmptyKey) {
+    LogoSheetRig rig;
+    NetworkConnectionDialog dialog(rig.h.services, rig.port.Settings(), rig.network);
+    LogoTool tool(rig.h.services, rig.port, rig.network, dialog, "KP70", rig.chooser);
+    const std::string a = rig.Bmp("a.bmp").toStdString();
+    const std::string b = rig.Bmp("b.bmp").toStdString();
+    rig.h.profile.WriteString("LOGO", "Logofile1", a);
+    rig.h.profile.WriteString("LOGO", "Logofile2", b);
+    tool.LoadStoredList();
+    EXPECT_EQ(tool.data().list.Count(), 2);
+    // Loading again starts from an empty list; an empty first key loads nothing.
+    rig.h.profile.WriteString("LOGO", "Logofile1", "");
+    tool.LoadStoredList();
+    EXPECT_EQ(tool.data().list.Count(), 0);
+}
+
+}  // namespace
+}  // namespace kp70::test
