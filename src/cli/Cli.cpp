@@ -29,6 +29,7 @@ int RunCli(int argc, const char* const* argv, CliContext& context) {
     AddSendCommand(app, context);
     AddSetupCommands(app, context);
     AddLogoCommands(app, context);
+    AddFirmwareCommands(app, context);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {

@@ -50,5 +50,6 @@ void AddPortsCommands(CLI::App& app, CliContext& context);
 void AddSendCommand(CLI::App& app, CliContext& context);
 void AddSetupCommands(CLI::App& app, CliContext& context);
 void AddLogoCommands(CLI::App& app, CliContext& context);
+void AddFirmwareCommands(CLI::App& app, CliContext& context);
 
 }  // namespace kp70

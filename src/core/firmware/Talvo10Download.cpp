@@ -1,8 +1,10 @@
 #include "core/firmware/Talvo10Download.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <fstream>
+#include <istream>
 
 #include "core/app/CancelToken.h"
 #include "core/app/Clock.h"
@@ -38,6 +40,36 @@ std::string WritingCaption(std::uint32_t position) {
     return text;
 }
 
+FlashSlice ReadFlashSlice(std::istream& file, FlashArea area, const std::string& fileName) {
+    const FlashAreaInfo info = FlashAreaOf(area);
+    FlashSlice slice;
+    if (area == FlashArea::ExtFont) {
+        std::array<char, 4> mark{};
+        file.seekg(kExtFontMarkOffset);
+        if (file.read(mark.data(), mark.size()) &&
+            std::equal(mark.begin(), mark.end(), kNormalFontMark.begin())) {
+            slice.refusal = Notice::Message(msg::kNoExtendedFont);
+            return slice;
+        }
+        file.clear();
+    }
+    // The whole area is read before anything is erased: a file that ends before the area
+    // does would leave the printer with an erased, half-written flash.
+    slice.bytes.resize(info.end - info.start);
+    file.seekg(info.start);
+    file.read(reinterpret_cast<char*>(slice.bytes.data()),
+              static_cast<std::streamsize>(slice.bytes.size()));
+    const auto got = static_cast<std::uint32_t>(std::max<std::streamsize>(file.gcount(), 0));
+    if (got < slice.bytes.size()) {
+        Notice notice = Notice::Message(msg::kNoMoreFiles);
+        notice.detail = fileName + " ends at " + Hex(info.start + got) + "; the area ends at " +
+                        Hex(info.end) + ". Nothing was erased.";
+        slice.refusal = std::move(notice);
+        slice.bytes = {};
+    }
+    return slice;
+}
+
 Talvo10Download::Talvo10Download(FirmwareLinks links, Clock& clock)
     : m_links(std::move(links)), m_clock(clock) {}
 
@@ -60,29 +92,11 @@ Outcome Talvo10Download::Run(const std::string& path, FlashArea area, Profile* p
     std::ifstream file;
     if (!OpenImageFile(path, file)) return Failure(Notice::Message(msg::kFileOpenError));
     const FlashAreaInfo info = FlashAreaOf(area);
-    if (area == FlashArea::ExtFont) {
-        std::array<char, 4> mark{};
-        file.seekg(kExtFontMarkOffset);
-        if (file.read(mark.data(), mark.size()) &&
-            std::equal(mark.begin(), mark.end(), kNormalFontMark.begin()))
-            return Failure(Notice::Message(msg::kNoExtendedFont));
-        file.clear();
-    }
-    // The whole area is read before anything is erased: a file that ends before the area
-    // does would leave the printer with an erased, half-written flash.
-    std::vector<std::uint8_t> slice(info.end - info.start);
-    file.seekg(info.start);
-    file.read(reinterpret_cast<char*>(slice.data()), static_cast<std::streamsize>(slice.size()));
-    const auto got = static_cast<std::uint32_t>(std::max<std::streamsize>(file.gcount(), 0));
+    FlashSlice slice = ReadFlashSlice(file, area, path);
     file.close();
-    if (got < slice.size()) {
-        Notice notice = Notice::Message(msg::kNoMoreFiles);
-        notice.detail = path + " ends at " + Hex(info.start + got) + "; the area ends at " +
-                        Hex(info.end) + ". Nothing was erased.";
-        return Failure(notice);
-    }
+    if (slice.refusal) return Failure(std::move(*slice.refusal));
 
-    FlashTransfer transfer(area, std::move(slice));
+    FlashTransfer transfer(area, std::move(slice.bytes));
     if (observer.range) observer.range(info.start, info.end);
     if (observer.caption) observer.caption(firmwaretext::kErasing);
     if (!SendPacket(transfer.Current(), transfer.Position(), observer))

@@ -3,8 +3,11 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <iosfwd>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "core/app/Outcome.h"
 #include "core/firmware/FirmwareLinks.h"
@@ -37,6 +40,15 @@ inline constexpr int kMaxRefusals = 16;
 std::string ErasingCaption(int step);
 // "Writing...(%lX)" with the address of the next byte.
 std::string WritingCaption(std::uint32_t position);
+
+// The bytes of an area read from an image file, or why the file cannot feed it: message 4
+// when an Ext Font file holds "T15S" at 0x80000, message 43 (with the addresses in the
+// detail) when the file ends before the area does.
+struct FlashSlice {
+    std::vector<std::uint8_t> bytes;  // end - start bytes when there is no refusal
+    std::optional<Notice> refusal;
+};
+FlashSlice ReadFlashSlice(std::istream& file, FlashArea area, const std::string& fileName);
 
 // What the download reports while it runs, on the thread that runs it. Each may be empty.
 struct Talvo10Observer {
