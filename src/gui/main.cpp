@@ -21,6 +21,7 @@
 #include "gui/app/PrintToFileDialog.h"
 #include "gui/app/Prompter.h"
 #include "gui/app/StartupProbe.h"
+#include "gui/firmware/FirmwareTool.h"
 #include "gui/setup/UserSetupTool.h"
 #include "platform/CPorts.h"
 #include "platform/NetworkSocket.h"
@@ -69,6 +70,8 @@ int main(int argc, char** argv) {
     kp70::AppToolLauncher tools(services);
     tools.SetUserSetup(
         kp70::MakeUserSetupOpener(services, port, socket, networkDialog, connectionSummary, clock));
+    tools.SetFirmwareTool(
+        kp70::MakeFirmwareOpener(services, port, socket, networkDialog, connectionSummary));
     kp70::ModalMainMenuRunner mainMenu(services, port, connectionSummary, tools);
 
     kp70::ConnectionScreen screen(services, devices, port.Settings(), networkDialog, mainMenu,
