@@ -184,19 +184,21 @@ Outcome AreaDownload::SendOverNetwork(const AreaPacket& packet,
         position += static_cast<std::uint32_t>(block);
         if (observer.progress) observer.progress(position);
     }
-    // A printer that dropped the connection while the last blocks were still on their way
-    // took them into no flash: the socket says so now, before the wait.
-    if (!network.connected() || network.Send(nullptr, 0) != 0) {
-        network.CloseSocket();
-        Notice notice = Notice::Message(msg::kCommunication);
-        notice.detail = "the printer closed the connection";
-        return Ended(OutcomeStatus::Failed, kDownload | kExit, notice);
-    }
     if (observer.sent) observer.sent(position);
     const bool settled = Settle(kNetworkSettlingSteps, position + kNetworkBlockSize + 1,
                                 kNetworkSettlingStride, observer, cancel);
+    // The last blocks may still have been in the sockets' buffers when the sends returned.
+    // A printer that dropped the connection before taking them (the socket has seen it close
+    // or reset by now) did not get the whole area, whatever the sends said. A printer busy
+    // writing its flash keeps the connection until it has finished and beeps.
+    const bool stillConnected = network.connected() && network.Send(nullptr, 0) == 0;
     network.CloseSocket();
     if (!settled) return Ended(OutcomeStatus::Cancelled, kExit);
+    if (!stillConnected) {
+        Notice notice = Notice::Message(msg::kCommunication);
+        notice.detail = "the printer closed the connection before the transfer had settled";
+        return Ended(OutcomeStatus::Failed, kDownload | kExit, notice);
+    }
     Outcome outcome = Ended(OutcomeStatus::Done, kDownload | kFileOpen | kExit,
                             Notice::Message(msg::kUpdateComplete));
     outcome.count = static_cast<int>(position);

@@ -212,6 +212,22 @@ TEST_F(AreaDownloadTest, RefusedNetworkBlockGivesUpAfterItsBound) {
     EXPECT_EQ(network.Count("Send"), 3 + 1 + kNetworkRefusalMs / kNetworkRetryMs);
 }
 
+TEST_F(AreaDownloadTest, ConnectionLostAfterTheLastSendIsNoSuccess) {
+    // Every send went into the socket, but the printer closed the connection before it had
+    // taken the last blocks.
+    port.Settings().portName = "ETHERNET_II";
+    int blocks = 0;
+    network.responder = [&](const FakeBytes&) {
+        if (++blocks == 24) network.refuse = true;
+        return FakeBytes{};
+    };
+    const Outcome outcome = Download(FirmwareArea::Download);
+    EXPECT_EQ(outcome.status, OutcomeStatus::Failed);
+    EXPECT_EQ(outcome.notices[0].number, msg::kCommunication);
+    EXPECT_EQ(sent, std::vector<std::uint32_t>{0x18000});
+    EXPECT_EQ(network.EventNames().back(), "CloseSocket");
+}
+
 TEST_F(AreaDownloadTest, NetworkPrinterThatNeverAnswersTheProbes) {
     port.Settings().portName = "ETHERNET_II";
     network.refuse = true;
