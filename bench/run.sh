@@ -24,3 +24,6 @@ fi
 source_dir=$(sed -n 's/^CMAKE_HOME_DIRECTORY:INTERNAL=//p' "$build_dir/CMakeCache.txt")
 "$build_dir/bench/kp70bench_logo_convert"
 bash "$source_dir/bench/logo_convert_vs_imagemagick.sh" "$build_dir"
+
+# Firmware download to kp70sim over TCP and its pty: wall time against waits plus link time.
+"$build_dir/bench/kp70bench_firmware"

@@ -24,11 +24,6 @@ Notice ErrorNotice(std::string text) {
     return notice;
 }
 
-// Byte i of the area's data as the packet carries it (image bytes, 0xFF beyond the image).
-std::uint8_t ImageByte(const std::uint8_t* image, std::size_t size, std::size_t at) {
-    return at < size ? image[at] : 0xFF;
-}
-
 }  // namespace
 
 bool OpenImageFile(const std::string& path, std::ifstream& file) {
@@ -194,7 +189,12 @@ std::uint16_t AreaChecksum(const std::uint8_t* image, std::size_t size, Firmware
         dataLength -= kBootTail.size();
         for (std::uint8_t b : kBootTail) sum += b;
     }
-    for (std::size_t i = 0; i < dataLength; ++i) sum += ImageByte(image, size, layout.offset + i);
+    // The image's bytes as far as it reaches, 0xFF beyond.
+    const std::size_t available =
+        layout.offset < size ? std::min(dataLength, size - layout.offset) : 0;
+    const std::uint8_t* from = image + layout.offset;
+    for (std::size_t i = 0; i < available; ++i) sum += from[i];
+    sum += static_cast<std::uint32_t>(0xFF * (dataLength - available));
     return static_cast<std::uint16_t>(sum);
 }
 
