@@ -208,8 +208,8 @@ Result Download(const std::string& image, const std::string& portName, const Sim
     kp70::CPorts port(log, clock, notifier, devices, asker);
     kp70::NetworkSocket socket(clock, notifier);
     port.Settings() = {portName, 115200, 8, 0, 0, 3, 6, kp70::kToolModeFirmware};
-    kp70::AreaDownload download({port, &socket, "127.0.0.1", static_cast<std::uint16_t>(sim.Port())},
-                                clock);
+    kp70::AreaDownload download(
+        {port, &socket, "127.0.0.1", static_cast<std::uint16_t>(sim.Port())}, clock);
     const kp70::CancelToken cancel;
     Result result;
     const auto start = std::chrono::steady_clock::now();
@@ -258,7 +258,8 @@ int main(int argc, char** argv) {
                 const char* name;
                 std::string portName;
                 double (*transfer)();
-            } links[] = {{"tcp", "ETHERNET_II", TcpTransferMs}, {"pty", sim.PtyLink(), PtyTransferMs}};
+            } links[] = {{"tcp", "ETHERNET_II", TcpTransferMs},
+                         {"pty", sim.PtyLink(), PtyTransferMs}};
             for (const auto& link : links) {
                 std::vector<double> walls, waits, transfers;
                 for (int run = 0; run < runs; ++run) {
