@@ -1,6 +1,7 @@
-// The two firmware screens against the virtual printer running as a process, through the
-// real serial port (a pseudo-terminal, with its receive thread for the TALVO10 replies) and
-// the real TCP socket, at the end-to-end pace.
+// The two firmware screens against the virtual printer running as a process, at the
+// end-to-end pace: the F/W Update screen through the real TCP socket, the TALVO10 tool
+// through the real serial port (a pseudo-terminal, whose receive thread hands the printer's
+// acknowledgements over). kp70ctl's end-to-end tests cover the other links.
 #include <gtest/gtest.h>
 
 #include <QProgressBar>
@@ -30,7 +31,7 @@ public:
     std::atomic<int> count{0};
 };
 
-class FirmwareScreensE2eTest : public ::testing::TestWithParam<const char*> {
+class FirmwareScreensE2eTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(m_sim.Start(m_clock.SimArgs())) << m_sim.Log();
@@ -38,9 +39,8 @@ protected:
         WriteBytes(m_h.dir.File("t10.bin"), m_talvo10);
     }
 
-    bool Network() const { return std::string(GetParam()) == "tcp"; }
-    FirmwareLinks Links(int modelCode) {
-        m_port.Settings() = {Network() ? "ETHERNET_II" : m_sim.PtyPath(),
+    FirmwareLinks Links(bool network, int modelCode) {
+        m_port.Settings() = {network ? "ETHERNET_II" : m_sim.PtyPath(),
                              38400,
                              8,
                              0,
@@ -70,10 +70,10 @@ protected:
     const std::vector<std::uint8_t> m_talvo10 = MakeTalvo10Image();
 };
 
-TEST_P(FirmwareScreensE2eTest, FirmwareUpdateScreenFlashesTheDownloadArea) {
+TEST_F(FirmwareScreensE2eTest, FirmwareUpdateScreenFlashesTheDownloadAreaOverTcp) {
     m_h.keyboard.controlHeld = true;
     SaveLastImage(m_h.profile, "FWDN20", {m_h.dir.File("fw.SHC"), "fw.SHC"});
-    FirmwareUpdateScreen screen(m_services, Links(6), "KP70 - virtual printer", m_chooser);
+    FirmwareUpdateScreen screen(m_services, Links(true, 6), "KP70 - virtual printer", m_chooser);
     screen.show();
     screen.form().areaRadio(3)->click();
     m_h.prompter.answers = {Prompter::Answer::Yes};
@@ -91,9 +91,9 @@ TEST_P(FirmwareScreensE2eTest, FirmwareUpdateScreenFlashesTheDownloadArea) {
     EXPECT_EQ(m_port.Settings().flowControl, 1);
 }
 
-TEST_P(FirmwareScreensE2eTest, DownloadToolFlashesTheBootArea) {
+TEST_F(FirmwareScreensE2eTest, DownloadToolFlashesTheBootAreaOverThePty) {
     SaveLastImage(m_h.profile, "FWDN15", {m_h.dir.File("t10.bin"), "t10.bin"});
-    DownloadToolDialog tool(m_services, Links(2), "TALVO10 - virtual printer", m_chooser);
+    DownloadToolDialog tool(m_services, Links(false, 2), "TALVO10 - virtual printer", m_chooser);
     tool.show();
     tool.form().areaRadio(2)->click();
     tool.form().okButton()->click();
@@ -104,8 +104,6 @@ TEST_P(FirmwareScreensE2eTest, DownloadToolFlashesTheBootArea) {
     EXPECT_FALSE(m_port.isOpen());
     EXPECT_EQ(m_notifier.count, 0);
 }
-
-INSTANTIATE_TEST_SUITE_P(Links, FirmwareScreensE2eTest, ::testing::Values("pty", "tcp"));
 
 }  // namespace
 }  // namespace kp70::test

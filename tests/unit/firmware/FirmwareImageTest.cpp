@@ -84,27 +84,15 @@ TEST(FirmwareImage, ShortReadIsReported) {
     EXPECT_TRUE(loaded.bytes.empty());
 }
 
-TEST(FirmwareImage, AreaLayoutPerModel) {
-    using A = FirmwareArea;
-    const struct {
-        A area;
-        int model;
-        std::size_t offset;
-        std::uint32_t length;
-        std::uint8_t code2;
-    } cases[] = {
-        {A::Program, 5, 0x300000, 622592, 0x52},   {A::Program, 6, 0x400000, 851968, 0x51},
-        {A::Program, 1, 0x500000, 851968, 0x51},   {A::ExtFont, 6, 0x600000, 0x100000, 0x46},
-        {A::LcdFont, 6, 0x000000, 0x200000, 0xBB}, {A::Download, 5, 0x3D0000, 0x18000, 0x44},
-        {A::Download, 6, 0x4D0000, 0x18000, 0x44}, {A::Download, 3, 0x5D0000, 0x18000, 0x44},
-        {A::Boot, 6, 0x2E0000, 0x15000, 0x42},
-    };
-    for (const auto& c : cases) {
-        const AreaLayout layout = LayoutOf(c.area, c.model);
-        EXPECT_EQ(layout.offset, c.offset) << int(c.area) << "/" << c.model;
-        EXPECT_EQ(layout.length, c.length) << int(c.area) << "/" << c.model;
-        EXPECT_EQ(layout.code, (std::array<std::uint8_t, 4>{0x01, 0x11, c.code2, 0x30}));
-    }
+TEST(FirmwareImage, ProgramAreaDependsOnTheModel) {
+    const AreaLayout talvo30 = LayoutOf(FirmwareArea::Program, 5);
+    EXPECT_EQ(talvo30.offset, 0x300000u);
+    EXPECT_EQ(talvo30.length, 622592u);
+    EXPECT_EQ(talvo30.code, (std::array<std::uint8_t, 4>{0x01, 0x11, 0x52, 0x30}));
+    const AreaLayout kp70 = LayoutOf(FirmwareArea::Program, 6);
+    EXPECT_EQ(kp70.offset, 0x400000u);
+    EXPECT_EQ(kp70.length, 851968u);
+    EXPECT_EQ(kp70.code, (std::array<std::uint8_t, 4>{0x01, 0x11, 0x51, 0x30}));
 }
 
 TEST(FirmwareImage, PacketCarriesTheAreaSlice) {
@@ -167,12 +155,9 @@ TEST(FirmwareImage, AreasOfferedByModelAndMode) {
             << int(c.area) << " model " << c.model << " service " << c.service;
 }
 
-TEST(FirmwareImage, QuestionsBeforeEachArea) {
-    EXPECT_FALSE(AreaQuestion(FirmwareArea::Program));
-    EXPECT_EQ(AreaQuestion(FirmwareArea::ExtFont)->number, msg::kExtFontAreaQuestion);
-    EXPECT_EQ(AreaQuestion(FirmwareArea::Download)->number, msg::kDownloaderAreaQuestion);
-    EXPECT_EQ(AreaQuestion(FirmwareArea::Boot)->number, msg::kBootAreaQuestion);
+TEST(FirmwareImage, LcdFontQuestionIsTheToolsOwnText) {
     MessageCatalogue catalogue;
+    EXPECT_FALSE(AreaQuestion(FirmwareArea::Program));
     EXPECT_EQ(catalogue.Text(*AreaQuestion(FirmwareArea::LcdFont)),
               "Are you sure the LCD Font area download?");
     catalogue.SelectLanguage(true);
