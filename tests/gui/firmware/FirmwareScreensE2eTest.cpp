@@ -83,6 +83,8 @@ TEST_F(FirmwareScreensE2eTest, FirmwareUpdateScreenFlashesTheDownloadAreaOverTcp
     EXPECT_EQ(m_h.prompter.Texts().back(), "Update Complete.\nPlease wait beep the buzzer.");
     ASSERT_TRUE(QTest::qWaitFor([&] { return !screen.Busy(); }, kWaitMs));
     EXPECT_EQ(screen.windowTitle(), "KP 70 Tool : Firmware Download - 0 %");
+    // The printer may still be reading the last bytes when the screen is done.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Flash()["areas"]["download"].is_object(); }, kWaitMs));
     const nlohmann::json area = Flash()["areas"]["download"];
     EXPECT_EQ(area["crc32"], Crc32(m_image.data() + 0x4D0000, 0x18000 - 10)) << area.dump();
     EXPECT_FALSE(m_port.isOpen());
