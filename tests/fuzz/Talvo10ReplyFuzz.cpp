@@ -5,6 +5,7 @@
 #include <unistd.h>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -67,16 +68,21 @@ private:
     bool m_open = false;
 };
 
-// A 2 MB image file, written once.
+// A 2 MB image file, written once and removed when the fuzzer ends.
+std::string g_imagePath;
+void RemoveImage() {
+    std::remove(g_imagePath.c_str());
+}
+
 const std::string& ImagePath() {
-    static const std::string path = [] {
-        const std::string name = "/tmp/kp70-talvo10-fuzz-" + std::to_string(::getpid()) + ".bin";
-        std::ofstream out(name, std::ios::binary | std::ios::trunc);
+    if (g_imagePath.empty()) {
+        g_imagePath = "/tmp/kp70-talvo10-fuzz-" + std::to_string(::getpid()) + ".bin";
+        std::ofstream out(g_imagePath, std::ios::binary | std::ios::trunc);
         const std::vector<char> bytes(0x200000, '\x5A');
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        return name;
-    }();
-    return path;
+        std::atexit(RemoveImage);
+    }
+    return g_imagePath;
 }
 
 std::uint32_t AddressOf(const std::vector<std::uint8_t>& packet) {
