@@ -27,3 +27,5 @@ bash "$source_dir/bench/logo_convert_vs_imagemagick.sh" "$build_dir"
 
 # Discovery: one search against 253 virtual printers, five rounds.
 "$build_dir/bench/kp70bench_discovery"
+# Firmware download to kp70sim over TCP and its pty: wall time against waits plus link time.
+"$build_dir/bench/kp70bench_firmware"

@@ -1,9 +1,31 @@
 #include "cli/Cli.h"
 
 #include <CLI/CLI.hpp>
+#include <csignal>
 #include <ostream>
 
 namespace kp70 {
+
+namespace {
+// Set from the signal handler: a lock-free atomic flag.
+CancelToken g_interrupted;
+extern "C" void OnInterrupt(int) {
+    g_interrupted.Cancel();
+}
+}  // namespace
+
+InterruptCancels::InterruptCancels() {
+    g_interrupted.Reset();
+    m_previous = std::signal(SIGINT, OnInterrupt);
+}
+
+InterruptCancels::~InterruptCancels() {
+    std::signal(SIGINT, m_previous);
+}
+
+const CancelToken& InterruptCancels::Token() const {
+    return g_interrupted;
+}
 
 std::string TerminalText(std::string text) {
     for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.erase(at, 1);
@@ -30,6 +52,7 @@ int RunCli(int argc, const char* const* argv, CliContext& context) {
     AddSetupCommands(app, context);
     AddLogoCommands(app, context);
     AddNetCommands(app, context);
+    AddFirmwareCommands(app, context);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {

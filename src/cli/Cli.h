@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "core/app/CancelToken.h"
 #include "core/app/MessageCatalogue.h"
 #include "core/app/Outcome.h"
 
@@ -42,6 +43,21 @@ std::string NoticeText(const CliContext& context, const Notice& notice);
 // Every notice of an outcome on stderr, one after the other.
 void PrintNotices(CliContext& context, const Outcome& outcome);
 
+// While one lives, Ctrl+C cancels its token instead of ending kp70ctl, so a long operation
+// (an upload, a firmware download) stops between two of its steps and leaves the printer
+// in a known state; the previous handler comes back afterwards.
+class InterruptCancels {
+public:
+    InterruptCancels();
+    ~InterruptCancels();
+    InterruptCancels(const InterruptCancels&) = delete;
+    InterruptCancels& operator=(const InterruptCancels&) = delete;
+    const CancelToken& Token() const;
+
+private:
+    void (*m_previous)(int);
+};
+
 // Runs kp70ctl with the given arguments; returns the exit status.
 int RunCli(int argc, const char* const* argv, CliContext& context);
 
@@ -51,5 +67,6 @@ void AddSendCommand(CLI::App& app, CliContext& context);
 void AddSetupCommands(CLI::App& app, CliContext& context);
 void AddLogoCommands(CLI::App& app, CliContext& context);
 void AddNetCommands(CLI::App& app, CliContext& context);
+void AddFirmwareCommands(CLI::App& app, CliContext& context);
 
 }  // namespace kp70

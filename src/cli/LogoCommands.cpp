@@ -1,8 +1,6 @@
 // kp70ctl logo: convert bitmaps to printer dots, upload them to the printer's NV graphics
 // memory, delete them, print stored logos and show the stored list.
 #include <CLI/CLI.hpp>
-#include <atomic>
-#include <csignal>
 #include <fstream>
 #include <memory>
 #include <ostream>
@@ -129,25 +127,6 @@ LogoConnection MakeLogoConnection(CliContext& context, PrinterConnection& connec
     return c;
 }
 
-// Ctrl+C during an upload cancels between images, so the printer's definition is still
-// completed with empty images.
-std::atomic<bool> g_cancel{false};
-extern "C" void OnInterrupt(int) {
-    g_cancel = true;
-}
-
-class InterruptCancels {
-public:
-    InterruptCancels() {
-        g_cancel = false;
-        m_previous = std::signal(SIGINT, OnInterrupt);
-    }
-    ~InterruptCancels() { std::signal(SIGINT, m_previous); }
-
-private:
-    void (*m_previous)(int) = SIG_DFL;
-};
-
 // ---- logo convert ----
 
 int RunConvert(const ConvertOptions& o, CliContext& context) {
@@ -270,7 +249,7 @@ int RunUpload(const UploadOptions& o, CliContext& context) {
             context.err << "image " << p.step << "/" << p.count << ": " << p.fileName << "\n";
         }
     };
-    callbacks.cancelRequested = [] { return g_cancel.load(); };
+    callbacks.cancelRequested = [&interrupt] { return interrupt.Token().Cancelled(); };
     UploadResult upload;
     const Outcome outcome = UploadLogos(logo, list, options, &profile, callbacks, &upload);
     Report(context, outcome.notices);
@@ -326,7 +305,7 @@ int RunPrint(const PrintOptions& o, CliContext& context) {
     LogoConnection logo = MakeLogoConnection(context, connection, target);
     InterruptCancels interrupt;
     PrintCallbacks callbacks;
-    callbacks.cancelRequested = [] { return g_cancel.load(); };
+    callbacks.cancelRequested = [&interrupt] { return interrupt.Token().Cancelled(); };
     const Outcome outcome = PrintLogos(logo, request, o.select, callbacks);
     if (target.IsNetwork()) connection.Network().CloseSocket();
     Report(context, outcome.notices);

@@ -15,6 +15,7 @@
 #include "gui/app/AppToolLauncher.h"
 #include "gui/app/ConnectionScreen.h"
 #include "gui/app/ExtraPortsEnumerator.h"
+#include "gui/app/FileChooser.h"
 #include "gui/app/GuiNotifier.h"
 #include "gui/app/KeyboardState.h"
 #include "gui/app/ModalMainMenuRunner.h"
@@ -22,7 +23,7 @@
 #include "gui/app/PrintToFileDialog.h"
 #include "gui/app/Prompter.h"
 #include "gui/app/StartupProbe.h"
-#include "gui/logo/FileChooser.h"
+#include "gui/firmware/FirmwareTool.h"
 #include "gui/logo/LogoTool.h"
 #include "gui/network/NetworkSettingTool.h"
 #include "gui/setup/UserSetupTool.h"
@@ -86,6 +87,8 @@ int main(int argc, char** argv) {
     kp70::LogoTool logoTool(services, port, socket, networkDialog, connectionSummary, fileChooser);
     tools.SetLogoTool([&logoTool] { logoTool.LoadStoredList(); },
                       [&logoTool](QWidget* parent) { logoTool.Open(parent); });
+    tools.SetFirmwareTool(
+        kp70::MakeFirmwareOpener(services, port, socket, networkDialog, connectionSummary));
     kp70::ModalMainMenuRunner mainMenu(services, port, connectionSummary, tools);
 
     kp70::ConnectionScreen screen(services, devices, port.Settings(), networkDialog, mainMenu,

@@ -6,7 +6,8 @@
 #define KP70SIM_MODULES(KP70SIM_MODULE)                       \
     KP70SIM_MODULE("scripted-reply", MakeScriptedReplyModule) \
     KP70SIM_MODULE("user-settings", MakeUserSettingModule)    \
-    KP70SIM_MODULE("nv-graphics", MakeNvGraphicsModule)
+    KP70SIM_MODULE("nv-graphics", MakeNvGraphicsModule)       \
+    KP70SIM_MODULE("flash", MakeFlashModule)
 
 namespace kp70sim {
 

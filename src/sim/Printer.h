@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -49,16 +50,46 @@ private:
     bool m_stateChanged = false;
 };
 
-// A link's modules: bytes go to each in order.
+// A link's modules: bytes go to each in order, except while one holds the link.
 class PrinterSession {
 public:
     explicit PrinterSession(Printer& printer) : m_modules(printer.MakeModules()) {}
     void Feed(const std::uint8_t* data, std::size_t size, LinkActions& link) {
-        for (auto& module : m_modules) module->OnBytes(data, size, link);
+        while (size > 0) {
+            if (m_holder) {
+                const std::size_t used = std::min(m_holder->Held(data, size, link), size);
+                data += used;
+                size -= used;
+                if (used == 0 && m_holder->Holding()) {
+                    // A holder that takes nothing gives the link up: the bytes go to all.
+                    m_holder = nullptr;
+                    for (auto& module : m_modules) module->OnBytes(data, size, link);
+                    return;
+                }
+                if (!m_holder->Holding()) m_holder = nullptr;
+                continue;
+            }
+            std::size_t shared = size;
+            PrinterModule* next = nullptr;
+            for (auto& module : m_modules) {
+                const std::size_t at = module->TakeOverAt(data, shared);
+                if (at < shared) {
+                    shared = at;
+                    next = module.get();
+                }
+            }
+            if (shared > 0) {
+                for (auto& module : m_modules) module->OnBytes(data, shared, link);
+            }
+            data += shared;
+            size -= shared;
+            m_holder = next;
+        }
     }
 
 private:
     std::vector<std::unique_ptr<PrinterModule>> m_modules;
+    PrinterModule* m_holder = nullptr;  // the module that holds the link, if any
 };
 
 }  // namespace kp70sim

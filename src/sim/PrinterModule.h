@@ -47,6 +47,23 @@ public:
     // Bytes received on the link, in order, in the chunks they arrived in. Every module
     // sees every byte; a module ignores what is not its protocol.
     virtual void OnBytes(const std::uint8_t* data, std::size_t size, LinkActions& link) = 0;
+
+    // A module whose protocol takes the link over for a while (a flash download: megabytes
+    // of image bytes that other modules must not read as commands or text) says where.
+    // TakeOverAt sees the bytes no module holds, before any OnBytes: it returns how many of
+    // the leading bytes go to every module as usual before it takes the link (size: it takes
+    // nothing). From there on Held gets every byte instead of OnBytes and returns how many
+    // it used, until Holding() is false again. By default a module never takes the link.
+    virtual std::size_t TakeOverAt(const std::uint8_t* data, std::size_t size) {
+        (void)data;
+        return size;
+    }
+    virtual std::size_t Held(const std::uint8_t* data, std::size_t size, LinkActions& link) {
+        (void)data;
+        (void)link;
+        return size;
+    }
+    virtual bool Holding() const { return false; }
 };
 
 // Makes a module for a new link of printer.

@@ -9,7 +9,7 @@
 #include "core/app/MessageCatalogue.h"
 #include "core/logo/LogoSession.h"
 #include "core/logo/LogoTexts.h"
-#include "gui/logo/FileChooser.h"
+#include "gui/app/FileChooser.h"
 #include "gui/logo/LogoListView.h"
 #include "gui/logo/LogoSheetTexts.h"
 

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "gui/app/FileChooser.h"
 #include "gui/app/GuiHarness.h"
 #include "gui/logo/CMyProperty.h"
 #include "gui/logo/CPage1Selection.h"
-#include "gui/logo/FileChooser.h"
 #include "gui/logo/LogoListView.h"
 #include "support/BmpBuilder.h"
 #include "support/FakeNetworkLink.h"
@@ -40,6 +40,11 @@ public:
         QStringList files = answers.front();
         answers.pop_front();
         return files;
+    }
+    // The firmware tools' box; the logo sheet never opens it.
+    QString ChooseFile(QWidget*, const QString&, const QString&) override {
+        ADD_FAILURE() << "the logo sheet opened a firmware file box";
+        return {};
     }
 };
 

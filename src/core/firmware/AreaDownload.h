@@ -1,0 +1,122 @@
+#pragma once
+
+#include <cstdint>
+#include <fstream>
+#include <functional>
+#include <string>
+
+#include "core/app/Outcome.h"
+#include "core/firmware/FirmwareImage.h"
+#include "core/firmware/FirmwareLinks.h"
+
+namespace kp70 {
+
+class CancelToken;
+class Clock;
+class Profile;
+
+// The F/W Update screen's actions (its buttons), as the outcomes name them.
+namespace firmware {
+inline constexpr ActionSet kDownload = 1u << 0;
+inline constexpr ActionSet kFileOpen = 1u << 1;
+inline constexpr ActionSet kExit = 1u << 2;
+}  // namespace firmware
+
+// How an area packet goes out. The printer never answers: the packet is sent in blocks, and
+// the tool then waits while the printer writes its flash, longer for longer areas.
+inline constexpr int kPortBlockSize = 2048;     // serial, parallel, USB and file ports
+inline constexpr int kNetworkBlockSize = 4096;  // Ethernet and WiFi printers
+// The progress bar runs from 0 to L + 20,480: the packet, then the settling steps.
+inline constexpr std::uint32_t kProgressTail = 20480;
+// Each settling step waits L / 10,240 ms: 16 steps after a port transfer (each moving the
+// bar 1,280 on), 256 after a network transfer (80 each, the bar stopping at its end).
+inline constexpr std::uint32_t kSettlingDivisor = 10240;
+inline constexpr int kPortSettlingSteps = 16;
+inline constexpr std::uint32_t kPortSettlingStride = 1280;
+inline constexpr int kNetworkSettlingSteps = 256;
+inline constexpr std::uint32_t kNetworkSettlingStride = 80;
+// A network block the socket refuses is offered again every 100 ms; when it has refused it
+// for 5 s (each send itself gives up after 10 s of a printer taking nothing), the transfer
+// ends with message 42. A serial block that the port cannot write within its write time-out
+// (100 ms per byte, 204.8 s for a full block) ends it with message 32.
+inline constexpr std::int64_t kNetworkRetryMs = 100;
+inline constexpr std::int64_t kNetworkRefusalMs = 5000;
+
+// The caption while a transfer runs: the title and " - %d %%" with p x 100 / (L + 20,480),
+// p taken as the bar shows it (the bar stops at its maximum, so the caption at 100 %).
+int ProgressPercent(std::uint32_t position, std::uint32_t packetLength);
+std::string ProgressCaption(std::uint32_t position, std::uint32_t packetLength);
+
+// What the transfer reports while it runs, on the thread that runs it. Each may be empty.
+struct AreaDownloadObserver {
+    // The packet is built: its checksum (CHECKSUM box) and length (the bar's range).
+    std::function<void(std::uint16_t checksum, std::uint32_t packetLength)> packetBuilt;
+    // The bar's position (and the caption's percentage).
+    std::function<void(std::uint32_t position)> progress;
+    // The last block went out: the bytes sent (FileSize box).
+    std::function<void(std::uint32_t bytesSent)> sent;
+};
+
+// DOWNLOAD of the F/W Update screen, shared with kp70ctl firmware download. The screen (or
+// the command line) calls, in order:
+//
+//   CheckFile  the profile keys, the file opened, its size       (no printer; quick)
+//   AreaQuestion(area), asked by the caller; "No" ends here with CheckFile's actions
+//   Send       re-open the port, build the packet, transfer, settle (waits: off the GUI thread)
+//   Close      when the tool ends (also done by the destructor)
+//
+// Every outcome says which actions the screen offers afterwards, as the F/W Update screen
+// leaves them after each failure: after a failure of the transfer itself DOWNLOAD and File
+// Open stay off (EXIT only), except after a serial or network block that could not be
+// delivered, where DOWNLOAD is offered again. Message 34 is returned only when every byte
+// of the packet was handed to the port or socket and the settling wait ran to its end.
+class AreaDownload {
+public:
+    AreaDownload(FirmwareLinks links, Clock& clock);
+    ~AreaDownload();
+    AreaDownload(const AreaDownload&) = delete;
+    AreaDownload& operator=(const AreaDownload&) = delete;
+
+    // Steps 1 to 4 of DOWNLOAD: writes "FWDN20" "FOLDER" and "FILE" (when a profile is
+    // given), opens the file ("ERROR : File Open": the port is closed, DOWNLOAD and File
+    // Open offered) and checks its size ("FileSize (%d bytes) Error!": only File Open
+    // offered, until a file is chosen again). Done keeps the file open for Send and offers
+    // File Open and EXIT, which is also the state after a "No" to the area question.
+    Outcome CheckFile(const std::string& path, Profile* profile);
+
+    // Steps 6 to 9 and the transfer, on the checked file: re-opens the port (not for the
+    // network: message 2), builds the packet (its failures close the port; DOWNLOAD offered
+    // again), sends it in blocks, closes the port or socket, waits for the printer to write
+    // its flash and ends with message 34. A cancel stops between two blocks or settling
+    // steps, closes what was opened and returns Cancelled without a notice.
+    Outcome Send(FirmwareArea area, const AreaDownloadObserver& observer,
+                 const CancelToken& cancel);
+
+    // The tool ends: the port and a socket this download used are closed, and the
+    // operator's flow control is put back.
+    void Close();
+
+    // The packet length of the last Send (0 before one).
+    std::uint32_t PacketLength() const { return m_packetLength; }
+
+private:
+    Outcome SendOverPort(const AreaPacket& packet, PortKind kind,
+                         const AreaDownloadObserver& observer, const CancelToken& cancel);
+    Outcome SendOverNetwork(const AreaPacket& packet, const AreaDownloadObserver& observer,
+                            const CancelToken& cancel);
+    // Offers a network block until the socket has taken all of it, or refused it too long.
+    bool SendNetworkBlock(const std::uint8_t* data, int length, const CancelToken& cancel);
+    // The settling steps; false when a cancel cut them short.
+    bool Settle(int steps, std::uint32_t firstPosition, std::uint32_t stride,
+                const AreaDownloadObserver& observer, const CancelToken& cancel);
+
+    FirmwareLinks m_links;
+    Clock& m_clock;
+    SerialFlowOverride m_flow;
+    std::ifstream m_file;
+    bool m_fileChecked = false;
+    bool m_networkUsed = false;
+    std::uint32_t m_packetLength = 0;
+};
+
+}  // namespace kp70

@@ -1,0 +1,23 @@
+#include "core/firmware/FirmwareLinks.h"
+
+#include "core/app/Profile.h"
+#include "core/firmware/FirmwareTexts.h"
+
+namespace kp70 {
+
+LastImage LoadLastImage(const Profile& profile, const char* section) {
+    return {profile.GetString(section, firmwaretext::kFolderKey),
+            profile.GetString(section, firmwaretext::kFileKey)};
+}
+
+bool SaveLastImage(Profile& profile, const char* section, const LastImage& image) {
+    return profile.WriteKeys(
+        section, {{firmwaretext::kFolderKey, image.path}, {firmwaretext::kFileKey, image.name}});
+}
+
+std::string FileNameOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace kp70

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "core/app/BilingualText.h"
+
+namespace kp70::firmwaretext {
+
+// The F/W Update screen's own texts (not in the message catalogue).
+inline constexpr const char* kFileOpenError = "ERROR : File Open";
+inline constexpr const char* kFileSizeFormat = "FileSize (%d bytes) Error!";
+inline constexpr const char* kWrongFile = "Wrong File!";
+inline constexpr const char* kErrorCaption = "Error";
+inline constexpr const char* kShortRead = "ERROR : File Size Error";
+inline constexpr const char* kAllocationFailed = "ERROR:Memory Allocation Fail.";
+inline constexpr BilingualText kLcdFontQuestion{"Are you sure the LCD Font area download?",
+                                                "LCD 폰트를 다운로드 하시겠습니까?"};
+// The screen's caption while a transfer runs: the title and the percentage.
+inline constexpr const char* kPercentFormat = " - %d %%";
+
+// The TALVO10 download tool's captions.
+inline constexpr const char* kErasing = "Erasing...";
+inline constexpr const char* kErasingBase = "Erasing";
+inline constexpr const char* kWritingFormat = "Writing...(%lX)";
+
+// File choosers.
+inline constexpr const char* kImageFilter = "Firmware file(*.SHC)|*.SHC|ALL FILE(*.*)|*.*|";
+inline constexpr const char* kBinaryFilter = "BINARY(*.bin)|*.bin|ALL FILE(*.*)|*.*|";
+
+// Profile sections of the two tools, with the keys each keeps.
+inline constexpr const char* kFwdn20Section = "FWDN20";
+inline constexpr const char* kFwdn15Section = "FWDN15";
+inline constexpr const char* kFolderKey = "FOLDER";
+inline constexpr const char* kFileKey = "FILE";
+
+}  // namespace kp70::firmwaretext

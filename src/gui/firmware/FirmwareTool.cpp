@@ -1,0 +1,32 @@
+#include "gui/firmware/FirmwareTool.h"
+
+#include "gui/app/FileChooser.h"
+#include "gui/app/NetworkConnectionDialog.h"
+#include "gui/firmware/DownloadToolDialog.h"
+#include "gui/firmware/FirmwareUpdateScreen.h"
+
+namespace kp70 {
+
+AppToolLauncher::FirmwareOpener MakeFirmwareOpener(const ScreenServices& services,
+                                                   PrinterPort& port, NetworkLink& network,
+                                                   const NetworkConnectionDialog& networkDialog,
+                                                   const std::string& connectionSummary) {
+    return [services, &port, &network, &networkDialog, &connectionSummary](QWidget* parent,
+                                                                           int modelCode) {
+        const std::uint32_t tcpPort = networkDialog.printerPort();
+        const FirmwareLinks links{port, &network, networkDialog.printerAddress(),
+                                  tcpPort > 0 && tcpPort <= 0xFFFF
+                                      ? static_cast<std::uint16_t>(tcpPort)
+                                      : kDefaultPrinterPort};
+        DialogFileChooser chooser;
+        if (modelCode == 2) {
+            DownloadToolDialog tool(services, links, connectionSummary, chooser, parent);
+            tool.exec();
+        } else {
+            FirmwareUpdateScreen screen(services, links, connectionSummary, chooser, parent);
+            screen.exec();
+        }
+    };
+}
+
+}  // namespace kp70

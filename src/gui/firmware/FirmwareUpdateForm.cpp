@@ -1,0 +1,120 @@
+#include "gui/firmware/FirmwareUpdateForm.h"
+
+#include <QButtonGroup>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "gui/firmware/FirmwareScreenTexts.h"
+
+namespace kp70 {
+
+namespace {
+
+using namespace firmwarescreen;
+
+QString In(const BilingualText& text, bool korean) {
+    return QString::fromUtf8(text.In(korean));
+}
+
+QLineEdit* ReadOnlyBox(QWidget* parent, const char* name) {
+    auto* box = new QLineEdit(parent);
+    box->setObjectName(name);
+    box->setReadOnly(true);
+    return box;
+}
+
+QPushButton* Button(QWidget* parent, const char* name, const QString& text) {
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(name);
+    button->setAutoDefault(false);
+    return button;
+}
+
+}  // namespace
+
+FirmwareUpdateForm::FirmwareUpdateForm(bool korean, const QString& summary, QWidget* parent)
+    : QWidget(parent) {
+    auto* layout = new QVBoxLayout(this);
+
+    auto* fileRow = new QHBoxLayout;
+    m_path = ReadOnlyBox(this, "pathBox");
+    m_path->setMinimumWidth(360);
+    m_fileOpen = Button(this, "fileOpenButton", In(kFileOpen, korean));
+    fileRow->addWidget(m_path, 1);
+    fileRow->addWidget(m_fileOpen);
+    layout->addLayout(fileRow);
+
+    auto* middle = new QHBoxLayout;
+    auto* areaGroup = new QGroupBox(In(kAreaGroup, korean), this);
+    areaGroup->setObjectName("areaGroup");
+    auto* areaLayout = new QVBoxLayout(areaGroup);
+    auto* buttons = new QButtonGroup(this);
+    for (int i = 0; i < kAreas; ++i) {
+        auto* radio = new QRadioButton(In(kAreaLabels[i], korean), areaGroup);
+        radio->setObjectName(QStringLiteral("areaRadio%1").arg(i));
+        buttons->addButton(radio, i);
+        areaLayout->addWidget(radio);
+        m_areas[static_cast<std::size_t>(i)] = radio;
+    }
+    connect(buttons, &QButtonGroup::idClicked, this, &FirmwareUpdateForm::areaChosen);
+    middle->addWidget(areaGroup);
+
+    auto* deviceGroup = new QGroupBox(In(kDeviceGroup, korean), this);
+    deviceGroup->setObjectName("deviceGroup");
+    auto* deviceLayout = new QVBoxLayout(deviceGroup);
+    auto* summaryLabel = new QLabel(summary, deviceGroup);
+    summaryLabel->setObjectName("summaryLabel");
+    summaryLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    deviceLayout->addWidget(summaryLabel);
+    deviceLayout->addStretch(1);
+    middle->addWidget(deviceGroup, 1);
+    layout->addLayout(middle);
+
+    auto* information = new QGroupBox(In(kInformationGroup, korean), this);
+    information->setObjectName("informationGroup");
+    auto* grid = new QGridLayout(information);
+    m_checksum = ReadOnlyBox(information, "checksumBox");
+    m_fileSize = ReadOnlyBox(information, "fileSizeBox");
+    m_fileSize->setText(QStringLiteral("0"));
+    grid->addWidget(new QLabel(In(kChecksum, korean), information), 0, 0);
+    grid->addWidget(m_checksum, 0, 1);
+    grid->addWidget(new QLabel(In(kFileSize, korean), information), 1, 0);
+    grid->addWidget(m_fileSize, 1, 1);
+    grid->addWidget(new QLabel(In(kBytes, korean), information), 1, 2);
+    grid->addWidget(new QLabel(In(kPacketNote, korean), information), 2, 0, 1, 3);
+    layout->addWidget(information);
+
+    m_progress = new QProgressBar(this);
+    m_progress->setObjectName("progressBar");
+    m_progress->setTextVisible(false);
+    m_progress->setRange(0, 100);
+    m_progress->setValue(0);
+    layout->addWidget(m_progress);
+
+    auto* buttonRow = new QHBoxLayout;
+    m_download = Button(this, "downloadButton", In(kDownload, korean));
+    m_exit = Button(this, "exitButton", In(kExit, korean));
+    buttonRow->addStretch(1);
+    buttonRow->addWidget(m_download);
+    buttonRow->addWidget(m_exit);
+    layout->addLayout(buttonRow);
+}
+
+int FirmwareUpdateForm::CheckedArea() const {
+    for (int i = 0; i < kAreas; ++i)
+        if (m_areas[static_cast<std::size_t>(i)]->isChecked()) return i;
+    return 0;
+}
+
+void FirmwareUpdateForm::CheckArea(int index) {
+    m_areas[static_cast<std::size_t>(index)]->setChecked(true);
+}
+
+}  // namespace kp70

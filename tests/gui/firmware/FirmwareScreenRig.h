@@ -1,0 +1,91 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <deque>
+#include <memory>
+
+#include "gui/app/FileChooser.h"
+#include "gui/app/GuiHarness.h"
+#include "gui/firmware/DownloadToolDialog.h"
+#include "gui/firmware/DownloadToolForm.h"
+#include "gui/firmware/FirmwareUpdateForm.h"
+#include "gui/firmware/FirmwareUpdateScreen.h"
+#include "support/FakeNetworkLink.h"
+#include "support/FakePrinterPort.h"
+#include "support/FirmwareImages.h"
+
+namespace kp70::test {
+
+// A file-open box answered from a script; records the filters it was asked with.
+struct ScriptedChooser : FileChooser {
+    QString ChooseFile(QWidget*, const QString& filter, const QString&) override {
+        filters.push_back(filter);
+        if (answers.empty()) return {};
+        const QString answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    // The logo list's box; the firmware tools never open it.
+    QStringList OpenFiles(QWidget*, const QString&, const QString&, const QString&) override {
+        ADD_FAILURE() << "a firmware tool opened the logo list's file box";
+        return {};
+    }
+    std::deque<QString> answers;
+    std::vector<QString> filters;
+};
+
+// A firmware screen (Screen: FirmwareUpdateScreen or DownloadToolDialog) on fake links, its
+// sequence waits on `clock` (the harness's virtual clock unless given).
+template <typename Screen>
+class FirmwareScreenRig {
+public:
+    explicit FirmwareScreenRig(const std::string& portName = "COM1", int modelCode = 6,
+                               bool korean = false, Clock* sequenceClock = nullptr)
+        : h(korean),
+          clock(sequenceClock ? *sequenceClock : h.clock),
+          services{h.prompter, h.catalogue, clock, h.log, h.profile, h.keyboard} {
+        port.Settings() = {portName, 115200, 8, 0, 0, 2, modelCode, kToolModeFirmware};
+    }
+
+    ~FirmwareScreenRig() {
+        // Closed as the operator would, so the runner's thread ends before the fakes go.
+        if (screen && !screen->Closed()) {
+            screen->reject();
+            EXPECT_TRUE(QTest::qWaitFor([this] { return screen->Closed(); }, 10000));
+        }
+        screen.reset();
+    }
+
+    Screen& Open() {
+        screen = std::make_unique<Screen>(services, FirmwareLinks{port, &network, "10.0.0.7", 9100},
+                                          "KP70 - COM1", chooser);
+        screen->show();
+        return *screen;
+    }
+
+    std::string File(const char* name) const { return h.dir.File(name); }
+    void WriteImage(const char* name, std::uint8_t bootEnable = 1) {
+        WriteBytes(File(name), MakeImage(bootEnable));
+    }
+    // Waits until the transfer (or closing) under way has ended.
+    void WaitIdle() {
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !screen->Busy(); }, 10000));
+    }
+    QString Title() const { return screen->windowTitle(); }
+
+    GuiHarness h;
+    Clock& clock;
+    ScreenServices services;
+    FakePrinterPort port;
+    FakeNetworkLink network;
+    ScriptedChooser chooser;
+    std::unique_ptr<Screen> screen;
+};
+
+}  // namespace kp70::test
