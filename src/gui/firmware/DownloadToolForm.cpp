@@ -1,4 +1,5 @@
 #include "gui/firmware/DownloadToolForm.h"
+#include "gui/app/Widgets.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>
@@ -18,35 +19,17 @@ namespace {
 
 using namespace firmwarescreen;
 
-QString In(const BilingualText& text, bool korean) {
-    return QString::fromUtf8(text.In(korean));
-}
-
-QLineEdit* ReadOnlyBox(QWidget* parent, const char* name) {
-    auto* box = new QLineEdit(parent);
-    box->setObjectName(name);
-    box->setReadOnly(true);
-    return box;
-}
-
-QPushButton* Button(QWidget* parent, const char* name, const QString& text) {
-    auto* button = new QPushButton(text, parent);
-    button->setObjectName(name);
-    button->setAutoDefault(false);
-    return button;
-}
-
 }  // namespace
 
 DownloadToolForm::DownloadToolForm(bool korean, const QString& summary, QWidget* parent)
     : QWidget(parent) {
     auto* layout = new QVBoxLayout(this);
-    m_path = ReadOnlyBox(this, "pathBox");
+    m_path = MakeReadOnlyBox(this, "pathBox");
     m_path->setMinimumWidth(360);
     layout->addWidget(m_path);
     auto* nameRow = new QHBoxLayout;
-    m_name = ReadOnlyBox(this, "nameBox");
-    m_open = Button(this, "openButton", In(kOpen, korean));
+    m_name = MakeReadOnlyBox(this, "nameBox");
+    m_open = MakeButton(this, "openButton", In(kOpen, korean));
     nameRow->addWidget(m_name, 1);
     nameRow->addWidget(m_open);
     layout->addLayout(nameRow);
@@ -85,8 +68,8 @@ DownloadToolForm::DownloadToolForm(bool korean, const QString& summary, QWidget*
     layout->addWidget(m_progress);
 
     auto* buttonRow = new QHBoxLayout;
-    m_ok = Button(this, "okButton", In(kOk, korean));
-    m_cancel = Button(this, "cancelButton", In(kCancel, korean));
+    m_ok = MakeButton(this, "okButton", In(kOk, korean));
+    m_cancel = MakeButton(this, "cancelButton", In(kCancel, korean));
     buttonRow->addStretch(1);
     buttonRow->addWidget(m_ok);
     buttonRow->addWidget(m_cancel);

@@ -1,4 +1,5 @@
 #include "gui/firmware/FirmwareUpdateForm.h"
+#include "gui/app/Widgets.h"
 
 #include <QButtonGroup>
 #include <QGridLayout>
@@ -19,24 +20,6 @@ namespace {
 
 using namespace firmwarescreen;
 
-QString In(const BilingualText& text, bool korean) {
-    return QString::fromUtf8(text.In(korean));
-}
-
-QLineEdit* ReadOnlyBox(QWidget* parent, const char* name) {
-    auto* box = new QLineEdit(parent);
-    box->setObjectName(name);
-    box->setReadOnly(true);
-    return box;
-}
-
-QPushButton* Button(QWidget* parent, const char* name, const QString& text) {
-    auto* button = new QPushButton(text, parent);
-    button->setObjectName(name);
-    button->setAutoDefault(false);
-    return button;
-}
-
 }  // namespace
 
 FirmwareUpdateForm::FirmwareUpdateForm(bool korean, const QString& summary, QWidget* parent)
@@ -44,9 +27,9 @@ FirmwareUpdateForm::FirmwareUpdateForm(bool korean, const QString& summary, QWid
     auto* layout = new QVBoxLayout(this);
 
     auto* fileRow = new QHBoxLayout;
-    m_path = ReadOnlyBox(this, "pathBox");
+    m_path = MakeReadOnlyBox(this, "pathBox");
     m_path->setMinimumWidth(360);
-    m_fileOpen = Button(this, "fileOpenButton", In(kFileOpen, korean));
+    m_fileOpen = MakeButton(this, "fileOpenButton", In(kFileOpen, korean));
     fileRow->addWidget(m_path, 1);
     fileRow->addWidget(m_fileOpen);
     layout->addLayout(fileRow);
@@ -80,8 +63,8 @@ FirmwareUpdateForm::FirmwareUpdateForm(bool korean, const QString& summary, QWid
     auto* information = new QGroupBox(In(kInformationGroup, korean), this);
     information->setObjectName("informationGroup");
     auto* grid = new QGridLayout(information);
-    m_checksum = ReadOnlyBox(information, "checksumBox");
-    m_fileSize = ReadOnlyBox(information, "fileSizeBox");
+    m_checksum = MakeReadOnlyBox(information, "checksumBox");
+    m_fileSize = MakeReadOnlyBox(information, "fileSizeBox");
     m_fileSize->setText(QStringLiteral("0"));
     grid->addWidget(new QLabel(In(kChecksum, korean), information), 0, 0);
     grid->addWidget(m_checksum, 0, 1);
@@ -99,8 +82,8 @@ FirmwareUpdateForm::FirmwareUpdateForm(bool korean, const QString& summary, QWid
     layout->addWidget(m_progress);
 
     auto* buttonRow = new QHBoxLayout;
-    m_download = Button(this, "downloadButton", In(kDownload, korean));
-    m_exit = Button(this, "exitButton", In(kExit, korean));
+    m_download = MakeButton(this, "downloadButton", In(kDownload, korean));
+    m_exit = MakeButton(this, "exitButton", In(kExit, korean));
     buttonRow->addStretch(1);
     buttonRow->addWidget(m_download);
     buttonRow->addWidget(m_exit);

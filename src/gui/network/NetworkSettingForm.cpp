@@ -1,4 +1,5 @@
 #include "gui/network/NetworkSettingForm.h"
+#include "gui/app/Widgets.h"
 
 #include <QCheckBox>
 #include <QEvent>
@@ -21,10 +22,6 @@ namespace kp70 {
 namespace {
 
 using namespace networkscreen;
-
-QString In(const BilingualText& text, bool korean) {
-    return QString::fromUtf8(text.In(korean));
-}
 
 // An IPv4 address field: dotted numbers while typing; the whole address is checked when
 // the settings are sent.

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include "core/app/BilingualText.h"
+#include "gui/app/Widgets.h"
 
 namespace kp70::setupscreen {
 
@@ -10,9 +11,7 @@ namespace kp70::setupscreen {
 using Text = BilingualText;
 
 // A text in the interface's language.
-inline QString In(const Text& text, bool korean) {
-    return QString::fromUtf8(text.In(korean));
-}
+using kp70::In;
 
 // Window and fixed labels.
 inline constexpr Text kModel{"MODEL"};
