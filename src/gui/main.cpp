@@ -22,6 +22,7 @@
 #include "gui/app/NetworkConnectionDialog.h"
 #include "gui/app/PrintToFileDialog.h"
 #include "gui/app/Prompter.h"
+#include "gui/app/ScreenServices.h"
 #include "gui/app/StartupProbe.h"
 #include "gui/firmware/FirmwareTool.h"
 #include "gui/logo/LogoTool.h"
@@ -80,7 +81,7 @@ int main(int argc, char** argv) {
     networkDialog.SetWifiSetup(kp70::MakeWifiSetup(services, wifi));
 
     std::string connectionSummary;
-    kp70::AppToolLauncher tools(services);
+    kp70::AppToolLauncher tools;
     tools.SetUserSetup(
         kp70::MakeUserSetupOpener(services, port, socket, networkDialog, connectionSummary, clock));
     kp70::DialogFileChooser fileChooser;

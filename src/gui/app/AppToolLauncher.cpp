@@ -22,32 +22,15 @@ void AppToolLauncher::LoadStoredLogoList() {
 }
 
 void AppToolLauncher::OpenLogoTool(QWidget* parent) {
-    if (m_openLogoTool) {
-        m_openLogoTool(parent);
-    } else {
-        SayMissing(parent, "Logo Download");
-    }
+    if (m_openLogoTool) m_openLogoTool(parent);
 }
 
 void AppToolLauncher::OpenUserSetup(QWidget* parent) {
-    if (m_openUserSetup) {
-        m_openUserSetup(parent);
-    } else {
-        SayMissing(parent, "User Setup");
-    }
+    if (m_openUserSetup) m_openUserSetup(parent);
 }
 
 void AppToolLauncher::OpenFirmwareTool(QWidget* parent, int modelCode) {
-    if (m_openFirmwareTool) {
-        m_openFirmwareTool(parent, modelCode);
-    } else {
-        SayMissing(parent, "Firmware Download");
-    }
-}
-
-void AppToolLauncher::SayMissing(QWidget* parent, const char* tool) {
-    m_services.ShowText(parent, QStringLiteral("The %1 tool is not available in this version.")
-                                    .arg(QString::fromUtf8(tool)));
+    if (m_openFirmwareTool) m_openFirmwareTool(parent, modelCode);
 }
 
 }  // namespace kp70

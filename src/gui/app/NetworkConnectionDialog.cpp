@@ -31,14 +31,6 @@ constexpr BilingualText kLimitedApLabel{"Limited AP"};
 constexpr BilingualText kUsbNotice{"Turn on the printer and Connect a USB cable.",
                                    "프린터를 켜고 USB케이블을 연결하십시오."};
 constexpr BilingualText kNoticeCaption{"Notice", "알림"};
-constexpr BilingualText kNoWifiComponent{
-    "The WiFi set-up component is not installed, so the printer's WiFi cannot be set up "
-    "from this tool.",
-    "WiFi 설정 구성 요소가 설치되어 있지 않아 이 도구에서 프린터의 WiFi를 설정할 수 "
-    "없습니다."};
-constexpr BilingualText kNoSettingScreen{
-    "The network setting screen is not available in this version.",
-    "이 버전에서는 네트워크 설정 화면을 사용할 수 없습니다."};
 
 // The actions the operation runner switches.
 constexpr ActionSet kOkAction = 1;
@@ -209,11 +201,7 @@ void NetworkConnectionDialog::OnSettingButton() {
         RunWifiSetup(WifiSetup::Infrastructure);
         return;
     }
-    if (m_settingScreen) {
-        m_settingScreen(this);
-    } else {
-        m_services.ShowText(this, m_services.Text(kNoSettingScreen));
-    }
+    if (m_settingScreen) m_settingScreen(this);
 }
 
 void NetworkConnectionDialog::OnReservedButton() {
@@ -223,11 +211,8 @@ void NetworkConnectionDialog::OnReservedButton() {
 void NetworkConnectionDialog::RunWifiSetup(WifiSetup which) {
     // The WiFi component talks to the printer over USB, outside the printer port.
     m_services.prompter.Show(this, m_services.Text(kUsbNotice), m_services.Text(kNoticeCaption));
-    if (m_wifiSetup) {
-        m_wifiSetup(which, this);
-    } else {
-        m_services.ShowText(this, m_services.Text(kNoWifiComponent));
-    }
+    // The set-up function says itself when its component is missing.
+    if (m_wifiSetup) m_wifiSetup(which, this);
 }
 
 }  // namespace kp70

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "gui/app/AppToolLauncher.h"
+#include "gui/app/ScreenServices.h"
 
 namespace kp70 {
 

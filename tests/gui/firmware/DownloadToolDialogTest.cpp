@@ -113,7 +113,7 @@ TEST(FirmwareTool, FirmwareDownloadOpensTheModelsTool) {
         port.Settings() = {"COM1", 38400, 8, 0, 0, 1, c.modelCode, 0};
         NetworkConnectionDialog networkDialog(h.services, port.Settings(), network);
         std::string summary;
-        AppToolLauncher tools(h.services);
+        AppToolLauncher tools;
         tools.SetFirmwareTool(
             MakeFirmwareOpener(h.services, port, network, networkDialog, summary));
         MainMenu menu(h.services, port, summary, tools);
