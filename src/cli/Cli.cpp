@@ -27,6 +27,15 @@ const CancelToken& InterruptCancels::Token() const {
     return g_interrupted;
 }
 
+std::string JsonText(const std::string& text) {
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"' || c == '\\') out += '\\';
+        out += c;
+    }
+    return out + "\"";
+}
+
 std::string TerminalText(std::string text) {
     for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.erase(at, 1);
     return text;

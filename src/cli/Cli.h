@@ -35,6 +35,8 @@ struct CliContext {
     int exitCode = kExitDone;  // set by a verb's callback
 };
 
+// A text as a JSON string: quoted, with its quotes and backslashes escaped.
+std::string JsonText(const std::string& text);
 // A catalogue text on a terminal: its "\r\n" line breaks become "\n".
 std::string TerminalText(std::string text);
 // A notice as kp70ctl prints it: the catalogue text (or literal text) in the locale's

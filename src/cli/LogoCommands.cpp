@@ -191,7 +191,7 @@ int RunUpload(const UploadOptions& o, CliContext& context) {
         return kExitUsage;
     }
     LogoOptions options = MakeLogoOptions(o.conversion, target.settings.modelCode);
-    if (options.grayPrinting && target.settings.modelCode == 2) {
+    if (options.grayPrinting && !LogoOptions::GrayOffered(target.settings.modelCode)) {
         context.err << "kp70ctl logo upload: TALVO10 printers cannot print gray images\n";
         return kExitUsage;
     }

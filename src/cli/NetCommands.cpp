@@ -31,15 +31,6 @@ struct NetCliOptions {
     bool dhcp = false;
 };
 
-std::string JsonText(const std::string& text) {
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '"' || c == '\\') out += '\\';
-        out += c;
-    }
-    return out + "\"";
-}
-
 void PrintRow(std::ostream& out, const std::string& ip, const std::string& port,
               const std::string& subnet, const std::string& gateway, const std::string& mac) {
     out << std::left << std::setw(21) << ip << std::setw(7) << port << std::setw(17) << subnet

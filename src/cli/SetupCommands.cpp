@@ -126,15 +126,6 @@ std::vector<std::string> NamesOf(const std::vector<Setting>& table,
     return names;
 }
 
-std::string JsonText(const std::string& text) {
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '"' || c == '\\') out += '\\';
-        out += c;
-    }
-    return out + "\"";
-}
-
 // Reads every setting the connection reports. False (with the message printed) when the
 // read failed or nothing came back; `missing` lists what did not answer.
 bool ReadAll(SetupCliSession& link, const SetupCliOptions& options, CliContext& context,

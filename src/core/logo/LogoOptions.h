@@ -21,11 +21,18 @@ struct LogoOptions {
     // The defaults the wizard starts with: the area is 384 dots on the 384-dot model
     // (model code 2), else 512. The marks and the print-to-file choice are not touched.
     void ResetToDefaults(int modelCode) {
-        divergingPoint = 128;
-        maxPrintableArea = modelCode == 2 ? 384 : 512;
+        ResetAreaAndDivergingPoint(modelCode);
         grayPrinting = false;
         starEmulation = false;
     }
+    // What the Setup page puts back each time it is first shown: the model's area and the
+    // middle diverging point.
+    void ResetAreaAndDivergingPoint(int modelCode) {
+        divergingPoint = 128;
+        maxPrintableArea = modelCode == 2 ? 384 : 512;
+    }
+    // The 384-dot model (model code 2) prints no gray images.
+    static bool GrayOffered(int modelCode) { return modelCode != 2; }
 
     // The file at list position `position` left the list: the marks of the files after it
     // move up with them and the last mark clears. A mark belongs to its file.

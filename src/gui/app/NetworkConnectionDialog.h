@@ -48,6 +48,12 @@ public:
     std::string printerAddress() const { return m_printerAddress; }
     // The port that passed the range check at the last OK; 0 before the first.
     std::uint32_t printerPort() const { return m_printerPort; }
+    // The TCP port the tools connect to: the accepted one, or the default before any.
+    std::uint16_t printerTcpPort() const {
+        return m_printerPort > 0 && m_printerPort <= 0xFFFF
+                   ? static_cast<std::uint16_t>(m_printerPort)
+                   : kDefaultPrinterPort;
+    }
     // The socket the tools use for "ETHERNET_II" (through ConnectNetwork with the two above).
     NetworkLink& networkSocket() { return m_link; }
     // True while the connection check runs (only Cancel is offered meanwhile).

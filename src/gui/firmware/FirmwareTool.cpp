@@ -13,11 +13,8 @@ AppToolLauncher::FirmwareOpener MakeFirmwareOpener(const ScreenServices& service
                                                    const std::string& connectionSummary) {
     return [services, &port, &network, &networkDialog, &connectionSummary](QWidget* parent,
                                                                            int modelCode) {
-        const std::uint32_t tcpPort = networkDialog.printerPort();
         const FirmwareLinks links{port, &network, networkDialog.printerAddress(),
-                                  tcpPort > 0 && tcpPort <= 0xFFFF
-                                      ? static_cast<std::uint16_t>(tcpPort)
-                                      : kDefaultPrinterPort};
+                                  networkDialog.printerTcpPort()};
         DialogFileChooser chooser;
         if (modelCode == 2) {
             DownloadToolDialog tool(services, links, connectionSummary, chooser, parent);

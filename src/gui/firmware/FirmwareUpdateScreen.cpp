@@ -51,10 +51,12 @@ FirmwareUpdateScreen::FirmwareUpdateScreen(const ScreenServices& services, Firmw
     m_form->pathBox()->setText(QString::fromStdString(m_path));
 
     m_form->CheckArea(0);
-    m_form->areaRadio(kDownloadArea)->setEnabled(m_serviceMode);
+    m_form->areaRadio(kDownloadArea)
+        ->setEnabled(AreaAllowed(FirmwareArea::Download, m_modelCode, m_serviceMode, false));
     m_form->areaRadio(kBootArea)->setEnabled(false);
     if (m_serviceMode) ApplyBootRule(ReadTrailer(m_path).permission);
-    m_form->areaRadio(kLcdFont)->setEnabled(m_modelCode == 6);
+    m_form->areaRadio(kLcdFont)->setEnabled(
+        AreaAllowed(FirmwareArea::LcdFont, m_modelCode, m_serviceMode, false));
 
     m_runner.SetActions({{kDownload, m_form->downloadButton()},
                          {kFileOpen, m_form->fileOpenButton()},

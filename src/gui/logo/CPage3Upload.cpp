@@ -1,4 +1,5 @@
 #include "gui/logo/CPage3Upload.h"
+#include "gui/app/Widgets.h"
 
 #include <QFormLayout>
 #include <QGroupBox>
@@ -27,12 +28,8 @@ CPage3Upload::CPage3Upload(LogoSheetContext& context, QWidget* parent) : LogoPag
     auto* details = new QGroupBox(m_context.Text(logosheet::kPrinterDetails), this);
     details->setObjectName("detailsGroup");
     auto* form = new QFormLayout(details);
-    m_printerName = new QLineEdit(details);
-    m_printerName->setObjectName("printerName");
-    m_printerName->setReadOnly(true);
-    m_portName = new QLineEdit(details);
-    m_portName->setObjectName("portName");
-    m_portName->setReadOnly(true);
+    m_printerName = MakeReadOnlyBox(details, "printerName");
+    m_portName = MakeReadOnlyBox(details, "portName");
     form->addRow(m_context.Text(logosheet::kPrinterName), m_printerName);
     form->addRow(m_context.Text(logosheet::kPortName), m_portName);
     bottom->addWidget(details, 1);

@@ -1,4 +1,5 @@
 #include "gui/logo/CPage4Print.h"
+#include "gui/app/Widgets.h"
 
 #include <QButtonGroup>
 #include <QEvent>
@@ -69,12 +70,8 @@ CPage4Print::CPage4Print(LogoSheetContext& context, QWidget* parent) : LogoPage(
 
     auto* details = new QGroupBox(m_context.Text(logosheet::kPrinterDetails), this);
     auto* form = new QFormLayout(details);
-    m_printerName = new QLineEdit(details);
-    m_printerName->setObjectName("printerName");
-    m_printerName->setReadOnly(true);
-    m_portName = new QLineEdit(details);
-    m_portName->setObjectName("portName");
-    m_portName->setReadOnly(true);
+    m_printerName = MakeReadOnlyBox(details, "printerName");
+    m_portName = MakeReadOnlyBox(details, "portName");
     form->addRow(m_context.Text(logosheet::kPrinterName), m_printerName);
     form->addRow(m_context.Text(logosheet::kPortName), m_portName);
     grid->addWidget(details, 1, 1);

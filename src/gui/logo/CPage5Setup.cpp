@@ -106,13 +106,11 @@ CPage5Setup::CPage5Setup(LogoSheetContext& context, QWidget* parent) : LogoPage(
 void CPage5Setup::FirstDisplay() {
     const int modelCode = m_context.settings.modelCode;
     LogoOptions& options = m_context.options();
-    // The TALVO10 prints 384 dots and no gray.
-    options.maxPrintableArea = modelCode == 2 ? 384 : 512;
-    options.divergingPoint = 128;
+    options.ResetAreaAndDivergingPoint(modelCode);
     m_area->setText(QString::number(options.maxPrintableArea));
     m_slider->setValue(options.divergingPoint);
     m_diverging->setText(QString::number(options.divergingPoint));
-    m_gray->setEnabled(modelCode != 2);
+    m_gray->setEnabled(LogoOptions::GrayOffered(modelCode));
     {
         const QSignalBlocker blockGray(m_gray);
         m_gray->setChecked(options.grayPrinting);

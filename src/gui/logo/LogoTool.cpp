@@ -23,14 +23,8 @@ void LogoTool::LoadStoredList() {
 void LogoTool::Open(QWidget* parent) {
     for (const Notice& notice : m_loadNotices) m_services.Show(parent, notice);
     m_loadNotices.clear();
-    const std::uint32_t tcpPort = m_networkDialog.printerPort();
-    LogoSheetLinks links{
-        m_port,
-        m_network,
-        m_networkDialog.printerAddress(),
-        tcpPort > 0 && tcpPort <= 0xFFFF ? static_cast<std::uint16_t>(tcpPort)
-                                         : kDefaultPrinterPort,
-    };
+    LogoSheetLinks links{m_port, m_network, m_networkDialog.printerAddress(),
+                         m_networkDialog.printerTcpPort()};
     CMyProperty sheet(m_services, std::move(links), m_data, m_chooser, m_connectionSummary, parent);
     sheet.exec();
 }

@@ -15,13 +15,11 @@ AppToolLauncher::Opener MakeUserSetupOpener(const ScreenServices& services, Prin
                                             Clock& receiveClock) {
     return [services, &port, &network, &networkDialog, &connectionSummary,
             &receiveClock](QWidget* parent) {
-        const std::uint32_t tcpPort = networkDialog.printerPort();
         UserSetupLinks links{
             port,
             network,
             networkDialog.printerAddress(),
-            tcpPort > 0 && tcpPort <= 0xFFFF ? static_cast<std::uint16_t>(tcpPort)
-                                             : kDefaultPrinterPort,
+            networkDialog.printerTcpPort(),
             [services] { return std::make_unique<ParPortCtl>(services.log, services.clock); },
             receiveClock,
         };
