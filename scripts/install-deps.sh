@@ -17,6 +17,7 @@ set -euo pipefail
 #   xvfb                                 make run and make bench without a display
 #   fonts-nanum locales                  the Korean interface: Hangul glyphs and ko_KR.UTF-8
 #   iproute2                             ip netns, for discovery tests in network namespaces
+#   ccache                               rebuilds reuse earlier compilations
 packages=(
   build-essential cmake ninja-build pkg-config
   clang libclang-rt-14-dev clang-format
@@ -24,7 +25,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libudev-dev
   libcli11-dev nlohmann-json3-dev libpng-dev
-  xvfb fonts-nanum locales iproute2
+  xvfb fonts-nanum locales iproute2 ccache
   imagemagick
 )
 
