@@ -3,6 +3,7 @@
 #include <stb_image.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <array>
 #include <climits>
 #include <cstdio>
@@ -153,6 +154,52 @@ bool PngDataFitsItsImage(const std::uint8_t* data, std::size_t size, std::string
     return true;
 }
 
+// The decoder builds each Huffman table of a JPEG into arrays of 256 codes without checking
+// that the table's 16 counts add up to at most 256, so a damaged file could make it write
+// past them. Every table of every DHT segment (before and between the scans) is checked
+// here first.
+bool JpegTablesFit(const std::uint8_t* data, std::size_t size, std::string& error) {
+    std::size_t pos = 2;  // after SOI
+    while (pos + 1 < size) {
+        if (data[pos] != 0xFF) {
+            ++pos;  // entropy-coded data of a scan: look for the next marker
+            continue;
+        }
+        const std::uint8_t marker = data[pos + 1];
+        // Fill bytes, stuffed zeros inside a scan, restart markers and TEM carry no length.
+        if (marker == 0xFF) {
+            ++pos;
+            continue;
+        }
+        if (marker == 0x00 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8)) {
+            pos += 2;
+            continue;
+        }
+        if (marker == 0xD9) return true;  // EOI
+        if (pos + 4 > size) return true;  // truncated: the decoder says so
+        const std::size_t length = (std::size_t{data[pos + 2]} << 8) | data[pos + 3];
+        const std::size_t end = std::min(size, pos + 2 + length);
+        if (marker == 0xC4) {
+            // Read as the decoder reads it: a table is begun while the segment has a byte
+            // left, and its counts may run past the segment (bytes past the file read 0).
+            auto byte = [&](std::size_t at) { return at < size ? data[at] : 0; };
+            std::size_t at = pos + 4;
+            while (at < end) {
+                if ((byte(at) >> 4) > 1 || (byte(at) & 15) > 3) break;  // the decoder refuses it
+                std::size_t codes = 0;
+                for (std::size_t i = 1; i <= 16; ++i) codes += byte(at + i);
+                if (codes > 256) {
+                    error = "the JPEG file is damaged (a Huffman table claims more than 256 codes)";
+                    return false;
+                }
+                at += 17 + codes;
+            }
+        }
+        pos += 2 + std::max<std::size_t>(length, 2);
+    }
+    return true;
+}
+
 // The BMP reader's limits and words: each side at most 0x7FFFFF pixels, and here the
 // decoder's R,G,B,A image at most kMaxDecodedBytes.
 bool SizeAllowed(std::int64_t width, std::int64_t height, std::string& error) {
@@ -202,6 +249,7 @@ std::optional<DecodedBitmap> StbImageDecoder::Decode(const std::uint8_t* data, s
         headerHeight = data[8] | (data[9] << 8);
     }
     if (headerRead && !SizeAllowed(headerWidth, headerHeight, error)) return std::nullopt;
+    if (format == Format::Jpeg && !JpegTablesFit(data, size, error)) return std::nullopt;
     int width = 0;
     int height = 0;
     int channels = 0;

@@ -192,6 +192,15 @@ std::vector<std::uint8_t> GrayPng(std::uint32_t width, std::uint32_t height, std
     return png;
 }
 
+// The 16 x 8 JPEG with a Huffman table in front whose counts add up to 257 codes.
+std::vector<std::uint8_t> JpegWithOverfullTable() {
+    std::vector<std::uint8_t> jpeg = {0xFF, 0xD8, 0xFF, 0xC4, 0x00, 0x13, 0x00};
+    for (int i = 0; i < 14; ++i) jpeg.push_back(0);
+    jpeg.insert(jpeg.end(), {2, 255});
+    jpeg.insert(jpeg.end(), kHalvesJpeg.begin() + 2, kHalvesJpeg.end());
+    return jpeg;
+}
+
 TEST_F(StbImageDecoderTest, DamagedAndOversizedFilesAreRefusedWithTheReason) {
     const auto good =
         test::BuildPng(40, 20, [](int x, int y) { return (Pattern(x, y, 40, 20) << 8) | 0xFF; });
@@ -206,6 +215,8 @@ TEST_F(StbImageDecoderTest, DamagedAndOversizedFilesAreRefusedWithTheReason) {
         {"signature only", std::vector<std::uint8_t>(good.begin(), good.begin() + 8),
          "the PNG file is damaged or incomplete"},
         {"JPEG start only", {0xFF, 0xD8, 0xFF, 0xE0, 0x00}, "the JPEG file is damaged"},
+        {"Huffman table of 257 codes", JpegWithOverfullTable(),
+         "a Huffman table claims more than 256 codes"},
         {"GIF header only", {'G', 'I', 'F', '8', '9', 'a'}, "the image size 0 x 0 is not valid"},
         {"GIF of 65535 x 65535",
          {'G', 'I', 'F', '8', '9', 'a', 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, ';'},
