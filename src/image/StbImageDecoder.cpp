@@ -44,10 +44,15 @@ std::string Text(const char* format, long long a, long long b) {
     return text;
 }
 
+// The library's reason in brackets, where it says more than that the data was not
+// recognised (its answer when a file's header is cut short).
 std::string Damaged(Format format) {
+    std::string text = std::string("the ") + NameOf(format) + " file is damaged or incomplete";
     const char* reason = stbi_failure_reason();
-    return std::string("the ") + NameOf(format) + " file is damaged or incomplete (" +
-           (reason != nullptr ? reason : "unknown reason") + ")";
+    if (reason != nullptr && std::strcmp(reason, "unknown image type") != 0) {
+        text += std::string(" (") + reason + ")";
+    }
+    return text;
 }
 
 std::uint32_t BigEndian32(const std::uint8_t* p) {
