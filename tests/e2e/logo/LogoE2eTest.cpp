@@ -270,6 +270,15 @@ TEST_F(LogoE2eTest, CommandLineMistakesAndRefusedFiles) {
     EXPECT_EQ(r.status, 2);
     r = Run({"logo", "convert", m_dir.File("bad.bmp"), "--png", m_dir.File("x.png")});
     EXPECT_EQ(r.status, 1);
+    // A PNG cut short is refused with the same message, and the reason.
+    const auto png = test::BuildPng(16, 16, [](int, int) { return 0x000000FFu; });
+    test::WriteFile(m_dir.File("cut.png"), std::string(png.begin(), png.begin() + 60));
+    r = Run({"logo", "upload", m_dir.File("cut.png"), "--file", m_dir.File("x.prn")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Bitmap files that was defined with Log file is incorrect. (" +
+                         m_dir.File("cut.png") + ": the PNG file is damaged or incomplete"),
+              std::string::npos)
+        << r.err;
 }
 
 }  // namespace

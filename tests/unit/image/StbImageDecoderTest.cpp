@@ -9,10 +9,8 @@
 
 #include <array>
 
-#include "core/app/MessageCatalogue.h"
 #include "core/logo/BitImageConversion.h"
 #include "core/logo/LogoBitmap.h"
-#include "core/logo/LogoList.h"
 #include "core/logo/LogoOptions.h"
 #include "core/logo/NvCommands.h"
 #include "support/BmpBuilder.h"
@@ -239,26 +237,6 @@ TEST_F(StbImageDecoderTest, DamagedAndOversizedFilesAreRefusedWithTheReason) {
     const auto exact = GrayPng(8, 8, 8 * 9);
     LogoBitmap bitmap;
     EXPECT_TRUE(bitmap.LoadFromMemory(exact.data(), exact.size())) << bitmap.LastError();
-}
-
-TEST_F(StbImageDecoderTest, TheLogoListRefusesADamagedPngAsItRefusesABrokenBitmap) {
-    test::TempDir dir;
-    const auto good = test::BuildPng(16, 16, [](int, int) { return 0x000000FFu; });
-    const std::string broken = dir.File("broken.png");
-    test::WriteFile(broken, std::string(good.begin(), good.begin() + 40));
-    const std::string fine = dir.File("fine.png");
-    test::WriteFile(fine, std::string(good.begin(), good.end()));
-
-    LogoList list;
-    const AddBitmapResult refused = list.AddBitmap(0, broken);
-    EXPECT_FALSE(refused.accepted);
-    ASSERT_TRUE(refused.message.has_value());
-    EXPECT_EQ(refused.message->number, msg::kStoredFileIncorrect);
-    EXPECT_NE(refused.message->detail.find("broken.png: the PNG file is damaged"),
-              std::string::npos)
-        << refused.message->detail;
-    EXPECT_TRUE(list.AddBitmap(0, fine).accepted);
-    EXPECT_EQ(list.Count(), 1);
 }
 
 }  // namespace
