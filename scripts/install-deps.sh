@@ -18,6 +18,8 @@ set -euo pipefail
 #   fonts-nanum locales                  the Korean interface: Hangul glyphs and ko_KR.UTF-8
 #   iproute2                             ip netns, for discovery tests in network namespaces
 #   ccache                               rebuilds reuse earlier compilations
+#   libstb-dev zlib1g-dev                logos from PNG, JPEG and GIF files (stb_image), and
+#                                        the PNG data check before decoding (src/image)
 packages=(
   build-essential cmake ninja-build pkg-config
   clang libclang-rt-14-dev clang-format
@@ -27,6 +29,7 @@ packages=(
   libcli11-dev nlohmann-json3-dev libpng-dev
   xvfb fonts-nanum locales iproute2 ccache
   imagemagick
+  libstb-dev zlib1g-dev
 )
 
 missing=()

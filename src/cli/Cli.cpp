@@ -4,6 +4,8 @@
 #include <csignal>
 #include <ostream>
 
+#include "image/StbImageDecoder.h"
+
 namespace kp70 {
 
 namespace {
@@ -56,6 +58,8 @@ int RunCli(int argc, const char* const* argv, CliContext& context) {
                  "kp70ctl"};
     app.set_version_flag("--version", std::string("kp70ctl ") + KP70_VERSION_TEXT);
     app.require_subcommand(1);
+    // Logo files may be PNG, JPEG or GIF as well as bitmaps.
+    InstallStandardImageDecoders();
     AddPortsCommands(app, context);
     AddSendCommand(app, context);
     AddSetupCommands(app, context);

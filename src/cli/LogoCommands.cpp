@@ -368,8 +368,8 @@ void AddLogoCommands(CLI::App& app, CliContext& context) {
     logo->require_subcommand(1);
 
     auto convert = std::make_shared<ConvertOptions>();
-    CLI::App* c = logo->add_subcommand("convert", "show the printer's dots of a bitmap file");
-    c->add_option("FILE", convert->file, "a .bmp file")->required();
+    CLI::App* c = logo->add_subcommand("convert", "show the printer's dots of a logo file");
+    c->add_option("FILE", convert->file, "a .bmp, .png, .jpg or .gif file")->required();
     c->add_option("--png", convert->png, "write the dots as a PNG image");
     c->add_option("--raw", convert->raw, "write the image header and data the printer gets");
     c->add_flag("--center", convert->center, "Auto Center Align in the printable area");
@@ -378,8 +378,9 @@ void AddLogoCommands(CLI::App& app, CliContext& context) {
 
     auto upload = std::make_shared<UploadOptions>();
     CLI::App* u = logo->add_subcommand(
-        "upload", "store bitmap files as NV images 1..n (replaces every stored image)");
-    u->add_option("FILES", upload->files, "the .bmp files, image 1 first")->required();
+        "upload", "store logo files as NV images 1..n (replaces every stored image)");
+    u->add_option("FILES", upload->files, "the .bmp, .png, .jpg or .gif files, image 1 first")
+        ->required();
     AddConversionOptions(*u, upload->conversion);
     u->add_option("--center", upload->center,
                   "Auto Center Align Check: positions of the files to centre, e.g. \"1,3-4\"");

@@ -28,6 +28,7 @@
 #include "gui/logo/LogoTool.h"
 #include "gui/network/NetworkSettingTool.h"
 #include "gui/setup/UserSetupTool.h"
+#include "image/StbImageDecoder.h"
 #include "platform/CPorts.h"
 #include "platform/NetworkSocket.h"
 #include "platform/SystemClock.h"
@@ -45,6 +46,8 @@ std::string CurrentDirectory() {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    // Logo files may be PNG, JPEG or GIF as well as bitmaps.
+    kp70::InstallStandardImageDecoders();
 
     kp70::SystemClock clock;
     // The profile lives in the start directory; kp70ctl uses the same file.

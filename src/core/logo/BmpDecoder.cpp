@@ -1,5 +1,7 @@
 #include "core/logo/BmpDecoder.h"
 
+#include "core/logo/ImageDecoder.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstdio>
@@ -446,7 +448,7 @@ std::optional<std::vector<std::uint8_t>> ReadBitmapFile(const std::string& path,
 
 BitmapProbe ProbeBitmapMemory(const std::uint8_t* data, std::size_t size) {
     BitmapProbe probe;
-    if (auto image = DecodeBmp(data, size, probe.error)) {
+    if (auto image = DecodeImage(data, size, probe.error)) {
         probe.ok = true;
         probe.width = image->width;
         probe.height = image->height;

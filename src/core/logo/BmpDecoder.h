@@ -60,6 +60,7 @@ std::optional<std::vector<std::uint8_t>> ReadBitmapFile(const std::string& path,
                                                         std::string& error);
 
 // Decodes the file only to learn its size and depth; the decoded image is dropped again.
+// Files the installed image decoder recognises (ImageDecoder.h) are decoded by it.
 BitmapProbe ProbeBitmap(const std::string& path);
 BitmapProbe ProbeBitmapMemory(const std::uint8_t* data, std::size_t size);
 

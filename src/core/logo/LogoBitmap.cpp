@@ -1,5 +1,7 @@
 #include "core/logo/LogoBitmap.h"
 
+#include "core/logo/ImageDecoder.h"
+
 namespace kp70 {
 
 namespace {
@@ -47,7 +49,7 @@ bool LogoBitmap::LoadBitmap(const std::string& path) {
 bool LogoBitmap::LoadFromMemory(const std::uint8_t* data, std::size_t size) {
     m_outputLength = 0;
     std::string error;
-    auto image = DecodeBmp(data, size, error);
+    auto image = DecodeImage(data, size, error);
     if (!image) {
         Release();
         m_error = error;

@@ -18,8 +18,9 @@ class LogoBitmap {
 public:
     LogoBitmap();
 
-    // Decodes the file. On failure nothing is loaded, the sizes keep their previous values
-    // and LastError() says why. The output length is 0 afterwards in every case.
+    // Decodes the file: a bitmap, or a PNG, JPEG or GIF file when an image decoder is
+    // installed (ImageDecoder.h). On failure nothing is loaded, the sizes keep their previous
+    // values and LastError() says why. The output length is 0 afterwards in every case.
     bool LoadBitmap(const std::string& path);
     // The same for a file already in memory.
     bool LoadFromMemory(const std::uint8_t* data, std::size_t size);

@@ -13,7 +13,8 @@ class FileChooser {
 public:
     virtual ~FileChooser() = default;
     // An open-file box that allows several files (the logo list): filter as
-    // "Description(*.ext)", the suffix added to a name typed without one, the name proposed
+    // "Description(*.ext)", several separated by ";;" (the first is chosen at first), the
+    // suffix added to a name typed without one, the name proposed
     // at first. The chosen paths, or none when the box was cancelled.
     virtual QStringList OpenFiles(QWidget* parent, const QString& filter,
                                   const QString& defaultSuffix, const QString& initialPath) = 0;

@@ -90,7 +90,9 @@ void CPage1Selection::OnOpenFile() {
     // Numbers of stored files that failed to load go to the files added now.
     m_context.list().TakeOverFailedNumbers();
     const QStringList files = m_context.chooser.OpenFiles(
-        this, QString::fromUtf8(logosheet::kBitmapFilter),
+        this,
+        QString::fromUtf8(logosheet::kBitmapFilter) + QStringLiteral(";;") +
+            QString::fromUtf8(logosheet::kImageFilter),
         QString::fromUtf8(logosheet::kBitmapSuffix), m_context.data.lastChosenPath);
     for (const QString& file : files) {
         m_context.data.lastChosenPath = file;

@@ -34,6 +34,8 @@ inline constexpr Text kReset{"Reset", "초기화"};
 inline constexpr const char* kRemoveQuestion = "Remove selected file?";
 inline constexpr const char* kRemoveCaption = "Image downloader";
 inline constexpr const char* kBitmapFilter = "Bitmap Files(*.bmp)";
+// The second filter of Open File: every kind of file a logo can come from.
+inline constexpr const char* kImageFilter = "Images(*.png *.jpg *.jpeg *.gif *.bmp)";
 inline constexpr const char* kBitmapSuffix = "bmp";
 
 // Preview Bitmap, its qualities in the page's order, then the printer's dots.

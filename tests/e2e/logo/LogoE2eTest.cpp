@@ -5,6 +5,7 @@
 #include <png.h>
 
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "cli/Cli.h"
@@ -12,6 +13,7 @@
 #include "support/CliRunner.h"
 #include "support/FakeDeviceEnumerator.h"
 #include "support/FastClock.h"
+#include "support/PngBuilder.h"
 #include "support/SimProcess.h"
 
 namespace kp70 {
@@ -216,6 +218,45 @@ TEST_F(LogoE2eTest, UploadToAFileWritesOnlyTheDefinition) {
     }
 }
 
+// A logo drawn on a transparent background: the PNG with its alpha and the BMP with white
+// where the PNG is transparent must become the same NV image in the printer.
+TEST_F(LogoE2eTest, APngUploadStoresTheNvImageOfTheBitmapOfTheSamePixels) {
+    ASSERT_TRUE(m_sim.Start()) << m_sim.Log();
+    const int width = 45;
+    const int height = 21;
+    auto inside = [](int x, int y) { return (x - 22) * (x - 22) + 4 * (y - 10) * (y - 10) < 400; };
+    test::BmpSpec layout;
+    layout.width = width;
+    layout.height = height;
+    layout.pixel = [&](int x, int y) -> std::uint32_t {
+        return inside(x, y) ? ((x * 5) << 16) | ((y * 12) << 8) | 0x40 : 0xFFFFFF;
+    };
+    const auto bmp = test::BuildBmp(layout);
+    const auto png = test::BuildPng(width, height, [&](int x, int y) -> std::uint32_t {
+        return inside(x, y) ? (layout.pixel(x, y) << 8) | 0xFF : 0x12345600;  // transparent
+    });
+    test::WriteFile(m_dir.File("logo.bmp"), std::string(bmp.begin(), bmp.end()));
+    test::WriteFile(m_dir.File("logo.png"), std::string(png.begin(), png.end()));
+
+    const CliRun up =
+        Run(Cat({"logo", "upload", m_dir.File("logo.bmp"), m_dir.File("logo.png")}, Link(true)));
+    ASSERT_EQ(up.status, 0) << up.err;
+    nlohmann::json images;
+    test::WaitUntil([&] {
+        const std::string state = test::ReadFile(m_sim.StatePath());
+        if (state.empty()) return false;
+        images = nlohmann::json::parse(state)["nv"]["images"];
+        return images.is_array() && images.size() == 2;
+    });
+    ASSERT_EQ(images.size(), 2u);
+    EXPECT_EQ(images[0]["width"], 48);
+    EXPECT_EQ(images[0]["height"], 24);
+    EXPECT_NE(images[0]["data"].get<std::string>().find_first_not_of("0 "), std::string::npos);
+    EXPECT_EQ(images[1], images[0]);
+    // The profile keeps the PNG's path as it keeps a bitmap's.
+    EXPECT_NE(test::ReadFile(m_dir.File("kp70tool.INI")).find("logo.png"), std::string::npos);
+}
+
 TEST_F(LogoE2eTest, CommandLineMistakesAndRefusedFiles) {
     test::WriteFile(m_dir.File("bad.bmp"), "BMnot really");
     CliRun r = Run({"logo", "upload", m_dir.File("bad.bmp"), "--file", m_dir.File("x.prn")});
@@ -229,6 +270,15 @@ TEST_F(LogoE2eTest, CommandLineMistakesAndRefusedFiles) {
     EXPECT_EQ(r.status, 2);
     r = Run({"logo", "convert", m_dir.File("bad.bmp"), "--png", m_dir.File("x.png")});
     EXPECT_EQ(r.status, 1);
+    // A PNG cut short is refused with the same message, and the reason.
+    const auto png = test::BuildPng(16, 16, [](int, int) { return 0x000000FFu; });
+    test::WriteFile(m_dir.File("cut.png"), std::string(png.begin(), png.begin() + 60));
+    r = Run({"logo", "upload", m_dir.File("cut.png"), "--file", m_dir.File("x.prn")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Bitmap files that was defined with Log file is incorrect. (" +
+                         m_dir.File("cut.png") + ": the PNG file is damaged or incomplete"),
+              std::string::npos)
+        << r.err;
 }
 
 }  // namespace

@@ -25,6 +25,8 @@
 #include "gui/logo/CProgress.h"
 #include "gui/logo/LogoPreviewArea.h"
 #include "gui/logo/LogoSheetRig.h"
+#include "image/StbImageDecoder.h"
+#include "support/PngBuilder.h"
 
 namespace kp70::test {
 namespace {
@@ -95,11 +97,38 @@ TEST(LogoSheet, OpenFileAddsUntilTheFirstRefusedFile) {
     EXPECT_EQ(sheet.selectPage()->countField()->text(), "  2 / 255");
     EXPECT_EQ(sheet.selectPage()->sizeField()->text(), "  1 / 384 KByte");
     ASSERT_EQ(rig.chooser.boxes.size(), 1u);
-    EXPECT_EQ(rig.chooser.boxes[0].filter, "Bitmap Files(*.bmp)");
+    EXPECT_EQ(rig.chooser.boxes[0].filter,
+              "Bitmap Files(*.bmp);;Images(*.png *.jpg *.jpeg *.gif *.bmp)");
     EXPECT_EQ(rig.chooser.boxes[0].suffix, "bmp");
     // The next box proposes the last file chosen.
     rig.Open({});
     EXPECT_EQ(rig.chooser.boxes[1].initialPath, bad);
+}
+
+TEST(LogoSheet, OpenFileTakesAPngAndThePreviewShowsItOverWhite) {
+    InstallStandardImageDecoders();
+    LogoSheetRig rig;
+    CMyProperty& sheet = rig.Build();
+    // The left half opaque red, the right half transparent.
+    const auto png =
+        test::BuildPng(20, 10, [](int x, int) { return x < 10 ? 0xFF0000FFu : 0x00FF0000u; });
+    const std::string path = rig.h.dir.File("logo.png");
+    test::WriteFile(path, std::string(png.begin(), png.end()));
+    rig.Open({QString::fromStdString(path)});
+    EXPECT_TRUE(rig.h.prompter.boxes.empty());
+    EXPECT_EQ(LogoSheetRig::Names(sheet.selectPage()->listView()), (QStringList{"logo.png"}));
+    ASSERT_EQ(rig.data.list.Entries().size(), 1u);
+    EXPECT_EQ(rig.data.list.Entries()[0].path, path);
+
+    ASSERT_TRUE(sheet.ShowPage(CMyProperty::kPreviewPage));
+    CPage2Preview* page = sheet.previewPage();
+    LogoSheetRig::SelectRows(page->listView(), {0});
+    page->choiceButton(CPage2Preview::Choice::Normal)->click();
+    // Stretched to the area: the left half red, the transparent right half white.
+    const QImage& image = page->previewArea()->image();
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(image.pixel(0, 0), qRgb(255, 0, 0));
+    EXPECT_EQ(image.pixel(image.width() - 1, image.height() - 1), qRgb(255, 255, 255));
 }
 
 TEST(LogoSheet, RemoveTakesTheSelectedRowsWithTheirMarksAndFreesTheirNumbers) {
