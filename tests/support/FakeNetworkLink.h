@@ -18,6 +18,9 @@ public:
     int failingProbes = 0;
     bool refuse = false;
     int failAfterBytes = -1;
+    // The printer drops the connection once it has this many data bytes: later sends still
+    // land in the socket's buffers and succeed; only a probe sees the connection gone.
+    int linkLostAfterBytes = -1;
 
     bool StartConnect(const std::string& address, std::uint16_t port) override {
         {
@@ -35,7 +38,8 @@ public:
         {
             std::lock_guard lock(m_mutex);
             if (length == 0) {
-                ok = !refuse && failingProbes == 0;
+                ok = !refuse && failingProbes == 0 &&
+                     (linkLostAfterBytes < 0 || m_sentBytes < linkLostAfterBytes);
                 if (failingProbes > 0) --failingProbes;
                 m_connected = ok;
             } else {
@@ -44,6 +48,8 @@ public:
                     sent = std::min(length, failAfterBytes - m_sentBytes);
                     ok = sent > 0;
                     if (ok) m_sentBytes += sent;
+                } else if (ok) {
+                    m_sentBytes += length;
                 }
             }
         }

@@ -10,6 +10,11 @@ bool LogoLink::Send(const std::uint8_t* data, int length) {
     return m_network->Send(data, length) == length;
 }
 
+bool LogoLink::StillUp() {
+    if (m_port) return m_port->LinkUp();
+    return m_network->connected() && m_network->Send(nullptr, 0) == 0;
+}
+
 int LogoLink::LastErrorCode() const {
     return m_port ? m_port->LastErrorCode() : m_network->LastErrorCode();
 }

@@ -25,6 +25,10 @@ public:
     }
     // Send, and true when it failed.
     bool SendFails(const std::vector<std::uint8_t>& bytes) { return !Send(bytes); }
+    // After the last send: true when the link still stands (the port's device is still
+    // there; the socket is still connected and takes a zero-length send). A printer that
+    // dropped the link while the last bytes sat in the system's buffers did not get them.
+    bool StillUp();
     // The system's error code of the last failed send.
     int LastErrorCode() const;
 
