@@ -21,6 +21,8 @@ public:
     // The printer drops the connection once it has this many data bytes: later sends still
     // land in the socket's buffers and succeed; only a probe sees the connection gone.
     int linkLostAfterBytes = -1;
+    // Bytes the printer's end never acknowledges (it stopped reading).
+    int unacknowledged = 0;
 
     bool StartConnect(const std::string& address, std::uint16_t port) override {
         {
@@ -71,6 +73,7 @@ public:
         std::lock_guard lock(m_mutex);
         return m_connected;
     }
+    int Unacknowledged() const override { return unacknowledged; }
     ReceiveQueue& Queue() override { return m_queue; }
     int LastErrorCode() const override { return 0; }
 

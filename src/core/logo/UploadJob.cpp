@@ -141,7 +141,7 @@ UploadResult RunUpload(LogoLink& link, bool network, Clock& clock, ErrorLog* log
     // printer dropped the link (closed or reset the connection, hung up the line): then it
     // does not hold them, and the list is not stored.
     clock.SleepFor(kDeliveryWaitMs);
-    if (!link.StillUp()) {
+    if (!link.StillUp(clock)) {
         result.failed = true;
         result.notices.push_back(Notice::Message(msg::kCommunication, MessageIcon::Exclamation));
         if (log) log->LogLine(logotext::kLogLinkLost);

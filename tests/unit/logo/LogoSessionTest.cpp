@@ -553,18 +553,22 @@ TEST_F(LogoSessionTest, NetworkSendsThatDoNotArriveFailLikePortWrites) {
 }
 
 // Every send returned, but the printer dropped the link while the last bytes sat in the
-// system's buffers: neither an upload nor a print is a success then, and no list is stored.
+// system's buffers, or never acknowledged them (it stopped reading): neither an upload nor
+// a print is a success then, and no list is stored.
 TEST_F(LogoSessionTest, LinkLostBehindTheLastSendsIsNoSuccess) {
     Add("a.bmp", 16, 8);
-    for (const bool network : {false, true}) {
+    enum class Link { SerialHungUp, NetworkClosed, NetworkNeverRead };
+    for (const Link kind : {Link::SerialHungUp, Link::NetworkClosed, Link::NetworkNeverRead}) {
         for (const bool upload : {true, false}) {
-            const std::string name = std::string(network ? "network " : "serial ") +
-                                     (upload ? "upload" : "print");
+            const std::string name =
+                std::to_string(static_cast<int>(kind)) + (upload ? " upload" : " print");
+            const bool network = kind != Link::SerialHungUp;
             test::FakePrinterPort port;
             port.Settings().portName = network ? "ETHERNET_II" : "/dev/ttyS0";
             test::FakeNetworkLink link;
             port.linkLostAfterBytes = 6;
-            link.linkLostAfterBytes = 6;
+            if (kind == Link::NetworkClosed) link.linkLostAfterBytes = 6;
+            if (kind == Link::NetworkNeverRead) link.unacknowledged = 100;
             VirtualClock clock;
             LogoConnection connection{port, &link, "127.0.0.1", 6001, clock, nullptr};
             Profile profile(m_dir.File(name + ".INI"));
