@@ -87,9 +87,9 @@ expectation() {
         late=*) echo ok ;;  # 200 ms, below every time-out
         nak-every=*)
             case $op in
-                # A refused TALVO10 packet is sent again on the serial side; over TCP
-                # nothing can be read back, so the printer's refusal must not end in success.
-                talvo10) [[ $transport == pty ]] && echo ok || echo any ;;
+                # A refused TALVO10 packet is sent again on the serial side; over TCP the
+                # packets are not answered one by one, so the refusal must fail the area.
+                talvo10) [[ $transport == pty ]] && echo ok || echo fail ;;
                 # The one area packet is the first; setup and logos have no packets to refuse.
                 *) echo ok ;;
             esac ;;

@@ -18,6 +18,7 @@ set -euo pipefail
 #   fonts-nanum locales                  the Korean interface: Hangul glyphs and ko_KR.UTF-8
 #   iproute2                             ip netns, for discovery tests in network namespaces
 #   ccache                               rebuilds reuse earlier compilations
+#   jq                                   scripts/fault-matrix.sh reads kp70sim's state file
 packages=(
   build-essential cmake ninja-build pkg-config
   clang libclang-rt-14-dev clang-format
@@ -25,7 +26,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libudev-dev
   libcli11-dev nlohmann-json3-dev libpng-dev
-  xvfb fonts-nanum locales iproute2 ccache
+  xvfb fonts-nanum locales iproute2 ccache jq
   imagemagick
 )
 

@@ -90,7 +90,8 @@ void Serve(const std::string& mode, int connection, int resetAfter) {
             pollfd fd{connection, POLLIN | POLLOUT, 0};
             if (poll(&fd, 1, -1) < 0 || (fd.revents & (POLLHUP | POLLERR))) break;
             if ((fd.revents & POLLIN) && read(connection, buffer.data(), buffer.size()) <= 0) break;
-            if ((fd.revents & POLLOUT) && write(connection, buffer.data(), buffer.size()) < 0) break;
+            if ((fd.revents & POLLOUT) && write(connection, buffer.data(), buffer.size()) < 0)
+                break;
         }
     }
     close(connection);
@@ -103,7 +104,8 @@ int Listen(const std::string& mode, int port, int resetAfter) {
     sockaddr_in at{};
     at.sin_family = AF_INET;
     at.sin_port = htons(static_cast<std::uint16_t>(port));
-    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0 || listen(fd, 16) != 0) {
+    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0 ||
+        listen(fd, 16) != 0) {
         std::fprintf(stderr, "%s: cannot listen on port %d: %s\n", mode.c_str(), port,
                      std::strerror(errno));
         return 2;

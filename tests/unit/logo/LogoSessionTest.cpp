@@ -156,7 +156,8 @@ TEST_F(LogoSessionTest, DataGoesIn512ByteChunksWithProgress) {
     std::vector<std::size_t> sizes;
     for (const auto& w : m_port.Writes()) sizes.push_back(w.size());
     EXPECT_EQ(sizes, (std::vector<std::size_t>{3, 2, 3, 4, 512, 512, 328, 4, 512, 512}));
-    EXPECT_EQ(m_clock.Sleeps(), (std::vector<std::int64_t>{3500, 10, 10, 10, 10, 10, 10, 10, 10, 500}));
+    EXPECT_EQ(m_clock.Sleeps(),
+              (std::vector<std::int64_t>{3500, 10, 10, 10, 10, 10, 10, 10, 10, 500}));
     ASSERT_FALSE(seen.empty());
     EXPECT_EQ(seen.front().text, "Erasing...");
     EXPECT_EQ(seen.front().range, (1352 + 1024) / 100);
