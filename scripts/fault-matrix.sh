@@ -421,6 +421,6 @@ for result in $(ls "$WORK"/cells/*/result | sort -V); do
         "$outcome" "$rc" "$ms" "$verdict" "$message"
     [[ $verdict == PASS ]] || printf '%52s^ %s\n' '' "$why"
 done
-echo "($(($(date +%s) - began)) s; tool times on a clock ${SCALE} of real time; work folder $WORK)"
+echo "($(($(date +%s) - began)) s; tool times on a clock ${SCALE} of real time)"
 echo "matrix: $passed of $total cells passed"
 [[ $passed == "$total" && $total -gt 0 ]]
