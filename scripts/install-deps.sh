@@ -20,6 +20,7 @@ set -euo pipefail
 #   ccache                               rebuilds reuse earlier compilations
 #   libstb-dev zlib1g-dev                logos from PNG, JPEG and GIF files (stb_image), and
 #                                        the PNG data check before decoding (src/image)
+#   jq                                   scripts/fault-matrix.sh reads kp70sim's state file
 packages=(
   build-essential cmake ninja-build pkg-config
   clang libclang-rt-14-dev clang-format
@@ -27,7 +28,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libudev-dev
   libcli11-dev nlohmann-json3-dev libpng-dev
-  xvfb fonts-nanum locales iproute2 ccache
+  xvfb fonts-nanum locales iproute2 ccache jq
   imagemagick
   libstb-dev zlib1g-dev
 )

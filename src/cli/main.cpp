@@ -1,5 +1,6 @@
 #include <unistd.h>
 
+#include <cstdlib>
 #include <iostream>
 
 #include "cli/Cli.h"
@@ -12,7 +13,9 @@ int main(int argc, char** argv) {
     // Results (stdout) and progress (stderr) must reach a shared pipe or log in the order
     // they happen: stdout would otherwise hold its lines back until the program ends.
     std::cout << std::unitbuf;
-    kp70::SystemClock clock;
+    // Scripted end-to-end runs (scripts/fault-matrix.sh) run the tool's clock as fast as
+    // kp70sim's --time-scale runs the printer; not meant for operators, so not in --help.
+    kp70::SystemClock clock(kp70::SystemClock::ScaleFromText(std::getenv("KP70_TEST_TIME_SCALE")));
     kp70::UdevDeviceEnumerator devices;
     kp70::CliContext context{std::cout, std::cerr, {}, {}, {}, &clock, &devices};
     context.catalogue.SelectLanguage(kp70::IsKoreanEnvironment());

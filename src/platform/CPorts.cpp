@@ -303,6 +303,16 @@ int CPorts::Write(const std::uint8_t* data, int length) {
     return outcome.written;
 }
 
+bool CPorts::LinkUp() {
+    if (m_fd < 0 || !isOpen()) return false;
+    if (m_kind == PortKind::File) return true;
+    // A device that went away (or a pseudo-terminal whose other side hung up) reports a
+    // hang-up or an error; a line that is merely busy does not.
+    pollfd fd{m_fd, POLLOUT, 0};
+    if (::poll(&fd, 1, 0) < 0) return errno == EINTR;
+    return (fd.revents & (POLLHUP | POLLERR | POLLNVAL)) == 0;
+}
+
 int CPorts::Read(std::uint8_t* buffer, int capacity) {
     if (m_fd < 0 || m_kind != PortKind::Serial || capacity <= 0) return 0;
     int waiting = 0;

@@ -63,6 +63,7 @@ public:
     int Read(std::uint8_t* buffer, int capacity);
     int ReadUsbReply() override;
     bool isOpen() const override { return m_isOpen.load(); }
+    bool LinkUp() override;
 
     ReceiveQueue& QueueRead() override { return m_QueueRead; }
     // The listener is called on the receive thread (or on the caller's thread from

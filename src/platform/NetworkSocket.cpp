@@ -1,8 +1,10 @@
 #include "platform/NetworkSocket.h"
 
+#include <linux/sockios.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -149,6 +151,12 @@ void NetworkSocket::ReceiveThread() {
             return;
         }
     }
+}
+
+int NetworkSocket::Unacknowledged() const {
+    int queued = 0;
+    if (m_fd < 0 || ::ioctl(m_fd, SIOCOUTQ, &queued) != 0) return 0;
+    return queued;
 }
 
 }  // namespace kp70

@@ -41,6 +41,7 @@ public:
     int Send(const std::uint8_t* data, int length) override;
     void CloseSocket() override;
     bool connected() const override { return m_connected.load(); }
+    int Unacknowledged() const override;
     ReceiveQueue& Queue() override { return m_queue; }
     int LastErrorCode() const override { return m_lastError.load(); }
 

@@ -1,16 +1,28 @@
 #include "platform/SystemClock.h"
 
+#include <cmath>
+#include <cstdlib>
 #include <thread>
 
 namespace kp70 {
 
+SystemClock::SystemClock(double scale) : m_scale(scale > 0.0 && scale <= 1.0 ? scale : 1.0) {}
+
 std::int64_t SystemClock::Now() {
     using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+    const auto real = steady_clock::now().time_since_epoch();
+    if (m_scale == 1.0) return duration_cast<milliseconds>(real).count();
+    return static_cast<std::int64_t>(duration<double, std::milli>(real).count() / m_scale);
 }
 
 void SystemClock::SleepFor(std::int64_t ms) {
-    if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    if (ms <= 0) return;
+    if (m_scale == 1.0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        return;
+    }
+    std::this_thread::sleep_for(
+        std::chrono::microseconds(std::llround(static_cast<double>(ms) * 1000.0 * m_scale)));
 }
 
 std::tm SystemClock::LocalTime() {
@@ -18,6 +30,14 @@ std::tm SystemClock::LocalTime() {
     std::tm tm{};
     localtime_r(&now, &tm);
     return tm;
+}
+
+double SystemClock::ScaleFromText(const char* text) {
+    if (!text || !*text) return 1.0;
+    char* end = nullptr;
+    const double scale = std::strtod(text, &end);
+    if (end == text || *end != '\0' || !(scale > 0.0 && scale <= 1.0)) return 1.0;
+    return scale;
 }
 
 }  // namespace kp70

@@ -18,6 +18,11 @@ public:
     int failingProbes = 0;
     bool refuse = false;
     int failAfterBytes = -1;
+    // The printer drops the connection once it has this many data bytes: later sends still
+    // land in the socket's buffers and succeed; only a probe sees the connection gone.
+    int linkLostAfterBytes = -1;
+    // Bytes the printer's end never acknowledges (it stopped reading).
+    int unacknowledged = 0;
 
     bool StartConnect(const std::string& address, std::uint16_t port) override {
         {
@@ -35,7 +40,8 @@ public:
         {
             std::lock_guard lock(m_mutex);
             if (length == 0) {
-                ok = !refuse && failingProbes == 0;
+                ok = !refuse && failingProbes == 0 &&
+                     (linkLostAfterBytes < 0 || m_sentBytes < linkLostAfterBytes);
                 if (failingProbes > 0) --failingProbes;
                 m_connected = ok;
             } else {
@@ -44,6 +50,8 @@ public:
                     sent = std::min(length, failAfterBytes - m_sentBytes);
                     ok = sent > 0;
                     if (ok) m_sentBytes += sent;
+                } else if (ok) {
+                    m_sentBytes += length;
                 }
             }
         }
@@ -65,6 +73,7 @@ public:
         std::lock_guard lock(m_mutex);
         return m_connected;
     }
+    int Unacknowledged() const override { return unacknowledged; }
     ReceiveQueue& Queue() override { return m_queue; }
     int LastErrorCode() const override { return 0; }
 

@@ -21,6 +21,9 @@ public:
     int shortWriteBy = 0;          // every write reports this many bytes fewer
     std::deque<bool> openResults;  // results of the next Open calls (true once used up)
     std::string lastErrorText;
+    // The printer drops the link once it has this many bytes: later writes still land in
+    // the system's buffers and succeed; only LinkUp sees the link gone.
+    int linkLostAfterBytes = -1;
 
     ConnectionSettings& Settings() override { return m_settings; }
 
@@ -54,6 +57,7 @@ public:
             std::lock_guard lock(m_mutex);
             ok = m_open && (failAfterWrites < 0 || m_writes < failAfterWrites);
             if (ok) ++m_writes;
+            if (ok) m_bytes += length;
         }
         Record("Write", bytes, ok);
         if (!ok) return 0;
@@ -84,6 +88,10 @@ public:
         std::lock_guard lock(m_mutex);
         return m_open;
     }
+    bool LinkUp() override {
+        std::lock_guard lock(m_mutex);
+        return m_open && (linkLostAfterBytes < 0 || m_bytes < linkLostAfterBytes);
+    }
     ReceiveQueue& QueueRead() override { return m_queue; }
     void SetNotifyWindow(ReceiveListener* listener) override {
         std::lock_guard lock(m_mutex);
@@ -107,6 +115,7 @@ private:
     ConnectionSettings m_settings;
     bool m_open = false;
     int m_writes = 0;
+    int m_bytes = 0;
     FakeBytes m_pending;
     ReceiveListener* m_listener = nullptr;
     ReceiveQueue m_queue;

@@ -15,6 +15,10 @@ namespace {
 
 using namespace firmware;
 
+// After the last block on a port: time for the line to carry the bytes still in the
+// system's buffers before the link is checked.
+constexpr int kDeliveryWaitMs = 500;
+
 Outcome Ended(OutcomeStatus status, ActionSet enabled, std::optional<Notice> notice = {}) {
     Outcome outcome;
     outcome.status = status;
@@ -143,6 +147,23 @@ Outcome AreaDownload::SendOverPort(const AreaPacket& packet, PortKind kind,
         if (observer.progress) observer.progress(position);
     }
     if (observer.sent) observer.sent(position);
+    // The last blocks may still have been in the system's buffers when the writes returned;
+    // a line that went away meanwhile (a vanished adapter, a hung-up terminal) did not carry
+    // them, whatever the writes said.
+    if (kind != PortKind::File) {
+        m_clock.SleepFor(kDeliveryWaitMs);
+        if (!port.LinkUp()) {
+            Notice notice = kind == PortKind::Serial
+                                ? Notice::Message(msg::kPrinterNotReady)
+                                : Notice::WithValue(msg::kLptWriteError, port.LastErrorCode());
+            notice.detail = "the link went before the printer had taken the last bytes";
+            port.Close();
+            const ActionSet enabled = kind == PortKind::Serial ? kDownload | kExit : kExit;
+            Outcome outcome = Ended(OutcomeStatus::Failed, enabled, notice);
+            outcome.count = static_cast<int>(position);
+            return outcome;
+        }
+    }
     port.Close();
     if (!Settle(kPortSettlingSteps, position + 1, kPortSettlingStride, observer, cancel))
         return Ended(OutcomeStatus::Cancelled, kExit);

@@ -11,6 +11,7 @@
 #include "core/app/MessageCatalogue.h"
 #include "core/firmware/FirmwareImage.h"
 #include "core/firmware/FirmwareTexts.h"
+#include "core/transport/NetworkLink.h"
 #include "core/transport/PrinterPort.h"
 
 namespace kp70 {
@@ -20,6 +21,10 @@ namespace {
 using namespace talvo10;
 
 constexpr int kErasePauses = 6;
+// Over the network, after the last packet: how long answers to the last packets may take.
+constexpr int kAnswerSettleMs = 500;
+constexpr std::uint8_t kDleByte = 0x10;
+constexpr std::uint8_t kNakByte = 0x15;
 
 std::string Hex(std::uint32_t value) {
     char text[16];
@@ -124,6 +129,9 @@ Outcome Talvo10Download::Run(const std::string& path, FlashArea area, Profile* p
             if (observer.caption) observer.caption(WritingCaption(transfer.Position()));
             if (!SendPacket(transfer.Current(), transfer.Position(), observer))
                 return Failure(Notice::Message(msg::kWriteToPort));
+        }
+        if (m_kind == PortKind::Network) {
+            if (auto failure = NetworkDeliveryFailure()) return Failure(std::move(*failure));
         }
         CloseLink();
         return completed;
@@ -265,6 +273,37 @@ void Talvo10Download::OnDataReceived() {
     while (!queue.IsEmpty()) {
         if (const auto reply = m_parser.Feed(queue.Get())) m_replies.push_back(*reply);
     }
+}
+
+std::optional<Notice> Talvo10Download::NetworkDeliveryFailure() {
+    NetworkLink& network = *m_links.network;
+    Notice notice = Notice::Message(msg::kCommunication);
+    constexpr int kPollMs = 100;
+    for (std::int64_t waited = 0; network.Unacknowledged() > 0; waited += kPollMs) {
+        if (waited >= kReplyTimeoutMs) {
+            notice.detail = "the printer did not take the last packets";
+            return notice;
+        }
+        m_clock.SleepFor(kPollMs);
+    }
+    // Answers to the last packets are on their way.
+    m_clock.SleepFor(kAnswerSettleMs);
+    bool dle = false;
+    bool refused = false;
+    for (ReceiveQueue& queue = network.Queue(); !queue.IsEmpty();) {
+        const std::uint8_t b = queue.Get();
+        refused = refused || (dle && b == kNakByte);
+        dle = b == kDleByte;
+    }
+    if (refused) {
+        notice.detail = "the printer refused a packet (DLE NAK)";
+        return notice;
+    }
+    if (!network.connected() || network.Send(nullptr, 0) != 0) {
+        notice.detail = "the printer closed the connection before it had the last packets";
+        return notice;
+    }
+    return std::nullopt;
 }
 
 Outcome Talvo10Download::Failure(Notice notice) {

@@ -101,6 +101,12 @@ private:
     bool SendPacket(const FlashPacket& packet, std::uint32_t position,
                     const Talvo10Observer& observer);
     Wait WaitReply(const CancelToken& cancel);
+    // After the last packet over the network, where the sequence reads no replies: why the
+    // area did not arrive, or nothing. The printer's end must acknowledge every byte (a
+    // printer that stopped reading did not take them), must not have refused a packet with
+    // DLE NAK, and must still hold the connection (not closed or reset with the last packets
+    // in the buffers).
+    std::optional<Notice> NetworkDeliveryFailure();
     Outcome Failure(Notice notice);
 
     FirmwareLinks m_links;

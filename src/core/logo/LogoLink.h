@@ -5,6 +5,7 @@
 
 namespace kp70 {
 
+class Clock;
 class NetworkLink;
 class PrinterPort;
 
@@ -25,6 +26,14 @@ public:
     }
     // Send, and true when it failed.
     bool SendFails(const std::vector<std::uint8_t>& bytes) { return !Send(bytes); }
+    // After the last send: true when the link still stands (the port's device is still
+    // there; the socket is still connected and takes a zero-length send). A printer that
+    // dropped the link while the last bytes sat in the system's buffers did not get them.
+    // On the network it first waits, up to kAckWaitMs, for the printer's end to acknowledge
+    // every byte: a printer that stopped taking bytes (it accepts but never reads) did not
+    // get them either.
+    bool StillUp(Clock& clock);
+    static constexpr int kAckWaitMs = 10000;
     // The system's error code of the last failed send.
     int LastErrorCode() const;
 

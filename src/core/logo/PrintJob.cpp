@@ -53,6 +53,13 @@ PrintResult RunPrint(LogoLink& link, Clock& clock, const PrintRequest& request,
         }
         if (image == 0) {
             clock.SleepFor(kEndPauseMs);
+            // A printer that dropped the link while the last commands sat in the system's
+            // buffers did not print them.
+            if (!link.StillUp(clock)) {
+                result.failed = true;
+                result.notices.push_back(
+                    Notice::Message(msg::kCommunication, MessageIcon::Exclamation));
+            }
             return result;
         }
 

@@ -25,6 +25,9 @@ constexpr int kChunkPauseMs = 10;
 constexpr int kTickMs = 10;
 constexpr int kEraseWaitMs = 3500;
 constexpr int kEraseWaitNetworkMs = 5000;
+// After the last image: time for the link to carry the bytes still in the system's buffers
+// before the printer's hold on the link is checked.
+constexpr int kDeliveryWaitMs = 500;
 
 std::string UpdatingText(std::int64_t sent, std::int64_t total, const std::string& name) {
     char text[512];
@@ -133,6 +136,17 @@ UploadResult RunUpload(LogoLink& link, bool network, Clock& clock, ErrorLog* log
         result.imagesSent += 1;
     }
     clock.SleepFor(kTickMs);
+
+    // Every send returned, but the last images may have been in the link's buffers when the
+    // printer dropped the link (closed or reset the connection, hung up the line): then it
+    // does not hold them, and the list is not stored.
+    clock.SleepFor(kDeliveryWaitMs);
+    if (!link.StillUp(clock)) {
+        result.failed = true;
+        result.notices.push_back(Notice::Message(msg::kCommunication, MessageIcon::Exclamation));
+        if (log) log->LogLine(logotext::kLogLinkLost);
+        return result;
+    }
 
     // Finished: the printer now holds image k = the k-th smallest listed number.
     if (profile) result.stored = list.StoreUploadedList(*profile, order);

@@ -65,6 +65,12 @@ DiscoveryFrame DiscoveryFrame::WithCommand(std::uint8_t command) const {
     return frame;
 }
 
+bool DiscoveryFrame::NamesNoPrinter() const {
+    for (std::size_t i = 3; i <= 23; ++i)
+        if (m_bytes[i] != 0) return false;
+    return true;
+}
+
 NetworkSettings DiscoveryFrame::Settings() const {
     NetworkSettings settings;
     settings.address = Take<4>(m_bytes, kAddressAt);

@@ -70,6 +70,9 @@ public:
     DiscoveryFrame WithCommand(std::uint8_t command) const;
     // Offsets 3 .. 23.
     NetworkSettings Settings() const;
+    // True when offsets 3 .. 23 are all zero: a search frame (another PC searching) or a
+    // blank frame, which describes no printer.
+    bool NamesNoPrinter() const;
     const Bytes& bytes() const& { return m_bytes; }
     // Of a temporary frame, a copy: a reference would outlive it.
     Bytes bytes() && { return m_bytes; }

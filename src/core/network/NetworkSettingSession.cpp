@@ -106,12 +106,13 @@ Outcome NetworkSettingSession::Search(const CancelToken& cancel,
     Outcome outcome = m_open ? Outcome{} : Open();
     SendFrame(DiscoveryFrame::Search(), outcome);
     // The PC receives its own broadcast too; it counts towards the limit but is no printer.
-    // A datagram that is not 35 bytes long is no frame of this protocol.
+    // A datagram that is not 35 bytes long is no frame of this protocol, and a frame that
+    // names nothing (another PC's search) is no printer's answer.
     Datagram datagram;
     for (int received = 0; received < kDiscoveryFrameLimit; ++received) {
         if (ReceiveOne(cancel, datagram) != Wait::Datagram) break;
         const auto frame = DiscoveryFrame::FromBytes(datagram.bytes.data(), datagram.bytes.size());
-        if (!frame || IsOwnAddress(datagram.sender)) continue;
+        if (!frame || IsOwnAddress(datagram.sender) || frame->NamesNoPrinter()) continue;
         ++outcome.count;
         if (found) found(DiscoveredPrinter::From(frame->Settings()));
     }

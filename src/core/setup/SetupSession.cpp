@@ -26,6 +26,9 @@ constexpr const char* kRepeatFail = "GetValueCmd Fail!";
 
 constexpr int kFirstReadTimerMs = 3000;
 constexpr int kRepeatReadTimerMs = 2000;
+// After a write on a serial port: time for the line to carry the bytes still in the system's
+// buffers before the link is checked.
+constexpr int kDeliveryWaitMs = 500;
 // The read timer is waited for in slices, so a close need not wait for a whole period.
 constexpr int kTimerSliceMs = 100;
 // How often the wait for the first reply looks.
@@ -421,6 +424,13 @@ Outcome SetupSession::WriteSettings(const WriteBlock& block) {
             break;
         default:
             written = PortWrite(enter) && PortWrite(block.bytes) && PortWrite(leave);
+            // The writes may have returned while the bytes still sat in the system's
+            // buffers; a line that went away meanwhile (a vanished adapter, a hung-up
+            // terminal) did not carry the settings to the printer.
+            if (written && m_kind == PortKind::Serial) {
+                m_clock.SleepFor(kDeliveryWaitMs);
+                written = m_links.port->LinkUp();
+            }
             break;
     }
     if (!written) {

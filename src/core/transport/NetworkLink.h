@@ -29,6 +29,9 @@ public:
     virtual int Send(const std::uint8_t* data, int length) = 0;
     virtual void CloseSocket() = 0;
     virtual bool connected() const = 0;
+    // Bytes sent that the printer's end has not acknowledged yet (still in the socket's
+    // send queue); 0 when that cannot be told.
+    virtual int Unacknowledged() const { return 0; }
     virtual ReceiveQueue& Queue() = 0;
     virtual int LastErrorCode() const = 0;
 };

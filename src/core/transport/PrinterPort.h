@@ -29,6 +29,11 @@ public:
     // device cannot be opened.
     virtual int ReadUsbReply() = 0;
     virtual bool isOpen() const = 0;
+    // Whether the link still stands after the last write: the port is open and the device
+    // behind it has not gone (a USB adapter unplugged, a pseudo-terminal hung up). Bytes a
+    // write handed to the system's buffers just before the link went never reached the
+    // printer, so a transfer checks this before it calls itself complete.
+    virtual bool LinkUp() { return isOpen(); }
 
     // Received bytes not yet consumed (m_QueueRead).
     virtual ReceiveQueue& QueueRead() = 0;

@@ -54,6 +54,17 @@ protected:
     std::vector<std::uint32_t> sent;
 };
 
+// Every write returned, but the line went while the last blocks sat in the system's
+// buffers: no "Update Complete".
+TEST_F(AreaDownloadTest, LineLostBehindTheLastWritesIsNoSuccess) {
+    port.linkLostAfterBytes = 0xD0000 - 4096;
+    const Outcome outcome = Download(FirmwareArea::Program);
+    EXPECT_EQ(outcome.status, OutcomeStatus::Failed);
+    ASSERT_EQ(outcome.notices.size(), 1u);
+    EXPECT_EQ(outcome.notices[0].number, msg::kPrinterNotReady);
+    EXPECT_EQ(port.EventNames().back(), "Close");
+}
+
 TEST_F(AreaDownloadTest, SerialProgramAreaIn416BlocksThenSixteenSettlingSteps) {
     const Outcome outcome = Download(FirmwareArea::Program);
     ASSERT_EQ(outcome.status, OutcomeStatus::Done);
@@ -74,7 +85,10 @@ TEST_F(AreaDownloadTest, SerialProgramAreaIn416BlocksThenSixteenSettlingSteps) {
     EXPECT_EQ(port.WrittenBytes(), packet.bytes);
     EXPECT_EQ(checksums, std::vector<std::uint16_t>{packet.checksum});
 
-    EXPECT_EQ(clock.Sleeps(), std::vector<std::int64_t>(16, 83));
+    // Half a second for the line to carry the last bytes, then the settling steps.
+    std::vector<std::int64_t> waits(16, 83);
+    waits.insert(waits.begin(), 500);
+    EXPECT_EQ(clock.Sleeps(), waits);
     ASSERT_EQ(positions.size(), 416u + 16u);
     EXPECT_EQ(positions[415], 851968u);
     EXPECT_EQ(positions[416], 851969u);

@@ -211,6 +211,29 @@ TEST_F(Talvo10DownloadTest, PortsWithoutRepliesArePacedByTheirPause) {
     }
 }
 
+// Over the network the packets go unanswered, but what the printer does say is heeded: a
+// refused packet, a connection gone behind the last packets, or bytes it never took are no
+// "COMPLETED".
+TEST_F(Talvo10DownloadTest, NetworkAreaThatDidNotArriveIsNoSuccess) {
+    enum class Fault { Refused, Closed, NeverRead };
+    for (const Fault fault : {Fault::Refused, Fault::Closed, Fault::NeverRead}) {
+        test::FakeNetworkLink link;
+        if (fault == Fault::Refused) {
+            int sent = 0;
+            link.responder = [&sent](const FakeBytes&) { return ++sent == 7 ? kDleNak : kDleAck; };
+        }
+        if (fault == Fault::Closed) link.linkLostAfterBytes = 4000;
+        if (fault == Fault::NeverRead) link.unacknowledged = 512;
+        port.Settings().portName = "ETHERNET_II";
+        Talvo10Download overNetwork{{port, &link, "10.0.0.7", 9100}, clock};
+        const Outcome outcome =
+            overNetwork.Run(dir.File("fw.bin"), FlashArea::Boot, &profile, {}, cancel);
+        EXPECT_EQ(outcome.status, OutcomeStatus::Failed) << static_cast<int>(fault);
+        ASSERT_EQ(outcome.notices.size(), 1u);
+        EXPECT_EQ(outcome.notices[0].number, msg::kCommunication);
+    }
+}
+
 TEST_F(Talvo10DownloadTest, SerialFlowControlIsNoneUntilTheToolCloses) {
     ASSERT_EQ(Run(FlashArea::Boot).status, OutcomeStatus::Done);
     EXPECT_EQ(port.Settings().flowControl, 3);

@@ -88,7 +88,7 @@ TEST_F(LogoSessionTest, SerialUploadChecksInitialisesAndSendsInNumberOrder) {
     EXPECT_EQ(m_port.EventNames().back(), "Close");
     // Erase wait, then per image a 10 ms tick and a 10 ms pause after its one chunk, and
     // the tick that finishes.
-    EXPECT_EQ(m_clock.Sleeps(), (std::vector<std::int64_t>{3500, 10, 10, 10, 10, 10, 10, 10}));
+    EXPECT_EQ(m_clock.Sleeps(), (std::vector<std::int64_t>{3500, 10, 10, 10, 10, 10, 10, 10, 500}));
     EXPECT_EQ(m_profile.GetString("LOGO", "Logofile1"), m_dir.File("b.bmp"));
     EXPECT_EQ(m_profile.GetString("LOGO", "Logofile2"), m_dir.File("a.bmp"));
     EXPECT_EQ(m_profile.GetString("LOGO", "Logofile3"), m_dir.File("c.bmp"));
@@ -133,7 +133,7 @@ TEST_F(LogoSessionTest, NetworkUploadNeitherChecksNorInitialisesAndWaitsLonger) 
     EXPECT_EQ(m_network.WrittenBytes(), Concat({{0x1C, 0x71, 0x01}, BlackImage(8, 8)}));
     EXPECT_TRUE(m_port.Events().empty());
     EXPECT_EQ(m_network.Address(), "127.0.0.1");
-    EXPECT_EQ(m_clock.Sleeps(), (std::vector<std::int64_t>{50, 5000, 10, 10, 10}));
+    EXPECT_EQ(m_clock.Sleeps(), (std::vector<std::int64_t>{50, 5000, 10, 10, 10, 500}));
     EXPECT_EQ(m_network.EventNames().back(), "CloseSocket");
 
     m_network.refuse = true;
@@ -156,7 +156,8 @@ TEST_F(LogoSessionTest, DataGoesIn512ByteChunksWithProgress) {
     std::vector<std::size_t> sizes;
     for (const auto& w : m_port.Writes()) sizes.push_back(w.size());
     EXPECT_EQ(sizes, (std::vector<std::size_t>{3, 2, 3, 4, 512, 512, 328, 4, 512, 512}));
-    EXPECT_EQ(m_clock.Sleeps(), (std::vector<std::int64_t>{3500, 10, 10, 10, 10, 10, 10, 10, 10}));
+    EXPECT_EQ(m_clock.Sleeps(),
+              (std::vector<std::int64_t>{3500, 10, 10, 10, 10, 10, 10, 10, 10, 500}));
     ASSERT_FALSE(seen.empty());
     EXPECT_EQ(seen.front().text, "Erasing...");
     EXPECT_EQ(seen.front().range, (1352 + 1024) / 100);
@@ -549,6 +550,37 @@ TEST_F(LogoSessionTest, NetworkSendsThatDoNotArriveFailLikePortWrites) {
         EXPECT_EQ(profile.GetString("LOGO", "Logofile1", "-") != "-",
                   c.op == Op::Upload && c.status == OutcomeStatus::Done)
             << name;
+    }
+}
+
+// Every send returned, but the printer dropped the link while the last bytes sat in the
+// system's buffers, or never acknowledged them (it stopped reading): neither an upload nor
+// a print is a success then, and no list is stored.
+TEST_F(LogoSessionTest, LinkLostBehindTheLastSendsIsNoSuccess) {
+    Add("a.bmp", 16, 8);
+    enum class Link { SerialHungUp, NetworkClosed, NetworkNeverRead };
+    for (const Link kind : {Link::SerialHungUp, Link::NetworkClosed, Link::NetworkNeverRead}) {
+        for (const bool upload : {true, false}) {
+            const std::string name =
+                std::to_string(static_cast<int>(kind)) + (upload ? " upload" : " print");
+            const bool network = kind != Link::SerialHungUp;
+            test::FakePrinterPort port;
+            port.Settings().portName = network ? "ETHERNET_II" : "/dev/ttyS0";
+            test::FakeNetworkLink link;
+            port.linkLostAfterBytes = 6;
+            if (kind == Link::NetworkClosed) link.linkLostAfterBytes = 6;
+            if (kind == Link::NetworkNeverRead) link.unacknowledged = 100;
+            VirtualClock clock;
+            LogoConnection connection{port, &link, "127.0.0.1", 6001, clock, nullptr};
+            Profile profile(m_dir.File(name + ".INI"));
+            PrintRequest request;
+            request.all = false;
+            const Outcome r = upload ? UploadLogos(connection, m_list, m_options, &profile, {})
+                                     : PrintLogos(connection, request, "1-2", {});
+            EXPECT_EQ(r.status, OutcomeStatus::Failed) << name;
+            EXPECT_EQ(Numbers(r), std::vector<int>{msg::kCommunication}) << name;
+            EXPECT_EQ(profile.GetString("LOGO", "Logofile1", "-"), "-") << name;
+        }
     }
 }
 

@@ -73,6 +73,8 @@ TEST_F(NetworkSettingSessionTest, SearchWithNoPrinterEndsAfterOneReceiveTimeOut)
 
 TEST_F(NetworkSettingSessionTest, SearchListsFramesFromOtherAddressesInOrderOfArrival) {
     link.responder = [](const Bytes&) {
+        const auto frame = DiscoveryFrame::Search();
+        const Bytes search(frame.bytes().begin(), frame.bytes().end());
         Bytes longer = PrinterFrame(9);
         longer.push_back(0);
         Bytes shorter = PrinterFrame(5);
@@ -83,6 +85,8 @@ TEST_F(NetworkSettingSessionTest, SearchListsFramesFromOtherAddressesInOrderOfAr
             {350, PrinterFrame(4), "192.168.0.100"},  // another address of this PC
             {400, shorter, "192.168.0.5"},
             {450, longer, "192.168.0.9"},
+            // Another PC's search names no printer.
+            {500, search, "192.168.0.7"},
             {1400, PrinterFrame(6), "192.168.0.6"},  // within 1000 ms of the one before
             {2500, PrinterFrame(8), "192.168.0.8"},  // too late: the search has ended
         };

@@ -164,7 +164,8 @@ TEST(SetupSessionSerial, WriteSendsEnterBlockLeave) {
                                        0x00, 0x00, 0x00, 0x00, 0x04},
                                       setup::LeaveUserSetting()}));
     EXPECT_TRUE(rig.port.isOpen());  // a serial port stays open
-    EXPECT_TRUE(rig.clock.Sleeps().empty());
+    // Only the half second in which the line carries the bytes before it is checked.
+    EXPECT_EQ(rig.clock.Sleeps(), std::vector<std::int64_t>{500});
 }
 
 TEST(SetupSessionSerial, RefusedOrEmptyWritesSendNothing) {
@@ -189,10 +190,12 @@ TEST(SetupSessionSerial, RefusedOrEmptyWritesSendNothing) {
 }
 
 TEST(SetupSessionSerial, FailedWriteClosesThePortAndResetsImageAndLines) {
-    for (int okWrites : {0, 1, 2}) {
+    // 3: every write returned, but the line went while the bytes sat in its buffers.
+    for (int okWrites : {0, 1, 2, 3}) {
         Rig rig("COM1");
         ASSERT_TRUE(rig.session.Start().ok());
-        rig.port.failAfterWrites = okWrites;
+        if (okWrites < 3) rig.port.failAfterWrites = okWrites;
+        if (okWrites == 3) rig.port.linkLostAfterBytes = 1;
         SetupValues values;
         values.waterMark = 1;
         values.imageNumber = 9;
