@@ -61,11 +61,12 @@ int main(int argc, char** argv) {
     kp70::test::TempDir dir;
     kp70::test::FakeDeviceEnumerator devices;
     auto run = [&](std::vector<std::string> a) {
-        return kp70::test::RunKp70ctl(std::move(a), dir.File("kp70tool.INI"),
-                                      dir.File("error.log"), &clock, &devices);
+        return kp70::test::RunKp70ctl(std::move(a), dir.File("kp70tool.INI"), dir.File("error.log"),
+                                      &clock, &devices);
     };
     std::vector<std::string> upload = {"logo", "upload"};
-    for (int i = 0; i < 10; ++i) upload.push_back(WriteBmp(dir.File("logo" + std::to_string(i) + ".bmp"), i));
+    for (int i = 0; i < 10; ++i)
+        upload.push_back(WriteBmp(dir.File("logo" + std::to_string(i) + ".bmp"), i));
     upload.insert(upload.end(), {"--net", nets[0]});
     const std::string file = dir.File("shop.kp70");
     for (const auto& step :
@@ -80,8 +81,8 @@ int main(int argc, char** argv) {
         }
     }
 
-    std::vector<std::string> provision = {"provision", file,  "--yes",    "--json",
-                                          "--jobs",    std::to_string(jobs), "--timeout", "60000"};
+    std::vector<std::string> provision = {
+        "provision", file, "--yes", "--json", "--jobs", std::to_string(jobs), "--timeout", "60000"};
     for (const std::string& net : nets) provision.insert(provision.end(), {"--net", net});
     const std::int64_t start = clock.Now();
     const kp70::test::CliRun r = run(provision);

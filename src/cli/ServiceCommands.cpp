@@ -77,9 +77,12 @@ struct ProvisionOptions {
 
 const char* RestoreWord(SettingRestore status) {
     switch (status) {
-        case SettingRestore::Write: return "written";
-        case SettingRestore::Kept: return "kept";
-        case SettingRestore::Refused: return "refused";
+        case SettingRestore::Write:
+            return "written";
+        case SettingRestore::Kept:
+            return "kept";
+        case SettingRestore::Refused:
+            return "refused";
     }
     return "";
 }
@@ -89,7 +92,9 @@ const char* RestoreWord(SettingRestore status) {
 bool Confirm(CliContext& context, const std::string& question, bool yes, const char* verb) {
     if (yes) return true;
     context.err << question << "\n";
-    if (!isatty(STDIN_FILENO)) {
+    // Only the real program on a terminal is asked; runs with other streams (tests, scripts
+    // that capture the output) are treated as having no terminal.
+    if (!isatty(STDIN_FILENO) || &context.err != &std::cerr) {
         context.err << "kp70ctl " << verb << ": --yes answers Yes; nothing sent\n";
         return false;
     }
@@ -142,7 +147,8 @@ std::string RestoreQuestion(const Backup& backup, const std::string& where) {
 std::string ErrorText(CliContext& context, const RestoreReport& report, const std::string& extra) {
     std::string text = report.error;
     for (const Notice& notice : report.notices) {
-        if (notice.number == msg::kUploadComplete || notice.number == msg::kStopBitWarning) continue;
+        if (notice.number == msg::kUploadComplete || notice.number == msg::kStopBitWarning)
+            continue;
         std::string line = NoticeText(context, notice);
         for (char& c : line)
             if (c == '\n' || c == '\r') c = ' ';
@@ -271,8 +277,8 @@ int RunBackup(const BackupOptions& o, CliContext& context) {
     SetupLink link(context);
     if (!link.Open(target)) return kExitFailed;
     std::vector<Notice> notices;
-    if (!ReadSettingsForBackup(link.Session(), link.Collector(), *context.clock, o.timeoutMs,
-                               table, backup.settings, notices, why)) {
+    if (!ReadSettingsForBackup(link.Session(), link.Collector(), *context.clock, o.timeoutMs, table,
+                               backup.settings, notices, why)) {
         for (const Notice& notice : notices) context.err << NoticeText(context, notice) << "\n";
         context.err << "kp70ctl backup: " << why << "; nothing written\n";
         return kExitFailed;
@@ -296,8 +302,8 @@ int RunBackup(const BackupOptions& o, CliContext& context) {
             return kExitFailed;
         }
     }
-    context.out << o.file << ": " << backup.settings.size() << " settings, "
-                << backup.logos.size() << " logos\n";
+    context.out << o.file << ": " << backup.settings.size() << " settings, " << backup.logos.size()
+                << " logos\n";
     if (!o.noLogos && !backup.hasLogos)
         context.err << "no logo list stored in " << context.profilePath
                     << ": the backup holds the settings alone, and a restore leaves the "
@@ -333,14 +339,16 @@ int RunRestore(const RestoreOptions& o, CliContext& context) {
             context.err << "image " << p.step << "/" << p.count << ": " << p.fileName << "\n";
         }
     };
-    const RestoreReport report = RestoreOnto(context, target, backup, o.skipUnavailable,
-                                             o.timeoutMs, AnswerYes(context, o.yes),
-                                             interrupt.Token(), callbacks);
-    for (const Notice& notice : report.plan.notices) context.err << NoticeText(context, notice) << "\n";
+    const RestoreReport report =
+        RestoreOnto(context, target, backup, o.skipUnavailable, o.timeoutMs,
+                    AnswerYes(context, o.yes), interrupt.Token(), callbacks);
+    for (const Notice& notice : report.plan.notices)
+        context.err << NoticeText(context, notice) << "\n";
     const bool written = report.settingsWritten > 0;
     for (const SettingRestoreItem& item : report.plan.items) {
-        const char* word = item.status == SettingRestore::Write && !written ? "not written"
-                                                                            : RestoreWord(item.status);
+        const char* word = item.status == SettingRestore::Write && !written
+                               ? "not written"
+                               : RestoreWord(item.status);
         context.out << std::left << std::setw(12) << word << std::setw(22) << item.name
                     << item.value << (item.note.empty() ? "" : "  (" + item.note + ")") << "\n";
     }
@@ -431,11 +439,16 @@ int RunProvision(const ProvisionOptions& o, CliContext& context) {
         [&](std::size_t index, const CancelToken& cancel) {
             // Each printer gets streams of its own: what its connection says ends in its row.
             std::ostringstream out, err;
-            CliContext local{out, err, context.catalogue, context.profilePath,
-                             context.errorLogPath, context.clock, context.devices};
-            std::ostringstream questions;
-            CliContext asked{questions, questions, context.catalogue, {}, {}, context.clock,
+            CliContext local{out,
+                             err,
+                             context.catalogue,
+                             context.profilePath,
+                             context.errorLogPath,
+                             context.clock,
                              context.devices};
+            std::ostringstream questions;
+            CliContext asked{questions, questions,     context.catalogue, {},
+                             {},        context.clock, context.devices};
             const RestoreReport report =
                 RestoreOnto(local, targets[index], backup, o.skipUnavailable, o.timeoutMs,
                             AnswerYes(asked, o.yes), cancel, {});
@@ -458,7 +471,8 @@ int RunProvision(const ProvisionOptions& o, CliContext& context) {
         });
 
     bool allDone = true;
-    for (const ProvisionRow& row : rows) allDone = allDone && row.status == ProvisionRow::Status::Done;
+    for (const ProvisionRow& row : rows)
+        allDone = allDone && row.status == ProvisionRow::Status::Done;
     if (o.json) {
         context.out << "[";
         for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -478,8 +492,7 @@ int RunProvision(const ProvisionOptions& o, CliContext& context) {
         for (const ProvisionRow& r : rows) {
             context.out << std::left << std::setw(22) << r.printer << std::setw(10)
                         << r.settingsWritten << std::setw(7) << r.logosStored << std::setw(13)
-                        << StatusText(r.status) << std::setw(9) << Seconds(r.ms) << r.error
-                        << "\n";
+                        << StatusText(r.status) << std::setw(9) << Seconds(r.ms) << r.error << "\n";
         }
     }
     return allDone ? kExitDone : kExitFailed;
@@ -541,8 +554,8 @@ void AddServiceCommands(CLI::App& app, CliContext& context) {
     b->callback([backup, &context] { context.exitCode = RunBackup(*backup, context); });
 
     auto restore = std::make_shared<RestoreOptions>();
-    CLI::App* r = app.add_subcommand(
-        "restore", "write a .kp70 backup's settings back and upload its logos");
+    CLI::App* r =
+        app.add_subcommand("restore", "write a .kp70 backup's settings back and upload its logos");
     r->add_option("FILE", restore->file, "the backup file (IN.kp70)")->required();
     AddConnectionOptions(*r, restore->connection);
     r->add_flag("--yes", restore->yes,

@@ -276,7 +276,8 @@ int RunSet(const SetupCliOptions& options, CliContext& context) {
         // The file's settings first, as a restore applies them; NAME=VALUE then overrides.
         const SettingsPlan plan =
             PlanSettings(table, fromFile, values, modelCode, korean, false, ask);
-        for (const Notice& notice : plan.notices) context.err << NoticeText(context, notice) << "\n";
+        for (const Notice& notice : plan.notices)
+            context.err << NoticeText(context, notice) << "\n";
         PrintPlanNotes(context, plan);
         if (plan.refused) {
             context.err << "kp70ctl setup set: " << options.from << ": nothing written\n";

@@ -6,8 +6,7 @@
 
 namespace kp70sim {
 
-bool ExtraPrinterOptions(const SimOptions& base, int index, SimOptions& options,
-                         std::string& why) {
+bool ExtraPrinterOptions(const SimOptions& base, int index, SimOptions& options, std::string& why) {
     in_addr address{};
     if (inet_pton(AF_INET, base.tcpHost.c_str(), &address) != 1) {
         why = "--tcp-printers wants a dotted IPv4 --tcp host (such as 127.0.0.1), not '" +
@@ -32,12 +31,11 @@ bool ExtraPrinterOptions(const SimOptions& base, int index, SimOptions& options,
     options.udpAddress.clear();
     if (!base.stateFile.empty()) {
         const std::filesystem::path state(base.stateFile);
-        options.stateFile = (state.parent_path() / (state.stem().string() + "-" + text +
-                                                    state.extension().string()))
+        options.stateFile = (state.parent_path() /
+                             (state.stem().string() + "-" + text + state.extension().string()))
                                 .string();
     }
-    if (!base.outDir.empty())
-        options.outDir = (std::filesystem::path(base.outDir) / text).string();
+    if (!base.outDir.empty()) options.outDir = (std::filesystem::path(base.outDir) / text).string();
     return true;
 }
 

@@ -34,7 +34,8 @@ bool IntegerMember(const Json& object, const char* name, int min, int max, int& 
 bool BoolMember(const Json& object, const char* name, bool& value, std::string& why) {
     const Json* member = object.Find(name);
     if (!member) return true;
-    if (!member->IsBool()) return Fail(why, std::string("manifest: \"") + name + "\" must be true or false");
+    if (!member->IsBool())
+        return Fail(why, std::string("manifest: \"") + name + "\" must be true or false");
     value = member->AsBool();
     return true;
 }
@@ -67,12 +68,13 @@ bool LogosFrom(const Json& logos, const std::vector<TarEntry>& entries, Backup& 
     if (!BoolMember(logos, "gray", backup.gray, why) ||
         !IntegerMember(logos, "diverging", kDivergingPointRange.min, kDivergingPointRange.max,
                        backup.diverging, why) ||
-        !IntegerMember(logos, "area", kPrintableAreaRange.min, kPrintableAreaRange.max,
-                       backup.area, why) ||
+        !IntegerMember(logos, "area", kPrintableAreaRange.min, kPrintableAreaRange.max, backup.area,
+                       why) ||
         !BoolMember(logos, "star", backup.star, why))
         return false;
     const Json* images = logos.Find("images");
-    if (!images || !images->IsArray()) return Fail(why, "manifest: \"logos\" has no \"images\" list");
+    if (!images || !images->IsArray())
+        return Fail(why, "manifest: \"logos\" has no \"images\" list");
     if (images->Items().size() > static_cast<std::size_t>(kMaxImages))
         return Fail(why, "manifest: more than 255 logos");
     for (const Json& image : images->Items()) {
@@ -90,8 +92,8 @@ bool LogosFrom(const Json& logos, const std::vector<TarEntry>& entries, Backup& 
         for (const TarEntry& e : entries)
             if (e.name == logo.file && logo.file != kManifest) entry = &e;
         if (!entry)
-            return Fail(why, "logo " + std::to_string(logo.number) + ": its bitmap \"" +
-                                 logo.file + "\" is not in the backup");
+            return Fail(why, "logo " + std::to_string(logo.number) + ": its bitmap \"" + logo.file +
+                                 "\" is not in the backup");
         logo.data = entry->data;
         if (logo.name.empty()) logo.name = logo.file.substr(logo.file.rfind('/') + 1);
         backup.logos.push_back(std::move(logo));
@@ -193,7 +195,8 @@ bool DecodeBackup(const std::string& file, Backup& backup, std::string& why) {
     read.device = StringMember(manifest, "device");
     if (!IntegerMember(manifest, "model", 0, 255, read.model, why)) return false;
     const Json* settings = manifest.Find("settings");
-    if (settings && !SettingsFrom(*settings, read.settings, why)) return Fail(why, "manifest: " + why);
+    if (settings && !SettingsFrom(*settings, read.settings, why))
+        return Fail(why, "manifest: " + why);
     if (const Json* logos = manifest.Find("logos"); logos && !LogosFrom(*logos, entries, read, why))
         return false;
     backup = std::move(read);

@@ -128,10 +128,9 @@ SettingsPlan PlanSettings(const std::vector<Setting>& table,
         }
     }
     for (const Setting& setting : table) {
-        const auto given = std::find_if(settings.begin(), settings.end(),
-                                        [&](const BackupSetting& b) {
-                                            return FindSetting(table, b.name) == &setting;
-                                        });
+        const auto given = std::find_if(
+            settings.begin(), settings.end(),
+            [&](const BackupSetting& b) { return FindSetting(table, b.name) == &setting; });
         if (given == settings.end()) continue;
         SettingRestoreItem item{setting.name, given->value, SettingRestore::Write, ""};
         int value = 0;
@@ -181,8 +180,9 @@ RestoreReport RestoreBackup(SetupSession& session, SettingsCollector& collector,
     report.logosIncluded = backup.hasLogos;
     if (backup.hasLogos) {
         if (options.grayPrinting && !LogoOptions::GrayOffered(request.modelCode))
-            return Stop(report, OutcomeStatus::Refused,
-                        "the backup's logos are gray images, which this printer model cannot print");
+            return Stop(
+                report, OutcomeStatus::Refused,
+                "the backup's logos are gray images, which this printer model cannot print");
         list.SetGrayPrinting(options.grayPrinting);
         std::error_code ec;
         std::filesystem::create_directories(request.workDir, ec);
@@ -213,9 +213,9 @@ RestoreReport RestoreBackup(SetupSession& session, SettingsCollector& collector,
         }
         SetupValues values = collector.Values();
         const bool otherModel = backup.model != 0 && backup.model != request.modelCode;
-        report.plan = PlanSettings(table, backup.settings, values, request.modelCode,
-                                   request.korean, otherModel && !request.skipUnavailable,
-                                   request.ask);
+        report.plan =
+            PlanSettings(table, backup.settings, values, request.modelCode, request.korean,
+                         otherModel && !request.skipUnavailable, request.ask);
         if (report.plan.refused) {
             std::string names;
             for (const SettingRestoreItem& item : report.plan.items)
@@ -244,16 +244,18 @@ RestoreReport RestoreBackup(SetupSession& session, SettingsCollector& collector,
     session.Close(false);
 
     if (!backup.hasLogos) return report;
-    if (cancel.Cancelled()) return Stop(report, OutcomeStatus::Cancelled, "cancelled before the logos");
+    if (cancel.Cancelled())
+        return Stop(report, OutcomeStatus::Cancelled, "cancelled before the logos");
     UploadCallbacks upload;
     upload.progress = callbacks.uploadProgress;
     upload.cancelRequested = [&cancel] { return cancel.Cancelled(); };
-    const Outcome uploaded =
-        list.Count() == 0 ? DeleteAllLogos(logo) : UploadLogos(logo, list, options, nullptr, upload);
+    const Outcome uploaded = list.Count() == 0 ? DeleteAllLogos(logo)
+                                               : UploadLogos(logo, list, options, nullptr, upload);
     report.notices.insert(report.notices.end(), uploaded.notices.begin(), uploaded.notices.end());
     if (uploaded.status == OutcomeStatus::Cancelled)
-        return Stop(report, OutcomeStatus::Cancelled,
-                    "the upload was cancelled; the printer holds empty images in place of the rest");
+        return Stop(
+            report, OutcomeStatus::Cancelled,
+            "the upload was cancelled; the printer holds empty images in place of the rest");
     if (!uploaded.ok())
         return Stop(report, OutcomeStatus::Failed,
                     "the logos did not reach the printer completely");

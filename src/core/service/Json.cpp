@@ -132,7 +132,8 @@ private:
         while (m_at < m_text.size()) {
             const char c = m_text[m_at++];
             if (c == '"') return true;
-            if (static_cast<unsigned char>(c) < 0x20) return Fail("a control character in a string");
+            if (static_cast<unsigned char>(c) < 0x20)
+                return Fail("a control character in a string");
             if (c != '\\') {
                 out += c;
                 continue;
@@ -140,14 +141,30 @@ private:
             if (m_at >= m_text.size()) break;
             const char e = m_text[m_at++];
             switch (e) {
-                case '"': out += '"'; break;
-                case '\\': out += '\\'; break;
-                case '/': out += '/'; break;
-                case 'b': out += '\b'; break;
-                case 'f': out += '\f'; break;
-                case 'n': out += '\n'; break;
-                case 'r': out += '\r'; break;
-                case 't': out += '\t'; break;
+                case '"':
+                    out += '"';
+                    break;
+                case '\\':
+                    out += '\\';
+                    break;
+                case '/':
+                    out += '/';
+                    break;
+                case 'b':
+                    out += '\b';
+                    break;
+                case 'f':
+                    out += '\f';
+                    break;
+                case 'n':
+                    out += '\n';
+                    break;
+                case 'r':
+                    out += '\r';
+                    break;
+                case 't':
+                    out += '\t';
+                    break;
                 case 'u': {
                     unsigned code = 0;
                     if (!Hex4(code)) return false;
@@ -224,11 +241,21 @@ std::string JsonQuote(const std::string& text) {
     std::string out = "\"";
     for (const char c : text) {
         switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
             default:
                 if (static_cast<unsigned char>(c) < 0x20) {
                     char escape[8];
@@ -269,16 +296,24 @@ void Json::DumpTo(std::string& out, int indent) const {
     const std::string pad(static_cast<std::size_t>(indent + 2), ' ');
     const std::string close(static_cast<std::size_t>(indent), ' ');
     switch (m_type) {
-        case Type::Null: out += "null"; break;
-        case Type::Bool: out += m_bool ? "true" : "false"; break;
-        case Type::Integer: out += std::to_string(m_integer); break;
+        case Type::Null:
+            out += "null";
+            break;
+        case Type::Bool:
+            out += m_bool ? "true" : "false";
+            break;
+        case Type::Integer:
+            out += std::to_string(m_integer);
+            break;
         case Type::Real: {
             char text[32];
             std::snprintf(text, sizeof text, "%.17g", m_real);
             out += text;
             break;
         }
-        case Type::String: out += JsonQuote(m_string); break;
+        case Type::String:
+            out += JsonQuote(m_string);
+            break;
         case Type::Array:
             if (m_items.empty()) {
                 out += "[]";

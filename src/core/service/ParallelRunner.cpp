@@ -12,10 +12,14 @@ namespace kp70 {
 
 const char* StatusText(ProvisionRow::Status status) {
     switch (status) {
-        case ProvisionRow::Status::Done: return "done";
-        case ProvisionRow::Status::Failed: return "failed";
-        case ProvisionRow::Status::Cancelled: return "cancelled";
-        case ProvisionRow::Status::NotStarted: break;
+        case ProvisionRow::Status::Done:
+            return "done";
+        case ProvisionRow::Status::Failed:
+            return "failed";
+        case ProvisionRow::Status::Cancelled:
+            return "cancelled";
+        case ProvisionRow::Status::NotStarted:
+            break;
     }
     return "not started";
 }
@@ -54,9 +58,8 @@ std::vector<ProvisionRow> RunInParallel(
         }
     };
 
-    const std::size_t threads =
-        std::clamp<std::size_t>(static_cast<std::size_t>(std::max(jobs, 1)), 1,
-                                std::max<std::size_t>(printers.size(), 1));
+    const std::size_t threads = std::clamp<std::size_t>(
+        static_cast<std::size_t>(std::max(jobs, 1)), 1, std::max<std::size_t>(printers.size(), 1));
     std::vector<std::thread> pool;
     pool.reserve(threads);
     for (std::size_t t = 0; t < threads; ++t) pool.emplace_back(worker);

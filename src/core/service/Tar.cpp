@@ -158,8 +158,8 @@ bool ReadTar(const std::string& archive, std::vector<TarEntry>& entries, std::st
         }
         if (directory && !name.empty() && name.back() == '/') name.pop_back();
         if (!SafeArchiveName(name)) {
-            why = where + ": the name \"" + name +
-                  "\" is absolute, empty or leads out of its folder";
+            why =
+                where + ": the name \"" + name + "\" is absolute, empty or leads out of its folder";
             return false;
         }
         if (size > kTarMaxEntryBytes) {

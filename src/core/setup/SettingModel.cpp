@@ -348,21 +348,28 @@ SettingOffer OfferOf(const Setting& setting, const SetupValues& values, int mode
                      bool korean) {
     SettingState state;
     switch (Assess(setting, values, modelCode, korean, state)) {
-        case Unavailable::Model: return SettingOffer::NotOnModel;
-        case Unavailable::Language: return SettingOffer::Language;
-        case Unavailable::Dependency: return SettingOffer::Dependency;
-        case Unavailable::No: break;
+        case Unavailable::Model:
+            return SettingOffer::NotOnModel;
+        case Unavailable::Language:
+            return SettingOffer::Language;
+        case Unavailable::Dependency:
+            return SettingOffer::Dependency;
+        case Unavailable::No:
+            break;
     }
     return SettingOffer::Offered;
 }
 
 std::string NotOfferedText(const Setting& setting, SettingOffer why, bool korean) {
     switch (why) {
-        case SettingOffer::NotOnModel: return UnavailableText(setting, Unavailable::Model, korean);
-        case SettingOffer::Language: return UnavailableText(setting, Unavailable::Language, korean);
+        case SettingOffer::NotOnModel:
+            return UnavailableText(setting, Unavailable::Model, korean);
+        case SettingOffer::Language:
+            return UnavailableText(setting, Unavailable::Language, korean);
         case SettingOffer::Dependency:
             return UnavailableText(setting, Unavailable::Dependency, korean);
-        case SettingOffer::Offered: break;
+        case SettingOffer::Offered:
+            break;
     }
     return "";
 }

@@ -53,9 +53,9 @@ protected:
 
     // Gives the printer at `net` two logos and changed settings, then backs it up.
     std::string PrepareBackup(const std::string& net) {
-        CliRun run = Run({"logo", "upload", WriteBmp(m_dir.File("shop.bmp"), 120, 40, 1),
-                          WriteBmp(m_dir.File("promo.bmp"), 64, 64, 2), "--center", "2", "--net",
-                          net});
+        CliRun run =
+            Run({"logo", "upload", WriteBmp(m_dir.File("shop.bmp"), 120, 40, 1),
+                 WriteBmp(m_dir.File("promo.bmp"), 64, 64, 2), "--center", "2", "--net", net});
         EXPECT_EQ(run.status, 0) << run.err;
         run = Run({"setup", "set", "--timeout", kReadTimeout, "--net", net, "left-margin=300",
                    "paper-width=58mm", "code-page=16", "cutting-adjust=on", "cutting-lines=7"});
@@ -130,8 +130,8 @@ TEST_F(ServiceE2eTest, ProvisioningGoesOnPastASilentPrinterAndSaysWhichFailed) {
     const std::string silentNet = Net("127.0.0.1", silent.TcpPort());
     const std::string file = PrepareBackup(nets[0]);
 
-    std::vector<std::string> args = {"provision", file, "--yes", "--json", "--jobs", "4",
-                                     "--timeout", kReadTimeout};
+    std::vector<std::string> args = {"provision", file, "--yes",     "--json",
+                                     "--jobs",    "4",  "--timeout", kReadTimeout};
     for (const std::string& net : {nets[0], nets[1], silentNet, nets[2]}) {
         args.push_back("--net");
         args.push_back(net);

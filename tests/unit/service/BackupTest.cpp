@@ -105,8 +105,8 @@ TEST(Backup, SettingsFileIsGetJsonOrAManifest) {
         << why;
     ASSERT_EQ(settings.size(), 2u);  // null: the setting did not answer
     EXPECT_EQ(settings[1].value, "12");
-    ASSERT_TRUE(ReadSettingsJson(
-        R"({"format": "kp70-backup", "settings": {"code-page": "16"}})", settings, why));
+    ASSERT_TRUE(ReadSettingsJson(R"({"format": "kp70-backup", "settings": {"code-page": "16"}})",
+                                 settings, why));
     ASSERT_EQ(settings.size(), 1u);
     EXPECT_EQ(settings[0].name, "code-page");
     EXPECT_FALSE(ReadSettingsJson("[1, 2]", settings, why));
@@ -114,7 +114,8 @@ TEST(Backup, SettingsFileIsGetJsonOrAManifest) {
 }
 
 TEST(Backup, PlanRefusesWhatTheModelLacksOnlyForAnotherModelsBackup) {
-    const auto table = SettingTable(std::vector<std::string>(setup::kBuiltInReceiveBuffers.begin(), setup::kBuiltInReceiveBuffers.end()));
+    const auto table = SettingTable(std::vector<std::string>(setup::kBuiltInReceiveBuffers.begin(),
+                                                             setup::kBuiltInReceiveBuffers.end()));
     const AskOperator noOne = [](const Question&) { return std::nullopt; };
     const std::vector<BackupSetting> settings = {{"kitchen-bell", "on"},
                                                  {"paper-width", "80mm"},
@@ -184,15 +185,15 @@ TEST(ParallelRunner, ServesEveryPrinterWithinTheJobLimitWhateverOneDoes) {
     for (std::size_t i = 0; i < rows.size(); ++i) {
         EXPECT_EQ(rows[i].printer, printers[i]);
         const bool fails = i == 1 || i == 4;
-        EXPECT_EQ(rows[i].status, fails ? ProvisionRow::Status::Failed : ProvisionRow::Status::Done);
+        EXPECT_EQ(rows[i].status,
+                  fails ? ProvisionRow::Status::Failed : ProvisionRow::Status::Done);
     }
     EXPECT_EQ(rows[1].error, "socket exploded");
 
     CancelToken cancelled;
     cancelled.Cancel();
-    const auto none = RunInParallel(printers, 2, clock, cancelled, [](std::size_t, const CancelToken&) {
-        return ProvisionRow{};
-    });
+    const auto none = RunInParallel(printers, 2, clock, cancelled,
+                                    [](std::size_t, const CancelToken&) { return ProvisionRow{}; });
     EXPECT_EQ(none[0].status, ProvisionRow::Status::NotStarted);
 }
 

@@ -36,7 +36,8 @@ std::string Archive(const std::vector<RawEntry>& entries) {
         std::memcpy(h + 263, "00", 2);
         std::memcpy(h + 345, e.prefix.data(), e.prefix.size());
         unsigned sum = 0;
-        for (int i = 0; i < 512; ++i) sum += (i >= 148 && i < 156) ? ' ' : static_cast<unsigned char>(h[i]);
+        for (int i = 0; i < 512; ++i)
+            sum += (i >= 148 && i < 156) ? ' ' : static_cast<unsigned char>(h[i]);
         std::snprintf(h + 148, 8, "%06o", sum + (e.badChecksum ? 1 : 0));
         h[155] = ' ';
         out.append(h, 512);
@@ -85,7 +86,8 @@ TEST(Tar, ReaderRefusesHostileArchives) {
         {"device", {{"dev", '3', "", ""}}, "type '3'"},
         {"pax header", {{"pax", 'x', "", "30 path=/etc/passwd\n"}}, "type 'x'"},
         {"oversize entry", {{"big", '0', bigOctal, ""}}, "above"},
-        {"base-256 size", {{"big", '0', "\x80\x00\x00\x00\x00\x00\x00\x00\x00\x00\x01\x00", ""}},
+        {"base-256 size",
+         {{"big", '0', "\x80\x00\x00\x00\x00\x00\x00\x00\x00\x00\x01\x00", ""}},
          "size field"},
         {"size not a number", {{"n", '0', "12x", ""}}, "size field"},
         {"bad checksum", {{"a", '0', "", "x", "", true}}, "checksum"},
