@@ -169,7 +169,18 @@ bool EncodeBackup(const Backup& backup, std::string& file, std::string& why) {
         manifest.Set("logos", std::move(logos));
     }
     entries.front().data = manifest.Dump();
-    return WriteTar(entries, 0, file, why);
+    // The entries carry the backup's time, so an archive tool lists when it was made.
+    std::tm time{};
+    std::uint64_t mtime = 0;
+    if (std::sscanf(backup.time.c_str(), "%d-%d-%dT%d:%d:%d", &time.tm_year, &time.tm_mon,
+                    &time.tm_mday, &time.tm_hour, &time.tm_min, &time.tm_sec) == 6) {
+        time.tm_year -= 1900;
+        time.tm_mon -= 1;
+        time.tm_isdst = -1;
+        const std::time_t epoch = std::mktime(&time);
+        if (epoch > 0) mtime = static_cast<std::uint64_t>(epoch);
+    }
+    return WriteTar(entries, mtime, file, why);
 }
 
 bool DecodeBackup(const std::string& file, Backup& backup, std::string& why) {
