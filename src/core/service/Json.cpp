@@ -1,6 +1,7 @@
 #include "core/service/Json.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -61,34 +62,43 @@ private:
         if (c == 'n') return Literal("null") && (value = Json(), true);
         return Number(value);
     }
+    // -?(0|[1-9][0-9]*)(.[0-9]+)?([eE][+-]?[0-9]+)?, as JSON writes numbers.
     bool Number(Json& value) {
         const std::size_t start = m_at;
-        bool real = false;
+        auto digits = [&] {
+            const std::size_t from = m_at;
+            while (m_at < m_text.size() && m_text[m_at] >= '0' && m_text[m_at] <= '9') ++m_at;
+            return m_at - from;
+        };
         if (m_at < m_text.size() && m_text[m_at] == '-') ++m_at;
-        while (m_at < m_text.size()) {
-            const char c = m_text[m_at];
-            if (c >= '0' && c <= '9') {
-                ++m_at;
-            } else if (c == '.' || c == 'e' || c == 'E' || c == '+' || c == '-') {
-                real = true;
-                ++m_at;
-            } else {
-                break;
-            }
+        const std::size_t intStart = m_at;
+        const std::size_t intDigits = digits();
+        if (intDigits == 0) return Fail("not a JSON value");
+        if (intDigits > 1 && m_text[intStart] == '0') return Fail("a number with a leading zero");
+        bool real = false;
+        if (m_at < m_text.size() && m_text[m_at] == '.') {
+            ++m_at;
+            if (digits() == 0) return Fail("no digits after the decimal point");
+            real = true;
         }
-        const std::string digits = m_text.substr(start, m_at - start);
-        if (digits.empty() || digits == "-") return Fail("not a JSON value");
+        if (m_at < m_text.size() && (m_text[m_at] == 'e' || m_text[m_at] == 'E')) {
+            ++m_at;
+            if (m_at < m_text.size() && (m_text[m_at] == '+' || m_text[m_at] == '-')) ++m_at;
+            if (digits() == 0) return Fail("no digits in the exponent");
+            real = true;
+        }
+        const std::string text = m_text.substr(start, m_at - start);
         if (!real) {
             std::int64_t n = 0;
-            const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), n);
-            if (ec == std::errc() && end == digits.data() + digits.size()) {
+            const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
+            if (ec == std::errc() && end == text.data() + text.size()) {
                 value = Json(n);
                 return true;
             }
         }
-        char* end = nullptr;
-        const double d = std::strtod(digits.c_str(), &end);
-        if (end != digits.c_str() + digits.size()) return Fail("not a number");
+        const double d = std::strtod(text.c_str(), nullptr);
+        // JSON has no infinity: 1e999 is refused rather than written back as "inf".
+        if (!std::isfinite(d)) return Fail("a number out of range");
         value = Json(d);
         return true;
     }
@@ -309,6 +319,8 @@ void Json::DumpTo(std::string& out, int indent) const {
             char text[32];
             std::snprintf(text, sizeof text, "%.17g", m_real);
             out += text;
+            // Stays a real number when read again ("1.0", "-0.0"), not an integer.
+            if (std::string(text).find_first_of(".e") == std::string::npos) out += ".0";
             break;
         }
         case Type::String:
