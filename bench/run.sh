@@ -29,3 +29,5 @@ bash "$source_dir/bench/logo_convert_vs_imagemagick.sh" "$build_dir"
 "$build_dir/bench/kp70bench_discovery"
 # Firmware download to kp70sim over TCP and its pty: wall time against waits plus link time.
 "$build_dir/bench/kp70bench_firmware"
+# Provisioning: one backup onto 20 virtual printers over TCP, wall time against the slowest.
+"$build_dir/bench/kp70bench_provision"

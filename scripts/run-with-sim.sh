@@ -6,7 +6,7 @@ sim_dir=/tmp/kp70sim
 mkdir -p "$sim_dir"
 "$build_dir/src/sim/kp70sim" --pty "$sim_dir/ttyKP70" --lpt "$sim_dir/lpKP70" \
     --tcp 127.0.0.1:6001 --state "$sim_dir/state.json" --out "$sim_dir/out" \
-    --udp 127.0.0.1 --printers 5 &
+    --udp 127.0.0.1 --printers 5 --tcp-printers 5 &
 sim=$!
 trap 'kill $sim 2>/dev/null; wait $sim 2>/dev/null' EXIT
 # Wait (up to five seconds) until the virtual printer has made its links, so they are
@@ -16,7 +16,8 @@ for _ in $(seq 50); do
     sleep 0.1
 done
 # "Network Setting" finds the five virtual Ethernet printers (127.0.0.2 to 127.0.0.6) by
-# the loopback network's broadcast.
+# the loopback network's broadcast; each also answers on TCP port 6001 at its address, with
+# a memory of its own, so `kp70ctl provision --discover` can set them up.
 export KP70_DISCOVERY_BROADCAST=${KP70_DISCOVERY_BROADCAST:-127.255.255.255}
 # The virtual printer's serial and parallel sides are ptys, which the system's port lists do
 # not show; the tool lists the lp* link among the parallel ports. PORT selects these extra

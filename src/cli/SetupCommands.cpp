@@ -11,9 +11,13 @@
 
 #include "cli/Cli.h"
 #include "cli/Connection.h"
+#include "cli/ServiceCommands.h"
+#include "cli/SetupLink.h"
 #include "core/app/Clock.h"
 #include "core/app/ErrorLog.h"
 #include "core/app/Profile.h"
+#include "core/service/Backup.h"
+#include "core/service/BackupJob.h"
 #include "core/setup/SettingModel.h"
 #include "core/setup/SettingsCollector.h"
 #include "core/setup/SetupCommands.h"
@@ -22,7 +26,6 @@
 #include "core/setup/SetupSession.h"
 #include "core/setup/TestPage.h"
 #include "core/transport/PrinterPort.h"
-#include "platform/ParPortCtl.h"
 
 namespace kp70 {
 
@@ -36,6 +39,7 @@ struct SetupCliOptions {
     bool json = false;
     bool yes = false;  // answer Yes to the rules' questions
     int timeoutMs = kDefaultTimeoutMs;
+    std::string from;  // set: a JSON file of settings (setup get --json, a backup manifest)
 };
 
 // The receive-buffer list for --help, without writing the profile.
@@ -50,63 +54,6 @@ std::vector<std::string> ReceiveBuffersForHelp(const std::string& profilePath) {
     if (list.empty()) list = {"64", "32", "20", "4"};
     return list;
 }
-
-// The printer connection of one setup verb and its session.
-class SetupCliSession {
-public:
-    explicit SetupCliSession(CliContext& context) : m_context(context), m_connection(context) {}
-    ~SetupCliSession() {
-        if (m_session) m_session->Close(false);
-    }
-
-    // Opens the printer as the setup screen does. Prints why not and returns false.
-    bool Open(const ConnectionTarget& target) {
-        Clock& clock = *m_context.clock;
-        SetupLinks links;
-        std::string portName = target.settings.portName;
-        if (PortKindOf(portName) == PortKind::Parallel) {
-            m_log = std::make_unique<ErrorLog>(clock);
-            if (!m_context.errorLogPath.empty())
-                m_log->Open(m_context.errorLogPath, ErrorLog::Mode::Append);
-            m_parallel = std::make_unique<ParPortCtl>(*m_log, clock);
-            links.parallel = m_parallel.get();
-        } else if (target.IsNetwork()) {
-            // The session connects itself, as the screen does when it opens.
-            links.network = &m_connection.Network();
-            links.networkAddress = target.host;
-            links.networkPort = target.netPort;
-        } else {
-            // Opened here first for the reason of a failure ("permission denied"); the
-            // session then opens it again in the setup tool's way.
-            std::string why;
-            if (!m_connection.Open(target, kToolModeSetup, why)) {
-                m_context.err << why << "\n";
-                return false;
-            }
-            links.port = &m_connection.Port();
-        }
-        m_session = std::make_unique<SetupSession>(portName, links, clock, clock, m_collector);
-        const Outcome outcome = m_session->Start();
-        if (!outcome.ok()) {
-            PrintNotices(m_context, outcome);
-            if (target.IsNetwork())
-                m_context.err << "no answer from " << target.host << ":" << target.netPort << "\n";
-            return false;
-        }
-        return true;
-    }
-
-    SetupSession& Session() { return *m_session; }
-    SettingsCollector& Collector() { return m_collector; }
-
-private:
-    CliContext& m_context;
-    PrinterConnection m_connection;
-    std::unique_ptr<ErrorLog> m_log;
-    std::unique_ptr<ParPortCtl> m_parallel;
-    SettingsCollector m_collector;
-    std::unique_ptr<SetupSession> m_session;
-};
 
 bool Resolve(const SetupCliOptions& options, const char* verb, CliContext& context,
              ConnectionTarget& target) {
@@ -128,7 +75,7 @@ std::vector<std::string> NamesOf(const std::vector<Setting>& table,
 
 // Reads every setting the connection reports. False (with the message printed) when the
 // read failed or nothing came back; `missing` lists what did not answer.
-bool ReadAll(SetupCliSession& link, const SetupCliOptions& options, CliContext& context,
+bool ReadAll(SetupLink& link, const SetupCliOptions& options, CliContext& context,
              std::vector<int>& missing) {
     SetupSession& session = link.Session();
     if (!session.ReadAllowed()) {
@@ -158,7 +105,7 @@ int RunGet(const SetupCliOptions& options, CliContext& context) {
     Profile profile(context.profilePath);
     const auto table = SettingTable(LoadReceiveBufferList(profile, context.catalogue.IsKorean()));
 
-    SetupCliSession link(context);
+    SetupLink link(context);
     if (!link.Open(target)) return kExitFailed;
     std::vector<int> missing;
     if (!ReadAll(link, options, context, missing)) return kExitFailed;
@@ -206,7 +153,7 @@ struct ReadBack {
 };
 
 // Writes the block: into the file, or through the session. Prints what happened.
-int WriteValues(SetupValues& values, SetupCliSession& link, CliContext& context,
+int WriteValues(SetupValues& values, SetupLink& link, CliContext& context,
                 const ReadBack* readBack = nullptr) {
     const WriteBlock block = BuildWriteBlock(values);
     switch (block.status) {
@@ -288,8 +235,16 @@ int RunSet(const SetupCliOptions& options, CliContext& context) {
         }
         changes.push_back({setting, value, assignment});
     }
-    if (changes.empty()) {
-        context.err << "kp70ctl setup set: give at least one NAME=VALUE\n";
+    std::vector<BackupSetting> fromFile;
+    if (!options.from.empty()) {
+        std::string text, why;
+        if (!ReadTextFile(options.from, text, why) || !ReadSettingsJson(text, fromFile, why)) {
+            context.err << "kp70ctl setup set: " << options.from << ": " << why << "\n";
+            return kExitUsage;
+        }
+    }
+    if (changes.empty() && options.from.empty()) {
+        context.err << "kp70ctl setup set: give at least one NAME=VALUE, or --from FILE\n";
         return kExitUsage;
     }
     // In the screen's order, whatever the command line's: a setting comes after the ones it
@@ -301,7 +256,7 @@ int RunSet(const SetupCliOptions& options, CliContext& context) {
     // The printer's current settings first, as Get Value before Set Value (a file has
     // none to give).
     SetupValues values;
-    SetupCliSession link(context);
+    SetupLink link(context);
     const bool file = !target.filePath.empty();
     if (!file) {
         if (!link.Open(target)) return kExitFailed;
@@ -317,6 +272,19 @@ int RunSet(const SetupCliOptions& options, CliContext& context) {
         return true;
     };
     ReadBack readBack{&table, &link.Collector(), {}};
+    if (!options.from.empty()) {
+        // The file's settings first, as a restore applies them; NAME=VALUE then overrides.
+        const SettingsPlan plan =
+            PlanSettings(table, fromFile, values, modelCode, korean, false, ask);
+        for (const Notice& notice : plan.notices)
+            context.err << NoticeText(context, notice) << "\n";
+        PrintPlanNotes(context, plan);
+        if (plan.refused) {
+            context.err << "kp70ctl setup set: " << options.from << ": nothing written\n";
+            return kExitUsage;
+        }
+        readBack.changed = plan.changed;
+    }
     for (const Change& change : changes) {
         const ChangeOutcome outcome =
             ChangeSetting(values, *change.setting, change.value, modelCode, korean, ask);
@@ -342,7 +310,7 @@ int RunDefaults(const SetupCliOptions& options, CliContext& context) {
     if (!Resolve(options, "defaults", context, target)) return kExitUsage;
     SetupValues values;
     LoadDefaults(values, context.catalogue.IsKorean());
-    SetupCliSession link(context);
+    SetupLink link(context);
     if (!link.Open(target)) return kExitFailed;
     return WriteValues(values, link, context);
 }
@@ -351,7 +319,7 @@ int RunTestPrint(const SetupCliOptions& options, CliContext& context) {
     ConnectionTarget target;
     if (!Resolve(options, "test-print", context, target)) return kExitUsage;
     const bool korean = context.catalogue.IsKorean();
-    SetupCliSession link(context);
+    SetupLink link(context);
     if (!link.Open(target)) return kExitFailed;
     const Outcome outcome = link.Session().PrintTestPage(korean);
     if (!outcome.ok()) {
@@ -392,8 +360,10 @@ void AddSetupCommands(CLI::App& app, CliContext& context) {
     auto set = std::make_shared<SetupCliOptions>();
     CLI::App* setVerb = AddVerb(
         *setup, "set", "change settings: reads the printer, applies NAME=VALUE, writes", set);
-    setVerb->add_option("assignments", set->assignments, "NAME=VALUE, see kp70ctl setup --help")
-        ->required();
+    setVerb->add_option("assignments", set->assignments, "NAME=VALUE, see kp70ctl setup --help");
+    setVerb->add_option("--from", set->from,
+                        "a JSON file of settings: the output of setup get --json or a backup's "
+                        "manifest.json; NAME=VALUE given as well override it");
     setVerb->add_flag("--yes", set->yes,
                       "answer Yes to the questions the rules ask (water mark and 2Color)");
     AddTimeout(*setVerb, *set);

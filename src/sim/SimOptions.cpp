@@ -112,6 +112,12 @@ ParseOutcome ParseSimOptions(int argc, const char* const* argv, SimOptions& opti
                    "(127.0.0.1: 127.0.0.2, 127.0.0.3, ...)");
     app.add_option("--printers", options.printers, "how many printers answer discovery (1..253)")
         ->check(CLI::Range(1, 253));
+    app.add_option("--tcp-printers", options.tcpPrinters,
+                   "N more printers over TCP, each with its own memory (state file FILE-ADDRESS "
+                   "and output folder DIR/ADDRESS), at the N addresses after the --tcp host on "
+                   "its port: 127.0.0.2..N+1 for 127.0.0.1, where --udp 127.0.0.1 --printers N "
+                   "announces them")
+        ->check(CLI::Range(0, 253));
     app.add_option("--model", options.modelCode, "the model code it behaves as (1..6)")
         ->check(CLI::Range(1, 6));
     app.add_option("--state", options.stateFile, "JSON file where the printer's memory persists");

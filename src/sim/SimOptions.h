@@ -25,6 +25,9 @@ struct SimOptions {
     std::string lptPath;     // the parallel side's pseudo-terminal link; empty: none
     std::string udpAddress;  // discovery address; empty: no discovery
     int printers = 1;
+    // Virtual printers over TCP besides the one at tcpHost, each with its own memory, at the
+    // addresses after tcpHost on the same port (127.0.0.2.. for 127.0.0.1).
+    int tcpPrinters = 0;
     int modelCode = 6;
     std::string stateFile;  // empty: the memory lives only as long as the process
     std::string outDir;     // empty: nothing is captured

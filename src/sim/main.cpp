@@ -9,6 +9,7 @@
 #include "sim/Printer.h"
 #include "sim/SimOptions.h"
 #include "sim/Simulator.h"
+#include "sim/TcpPrinters.h"
 
 int main(int argc, char** argv) {
     kp70sim::SimOptions options;
@@ -42,10 +43,19 @@ int main(int argc, char** argv) {
         std::cerr << "kp70sim: " << (stopFd < 0 ? "cannot watch for signals" : why) << "\n";
         return 1;
     }
+    // More printers over TCP, each with its own memory and its own thread.
+    kp70sim::TcpPrinters extras;
+    if (!extras.Start(options, std::cerr, why)) {
+        std::cerr << "kp70sim: " << why << "\n";
+        return 1;
+    }
     for (const auto& line : simulator.ReadyLines()) std::cout << line << "\n";
+    for (const auto& line : extras.ReadyLines()) std::cout << line << "\n";
     std::cout << "ready" << std::endl;
 
+    extras.Run(stopFd);
     simulator.Run(stopFd);
+    extras.Shutdown();
     simulator.Shutdown();
     close(stopFd);
     return 0;

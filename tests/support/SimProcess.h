@@ -165,6 +165,7 @@ private:
     bool ReadReadyLines(std::chrono::milliseconds timeout) {
         m_readyLines.clear();
         m_lptPath.clear();
+        m_tcpPort = 0;
         const auto deadline = std::chrono::steady_clock::now() + timeout;
         std::string pending;
         for (;;) {
@@ -189,7 +190,8 @@ private:
     }
 
     void ParseLine(const std::string& line) {
-        if (line.rfind("tcp ", 0) == 0) {
+        // The first TCP line is the printer at the --tcp address; --tcp-printers adds more.
+        if (line.rfind("tcp ", 0) == 0 && m_tcpPort == 0) {
             const auto colon = line.rfind(':');
             m_tcpPort = std::stoi(line.substr(colon + 1));
         } else if (line.rfind("pty ", 0) == 0) {

@@ -344,6 +344,36 @@ SettingState StateOf(const Setting& setting, const SetupValues& values, int mode
     return state;
 }
 
+SettingOffer OfferOf(const Setting& setting, const SetupValues& values, int modelCode,
+                     bool korean) {
+    SettingState state;
+    switch (Assess(setting, values, modelCode, korean, state)) {
+        case Unavailable::Model:
+            return SettingOffer::NotOnModel;
+        case Unavailable::Language:
+            return SettingOffer::Language;
+        case Unavailable::Dependency:
+            return SettingOffer::Dependency;
+        case Unavailable::No:
+            break;
+    }
+    return SettingOffer::Offered;
+}
+
+std::string NotOfferedText(const Setting& setting, SettingOffer why, bool korean) {
+    switch (why) {
+        case SettingOffer::NotOnModel:
+            return UnavailableText(setting, Unavailable::Model, korean);
+        case SettingOffer::Language:
+            return UnavailableText(setting, Unavailable::Language, korean);
+        case SettingOffer::Dependency:
+            return UnavailableText(setting, Unavailable::Dependency, korean);
+        case SettingOffer::Offered:
+            break;
+    }
+    return "";
+}
+
 ChangeOutcome ChangeSetting(SetupValues& values, const Setting& setting, int value, int modelCode,
                             bool korean, const AskOperator& ask) {
     SettingState state;

@@ -89,6 +89,18 @@ struct SettingState {
 // with the water mark enabled and the lines only with the cutting adjustment ON.
 SettingState StateOf(const Setting& setting, const SetupValues& values, int modelCode, bool korean);
 
+// Why a setting can or cannot be changed now, for callers that treat the reasons apart
+// (a restore refuses what the model lacks but passes over what depends on another setting).
+enum class SettingOffer {
+    Offered,     // it can be changed
+    NotOnModel,  // the printer model has no such setting (hidden, fixed or reserved)
+    Language,    // reserved without the Korean interface
+    Dependency,  // it applies only with another setting's value (max-column with 58mm)
+};
+SettingOffer OfferOf(const Setting& setting, const SetupValues& values, int modelCode, bool korean);
+// The refusal text ChangeSetting gives for a setting not offered for that reason.
+std::string NotOfferedText(const Setting& setting, SettingOffer why, bool korean);
+
 // A Yes/No question the rules put to the operator.
 struct Question {
     const char* text;

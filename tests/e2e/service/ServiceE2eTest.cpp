@@ -1,0 +1,167 @@
+// kp70ctl backup, restore and provision against virtual printers running as processes:
+// what one printer holds, saved and written onto others, must leave them holding the same
+// settings and NV images, as each kp70sim decodes and keeps them on its own.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "cli/Cli.h"
+#include "support/BmpBuilder.h"
+#include "support/CliRunner.h"
+#include "support/FakeDeviceEnumerator.h"
+#include "support/ScaledClock.h"
+#include "support/SimProcess.h"
+
+namespace kp70 {
+namespace {
+
+using test::CliRun;
+using test::SimProcess;
+
+const std::string kReadTimeout = "60000";
+
+std::string WriteBmp(const std::string& path, int width, int height, int seed) {
+    test::BmpSpec layout;
+    layout.width = width;
+    layout.height = height;
+    layout.pixel = [seed](int x, int y) -> std::uint32_t {
+        const std::uint32_t v = static_cast<std::uint32_t>((x * 7 + y * 13 + seed * 31) % 256);
+        return (v << 16) | (v << 8) | v;
+    };
+    const auto bytes = test::BuildBmp(layout);
+    test::WriteFile(path, std::string(bytes.begin(), bytes.end()));
+    return path;
+}
+
+class ServiceE2eTest : public ::testing::Test {
+protected:
+    bool Start(SimProcess& sim, std::vector<std::string> args = {}) {
+        const auto pace = m_clock.SimArgs();
+        args.insert(args.end(), pace.begin(), pace.end());
+        return sim.Start(args);
+    }
+    CliRun Run(std::vector<std::string> args) {
+        return test::RunKp70ctl(std::move(args), m_dir.File("kp70tool.INI"),
+                                m_dir.File("error.log"), &m_clock, &m_devices);
+    }
+    // The printer's memory as kp70sim keeps it.
+    // A printer that was never written to has no state file yet: null.
+    static nlohmann::json Memory(const std::string& statePath, const char* section) {
+        const std::string text = test::ReadFile(statePath);
+        return text.empty() ? nlohmann::json() : nlohmann::json::parse(text)[section];
+    }
+
+    // Gives the printer at `net` two logos and changed settings, then backs it up.
+    std::string PrepareBackup(const std::string& net) {
+        CliRun run =
+            Run({"logo", "upload", WriteBmp(m_dir.File("shop.bmp"), 120, 40, 1),
+                 WriteBmp(m_dir.File("promo.bmp"), 64, 64, 2), "--center", "2", "--net", net});
+        EXPECT_EQ(run.status, 0) << run.err;
+        run = Run({"setup", "set", "--timeout", kReadTimeout, "--net", net, "left-margin=300",
+                   "paper-width=58mm", "code-page=16", "cutting-adjust=on", "cutting-lines=7"});
+        EXPECT_EQ(run.status, 0) << run.err;
+        const std::string file = m_dir.File("shop.kp70");
+        run = Run({"backup", file, "--timeout", kReadTimeout, "--center", "2", "--net", net});
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_NE(run.out.find(": 2"), std::string::npos) << run.out;  // "N settings, 2 logos"
+        return file;
+    }
+
+    test::TempDir m_dir;
+    test::ScaledClock m_clock;
+    test::FakeDeviceEnumerator m_devices;
+};
+
+std::string Net(const std::string& host, int port) {
+    return host + ":" + std::to_string(port);
+}
+
+TEST_F(ServiceE2eTest, BackupRestoredOntoAFreshPrinterGivesItTheSameSettingsAndImages) {
+    SimProcess source, fresh;
+    ASSERT_TRUE(Start(source)) << source.Log();
+    ASSERT_TRUE(Start(fresh)) << fresh.Log();
+    const std::string file = PrepareBackup(Net("127.0.0.1", source.TcpPort()));
+    ASSERT_NE(Memory(fresh.StatePath(), "user-settings"),
+              Memory(source.StatePath(), "user-settings"));
+
+    // Without --yes and without a terminal nothing is sent.
+    const std::string target = Net("127.0.0.1", fresh.TcpPort());
+    CliRun run = Run({"restore", file, "--net", target});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("--yes"), std::string::npos) << run.err;
+
+    run = Run({"restore", file, "--yes", "--timeout", kReadTimeout, "--net", target});
+    ASSERT_EQ(run.status, 0) << run.err << run.out;
+    EXPECT_NE(run.out.find("written     left-margin           300"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("logos: 2 of 2 stored"), std::string::npos) << run.out;
+    EXPECT_EQ(Memory(fresh.StatePath(), "user-settings"),
+              Memory(source.StatePath(), "user-settings"));
+    EXPECT_EQ(Memory(fresh.StatePath(), "nv"), Memory(source.StatePath(), "nv"));
+
+    // The smallest form of the same: setup get --json read back into setup set --from.
+    run = Run({"setup", "get", "--json", "--timeout", kReadTimeout, "--net", target});
+    ASSERT_EQ(run.status, 0) << run.err;
+    test::WriteFile(m_dir.File("settings.json"), run.out);
+    SimProcess third;
+    ASSERT_TRUE(Start(third)) << third.Log();
+    run = Run({"setup", "set", "--from", m_dir.File("settings.json"), "--timeout", kReadTimeout,
+               "--net", Net("127.0.0.1", third.TcpPort())});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(Memory(third.StatePath(), "user-settings"),
+              Memory(source.StatePath(), "user-settings"));
+}
+
+TEST_F(ServiceE2eTest, ProvisioningGoesOnPastASilentPrinterAndSaysWhichFailed) {
+    // Three printers in one kp70sim (127.0.0.1, .2, .3), each with its own memory, and a
+    // fourth that never answers.
+    SimProcess shop, silent;
+    ASSERT_TRUE(Start(shop, {"--tcp-printers", "2"})) << shop.Log();
+    ASSERT_TRUE(Start(silent, {"--fault", "silent"})) << silent.Log();
+    std::vector<std::string> nets;
+    std::vector<std::string> states;
+    for (const std::string& line : shop.ReadyLines()) {
+        if (line.rfind("tcp ", 0) != 0) continue;
+        nets.push_back(line.substr(4));
+        const std::string host = line.substr(4, line.rfind(':') - 4);
+        states.push_back(host == "127.0.0.1" ? shop.StatePath()
+                                             : shop.Dir().File("state-" + host + ".json"));
+    }
+    ASSERT_EQ(nets.size(), 3u) << shop.Log();
+    const std::string silentNet = Net("127.0.0.1", silent.TcpPort());
+    const std::string file = PrepareBackup(nets[0]);
+
+    std::vector<std::string> args = {"provision", file, "--yes",     "--json",
+                                     "--jobs",    "4",  "--timeout", kReadTimeout};
+    for (const std::string& net : {nets[0], nets[1], silentNet, nets[2]}) {
+        args.push_back("--net");
+        args.push_back(net);
+    }
+    const CliRun run = Run(args);
+    EXPECT_EQ(run.status, 1) << run.err;
+    const nlohmann::json table = nlohmann::json::parse(run.out);
+    ASSERT_EQ(table.size(), 4u);
+    int done = 0;
+    for (const auto& row : table) {
+        if (row["printer"] == silentNet) {
+            EXPECT_EQ(row["status"], "failed");
+            EXPECT_EQ(row["logosStored"], 0);
+            EXPECT_FALSE(row["error"].get<std::string>().empty());
+        } else {
+            EXPECT_EQ(row["status"], "done") << row.dump();
+            EXPECT_EQ(row["logosStored"], 2);
+            EXPECT_GT(row["settingsWritten"], 10);
+            done += 1;
+        }
+    }
+    EXPECT_EQ(done, 3);
+    // One progress line per printer.
+    for (const std::string& net : {nets[0], nets[1], silentNet, nets[2]})
+        EXPECT_NE(run.err.find(net + ": "), std::string::npos) << run.err;
+    for (std::size_t i = 1; i < states.size(); ++i) {
+        EXPECT_EQ(Memory(states[i], "user-settings"), Memory(states[0], "user-settings"));
+        EXPECT_EQ(Memory(states[i], "nv"), Memory(states[0], "nv"));
+    }
+}
+
+}  // namespace
+}  // namespace kp70
