@@ -62,6 +62,7 @@ int RunCli(int argc, const char* const* argv, CliContext& context) {
     AddLogoCommands(app, context);
     AddNetCommands(app, context);
     AddFirmwareCommands(app, context);
+    AddStatusCommand(app, context);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {

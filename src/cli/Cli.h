@@ -70,5 +70,6 @@ void AddSetupCommands(CLI::App& app, CliContext& context);
 void AddLogoCommands(CLI::App& app, CliContext& context);
 void AddNetCommands(CLI::App& app, CliContext& context);
 void AddFirmwareCommands(CLI::App& app, CliContext& context);
+void AddStatusCommand(CLI::App& app, CliContext& context);
 
 }  // namespace kp70
