@@ -13,6 +13,7 @@
 #include "core/app/Outcome.h"
 #include "core/setup/SettingListener.h"
 #include "core/setup/WriteBlock.h"
+#include "core/status/StatusSession.h"
 #include "core/transport/NetworkLink.h"
 #include "core/transport/Notifier.h"
 #include "core/transport/ReceiveQueue.h"
@@ -145,7 +146,18 @@ public:
     // What the screen offers between operations.
     ActionSet IdleActions() const;
 
+    // Asks the printer for its status over the open connection, between operations (never
+    // during one: the requests would land in the middle of its bytes). Waits out the
+    // network rest first; meanwhile the receive thread takes no bytes, so the answers
+    // reach the status session and not the reply parser. On a parallel port nothing is
+    // sent and only a status block the printer sends by itself counts. A closed connection
+    // or a print file gives a report with SendFailed and nothing known.
+    StatusReport QueryStatus(const CancelToken& cancel,
+                             int answerBoundMs = StatusSession::kDefaultAnswerBoundMs);
+
 private:
+    class HeldLink;
+
     void OnDataReceived() override;
     // SettingListener: every reply passes here on its way to the session's listener.
     void OnSettingReceived(const SetupReply& reply) override;
@@ -180,6 +192,10 @@ private:
     std::atomic<std::int64_t> m_restUntil{0};  // m_clock time before which the printer rests
     bool m_parallelOpen = false;
     bool m_closed = false;
+    // While a status query holds the link the receive thread takes no bytes; the lock
+    // keeps the two from taking from the same queue at once.
+    std::mutex m_takeMutex;
+    bool m_statusHold = false;
 };
 
 }  // namespace kp70
