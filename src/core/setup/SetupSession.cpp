@@ -82,23 +82,27 @@ bool SetupSession::NextByte(std::uint8_t& byte) {
         lock = std::unique_lock(m_takeMutex);
         if (m_statusHold) return false;
     }
+    bool taken = false;
     switch (m_kind) {
         case PortKind::Parallel: {
             int flag = -1;
             byte = m_links.parallel->GetByte(flag);
-            return flag == 1;
+            taken = flag == 1;
+            break;
         }
         case PortKind::Network: {
             ReceiveQueue& queue = m_links.network->Queue();
-            if (queue.IsEmpty()) return false;
-            byte = queue.Get();
-            return true;
+            taken = !queue.IsEmpty();
+            if (taken) byte = queue.Get();
+            break;
         }
         default:
-            if (m_ring.IsEmpty()) return false;
-            byte = m_ring.Get();
-            return true;
+            taken = !m_ring.IsEmpty();
+            if (taken) byte = m_ring.Get();
+            break;
     }
+    if (taken) ++m_bytesTaken;
+    return taken;
 }
 
 bool SetupSession::StartReceiveThread() {
@@ -596,6 +600,17 @@ private:
     SetupSession& m_session;
 };
 
+bool SetupSession::WaitForQuiet(const CancelToken& cancel) {
+    for (int waited = 0; waited < setup::kStatusQuietLimitMs; waited += setup::kStatusQuietMs) {
+        const long long before = m_bytesTaken.load();
+        if (!SleepUnlessCancelled(m_receiveClock, setup::kStatusQuietMs, cancel)) return false;
+        const bool queued =
+            m_kind == PortKind::Network ? !m_links.network->Queue().IsEmpty() : !m_ring.IsEmpty();
+        if (m_bytesTaken.load() == before && !queued && RestRemainingMs() <= 0) return true;
+    }
+    return false;
+}
+
 StatusReport SetupSession::QueryStatus(const CancelToken& cancel, int answerBoundMs) {
     StatusReport report;
     report.boundMs = answerBoundMs;
@@ -609,8 +624,8 @@ StatusReport SetupSession::QueryStatus(const CancelToken& cancel, int answerBoun
     }
     if (m_kind == PortKind::Network ? !m_links.network : !m_links.port || !m_links.port->isOpen())
         return report;
-    if (!SleepUnlessCancelled(m_clock, RestRemainingMs(), cancel)) {
-        report.problem = StatusReport::Problem::Cancelled;
+    if (!WaitForQuiet(cancel)) {
+        if (cancel.Cancelled()) report.problem = StatusReport::Problem::Cancelled;
         return report;
     }
     {

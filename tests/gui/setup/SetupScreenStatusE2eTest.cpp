@@ -90,6 +90,9 @@ TEST_P(SetupScreenStatusTest, ShowsWhatThePrinterSaysAndFollowsAChange) {
     screen->findChild<QPushButton*>("getValue")->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return screen->statusQueries() >= 2; }, kWaitMs));
     EXPECT_EQ(line->text(), "STATUS: offline: cover open");
+    // The read went as always: every setting answered.
+    for (int n : {1, 2, 3, 116, 118, 242, 243, 244, 245, 246, 247, 248, 249, 250, 251, 252, 255})
+        EXPECT_TRUE(screen->values().received[n]) << n;
     EXPECT_TRUE(m_h.prompter.boxes.empty()) << m_h.prompter.Texts().join(" | ").toStdString();
     Close(*screen);
 }
