@@ -6,6 +6,7 @@ sim_dir=/tmp/kp70sim
 mkdir -p "$sim_dir"
 "$build_dir/src/sim/kp70sim" --pty "$sim_dir/ttyKP70" --lpt "$sim_dir/lpKP70" \
     --tcp 127.0.0.1:6001 --state "$sim_dir/state.json" --out "$sim_dir/out" \
+    --control "$sim_dir/status" \
     --udp 127.0.0.1 --printers 5 --tcp-printers 5 &
 sim=$!
 trap 'kill $sim 2>/dev/null; wait $sim 2>/dev/null' EXIT

@@ -67,6 +67,7 @@ int RunCli(int argc, const char* const* argv, CliContext& context) {
     AddNetCommands(app, context);
     AddFirmwareCommands(app, context);
     AddServiceCommands(app, context);
+    AddStatusCommand(app, context);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {

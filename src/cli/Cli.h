@@ -71,5 +71,6 @@ void AddLogoCommands(CLI::App& app, CliContext& context);
 void AddNetCommands(CLI::App& app, CliContext& context);
 void AddFirmwareCommands(CLI::App& app, CliContext& context);
 void AddServiceCommands(CLI::App& app, CliContext& context);
+void AddStatusCommand(CLI::App& app, CliContext& context);
 
 }  // namespace kp70

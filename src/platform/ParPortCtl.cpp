@@ -57,6 +57,11 @@ StatusBlock ParPortCtl::lastStatus() const {
     return m_lastStatus;
 }
 
+int ParPortCtl::statusBlocks() const {
+    std::lock_guard lock(m_mutex);
+    return m_statusBlocks;
+}
+
 bool ParPortCtl::ReaderRunning() const {
     std::lock_guard lock(m_mutex);
     return m_reader.joinable() && !m_ended;
@@ -219,15 +224,19 @@ void ParPortCtl::ReaderThread() {
         if (n <= 0) continue;
 
         StatusBlock status = lastStatus();
+        int queued = 0;
         const bool allQueued =
             ParallelStatusFilter::Scan(buffer, n, status, [&](std::uint8_t byte) {
                 if (m_queue.Count() == ReceiveQueue::kSize - 1) return false;
                 m_queue.Put(byte);
+                ++queued;
                 return true;
             });
         {
             std::lock_guard lock(m_mutex);
             m_lastStatus = status;
+            // What was not queued of a completed scan were status blocks.
+            if (allQueued) m_statusBlocks += (n - queued) / 4;
         }
         if (!allQueued) {
             // Nobody takes the replies: stop reading; the screen must start a new reader.

@@ -55,6 +55,7 @@ public:
     std::string lastErrorText() const override;
     int lastErrorCode() const override;
     StatusBlock lastStatus() const override;
+    int statusBlocks() const override;
 
     // True while a reader thread runs (it also ends by itself when its queue is full).
     bool ReaderRunning() const;
@@ -81,6 +82,7 @@ private:
     bool m_request = false;  // the request event
     bool m_ended = false;    // the ended event
     StatusBlock m_lastStatus{};
+    int m_statusBlocks = 0;  // every block taken out, equal ones included
     std::string m_lastErrorText;
     int m_lastErrorCode = 0;
 

@@ -7,7 +7,8 @@
     KP70SIM_MODULE("scripted-reply", MakeScriptedReplyModule) \
     KP70SIM_MODULE("user-settings", MakeUserSettingModule)    \
     KP70SIM_MODULE("nv-graphics", MakeNvGraphicsModule)       \
-    KP70SIM_MODULE("flash", MakeFlashModule)
+    KP70SIM_MODULE("flash", MakeFlashModule)                  \
+    KP70SIM_MODULE("status", MakeStatusModule)
 
 namespace kp70sim {
 

@@ -9,7 +9,7 @@
 
 namespace kp70sim {
 
-Printer::Printer(SimOptions options) : m_options(std::move(options)) {}
+Printer::Printer(SimOptions options) : m_options(std::move(options)), m_status(m_options.status) {}
 
 std::chrono::microseconds Printer::Delay(int ms) const {
     if (ms <= 0) return std::chrono::microseconds(0);

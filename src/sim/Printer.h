@@ -38,6 +38,10 @@ public:
     // written) when something changed. False, with `why`, when it cannot be written.
     bool SaveStateIfChanged(std::string& why);
 
+    // The status conditions the printer reports (DLE EOT answers, parallel status blocks).
+    const StatusState& Status() const { return m_status; }
+    void SetStatus(const StatusState& status) { m_status = status; }
+
     // A path in the output folder for a module's files ("" when there is no --out).
     std::string OutPath(const std::string& fileName) const;
 
@@ -48,6 +52,7 @@ private:
     SimOptions m_options;
     nlohmann::json m_state = nlohmann::json::object();
     bool m_stateChanged = false;
+    StatusState m_status;
 };
 
 // A link's modules: bytes go to each in order, except while one holds the link.

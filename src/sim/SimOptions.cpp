@@ -127,6 +127,14 @@ ParseOutcome ParseSimOptions(int argc, const char* const* argv, SimOptions& opti
                    "keep-status");
     app.add_option("--reply", replies, "repeatable: answer REQUEST hex bytes with REPLY (HEX=HEX)");
     app.add_option("--script", script, "file of reply rules, one 'HEX = HEX' a line");
+    std::vector<std::string> statusNames;
+    app.add_option("--status", statusNames,
+                   "repeatable: a status condition at start: paper-end, paper-near-end, "
+                   "cover-open, offline, feed-button, mechanical-error, cutter-error, error, "
+                   "auto-recoverable-error, drawer-low");
+    app.add_option("--control", options.controlPath,
+                   "a file of status names (as --status; 'ok' for none) read again whenever "
+                   "it changes, so a test can change the status while the printer runs");
     app.add_option("--time-scale", options.timeScale,
                    "multiply every delay of the printer's own (reset, silence, late replies) by "
                    "F, 0 < F <= 1 (default 1)");
@@ -172,6 +180,10 @@ ParseOutcome ParseSimOptions(int argc, const char* const* argv, SimOptions& opti
             return ParseOutcome::Usage;
         }
         options.replies.push_back(std::move(rule));
+    }
+    if (!ApplyStatusNames(statusNames, options.status, why)) {
+        err << "kp70sim: --status: " << why << "\n";
+        return ParseOutcome::Usage;
     }
     if (!script.empty() && !LoadReplyScript(script, options.replies, why)) {
         err << "kp70sim: " << why << "\n";

@@ -6,6 +6,7 @@
 
 #include "sim/Faults.h"
 #include "sim/Hex.h"
+#include "sim/StatusState.h"
 
 namespace kp70sim {
 
@@ -37,6 +38,8 @@ struct SimOptions {
     double timeScale = 1.0;
     FaultSet faults;
     std::vector<ReplyRule> replies;
+    StatusState status;       // --status at start
+    std::string controlPath;  // --control: a file of status names, read again when it changes
 };
 
 // The outcome of reading the command line: run, stop at once with status 0 (--help), or

@@ -8,12 +8,15 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <ostream>
 
@@ -27,6 +30,8 @@ using std::chrono::milliseconds;
 // While nobody has the pseudo-terminal's slave open, its master reports a hang-up at once
 // on every poll; it is looked at again after this pause instead.
 constexpr milliseconds kPtyRetry{20};
+// How often the --control file is looked at.
+constexpr milliseconds kControlPoll{20};
 
 std::string ErrorText(const std::string& what) {
     return what + ": " + std::strerror(errno);
@@ -68,13 +73,27 @@ public:
         const auto now = Clock::now();
         if (m_printer.Faults().silent || now < m_silentUntil || bytes.empty()) return;
         Bytes sent = bytes;
-        if (m_status && (m_status->Enabled() || m_printer.Faults().keepStatus))
-            sent.insert(sent.end(), ParallelStatus::kBlock.begin(), ParallelStatus::kBlock.end());
+        if (SendsStatusBlocks()) {
+            const auto block = m_printer.Status().Block();
+            sent.insert(sent.end(), block.begin(), block.end());
+        }
         if (m_printer.Faults().lateMs > 0) {
             m_delayed.push_back({now + m_printer.Delay(m_printer.Faults().lateMs), sent});
         } else {
             m_out.insert(m_out.end(), sent.begin(), sent.end());
         }
+    }
+    // The parallel side with automatic status on.
+    bool SendsStatusBlocks() const {
+        return m_status && (m_status->Enabled() || m_printer.Faults().keepStatus);
+    }
+    // The parallel side tells its status by itself: when a program opens the port and
+    // whenever the status changes, as long as automatic status is on.
+    void SendStatusBlock() {
+        if (!SendsStatusBlocks() || m_printer.Faults().silent || m_slaveAbsent) return;
+        if (Clock::now() < m_silentUntil || m_deaf) return;
+        const auto block = m_printer.Status().Block();
+        m_out.insert(m_out.end(), block.begin(), block.end());
     }
     void CloseLink() override { m_closeRequested = true; }
     void Restart(int deafMs) override { m_restartDeafMs = std::max(deafMs, 0); }
@@ -349,6 +368,7 @@ int Simulator::NextTimeoutMs(TimePoint now) const {
         if (link->m_deaf) next = std::min(next, link->m_deafUntil);
     }
     if (m_discovery) next = std::min(next, m_discovery->NextDue());
+    if (!m_printer.Options().controlPath.empty()) next = std::min(next, now + kControlPoll);
     if (next == TimePoint::max()) return -1;
     if (next <= now) return 0;
     const auto wait = std::chrono::ceil<milliseconds>(next - now).count();
@@ -409,24 +429,63 @@ void Simulator::Run(int stopFd) {
             const short revents = fds[firstLink + i].revents;
             if (link.m_kind == Link::Kind::Pty) {
                 if (revents & POLLIN) {
-                    link.m_slaveAbsent = false;
+                    SlavePresent(link);
                     Receive(link);
                 } else if (revents & POLLHUP) {
                     link.m_slaveAbsent = true;
                     link.m_retryAt = Clock::now() + kPtyRetry;
                 } else {
-                    link.m_slaveAbsent = false;
+                    SlavePresent(link);
                 }
             } else if (revents & (POLLIN | POLLHUP | POLLERR)) {
                 Receive(link);
             }
             if (revents & POLLOUT) CarryOutRequests(link);
         }
+        ReadControlFile();
         RunTimers(Clock::now());
         for (auto& link : m_links) {
             if (link->m_dead) Release(*link);
         }
         std::erase_if(m_links, [](const auto& link) { return link->m_dead; });
+    }
+}
+
+void Simulator::SlavePresent(Link& link) {
+    if (!link.m_slaveAbsent) return;
+    link.m_slaveAbsent = false;
+    // A program has opened the port: the parallel side tells its status before anything
+    // it answers.
+    link.SendStatusBlock();
+    Flush(link);
+}
+
+void Simulator::ReadControlFile() {
+    const std::string& path = m_printer.Options().controlPath;
+    if (path.empty()) return;
+    struct stat info {};
+    ControlStamp stamp;
+    if (::stat(path.c_str(), &info) == 0) {
+        stamp = {true, static_cast<long long>(info.st_ino), static_cast<long long>(info.st_size),
+                 static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL + info.st_mtim.tv_nsec};
+    }
+    if (stamp == m_controlStamp) return;
+    m_controlStamp = stamp;
+    if (!stamp.exists) return;  // a file being replaced: the new one is read when it is there
+    std::ifstream in(path);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    StatusState status;
+    std::string why;
+    if (!ApplyStatusNames(SplitStatusNames(text), status, why)) {
+        m_log << "control " << path << ": " << why << "; status kept\n" << std::flush;
+        return;
+    }
+    if (status == m_printer.Status()) return;
+    m_printer.SetStatus(status);
+    m_log << "status " << status.Names() << "\n" << std::flush;
+    for (auto& link : m_links) {
+        link->SendStatusBlock();
+        Flush(*link);
     }
 }
 

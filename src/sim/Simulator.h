@@ -52,6 +52,20 @@ private:
     int NextTimeoutMs(TimePoint now) const;
     void RunTimers(TimePoint now);
     std::FILE* OpenCapture(const std::string& name);
+    // A program has the pseudo-terminal's slave open (again).
+    void SlavePresent(Link& link);
+    // Reads the --control file again when it changed since the last look.
+    void ReadControlFile();
+
+    // What the --control file was when last read (inode, size, modification time).
+    struct ControlStamp {
+        bool exists = false;
+        long long inode = 0;
+        long long size = 0;
+        long long modified = 0;
+        bool operator==(const ControlStamp&) const = default;
+    };
+    ControlStamp m_controlStamp;
 
     Printer& m_printer;
     std::ostream& m_log;

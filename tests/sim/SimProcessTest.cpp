@@ -184,6 +184,8 @@ TEST(SimProcess, ParallelSideSendsStatusBlocksUntilStatusBackOff) {
 
     int lpt = OpenPty(sim.LptPath());
     ASSERT_GE(lpt, 0);
+    // A program that opens the port hears the status first.
+    EXPECT_EQ(ReadFor(lpt, 4), status);
     Send(lpt, kInit);
     EXPECT_EQ(ReadFor(lpt, 6), "OK" + status);
     // Status back off split over chunks: the printer has decoded the first part first.
@@ -191,7 +193,8 @@ TEST(SimProcess, ParallelSideSendsStatusBlocksUntilStatusBackOff) {
     ASSERT_TRUE(sim.WaitForCapture("capture-lpt.bin", 4)) << sim.Log();
     Send(lpt, backOff.substr(2) + kInit);
     EXPECT_EQ(ReadFor(lpt, 6, milliseconds(300)), "OK");
-    // On again, then off between two requests of one chunk; the link survives a reopen.
+    // On again, then off between two requests of one chunk; the link survives a reopen
+    // (with status back off in force the reopen brings no block).
     close(lpt);
     lpt = OpenPty(sim.LptPath());
     ASSERT_GE(lpt, 0);
@@ -217,9 +220,27 @@ TEST(SimProcess, KeepStatusFaultIgnoresStatusBackOff) {
         << sim.Log();
     const int lpt = OpenPty(sim.LptPath());
     ASSERT_GE(lpt, 0);
+    EXPECT_EQ(ReadFor(lpt, 4), std::string("\x14\x00\x00\x0F", 4));
     Send(lpt, std::string("\x1D\x61\x00", 3) + kInit);
     EXPECT_EQ(ReadFor(lpt, 6), std::string("OK\x14\x00\x00\x0F", 6));
     close(lpt);
+}
+
+// DLE EOT n is answered from the status given at start, with the printer off line while
+// the cover is open or an error stopped it; an unknown status name is a usage error.
+TEST(SimProcess, AnswersStatusRequestsFromItsStatus) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.Start({"--status", "cover-open", "--status", "error"})) << sim.Log();
+    const int tcp = ConnectTcp(sim.TcpPort());
+    ASSERT_GE(tcp, 0);
+    Send(tcp, std::string("\x10\x04\x01\x10\x04\x02\x10", 7));
+    Send(tcp, std::string("\x04\x03\x10\x04\x04\x10\x04\x05", 8));
+    EXPECT_EQ(ReadFor(tcp, 5, milliseconds(1000)), "\x1E\x56\x32\x12");
+    close(tcp);
+
+    SimProcess wrong;
+    EXPECT_FALSE(wrong.Start({"--status", "jammed"}));
+    EXPECT_NE(wrong.Log().find("unknown status 'jammed'"), std::string::npos) << wrong.Log();
 }
 
 TEST(SimProcess, DropAfterClosesTheConnectionAtThatByte) {

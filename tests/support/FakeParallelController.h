@@ -101,7 +101,20 @@ public:
     bool timeoutsSet() const override { return legacyMode; }
     std::string lastErrorText() const override { return errorText; }
     int lastErrorCode() const override { return 2; }
-    std::array<std::uint8_t, 4> lastStatus() const override { return {}; }
+    std::array<std::uint8_t, 4> lastStatus() const override {
+        std::lock_guard lock(m_mutex);
+        return m_lastStatus;
+    }
+    int statusBlocks() const override {
+        std::lock_guard lock(m_mutex);
+        return m_statusBlocks;
+    }
+    // A status block the reader took out of the printer's answer now.
+    void DeliverStatus(const std::array<std::uint8_t, 4>& block) {
+        std::lock_guard lock(m_mutex);
+        m_lastStatus = block;
+        ++m_statusBlocks;
+    }
 
     std::string PortName() const {
         std::lock_guard lock(m_mutex);
@@ -131,6 +144,8 @@ private:
     std::string m_portName;
     FakeBytes m_pending;
     std::deque<std::uint8_t> m_queue;
+    std::array<std::uint8_t, 4> m_lastStatus{};
+    int m_statusBlocks = 0;
 };
 
 }  // namespace kp70::test

@@ -20,6 +20,9 @@ struct FirmwareLinks {
     NetworkLink* network = nullptr;
     std::string networkAddress = kDefaultPrinterAddress;
     std::uint16_t networkPort = kDefaultPrinterPort;
+    // How long each status answer is waited for when the F/W Update screen asks the printer
+    // how it is (when it opens and after each transfer); 0: it never asks.
+    int statusBoundMs = 0;
 };
 
 // A firmware image is binary: on a serial line with XON/XOFF the driver would take every

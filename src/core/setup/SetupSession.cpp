@@ -10,6 +10,7 @@
 #include "core/setup/SetupReceiveThread.h"
 #include "core/setup/SetupValues.h"
 #include "core/setup/TestPage.h"
+#include "core/status/StatusLinks.h"
 #include "core/transport/NetworkLink.h"
 #include "core/transport/ParallelController.h"
 #include "core/transport/PrinterPort.h"
@@ -79,23 +80,32 @@ void SetupSession::OnDataReceived() {
 }
 
 bool SetupSession::NextByte(std::uint8_t& byte) {
+    std::unique_lock<std::mutex> lock;
+    if (m_kind != PortKind::Parallel) {
+        lock = std::unique_lock(m_takeMutex);
+        if (m_statusHold) return false;
+    }
+    bool taken = false;
     switch (m_kind) {
         case PortKind::Parallel: {
             int flag = -1;
             byte = m_links.parallel->GetByte(flag);
-            return flag == 1;
+            taken = flag == 1;
+            break;
         }
         case PortKind::Network: {
             ReceiveQueue& queue = m_links.network->Queue();
-            if (queue.IsEmpty()) return false;
-            byte = queue.Get();
-            return true;
+            taken = !queue.IsEmpty();
+            if (taken) byte = queue.Get();
+            break;
         }
         default:
-            if (m_ring.IsEmpty()) return false;
-            byte = m_ring.Get();
-            return true;
+            taken = !m_ring.IsEmpty();
+            if (taken) byte = m_ring.Get();
+            break;
     }
+    if (taken) ++m_bytesTaken;
+    return taken;
 }
 
 bool SetupSession::StartReceiveThread() {
@@ -569,6 +579,74 @@ void SetupSession::Close(bool exitButton) {
             break;
     }
     StopReceiveThread();
+}
+
+}  // namespace kp70
+
+namespace kp70 {
+
+// The session's own connection as a status link: requests go out as the session's own
+// commands do, answers are taken from where the receive thread would take them.
+class SetupSession::HeldLink : public StatusLink {
+public:
+    explicit HeldLink(SetupSession& session) : m_session(session) {}
+    bool Send(const std::vector<std::uint8_t>& bytes) override {
+        if (m_session.m_kind == PortKind::Network) {
+            const int length = static_cast<int>(bytes.size());
+            return m_session.m_links.network->Send(bytes.data(), length) == length;
+        }
+        return m_session.PortWrite(bytes);
+    }
+    void Receive(std::vector<std::uint8_t>& bytes) override {
+        if (m_session.m_kind == PortKind::Usb) m_session.m_links.port->ReadUsbReply();
+        std::lock_guard lock(m_session.m_takeMutex);
+        ReceiveQueue& queue = m_session.m_kind == PortKind::Network
+                                  ? m_session.m_links.network->Queue()
+                                  : m_session.m_ring;
+        while (!queue.IsEmpty()) bytes.push_back(queue.Get());
+    }
+
+private:
+    SetupSession& m_session;
+};
+
+bool SetupSession::WaitForQuiet(const CancelToken& cancel) {
+    for (int waited = 0; waited < setup::kStatusQuietLimitMs; waited += setup::kStatusQuietMs) {
+        const long long before = m_bytesTaken.load();
+        if (!SleepUnlessCancelled(m_receiveClock, setup::kStatusQuietMs, cancel)) return false;
+        const bool queued =
+            m_kind == PortKind::Network ? !m_links.network->Queue().IsEmpty() : !m_ring.IsEmpty();
+        if (m_bytesTaken.load() == before && !queued && RestRemainingMs() <= 0) return true;
+    }
+    return false;
+}
+
+StatusReport SetupSession::QueryStatus(const CancelToken& cancel, int answerBoundMs) {
+    StatusReport report;
+    report.boundMs = answerBoundMs;
+    report.problem = StatusReport::Problem::SendFailed;
+    if (m_closed || m_kind == PortKind::File || m_kind == PortKind::None) return report;
+    if (m_kind == PortKind::Parallel) {
+        if (!m_parallelOpen || !m_links.parallel) return report;
+        // The setup's receive thread owns the controller's reply queue.
+        ParallelStatusLink link(*m_links.parallel, false);
+        return StatusSession(link, m_clock, answerBoundMs).Query(cancel);
+    }
+    if (m_kind == PortKind::Network ? !m_links.network : !m_links.port || !m_links.port->isOpen())
+        return report;
+    if (!WaitForQuiet(cancel)) {
+        if (cancel.Cancelled()) report.problem = StatusReport::Problem::Cancelled;
+        return report;
+    }
+    {
+        std::lock_guard lock(m_takeMutex);
+        m_statusHold = true;
+    }
+    HeldLink link(*this);
+    report = StatusSession(link, m_clock, answerBoundMs).Query(cancel);
+    std::lock_guard lock(m_takeMutex);
+    m_statusHold = false;
+    return report;
 }
 
 }  // namespace kp70

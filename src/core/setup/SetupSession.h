@@ -13,6 +13,7 @@
 #include "core/app/Outcome.h"
 #include "core/setup/SettingListener.h"
 #include "core/setup/WriteBlock.h"
+#include "core/status/StatusSession.h"
 #include "core/transport/NetworkLink.h"
 #include "core/transport/Notifier.h"
 #include "core/transport/ReceiveQueue.h"
@@ -61,6 +62,11 @@ inline constexpr BilingualText kNoReply{
 
 // After the last reply of a network read the printer needs a rest before the next command.
 inline constexpr int kNetworkRestMs = 800;
+
+// A status query waits for this long a quiet link, so no reply of a read is taken for a
+// status answer, and gives up after the limit.
+inline constexpr int kStatusQuietMs = 500;
+inline constexpr int kStatusQuietLimitMs = 5000;
 
 }  // namespace setup
 
@@ -145,7 +151,21 @@ public:
     // What the screen offers between operations.
     ActionSet IdleActions() const;
 
+    // Asks the printer for its status over the open connection, between operations (never
+    // during one: the requests would land in the middle of its bytes). A read's replies go
+    // on arriving after Read returns, so it first waits until nothing has come for
+    // setup::kStatusQuietMs and the network rest is over (giving up, with nothing known,
+    // after setup::kStatusQuietLimitMs of traffic); meanwhile the receive thread takes no bytes, so
+    // the answers reach the status session and not the reply parser. On a parallel port nothing is
+    // sent and only a status block the printer sends by itself counts. A closed connection
+    // or a print file gives a report with SendFailed and nothing known.
+    StatusReport QueryStatus(const CancelToken& cancel,
+                             int answerBoundMs = StatusSession::kDefaultAnswerBoundMs);
+
 private:
+    class HeldLink;
+    bool WaitForQuiet(const CancelToken& cancel);
+
     void OnDataReceived() override;
     // SettingListener: every reply passes here on its way to the session's listener.
     void OnSettingReceived(const SetupReply& reply) override;
@@ -180,6 +200,11 @@ private:
     std::atomic<std::int64_t> m_restUntil{0};  // m_clock time before which the printer rests
     bool m_parallelOpen = false;
     bool m_closed = false;
+    // While a status query holds the link the receive thread takes no bytes; the lock
+    // keeps the two from taking from the same queue at once.
+    std::mutex m_takeMutex;
+    bool m_statusHold = false;
+    std::atomic<long long> m_bytesTaken{0};  // by the receive thread, for the quiet wait
 };
 
 }  // namespace kp70

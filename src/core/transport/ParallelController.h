@@ -26,6 +26,9 @@ public:
     virtual std::string lastErrorText() const = 0;
     virtual int lastErrorCode() const = 0;
     virtual std::array<std::uint8_t, 4> lastStatus() const = 0;
+    // How many status blocks the reader has taken out so far, equal ones included, so a
+    // caller can tell a fresh block from the one it saw before. 0 where not counted.
+    virtual int statusBlocks() const { return 0; }
 };
 
 }  // namespace kp70

@@ -13,8 +13,10 @@ AppToolLauncher::FirmwareOpener MakeFirmwareOpener(const ScreenServices& service
                                                    const std::string& connectionSummary) {
     return [services, &port, &network, &networkDialog, &connectionSummary](QWidget* parent,
                                                                            int modelCode) {
+        // The F/W Update screen shows the printer's status when a printer answers within
+        // half a second.
         const FirmwareLinks links{port, &network, networkDialog.printerAddress(),
-                                  networkDialog.printerTcpPort()};
+                                  networkDialog.printerTcpPort(), 500};
         DialogFileChooser chooser;
         if (modelCode == 2) {
             DownloadToolDialog tool(services, links, connectionSummary, chooser, parent);

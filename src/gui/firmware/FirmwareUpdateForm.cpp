@@ -56,6 +56,12 @@ FirmwareUpdateForm::FirmwareUpdateForm(bool korean, const QString& summary, QWid
     summaryLabel->setObjectName("summaryLabel");
     summaryLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     deviceLayout->addWidget(summaryLabel);
+    // The printer's status, shown only when it answered.
+    m_status = new QLabel(deviceGroup);
+    m_status->setObjectName("statusText");
+    m_status->setWordWrap(true);
+    m_status->setVisible(false);
+    deviceLayout->addWidget(m_status);
     deviceLayout->addStretch(1);
     middle->addWidget(deviceGroup, 1);
     layout->addLayout(middle);
@@ -98,6 +104,15 @@ int FirmwareUpdateForm::CheckedArea() const {
 
 void FirmwareUpdateForm::CheckArea(int index) {
     m_areas[static_cast<std::size_t>(index)]->setChecked(true);
+}
+
+}  // namespace kp70
+
+namespace kp70 {
+
+void FirmwareUpdateForm::ShowStatus(const QString& line) {
+    m_status->setText(line);
+    m_status->setVisible(!line.isEmpty());
 }
 
 }  // namespace kp70

@@ -33,6 +33,8 @@ public:
     QProgressBar* progressBar() const { return m_progress; }
     QPushButton* downloadButton() const { return m_download; }
     QPushButton* exitButton() const { return m_exit; }
+    // The printer's status in one line in the DEVICE group; an empty text hides it.
+    void ShowStatus(const QString& line);
 
     // The checked area radio button's index.
     int CheckedArea() const;
@@ -51,6 +53,7 @@ private:
     QProgressBar* m_progress = nullptr;
     QPushButton* m_download = nullptr;
     QPushButton* m_exit = nullptr;
+    QLabel* m_status = nullptr;
 };
 
 }  // namespace kp70

@@ -9,9 +9,11 @@
 
 #include "core/app/Profile.h"
 #include "core/firmware/FirmwareTexts.h"
+#include "core/status/StatusProbe.h"
 #include "core/transport/PrinterPort.h"
 #include "gui/app/FileChooser.h"
 #include "gui/app/KeyboardState.h"
+#include "gui/firmware/FirmwareScreenTexts.h"
 #include "gui/firmware/FirmwareUpdateForm.h"
 
 namespace kp70 {
@@ -156,6 +158,41 @@ void FirmwareUpdateScreen::OnTransferEnded(const Outcome& outcome) {
     m_services.ShowAll(this, outcome);
     // Once the completion message is closed, the bar is empty and the caption says 0 %.
     if (outcome.status == OutcomeStatus::Done) ShowProgress(0);
+    QueryStatus();
+}
+
+void FirmwareUpdateScreen::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (m_shown) return;
+    m_shown = true;
+    QueryStatus();
+}
+
+void FirmwareUpdateScreen::QueryStatus() {
+    if (m_links.statusBoundMs <= 0 || m_closing || m_runner.Busy()) return;
+    // The buttons stay as they are; a DOWNLOAD pressed meanwhile waits for the query, and
+    // the transfer opens the port afresh as always.
+    const ActionSet shown = m_runner.ShownActions();
+    auto report = std::make_shared<StatusReport>();
+    m_runner.Run(
+        [this, report, shown](StepContext& context) {
+            *report = ProbeStatus(m_links.port, m_links.network, m_links.networkAddress,
+                                  m_links.networkPort, m_services.clock, context.cancel,
+                                  m_links.statusBoundMs);
+            Outcome outcome;
+            outcome.enabled = shown;
+            return outcome;
+        },
+        [this, report](const Outcome&) {
+            ++m_statusQueries;
+            const std::string line =
+                report->Complete() ? StatusLine(report->status, m_korean) : std::string();
+            m_form->ShowStatus(line.empty()
+                                   ? QString()
+                                   : QString::fromUtf8(firmwarescreen::kStatusLabel.In(m_korean)) +
+                                         QString::fromStdString(line));
+        },
+        shown);
 }
 
 void FirmwareUpdateScreen::ShowProgress(std::uint32_t position) {

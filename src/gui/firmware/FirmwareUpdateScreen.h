@@ -39,9 +39,15 @@ public:
     bool Closed() const { return m_closed; }
     FirmwareUpdateForm& form() const { return *m_form; }
 
+    // How many status queries have ended (their line shown or hidden).
+    int statusQueries() const { return m_statusQueries; }
+
 public slots:
     // The close box and Escape, like EXIT.
     void reject() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
 
 private:
     void OnFileOpen();
@@ -51,6 +57,9 @@ private:
     void ApplyBootRule(BootPermission permission);
     void ShowProgress(std::uint32_t position);
     void CloseScreen();
+    // Asks the printer for its status on a connection of its own while no transfer runs,
+    // and shows the answer in the DEVICE group (nothing when it did not answer).
+    void QueryStatus();
 
     ScreenServices m_services;
     FirmwareLinks m_links;
@@ -63,6 +72,8 @@ private:
     std::uint32_t m_packetLength = 0;
     bool m_closing = false;
     bool m_closed = false;
+    bool m_shown = false;
+    int m_statusQueries = 0;
 
     FirmwareUpdateForm* m_form = nullptr;
     AreaDownload m_download;

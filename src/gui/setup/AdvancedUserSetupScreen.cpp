@@ -132,6 +132,34 @@ void AdvancedUserSetupScreen::Finish(const Outcome& outcome) {
     m_services.ShowAll(this, outcome);
     m_form->ShowValues();
     Refresh();
+    if (!outcome.closeScreen) QueryStatusWhenIdle();
+}
+
+void AdvancedUserSetupScreen::QueryStatusWhenIdle() {
+    if (m_links.statusBoundMs <= 0 || !m_session || m_failed || m_phase != Phase::Idle ||
+        m_runner.Busy() || m_runner.Closing())
+        return;
+    // The query leaves the buttons as they are: an operation asked for meanwhile waits for
+    // it (at most four answer bounds) and is then sent as always.
+    const ActionSet shown = m_runner.ShownActions();
+    auto report = std::make_shared<StatusReport>();
+    m_runner.Run(
+        [this, report, shown](StepContext& context) {
+            *report = m_session->QueryStatus(context.cancel, m_links.statusBoundMs);
+            Outcome outcome;
+            outcome.enabled = shown;
+            return outcome;
+        },
+        [this, report](const Outcome&) {
+            ++m_statusQueries;
+            // A status not known is not shown at all.
+            const std::string line =
+                report->Complete() ? StatusLine(report->status, m_korean) : std::string();
+            m_form->ShowStatus(line.empty() ? QString()
+                                            : QString::fromUtf8(kStatusLabel.In(m_korean)) +
+                                                  QString::fromStdString(line));
+        },
+        shown);
 }
 
 void AdvancedUserSetupScreen::Refresh() {
@@ -224,6 +252,7 @@ void AdvancedUserSetupScreen::ApplySetting(const SetupReply& reply) {
                      [this](const Outcome&) {
                          if (m_failed) m_runner.ShowActions(m_failedActions);
                          Refresh();
+                         QueryStatusWhenIdle();
                      },
                      m_session->ActionsDuringRest());
         Refresh();

@@ -35,6 +35,9 @@ struct UserSetupLinks {
     // Paces the receive thread's polls of an empty queue and the waits for what it brings
     // (the session's own sequence waits use the services' clock).
     Clock& receiveClock;
+    // How long each status answer is waited for when the screen asks the printer how it is
+    // (after the connection opened and after each operation); 0: the screen never asks.
+    int statusBoundMs = 0;
 };
 
 // The Advanced User Setup screen's controller: opens the connection when the screen is
@@ -69,6 +72,8 @@ public:
     // again.
     bool isFailed() const { return m_failed; }
     const SetupValues& values() const { return m_values; }
+    // How many status queries have ended (their line shown or hidden).
+    int statusQueries() const { return m_statusQueries; }
 
 public slots:
     // The close box and Escape: closes the connection without the EXIT wait, then the
@@ -98,6 +103,9 @@ private:
     // The end of an operation: its notices, the failed state, the controls.
     void Finish(const Outcome& outcome);
     void Refresh();
+    // Asks the printer for its status when the screen is idle, and shows the answer beside
+    // MODEL (nothing when it did not answer).
+    void QueryStatusWhenIdle();
     // True when the operator may use the action now.
     bool Offered(ActionSet action) const;
     void CloseScreen(bool exitButton);
@@ -116,6 +124,7 @@ private:
     bool m_asking = false;                  // a rule's question is open
     std::vector<SetupReply> m_heldReplies;  // replies that came while it was open
     int m_closeResult = QDialog::Rejected;
+    int m_statusQueries = 0;
 
     UserSetupForm* m_form = nullptr;
     std::unique_ptr<ParallelController> m_parallel;

@@ -163,6 +163,12 @@ void UserSetupForm::BuildWidgets(const QString& summary) {
     modelText->setFrameShape(QFrame::StyledPanel);
     modelText->setMinimumWidth(240);
     modelRow->addWidget(modelText, 1);
+    // The printer's status, shown only when it answered.
+    m_statusText = new QLabel(this);
+    m_statusText->setObjectName("statusText");
+    m_statusText->setFrameShape(QFrame::StyledPanel);
+    m_statusText->setVisible(false);
+    modelRow->addWidget(m_statusText, 1);
     layout->addLayout(modelRow);
 
     auto* groups = new QHBoxLayout;
@@ -410,6 +416,15 @@ void UserSetupForm::ReadFields() {
 void UserSetupForm::FocusField(QLineEdit* field) {
     field->setFocus();
     field->selectAll();
+}
+
+}  // namespace kp70
+
+namespace kp70 {
+
+void UserSetupForm::ShowStatus(const QString& line) {
+    m_statusText->setText(line);
+    m_statusText->setVisible(!line.isEmpty());
 }
 
 }  // namespace kp70

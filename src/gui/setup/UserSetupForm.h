@@ -43,6 +43,9 @@ public:
     // Shows, enables and labels each control as its setting's state says; with editStored
     // false only the stop bit of the left group (and the newer options) stay usable.
     void UpdateControls(bool editStored);
+    // The printer's status in one line beside MODEL; an empty text hides it.
+    void ShowStatus(const QString& line);
+    QLabel* statusText() const { return m_statusText; }
 
     // Reads the number fields and the setup code into the values, as typed (a field that
     // holds no number gives an unset value, which the write block refuses).
@@ -116,6 +119,7 @@ private:
     QLineEdit* m_lines = nullptr;
     QLineEdit* m_margin = nullptr;
     QLineEdit* m_setupCode = nullptr;
+    QLabel* m_statusText = nullptr;
     QLabel* m_bellUnit = nullptr;
     QLabel* m_picture = nullptr;
     QPushButton* m_getValue = nullptr;

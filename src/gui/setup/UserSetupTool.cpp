@@ -8,6 +8,14 @@
 
 namespace kp70 {
 
+namespace {
+
+// The screen asks the printer how it is between operations; a printer that says nothing
+// within this bound shows no status.
+constexpr int kStatusBoundMs = 500;
+
+}  // namespace
+
 AppToolLauncher::Opener MakeUserSetupOpener(const ScreenServices& services, PrinterPort& port,
                                             NetworkLink& network,
                                             const NetworkConnectionDialog& networkDialog,
@@ -22,6 +30,7 @@ AppToolLauncher::Opener MakeUserSetupOpener(const ScreenServices& services, Prin
             networkDialog.printerTcpPort(),
             [services] { return std::make_unique<ParPortCtl>(services.log, services.clock); },
             receiveClock,
+            kStatusBoundMs,
         };
         AdvancedUserSetupScreen screen(services, std::move(links), connectionSummary, parent);
         screen.exec();

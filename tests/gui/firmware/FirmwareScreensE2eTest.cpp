@@ -4,6 +4,7 @@
 // acknowledgements over). kp70ctl's end-to-end tests cover the other links.
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -91,6 +92,24 @@ TEST_F(FirmwareScreensE2eTest, FirmwareUpdateScreenFlashesTheDownloadAreaOverTcp
     screen.reject();
     ASSERT_TRUE(QTest::qWaitFor([&] { return screen.Closed(); }, kWaitMs));
     EXPECT_EQ(m_port.Settings().flowControl, 1);
+}
+
+// The status is asked on a connection of its own and the port is left as it was found.
+TEST_F(FirmwareScreensE2eTest, FirmwareUpdateScreenShowsThePrinterStatusInItsDeviceGroup) {
+    FirmwareLinks links = Links(false, 6);
+    links.statusBoundMs = 5000;  // half a second of real time
+    FirmwareUpdateScreen screen(m_services, links, "KP70 - virtual printer", m_chooser);
+    screen.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return screen.statusQueries() == 1; }, kWaitMs));
+    auto* line = screen.findChild<QLabel*>("statusText");
+    ASSERT_NE(line, nullptr);
+    EXPECT_TRUE(line->isVisibleTo(&screen));
+    EXPECT_EQ(line->text(), "STATUS: online, no error, paper present");
+    EXPECT_FALSE(m_port.isOpen());
+    EXPECT_EQ(m_port.Settings().toolMode, kToolModeFirmware);
+    EXPECT_TRUE(screen.form().downloadButton()->isEnabled());
+    screen.reject();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return screen.Closed(); }, kWaitMs));
 }
 
 TEST_F(FirmwareScreensE2eTest, DownloadToolFlashesTheBootAreaOverThePty) {

@@ -1,0 +1,147 @@
+#include "core/status/StatusSession.h"
+
+#include <algorithm>
+
+#include "core/app/CancelToken.h"
+#include "core/app/Clock.h"
+#include "core/status/StatusLinks.h"
+
+namespace kp70 {
+
+namespace {
+
+// How often the link is looked at while an answer is due.
+constexpr int kPollMs = 10;
+
+std::string Hex(std::uint8_t byte) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    return {kDigits[byte >> 4], kDigits[byte & 0x0F]};
+}
+
+}  // namespace
+
+std::string StatusReport::ProblemText(bool korean) const {
+    const std::string ms = std::to_string(boundMs);
+    switch (problem) {
+        case Problem::None:
+            return "";
+        case Problem::NoAnswer:
+            return korean ? ms + " ms 안에 응답이 없습니다" : "no answer within " + ms + " ms";
+        case Problem::NotStatus: {
+            std::string bytes;
+            if (block) {
+                for (std::uint8_t b : *block) bytes += (bytes.empty() ? "" : " ") + Hex(b);
+            } else if (problemRequest >= 1 && answers[problemRequest - 1]) {
+                bytes = Hex(*answers[problemRequest - 1]);
+            }
+            const std::string to =
+                problemRequest > 0 ? " to DLE EOT " + std::to_string(problemRequest) : "";
+            return korean ? "응답 " + bytes + "은(는) 상태 응답이 아닙니다"
+                          : "the answer " + bytes + to + " is not a status answer";
+        }
+        case Problem::SendFailed:
+            return korean ? "상태 요청을 보낼 수 없습니다" : "the status request could not be sent";
+        case Problem::Cancelled:
+            return korean ? "취소됨" : "cancelled";
+    }
+    return "";
+}
+
+StatusSession::StatusSession(StatusLink& link, Clock& clock, int answerBoundMs)
+    : m_link(link), m_clock(clock), m_boundMs(answerBoundMs) {}
+
+bool StatusSession::WaitForByte(const CancelToken& cancel, std::uint8_t& byte) {
+    const std::int64_t deadline = m_clock.Now() + m_boundMs;
+    for (;;) {
+        m_link.Receive(m_pending);
+        if (!m_pending.empty()) {
+            byte = m_pending.front();
+            m_pending.erase(m_pending.begin());
+            return true;
+        }
+        const std::int64_t left = deadline - m_clock.Now();
+        if (left <= 0 || cancel.Cancelled()) return false;
+        m_clock.SleepFor(std::min<std::int64_t>(left, kPollMs));
+    }
+}
+
+StatusReport StatusSession::Query(const CancelToken& cancel) {
+    if (m_link.Automatic()) return QueryAutomatic(cancel);
+    StatusReport report;
+    report.boundMs = m_boundMs;
+    // What came before the first request (a late reply to something else) is no answer.
+    m_pending.clear();
+    m_link.Receive(m_pending);
+    m_pending.clear();
+    for (int n = 1; n <= kStatusRequestCount; ++n) {
+        report.problemRequest = n;
+        if (cancel.Cancelled()) {
+            report.problem = StatusReport::Problem::Cancelled;
+            return report;
+        }
+        if (!m_link.Send(StatusRequest(n))) {
+            report.problem = StatusReport::Problem::SendFailed;
+            return report;
+        }
+        std::uint8_t byte = 0;
+        if (!WaitForByte(cancel, byte)) {
+            report.problem = cancel.Cancelled() ? StatusReport::Problem::Cancelled
+                                                : StatusReport::Problem::NoAnswer;
+            return report;
+        }
+        report.answers[n - 1] = byte;
+        const auto decoded = DecodeStatusAnswer(n, byte);
+        if (!decoded) {
+            // Whatever follows would be out of step with the requests.
+            report.problem = StatusReport::Problem::NotStatus;
+            return report;
+        }
+        report.status.Merge(*decoded);
+    }
+    report.problemRequest = 0;
+    return report;
+}
+
+StatusReport StatusSession::QueryAutomatic(const CancelToken& cancel) {
+    StatusReport report;
+    report.automatic = true;
+    report.boundMs = m_boundMs;
+    const std::int64_t deadline = m_clock.Now() + m_boundMs;
+    std::optional<StatusBlock> fresh;
+    for (;;) {
+        std::vector<std::uint8_t> replies;
+        m_link.Receive(replies);
+        while (auto block = m_link.TakeBlock()) fresh = block;
+        if (fresh || m_lastBlock) break;
+        const std::int64_t left = deadline - m_clock.Now();
+        if (left <= 0 || cancel.Cancelled()) {
+            report.problem = cancel.Cancelled() ? StatusReport::Problem::Cancelled
+                                                : StatusReport::Problem::NoAnswer;
+            return report;
+        }
+        m_clock.SleepFor(std::min<std::int64_t>(left, kPollMs));
+    }
+    if (fresh) m_lastBlock = fresh;
+    report.block = m_lastBlock;
+    const auto decoded = DecodeStatusBlock(*m_lastBlock);
+    if (!decoded) {
+        report.problem = StatusReport::Problem::NotStatus;
+        return report;
+    }
+    report.status = *decoded;
+    return report;
+}
+
+void StatusSession::Watch(const CancelToken& cancel,
+                          const std::function<void(const StatusReport&)>& onChange, int periodMs) {
+    std::optional<StatusReport> last;
+    while (!cancel.Cancelled()) {
+        const StatusReport report = Query(cancel);
+        if (report.problem == StatusReport::Problem::Cancelled) return;
+        if (!last || !report.SameAs(*last)) onChange(report);
+        last = report;
+        if (!SleepUnlessCancelled(m_clock, periodMs, cancel)) return;
+    }
+}
+
+}  // namespace kp70

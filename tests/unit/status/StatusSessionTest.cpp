@@ -1,0 +1,132 @@
+#include "core/status/StatusSession.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "core/app/CancelToken.h"
+#include "core/app/VirtualClock.h"
+#include "core/status/StatusLinks.h"
+#include "support/FakeParallelController.h"
+
+namespace kp70 {
+namespace {
+
+// A printer that answers each DLE EOT n with answers[n] (none when absent).
+class FakeStatusLink : public StatusLink {
+public:
+    std::map<int, std::vector<std::uint8_t>> answers;
+    std::vector<std::uint8_t> waiting;  // already received, not yet taken
+    std::vector<std::vector<std::uint8_t>> sent;
+
+    bool Send(const std::vector<std::uint8_t>& bytes) override {
+        sent.push_back(bytes);
+        if (bytes.size() == 3 && bytes[0] == 0x10 && bytes[1] == 0x04) {
+            const auto& a = answers[bytes[2]];
+            waiting.insert(waiting.end(), a.begin(), a.end());
+        }
+        return true;
+    }
+    void Receive(std::vector<std::uint8_t>& bytes) override {
+        bytes.insert(bytes.end(), waiting.begin(), waiting.end());
+        waiting.clear();
+    }
+};
+
+TEST(StatusSession, AsksFourRequestsAndMergesTheAnswers) {
+    VirtualClock clock;
+    FakeStatusLink link;
+    link.answers = {{1, {0x1A}}, {2, {0x16}}, {3, {0x12}}, {4, {0x12}}};
+    link.waiting = {0x41};  // a late reply to something else
+    StatusSession session(link, clock);
+    const StatusReport report = session.Query(CancelToken{});
+    EXPECT_TRUE(report.Complete());
+    EXPECT_EQ(link.sent, (std::vector<std::vector<std::uint8_t>>{
+                             {0x10, 0x04, 1}, {0x10, 0x04, 2}, {0x10, 0x04, 3}, {0x10, 0x04, 4}}));
+    EXPECT_EQ(StatusLine(report.status, false), "offline: cover open");
+    EXPECT_EQ(clock.TotalSlept(), 0);
+}
+
+TEST(StatusSession, NoAnswerOrNoStatusStopsAndSaysSo) {
+    struct Row {
+        std::map<int, std::vector<std::uint8_t>> answers;
+        StatusReport::Problem problem;
+        std::size_t requestsSent;
+        std::int64_t waited;
+        const char* text;
+    };
+    const Row rows[] = {
+        {{}, StatusReport::Problem::NoAnswer, 1, 1000, "no answer within 1000 ms"},
+        {{{1, {0x12}}, {2, {0x12}}},
+         StatusReport::Problem::NoAnswer,
+         3,
+         1000,
+         "no answer within 1000 ms"},
+        {{{1, {0x12}}, {2, {0x41}}},
+         StatusReport::Problem::NotStatus,
+         2,
+         0,
+         "the answer 41 to DLE EOT 2 is not a status answer"},
+    };
+    for (const Row& row : rows) {
+        VirtualClock clock;
+        FakeStatusLink link;
+        link.answers = row.answers;
+        StatusSession session(link, clock);
+        const StatusReport report = session.Query(CancelToken{});
+        EXPECT_EQ(report.problem, row.problem);
+        EXPECT_EQ(link.sent.size(), row.requestsSent);
+        EXPECT_EQ(clock.TotalSlept(), row.waited);
+        EXPECT_EQ(report.ProblemText(false), row.text);
+        // What the answers before the problem said stays known.
+        EXPECT_EQ(report.status.Known(StatusCondition::Offline), row.requestsSent > 1);
+    }
+}
+
+TEST(StatusSession, ParallelPortReadsTheAutomaticBlockAndSendsNothing) {
+    VirtualClock clock;
+    test::FakeParallelController controller;
+    controller.Open("/dev/lp0");
+    ParallelStatusLink link(controller, true);
+    StatusSession session(link, clock, 500);
+
+    StatusReport report = session.Query(CancelToken{});
+    EXPECT_EQ(report.problem, StatusReport::Problem::NoAnswer);
+    EXPECT_EQ(clock.TotalSlept(), 500);
+
+    controller.DeliverStatus({0x1C, 0x00, 0x0F, 0x0F});
+    report = session.Query(CancelToken{});
+    EXPECT_TRUE(report.Complete());
+    EXPECT_EQ(StatusLine(report.status, false), "offline: paper end, paper near end");
+
+    // No block since: the printer sends one when its status changes, so it still holds.
+    report = session.Query(CancelToken{});
+    EXPECT_EQ(StatusLine(report.status, false), "offline: paper end, paper near end");
+    controller.DeliverStatus({0x10, 0x00, 0x02, 0x0F});
+    EXPECT_EQ(session.Query(CancelToken{}).problem, StatusReport::Problem::NotStatus);
+    EXPECT_EQ(controller.Count("Write"), 0);
+}
+
+TEST(StatusSession, WatchReportsEachChangeOnce) {
+    VirtualClock clock;
+    FakeStatusLink link;
+    link.answers = {{1, {0x16}}, {2, {0x12}}, {3, {0x12}}, {4, {0x12}}};
+    StatusSession session(link, clock);
+    CancelToken cancel;
+    std::vector<std::string> lines;
+    session.Watch(cancel, [&](const StatusReport& report) {
+        lines.push_back(report.Complete() ? StatusLine(report.status, false)
+                                          : report.ProblemText(false));
+        if (lines.size() == 1) link.answers[4] = {0x1E};  // near end from the next query on
+        if (lines.size() == 2) link.answers.erase(1);     // then the printer goes quiet
+        if (lines.size() == 3) cancel.Cancel();
+    });
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{"online, no error, paper present", "online: paper near end",
+                                        "no answer within 1000 ms"}));
+    // Every second, not more often.
+    EXPECT_EQ(link.sent.size(), 4u + 4u + 1u);
+}
+
+}  // namespace
+}  // namespace kp70
