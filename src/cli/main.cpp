@@ -5,6 +5,7 @@
 #include "cli/Cli.h"
 #include "core/app/Language.h"
 #include "core/app/Profile.h"
+#include "platform/DurableFiles.h"
 #include "platform/SystemClock.h"
 #include "platform/UdevDeviceEnumerator.h"
 
@@ -12,6 +13,7 @@ int main(int argc, char** argv) {
     // Results (stdout) and progress (stderr) must reach a shared pipe or log in the order
     // they happen: stdout would otherwise hold its lines back until the program ends.
     std::cout << std::unitbuf;
+    kp70::InstallDurableSaves();
     kp70::SystemClock clock;
     kp70::UdevDeviceEnumerator devices;
     kp70::CliContext context{std::cout, std::cerr, {}, {}, {}, &clock, &devices};

@@ -29,6 +29,7 @@
 #include "gui/network/NetworkSettingTool.h"
 #include "gui/setup/UserSetupTool.h"
 #include "platform/CPorts.h"
+#include "platform/DurableFiles.h"
 #include "platform/NetworkSocket.h"
 #include "platform/SystemClock.h"
 #include "platform/UdevDeviceEnumerator.h"
@@ -47,6 +48,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
 
     kp70::SystemClock clock;
+    kp70::InstallDurableSaves();
     // The profile lives in the start directory; kp70ctl uses the same file.
     kp70::Profile profile(kp70::ProfilePathFor(CurrentDirectory(), "kp70tool"));
     kp70::MessageCatalogue catalogue;
