@@ -3,6 +3,7 @@
 // the link's session, split into chunks anywhere, on the serial or the parallel side (with
 // its status back on/off scanner), under any model code and protocol fault. A printer
 // reset the bytes cause starts the link's modules again, as the simulator does.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>

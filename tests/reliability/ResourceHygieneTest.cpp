@@ -1,8 +1,9 @@
 // Runs the core sessions in this process, as kp70ctl does, against the virtual printer over
 // a pseudo-terminal, TCP and UDP discovery, when they succeed and when the printer fails
 // them, and checks from /proc that none leaves a descriptor, a thread or a child process
-// behind. Each operation runs once first, so what a first use sets up for the whole process
-// is not counted; the second run must end holding exactly what it started with.
+// behind, nor kp70sim holding more descriptors or threads than before. Each operation runs
+// once first, so what a first use sets up for the whole process is not counted; the second
+// run must end holding exactly what it started with.
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -43,14 +44,26 @@ protected:
         return sim.Start(args);
     }
 
-    // Runs the operation twice and returns what the second run left behind; both runs must
-    // end with `status`.
+    // Runs the operation twice and returns what the second run left behind, in this process
+    // and, once it has noticed the links closing, in kp70sim; both runs must end with
+    // `status`.
     std::vector<std::string> LeftBehind(const std::vector<std::string>& args, const SimProcess& sim,
                                         bool pty, int status) {
+        const auto simBefore = test::ResourceSnapshot::Of(sim.Pid());
         EXPECT_EQ(RunOperation(args, sim, pty), status);
-        const test::ResourceSnapshot before = test::ResourceSnapshot::Of(getpid());
+        const auto before = test::ResourceSnapshot::Of(getpid());
         EXPECT_EQ(RunOperation(args, sim, pty), status);
-        return test::LeftBehind(before, test::ResourceSnapshot::Of(getpid()));
+        std::vector<std::string> left =
+            test::LeftBehind(before, test::ResourceSnapshot::Of(getpid()));
+        const auto simAfter = test::SettledSnapshot(sim.Pid(), simBefore);
+        if (simAfter.fds.size() > simBefore.fds.size() ||
+            simAfter.threads.size() > simBefore.threads.size()) {
+            left.push_back("kp70sim holds " + std::to_string(simAfter.fds.size()) +
+                           " descriptors and " + std::to_string(simAfter.threads.size()) +
+                           " threads, " + std::to_string(simBefore.fds.size()) + " and " +
+                           std::to_string(simBefore.threads.size()) + " before");
+        }
+        return left;
     }
 
     int RunOperation(std::vector<std::string> args, const SimProcess& sim, bool pty) {

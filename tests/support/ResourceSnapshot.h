@@ -9,9 +9,9 @@
 //   EXPECT_EQ(kp70::test::LeftBehind(before, kp70::test::ResourceSnapshot::Of(getpid())),
 //             std::vector<std::string>{});
 //
-// Threads and descriptors that are being closed may linger for a moment after the code
-// that ended them returns (a joined thread is gone at once; a peer's end of a socket is
-// not); SettledSnapshot waits, boundedly, until what was left is gone.
+// In the process itself nothing lingers: a joined thread and a closed descriptor are gone
+// when the code returns. Another process (kp70sim) closes its end of a link only once it
+// notices ours closed; SettledSnapshot waits for that, boundedly.
 #include <dirent.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -94,17 +94,20 @@ inline std::vector<std::string> LeftBehind(const ResourceSnapshot& before,
     return left;
 }
 
-// A snapshot of pid once it holds nothing more than `before`, or after `bound` the last
-// one taken. For waiting on what the system tears down after the code returned; no clock
-// of the program under test is involved.
+// A snapshot of pid once it holds no more descriptors, threads and children than `before`
+// (counted: a program may open the same things again under other numbers), or after
+// `bound` the last one taken. For another process, which tears down what a closed link
+// left only once it notices; no clock of the program under test is involved.
 inline ResourceSnapshot SettledSnapshot(
     pid_t pid, const ResourceSnapshot& before,
     std::chrono::milliseconds bound = std::chrono::milliseconds(2000)) {
     const auto deadline = std::chrono::steady_clock::now() + bound;
     for (;;) {
         ResourceSnapshot now = ResourceSnapshot::Of(pid);
-        if (LeftBehind(before, now).empty() || std::chrono::steady_clock::now() >= deadline)
-            return now;
+        const bool settled = now.fds.size() <= before.fds.size() &&
+                             now.threads.size() <= before.threads.size() &&
+                             now.children.size() <= before.children.size();
+        if (settled || std::chrono::steady_clock::now() >= deadline) return now;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
 }
