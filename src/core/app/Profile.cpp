@@ -1,5 +1,6 @@
 #include "core/app/Profile.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -74,7 +75,9 @@ void RemoveAbandonedTemporaries(const std::string& path) {
     for (fs::directory_iterator it(FolderOf(path), ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
         const bool ours =
-            (name.size() == stem.size() + 8 && name.starts_with(stem)) || name == oldStyle;
+            (name.size() == stem.size() + 8 && name.starts_with(stem) &&
+             name.find_first_not_of("0123456789abcdef", stem.size()) == std::string::npos) ||
+            name == oldStyle;
         if (!ours) continue;
         std::error_code timeError;
         const auto written = fs::last_write_time(it->path(), timeError);
@@ -82,6 +85,31 @@ void RemoveAbandonedTemporaries(const std::string& path) {
         std::error_code removeError;
         fs::remove(it->path(), removeError);
     }
+}
+
+// Gives a line that ends the file without a line feed (nothing, or a bare CR) one, so a
+// line written after it starts a line of its own.
+template <typename Line>
+void EndLine(Line& line, const std::string& ending) {
+    if (line.ending.empty()) {
+        line.ending = ending;
+    } else if (!line.ending.ends_with('\n')) {
+        line.ending += "\n";
+    }
+}
+
+// Eight hexadecimal digits that another save, in this program or another, is unlikely to
+// pick at the same moment; creating the file exclusively settles the rare clash.
+unsigned TemporaryNonce() {
+    static std::atomic<unsigned> counter{0};
+    unsigned value = counter.fetch_add(0x9E3779B9u);
+    try {
+        std::random_device random;
+        value ^= random();
+    } catch (...) {
+        // No entropy source: the counter and the exclusive create still keep saves apart.
+    }
+    return value;
 }
 
 }  // namespace
@@ -127,10 +155,9 @@ bool Profile::Save(const std::vector<Line>& lines) const {
     // is killed or the power fails half way.
     std::string temp;
     std::FILE* out = nullptr;
-    std::random_device random;
     for (int attempt = 0; attempt < 8 && !out; ++attempt) {
         char suffix[32];
-        std::snprintf(suffix, sizeof suffix, "%s%08x", kTemporaryInfix, random());
+        std::snprintf(suffix, sizeof suffix, "%s%08x", kTemporaryInfix, TemporaryNonce());
         temp = m_path + suffix;
         out = std::fopen(temp.c_str(), "wbx");
     }
@@ -197,10 +224,11 @@ bool Profile::Update(const std::string& section, const std::string& key,
 
 bool Profile::Apply(std::vector<Line>& lines, const std::string& section, const std::string& key,
                     const std::optional<std::string>& value) {
-    // New lines take the file's own line ending; a new file uses the platform's.
+    // New lines take the file's own line ending; a new file uses the platform's. A bare CR
+    // at the very end of a file ends no line (lines are split at LF), so it is no model.
     std::string ending = "\n";
     for (const Line& line : lines) {
-        if (!line.ending.empty()) {
+        if (line.ending.ends_with('\n')) {
             ending = line.ending;
             break;
         }
@@ -234,10 +262,10 @@ bool Profile::Apply(std::vector<Line>& lines, const std::string& section, const 
     if (!value) return false;  // nothing to delete
     const Line newLine{wantedKey + "=" + *value, ending};
     if (sectionHeader) {
-        if (lines[lastContent].ending.empty()) lines[lastContent].ending = ending;
+        EndLine(lines[lastContent], ending);
         lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(lastContent + 1), newLine);
     } else {
-        if (!lines.empty() && lines.back().ending.empty()) lines.back().ending = ending;
+        if (!lines.empty()) EndLine(lines.back(), ending);
         lines.push_back(Line{"[" + wantedSection + "]", ending});
         lines.push_back(newLine);
     }

@@ -98,6 +98,28 @@ TEST(Profile, PathIsStartDirectoryAndExecutableBaseName) {
     EXPECT_EQ(ProfilePathFor("", "kp70tool"), "/kp70tool.INI");
 }
 
+// A file that ends in a bare CR (found by fuzzing): a new section and key used to be
+// joined to that last line, so the write succeeded but never read back.
+TEST(Profile, WritesAfterALastLineEndingInABareCarriageReturnReadBack) {
+    kp70::test::TempDir dir;
+    const std::string path = dir.File("p.INI");
+    const struct {
+        std::string file;
+        std::string after;
+    } cases[] = {
+        {"; comment\r", "; comment\r\n[FWDN15]\nFILE=a.bin\n"},
+        {"[A]\r\nx=1\r", "[A]\r\nx=1\r\n[FWDN15]\r\nFILE=a.bin\r\n"},
+        {"[FWDN15]\r", "[FWDN15]\r\nFILE=a.bin\n"},
+    };
+    for (const auto& c : cases) {
+        WriteFile(path, c.file);
+        Profile profile(path);
+        ASSERT_TRUE(profile.WriteString("FWDN15", "FILE", "a.bin"));
+        EXPECT_EQ(profile.GetString("FWDN15", "FILE"), "a.bin") << c.file;
+        EXPECT_EQ(ReadFile(path), c.after) << c.file;
+    }
+}
+
 namespace {
 std::vector<std::string> g_synced;
 std::string g_profileWhenSynced;
@@ -146,7 +168,7 @@ TEST(Profile, SaveRemovesAbandonedTemporaryFilesOnly) {
         bool removed;
     } files[] = {
         {"p.INI.tmp-0badf00d", 11, true},      {"p.INI.tmp", 60, true},
-        {"p.INI.tmp-12345678", 1, false},      {"p.INI.tmp-notmine", 60, false},
+        {"p.INI.tmp-12345678", 1, false},      {"p.INI.tmp-NOTMINE!", 60, false},
         {"other.INI.tmp-0badf00d", 60, false}, {"p.INI.bak", 60, false},
     };
     for (const auto& f : files) {
