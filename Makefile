@@ -5,7 +5,7 @@ SIM_DIR := /tmp/kp70sim
 # Seconds each libFuzzer target runs in `make fuzz`.
 FUZZ_SECONDS ?= 30
 
-.PHONY: deps configure build run test asan tsan fuzz format-check bench clean
+.PHONY: deps configure build run test asan tsan fuzz reliability format-check bench clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -35,6 +35,14 @@ tsan:
 fuzz: deps
 	@cmake --preset fuzz >/dev/null && cmake --build --preset fuzz
 	@bash scripts/run-fuzz.sh $(FUZZ_SECONDS) build/fuzz
+
+# The reliability figures in one table (scripts/reliability.sh): fuzzing (FUZZ_SECONDS each,
+# 5 unless given), the fault matrix, kill points survived, the hostile network, leaks found.
+# Fails when any part fails.
+reliability: build
+	@cmake --preset fuzz >/dev/null && cmake --build --preset fuzz
+	@FUZZ_SECONDS=$(if $(filter command line environment,$(origin FUZZ_SECONDS)),$(FUZZ_SECONDS),5) \
+		bash scripts/reliability.sh $(BUILD_DIR) build/fuzz
 
 # Every tracked *.cpp and *.h formatted as .clang-format says.
 format-check: deps

@@ -7,6 +7,7 @@
 #
 #   bash scripts/run-fuzz.sh SECONDS [BUILD_DIR]      (defaults: 5, build/fuzz)
 #
+# The last line sums them up: "fuzz: T targets, S seconds each, F findings".
 # Exits 1 when a target found something (a crash, leak, time-out or out-of-memory) or did
 # not run; the input that did it is in BUILD_DIR/fuzz-findings/<target>/ and the target's
 # output in BUILD_DIR/fuzz-logs/<target>.log.
@@ -43,6 +44,8 @@ write_seeds() {
 }
 
 failed=0
+count=0
+findings_total=0
 for binary in "${targets[@]}"; do
     [ -x "$binary" ] || continue
     name=$(basename "$binary")
@@ -66,6 +69,8 @@ for binary in "${targets[@]}"; do
     cov=$(grep -o 'cov: [0-9]*' "$log" | tail -n 1 | cut -d' ' -f2 || true)
     ft=$(grep -o 'ft: [0-9]*' "$log" | tail -n 1 | cut -d' ' -f2 || true)
     found=("$findings"/crash-* "$findings"/leak-* "$findings"/timeout-* "$findings"/oom-*)
+    count=$((count + 1))
+    findings_total=$((findings_total + ${#found[@]}))
     line=$(printf '%-22s %10s executions, coverage %s edges (%s features), %d findings' \
         "$name" "${runs:-?}" "${cov:-?}" "${ft:-?}" "${#found[@]}")
     if [ ${#found[@]} -gt 0 ] || [ "$status" -ne 0 ]; then
@@ -78,4 +83,5 @@ for binary in "${targets[@]}"; do
         echo "$line"
     fi
 done
+echo "fuzz: $count targets, $seconds seconds each, $findings_total findings"
 exit $failed

@@ -6,6 +6,7 @@
 #include "cli/Cli.h"
 #include "core/app/Language.h"
 #include "core/app/Profile.h"
+#include "platform/DurableFiles.h"
 #include "platform/SystemClock.h"
 #include "platform/UdevDeviceEnumerator.h"
 
@@ -13,6 +14,7 @@ int main(int argc, char** argv) {
     // Results (stdout) and progress (stderr) must reach a shared pipe or log in the order
     // they happen: stdout would otherwise hold its lines back until the program ends.
     std::cout << std::unitbuf;
+    kp70::InstallDurableSaves();
     // Scripted end-to-end runs (scripts/fault-matrix.sh) run the tool's clock as fast as
     // kp70sim's --time-scale runs the printer; not meant for operators, so not in --help.
     kp70::SystemClock clock(kp70::SystemClock::ScaleFromText(std::getenv("KP70_TEST_TIME_SCALE")));

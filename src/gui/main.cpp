@@ -30,6 +30,7 @@
 #include "gui/setup/UserSetupTool.h"
 #include "image/StbImageDecoder.h"
 #include "platform/CPorts.h"
+#include "platform/DurableFiles.h"
 #include "platform/NetworkSocket.h"
 #include "platform/SystemClock.h"
 #include "platform/UdevDeviceEnumerator.h"
@@ -50,6 +51,7 @@ int main(int argc, char** argv) {
     kp70::InstallStandardImageDecoders();
 
     kp70::SystemClock clock;
+    kp70::InstallDurableSaves();
     // The profile lives in the start directory; kp70ctl uses the same file.
     kp70::Profile profile(kp70::ProfilePathFor(CurrentDirectory(), "kp70tool"));
     kp70::MessageCatalogue catalogue;

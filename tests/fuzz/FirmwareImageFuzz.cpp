@@ -1,13 +1,39 @@
 // Treats arbitrary bytes as a firmware image file: the size check, the signature, the boot
 // enable byte and every area's packet stay consistent, and reading the file never crashes,
-// whatever it holds (a short file reads as a short read, never as an image).
+// whatever it holds (a short file reads as a short read, never as an image). Now and then
+// the input becomes the start and the trailer of a file of the full 8 MB, which goes
+// through the checks a real file takes: the read, the signature and the boot permission.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <sstream>
 #include <string>
 
 #include "core/firmware/FirmwareImage.h"
+
+namespace {
+
+void CheckFullSizeImage(const std::uint8_t* data, std::size_t size) {
+    using namespace kp70;
+    std::string file(kFirmwareImageSize, '\xFF');
+    file.replace(0, std::min(size - kTrailerSize, kFirmwareImageSize - kTrailerSize),
+                 reinterpret_cast<const char*>(data), size - kTrailerSize);
+    file.replace(kBootEnableOffset, kTrailerSize,
+                 reinterpret_cast<const char*>(data + size - kTrailerSize), kTrailerSize);
+    std::istringstream in(std::move(file));
+    const LoadedImage loaded = LoadFirmwareImage(in);
+    if (loaded.failure || loaded.bytes.size() != kFirmwareImageSize) std::abort();
+    const std::uint8_t* trailer = loaded.bytes.data() + kBootEnableOffset;
+    if (std::memcmp(trailer, data + size - kTrailerSize, kTrailerSize) != 0) std::abort();
+    const bool signed_ = std::memcmp(trailer + 1, "KVRN", 4) == 0;
+    if (CheckSignature(loaded.bytes.data(), loaded.bytes.size()).has_value() == signed_)
+        std::abort();
+    if ((BootPermissionOf(trailer) == BootPermission::Undecided) == signed_) std::abort();
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace kp70;
@@ -25,6 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                             : BootPermission::NotPermitted;
         if (boot != expected) std::abort();
     }
+    if (size >= kTrailerSize && (data[0] & 0x3F) == 0x38) CheckFullSizeImage(data, size);
+
     // Building a packet walks tens of kilobytes (megabytes for the long areas), slow in an
     // instrumented build: one input in eight builds one.
     if (size == 0 || (data[0] & 0x0E) != 0) return 0;

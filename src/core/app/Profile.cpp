@@ -1,8 +1,15 @@
 #include "core/app/Profile.h"
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
+#include <system_error>
+
+#include "core/app/FileSync.h"
 
 namespace kp70 {
 
@@ -44,6 +51,67 @@ std::optional<std::pair<std::string, std::string>> KeyValue(const std::string& t
     return std::make_pair(Trim(text.substr(0, eq)), Trim(text.substr(eq + 1)));
 }
 
+// A save's temporary file is the profile's name, this and eight hexadecimal digits.
+constexpr const char* kTemporaryInfix = ".tmp-";
+// A save takes milliseconds; a temporary file this old was left by a program that was
+// killed or lost its power half way through a save.
+constexpr auto kAbandonedAge = std::chrono::minutes(10);
+
+std::string FolderOf(const std::string& path) {
+    const std::string folder = std::filesystem::path(path).parent_path().string();
+    return folder.empty() ? "." : folder;
+}
+
+// Removes temporary files of the profile that earlier saves left behind when they were
+// cut short; younger ones may belong to a save another program is making right now. The
+// plain ".tmp" of earlier versions, which replaced their file in place, goes too.
+void RemoveAbandonedTemporaries(const std::string& path) {
+    namespace fs = std::filesystem;
+    const fs::path profile(path);
+    const std::string stem = profile.filename().string() + kTemporaryInfix;
+    const std::string oldStyle = profile.filename().string() + ".tmp";
+    std::error_code ec;
+    const auto now = fs::file_time_type::clock::now();
+    for (fs::directory_iterator it(FolderOf(path), ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        const bool ours =
+            (name.size() == stem.size() + 8 && name.starts_with(stem) &&
+             name.find_first_not_of("0123456789abcdef", stem.size()) == std::string::npos) ||
+            name == oldStyle;
+        if (!ours) continue;
+        std::error_code timeError;
+        const auto written = fs::last_write_time(it->path(), timeError);
+        if (timeError || now - written < kAbandonedAge) continue;
+        std::error_code removeError;
+        fs::remove(it->path(), removeError);
+    }
+}
+
+// Gives a line that ends the file without a line feed (nothing, or a bare CR) one, so a
+// line written after it starts a line of its own.
+template <typename Line>
+void EndLine(Line& line, const std::string& ending) {
+    if (line.ending.empty()) {
+        line.ending = ending;
+    } else if (!line.ending.ends_with('\n')) {
+        line.ending += "\n";
+    }
+}
+
+// Eight hexadecimal digits that another save, in this program or another, is unlikely to
+// pick at the same moment; creating the file exclusively settles the rare clash.
+unsigned TemporaryNonce() {
+    static std::atomic<unsigned> counter{0};
+    unsigned value = counter.fetch_add(0x9E3779B9u);
+    try {
+        std::random_device random;
+        value ^= random();
+    } catch (...) {
+        // No entropy source: the counter and the exclusive create still keep saves apart.
+    }
+    return value;
+}
+
 }  // namespace
 
 Profile::Profile(std::string path) : m_path(std::move(path)) {}
@@ -77,21 +145,32 @@ std::vector<Profile::Line> Profile::Load() const {
 }
 
 bool Profile::Save(const std::vector<Line>& lines) const {
-    const std::string temp = m_path + ".tmp";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) return false;
-        for (const Line& line : lines) out << line.text << line.ending;
-        out.flush();
-        if (!out) {
-            std::remove(temp.c_str());
-            return false;
-        }
+    RemoveAbandonedTemporaries(m_path);
+    std::string data;
+    for (const Line& line : lines) data += line.text + line.ending;
+
+    // Each save writes a temporary file of its own ("x": created here, never one another
+    // process is still writing), pushes it to the disk and only then renames it over the
+    // profile, so the profile is always the old or the new contents, even when the program
+    // is killed or the power fails half way.
+    std::string temp;
+    std::FILE* out = nullptr;
+    for (int attempt = 0; attempt < 8 && !out; ++attempt) {
+        char suffix[32];
+        std::snprintf(suffix, sizeof suffix, "%s%08x", kTemporaryInfix, TemporaryNonce());
+        temp = m_path + suffix;
+        out = std::fopen(temp.c_str(), "wbx");
     }
-    if (std::rename(temp.c_str(), m_path.c_str()) != 0) {
+    if (!out) return false;
+    const bool written =
+        std::fwrite(data.data(), 1, data.size(), out) == data.size() && std::fflush(out) == 0;
+    const bool closed = std::fclose(out) == 0;
+    if (!written || !closed || !SyncFile(temp) || std::rename(temp.c_str(), m_path.c_str()) != 0) {
         std::remove(temp.c_str());
         return false;
     }
+    // The rename is an entry of the folder: on disk once the folder is.
+    SyncFile(FolderOf(m_path));
     return true;
 }
 
@@ -145,10 +224,11 @@ bool Profile::Update(const std::string& section, const std::string& key,
 
 bool Profile::Apply(std::vector<Line>& lines, const std::string& section, const std::string& key,
                     const std::optional<std::string>& value) {
-    // New lines take the file's own line ending; a new file uses the platform's.
+    // New lines take the file's own line ending; a new file uses the platform's. A bare CR
+    // at the very end of a file ends no line (lines are split at LF), so it is no model.
     std::string ending = "\n";
     for (const Line& line : lines) {
-        if (!line.ending.empty()) {
+        if (line.ending.ends_with('\n')) {
             ending = line.ending;
             break;
         }
@@ -182,10 +262,10 @@ bool Profile::Apply(std::vector<Line>& lines, const std::string& section, const 
     if (!value) return false;  // nothing to delete
     const Line newLine{wantedKey + "=" + *value, ending};
     if (sectionHeader) {
-        if (lines[lastContent].ending.empty()) lines[lastContent].ending = ending;
+        EndLine(lines[lastContent], ending);
         lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(lastContent + 1), newLine);
     } else {
-        if (!lines.empty() && lines.back().ending.empty()) lines.back().ending = ending;
+        if (!lines.empty()) EndLine(lines.back(), ending);
         lines.push_back(Line{"[" + wantedSection + "]", ending});
         lines.push_back(newLine);
     }

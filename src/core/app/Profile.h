@@ -12,8 +12,11 @@ namespace kp70 {
 // win, values are returned verbatim (backslashes, commas and quotes kept; only the blanks
 // around them are trimmed) and a key may have an empty name. A write changes only the one
 // line concerned and keeps every other line and its line ending; the file is replaced
-// atomically (written to a temporary file, then renamed), so a crash never leaves a
-// half-written profile. Every call reads the file afresh, so two programs can share it.
+// atomically (written to a temporary file of the save's own, flushed to the disk through
+// FileSync, then renamed), so a crash or a power cut never leaves a half-written profile,
+// and two programs saving at once never write into one temporary file. Temporary files
+// that a killed program left behind are removed by a later save once they are ten minutes
+// old. Every call reads the file afresh, so two programs can share it.
 class Profile {
 public:
     explicit Profile(std::string path);

@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <bit>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <system_error>
 
 namespace kp70 {
 
@@ -422,6 +424,13 @@ std::optional<DecodedBitmap> DecodeBmp(const std::uint8_t* data, std::size_t siz
 
 std::optional<std::vector<std::uint8_t>> ReadBitmapFile(const std::string& path,
                                                         std::string& error) {
+    // Only regular files are read: a listed path that became a named pipe would wait for
+    // a writer that may never come, and a device could be read without end.
+    std::error_code kind;
+    if (std::filesystem::exists(path, kind) && !std::filesystem::is_regular_file(path, kind)) {
+        error = "the file is not a regular file";
+        return std::nullopt;
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         error = "the file cannot be opened";

@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/app/FileSync.h"
 #include "core/app/Language.h"
 #include "core/app/Profile.h"
 #include "support/TempDir.h"
@@ -47,7 +52,7 @@ TEST(Profile, WriteKeepsEveryOtherLineAndItsEnding) {
     EXPECT_EQ(profile.GetString("fwdn20", "FILE"), "/tmp/x.bin");
     EXPECT_EQ(profile.GetString("LOGO", "Logofile1"), "a.bmp");
     // No temporary file is left behind.
-    EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
 }
 
 TEST(Profile, DeleteKeyRemovesOnlyThatLine) {
@@ -91,4 +96,86 @@ TEST(Profile, UnwritableLocationReportsFailureAndKeepsTheFile) {
 TEST(Profile, PathIsStartDirectoryAndExecutableBaseName) {
     EXPECT_EQ(ProfilePathFor("/home/u", "/usr/bin/kp70tool"), "/home/u/kp70tool.INI");
     EXPECT_EQ(ProfilePathFor("", "kp70tool"), "/kp70tool.INI");
+}
+
+// A file that ends in a bare CR (found by fuzzing): a new section and key used to be
+// joined to that last line, so the write succeeded but never read back.
+TEST(Profile, WritesAfterALastLineEndingInABareCarriageReturnReadBack) {
+    kp70::test::TempDir dir;
+    const std::string path = dir.File("p.INI");
+    const struct {
+        std::string file;
+        std::string after;
+    } cases[] = {
+        {"; comment\r", "; comment\r\n[FWDN15]\nFILE=a.bin\n"},
+        {"[A]\r\nx=1\r", "[A]\r\nx=1\r\n[FWDN15]\r\nFILE=a.bin\r\n"},
+        {"[FWDN15]\r", "[FWDN15]\r\nFILE=a.bin\n"},
+    };
+    for (const auto& c : cases) {
+        WriteFile(path, c.file);
+        Profile profile(path);
+        ASSERT_TRUE(profile.WriteString("FWDN15", "FILE", "a.bin"));
+        EXPECT_EQ(profile.GetString("FWDN15", "FILE"), "a.bin") << c.file;
+        EXPECT_EQ(ReadFile(path), c.after) << c.file;
+    }
+}
+
+namespace {
+std::vector<std::string> g_synced;
+std::string g_profileWhenSynced;
+bool g_syncResult = true;
+bool RecordSync(const std::string& path) {
+    g_synced.push_back(path);
+    if (g_synced.size() == 1) g_profileWhenSynced = ReadFile(path);
+    return g_syncResult;
+}
+}  // namespace
+
+// The new contents are on disk before they replace the old; a disk that cannot say so
+// fails the save and keeps the old file.
+TEST(Profile, SaveSyncsTheTemporaryFileBeforeTheRenameAndTheFolderAfter) {
+    kp70::test::TempDir dir;
+    const std::string path = dir.File("p.INI");
+    WriteFile(path, "[A]\nk=old\n");
+    for (const bool syncWorks : {true, false}) {
+        g_synced.clear();
+        g_syncResult = syncWorks;
+        SetFileSync(&RecordSync);
+        const bool saved = Profile(path).WriteString("A", "k", "new");
+        SetFileSync(nullptr);
+        EXPECT_EQ(saved, syncWorks);
+        ASSERT_FALSE(g_synced.empty());
+        EXPECT_TRUE(g_synced[0].starts_with(path + ".tmp-")) << g_synced[0];
+        EXPECT_EQ(g_profileWhenSynced, "[A]\nk=new\n");
+        if (syncWorks) {
+            EXPECT_EQ(g_synced, (std::vector<std::string>{g_synced[0], dir.Path().string()}));
+        }
+        EXPECT_EQ(ReadFile(path), syncWorks ? "[A]\nk=new\n" : "[A]\nk=old\n");
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+        WriteFile(path, "[A]\nk=old\n");
+    }
+}
+
+// A killed save leaves its temporary file; a later save removes it once it is clearly
+// abandoned, and leaves alone what may be another program's save in progress.
+TEST(Profile, SaveRemovesAbandonedTemporaryFilesOnly) {
+    namespace fs = std::filesystem;
+    kp70::test::TempDir dir;
+    const std::string path = dir.File("p.INI");
+    const struct {
+        std::string name;
+        int ageMinutes;
+        bool removed;
+    } files[] = {
+        {"p.INI.tmp-0badf00d", 11, true},      {"p.INI.tmp", 60, true},
+        {"p.INI.tmp-12345678", 1, false},      {"p.INI.tmp-NOTMINE!", 60, false},
+        {"other.INI.tmp-0badf00d", 60, false}, {"p.INI.bak", 60, false},
+    };
+    for (const auto& f : files) {
+        WriteFile(dir.File(f.name), "x");
+        fs::last_write_time(dir.File(f.name),
+                            fs::file_time_type::clock::now() - std::chrono::minutes(f.ageMinutes));
+    }
+    ASSERT_TRUE(Profile(path).WriteString("A", "k", "v"));
+    for (const auto& f : files) EXPECT_EQ(fs::exists(dir.File(f.name)), !f.removed) << f.name;
 }

@@ -1,11 +1,14 @@
 #include "core/logo/LogoBitmap.h"
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <set>
 
+#include "core/logo/BmpDecoder.h"
 #include "support/BmpBuilder.h"
 
 namespace kp70 {
@@ -152,6 +155,18 @@ TEST(LogoBitmap, FailedLoadKeepsTheSizesAndClearsOutput) {
     EXPECT_EQ(bitmap.Width(), 20);
     EXPECT_EQ(bitmap.PaddedHeight(), 16);
     EXPECT_EQ(bitmap.OutputLength(), 0);
+}
+
+// A listed path that is a named pipe or a folder is refused at once: opening a pipe would
+// wait for a writer that may never come.
+TEST(LogoBitmap, PathsThatAreNoRegularFileAreRefusedWithoutWaiting) {
+    test::TempDir dir;
+    ASSERT_EQ(mkfifo(dir.File("pipe.bmp").c_str(), 0600), 0);
+    for (const std::string& path : {dir.File("pipe.bmp"), dir.Path().string()}) {
+        const BitmapProbe probe = ProbeBitmap(path);
+        EXPECT_FALSE(probe.ok) << path;
+        EXPECT_EQ(probe.error, "the file is not a regular file") << path;
+    }
 }
 
 // The shared BMP Suite files: good ones decode, bad ones are refused (two only carry a
