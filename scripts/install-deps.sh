@@ -18,6 +18,12 @@ set -euo pipefail
 #   fonts-nanum locales                  the Korean interface: Hangul glyphs and ko_KR.UTF-8
 #   iproute2                             ip netns, for discovery tests in network namespaces
 #   ccache                               rebuilds reuse earlier compilations
+#   scdoc librsvg2-bin dpkg-dev file     make package: man pages (scdoc), icons (rsvg-convert),
+#                                        the changelog's version, CPack's shlibdeps and strip
+#   desktop-file-utils appstream         checks of the desktop entry and the AppStream metainfo
+#   bash-completion                      kp70ctl's completion and the test that tries it
+#   lintian man-db xdotool xauth         make package-test: lintian, man, finding kp70tool's
+#                                        window under xvfb-run
 packages=(
   build-essential cmake ninja-build pkg-config
   clang libclang-rt-14-dev clang-format
@@ -27,6 +33,8 @@ packages=(
   libcli11-dev nlohmann-json3-dev libpng-dev
   xvfb fonts-nanum locales iproute2 ccache
   imagemagick
+  scdoc librsvg2-bin dpkg-dev file desktop-file-utils appstream bash-completion
+  lintian man-db xdotool xauth
 )
 
 missing=()
