@@ -48,6 +48,7 @@ bench: deps
 # build/package/kp70tool_<version>_amd64.deb: a release build without tests or benchmarks.
 package: deps
 	@cmake --preset package >/dev/null && cmake --build --preset package
+	@rm -f build/package/kp70tool_*.deb
 	@cd build/package && cpack -G DEB
 	@ls build/package/kp70tool_*_amd64.deb
 
