@@ -1,11 +1,12 @@
 # The two everyday commands: `make run` and `make test`. Both install what is missing first.
+# `make package` builds the Debian package; `make package-test` installs and tries it (root).
 PRESET ?= default
 BUILD_DIR := build/$(PRESET)
 SIM_DIR := /tmp/kp70sim
 # Seconds each libFuzzer target runs in `make fuzz`.
 FUZZ_SECONDS ?= 30
 
-.PHONY: deps configure build run test asan tsan fuzz reliability format-check bench clean
+.PHONY: deps configure build run test asan tsan fuzz reliability format-check bench package package-test clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -51,6 +52,18 @@ format-check: deps
 bench: deps
 	@cmake --preset release >/dev/null && cmake --build --preset release
 	@bash bench/run.sh build/release
+
+# build/package/kp70tool_<version>_amd64.deb: a release build without tests or benchmarks.
+package: deps
+	@cmake --preset package >/dev/null && cmake --build --preset package
+	@rm -f build/package/kp70tool_*.deb
+	@cd build/package && cpack -G DEB
+	@ls build/package/kp70tool_*_amd64.deb
+
+# Builds the package, checks it with lintian, installs it with apt-get, tries the three
+# programs and removes it again (needs root: it really installs).
+package-test: package
+	@bash scripts/package-test.sh build/package
 
 clean:
 	rm -rf build

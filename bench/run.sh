@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Runs the benchmarks of a build directory (default build/release). Start-up is measured
-# in a scratch directory, because kp70tool writes error.log where it starts.
+# in a scratch directory, with the XDG folders there too, because kp70tool writes its
+# error.log (and the tools their profile) in one of those.
 set -euo pipefail
 build_dir=$(cd "${1:-build/release}" && pwd)
 runs=${KP70_BENCH_RUNS:-10}
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 cd "$scratch"
+export XDG_CONFIG_HOME=$scratch/config XDG_STATE_HOME=$scratch/state
 
 bench=("$build_dir/bench/kp70bench_startup" --tool "$build_dir/src/gui/kp70tool"
        --minimal "$build_dir/bench/kp70bench_minimal_dialog" --runs "$runs")

@@ -21,6 +21,12 @@ set -euo pipefail
 #   libstb-dev zlib1g-dev                logos from PNG, JPEG and GIF files (stb_image), and
 #                                        the PNG data check before decoding (src/image)
 #   jq                                   scripts/fault-matrix.sh reads kp70sim's state file
+#   scdoc librsvg2-bin dpkg-dev file     make package: man pages (scdoc), icons (rsvg-convert),
+#                                        the changelog's version, CPack's shlibdeps and strip
+#   desktop-file-utils appstream         checks of the desktop entry and the AppStream metainfo
+#   bash-completion                      kp70ctl's completion and the test that tries it
+#   lintian man-db xdotool xauth         make package-test: lintian, man, finding kp70tool's
+#                                        window under xvfb-run
 packages=(
   build-essential cmake ninja-build pkg-config
   clang libclang-rt-14-dev clang-format
@@ -31,6 +37,8 @@ packages=(
   xvfb fonts-nanum locales iproute2 ccache jq
   imagemagick
   libstb-dev zlib1g-dev
+  scdoc librsvg2-bin dpkg-dev file desktop-file-utils appstream bash-completion
+  lintian man-db xdotool xauth
 )
 
 missing=()

@@ -28,8 +28,8 @@ struct CliContext {
     std::ostream& out;
     std::ostream& err;
     MessageCatalogue catalogue;
-    std::string profilePath;   // kp70tool.INI in the current directory
-    std::string errorLogPath;  // error.log in the current directory
+    std::string profilePath;   // kp70tool.INI (core/app/FileLocations.h says where)
+    std::string errorLogPath;  // error.log, next to the profile or in the state folder
     Clock* clock = nullptr;
     DeviceEnumerator* devices = nullptr;
     int exitCode = kExitDone;  // set by a verb's callback

@@ -4,8 +4,8 @@
 #include <iostream>
 
 #include "cli/Cli.h"
+#include "core/app/FileLocations.h"
 #include "core/app/Language.h"
-#include "core/app/Profile.h"
 #include "platform/DurableFiles.h"
 #include "platform/SystemClock.h"
 #include "platform/UdevDeviceEnumerator.h"
@@ -24,8 +24,10 @@ int main(int argc, char** argv) {
 
     char cwd[4096];
     const std::string dir = getcwd(cwd, sizeof cwd) ? cwd : "";
-    // The command line shares the GUI's profile, so both see one logo list.
-    context.profilePath = kp70::ProfilePathFor(dir, "kp70tool");
-    context.errorLogPath = dir + "/error.log";
+    // The command line shares the GUI's profile and log, found by the same rule, so both
+    // see one logo list.
+    const kp70::FileLocations files = kp70::PrepareFileLocations(dir);
+    context.profilePath = files.profilePath;
+    context.errorLogPath = files.errorLogPath;
     return kp70::RunCli(argc, argv, context);
 }

@@ -5,9 +5,12 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "core/app/ErrorLog.h"
+#include "core/app/FileLocations.h"
 #include "core/app/Language.h"
 #include "core/app/MessageCatalogue.h"
 #include "core/app/Profile.h"
@@ -43,22 +46,43 @@ std::string CurrentDirectory() {
     return getcwd(buffer, sizeof buffer) ? buffer : "";
 }
 
+// --version and --help answer before Qt starts, so they work without a display.
+bool AnsweredWithoutWindow(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("kp70tool %s\n", KP70_VERSION_TEXT);
+            return true;
+        }
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::printf(
+                "kp70tool: the desktop tool for KP70 thermal receipt printers\n"
+                "Usage: kp70tool [--version] [--help] [Qt options]\n"
+                "It starts on the connection screen; see kp70tool(1) and kp70ctl(1).\n");
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (AnsweredWithoutWindow(argc, argv)) return 0;
     QApplication app(argc, argv);
     // Logo files may be PNG, JPEG or GIF as well as bitmaps.
     kp70::InstallStandardImageDecoders();
 
     kp70::SystemClock clock;
     kp70::InstallDurableSaves();
-    // The profile lives in the start directory; kp70ctl uses the same file.
-    kp70::Profile profile(kp70::ProfilePathFor(CurrentDirectory(), "kp70tool"));
+    // The profile and error log stay in the start directory when a profile is there, else
+    // they go to the user's XDG folders; kp70ctl uses the same files.
+    const kp70::FileLocations files = kp70::PrepareFileLocations(CurrentDirectory());
+    kp70::Profile profile(files.profilePath);
     kp70::MessageCatalogue catalogue;
     catalogue.SelectLanguage(kp70::IsKoreanEnvironment());
-    // "error.log" in the current directory, emptied at each start.
+    // "error.log", emptied at each start.
     kp70::ErrorLog log(clock);
-    log.Open("error.log", kp70::ErrorLog::Mode::Truncate);
+    log.Open(files.errorLogPath, kp70::ErrorLog::Mode::Truncate);
     log.LogLine("ERROR LOG : Tool - Ver %d.%d.%d.%d", KP70_VERSION_MAJOR, KP70_VERSION_MINOR,
                 KP70_VERSION_BUILD, KP70_VERSION_REVISION);
 

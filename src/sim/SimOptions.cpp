@@ -138,9 +138,13 @@ ParseOutcome ParseSimOptions(int argc, const char* const* argv, SimOptions& opti
     app.add_option("--time-scale", options.timeScale,
                    "multiply every delay of the printer's own (reset, silence, late replies) by "
                    "F, 0 < F <= 1 (default 1)");
+    app.set_version_flag("--version", std::string("kp70sim ") + KP70_VERSION_TEXT);
 
     try {
         app.parse(argc, argv);
+    } catch (const CLI::CallForVersion& e) {
+        out << e.what() << "\n";
+        return ParseOutcome::Exit;
     } catch (const CLI::ParseError& e) {
         if (e.get_exit_code() == 0) {
             out << app.help();
