@@ -20,6 +20,11 @@ std::string Hex(std::uint8_t byte) {
 
 }  // namespace
 
+std::string StatusReport::ShownLine(bool korean) const {
+    if (!Complete()) return {};
+    return std::string(korean ? "상태: " : "STATUS: ") + StatusLine(status, korean);
+}
+
 std::string StatusReport::ProblemText(bool korean) const {
     const std::string ms = std::to_string(boundMs);
     switch (problem) {

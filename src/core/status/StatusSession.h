@@ -36,6 +36,9 @@ struct StatusReport {
     bool Complete() const { return problem == Problem::None; }
     // Empty when there is no problem, else "no answer within 1000 ms" and the like.
     std::string ProblemText(bool korean) const;
+    // The line a screen shows beside its DEVICE group: "STATUS: " and the status when every
+    // request was answered; empty otherwise, so a status not known is never shown.
+    std::string ShownLine(bool korean) const;
     // Two reports that a person would see as the same status.
     bool SameAs(const StatusReport& other) const {
         return status == other.status && problem == other.problem;

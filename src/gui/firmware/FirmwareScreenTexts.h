@@ -13,8 +13,6 @@ inline constexpr BilingualText kAreaLabels[] = {
     {"Boot Area", "부트 영역"},
 };
 inline constexpr BilingualText kDeviceGroup{"DEVICE", "프린터 종류"};
-// In front of the printer's status in the DEVICE group.
-inline constexpr BilingualText kStatusLabel{"STATUS: ", "상태: "};
 inline constexpr BilingualText kInformationGroup{"Information"};
 inline constexpr BilingualText kChecksum{"CHECKSUM :", "체크섬"};
 inline constexpr BilingualText kFileSize{"FileSize :", "파일크기"};

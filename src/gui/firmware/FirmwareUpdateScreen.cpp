@@ -185,12 +185,7 @@ void FirmwareUpdateScreen::QueryStatus() {
         },
         [this, report](const Outcome&) {
             ++m_statusQueries;
-            const std::string line =
-                report->Complete() ? StatusLine(report->status, m_korean) : std::string();
-            m_form->ShowStatus(line.empty()
-                                   ? QString()
-                                   : QString::fromUtf8(firmwarescreen::kStatusLabel.In(m_korean)) +
-                                         QString::fromStdString(line));
+            m_form->ShowStatus(QString::fromStdString(report->ShownLine(m_korean)));
         },
         shown);
 }

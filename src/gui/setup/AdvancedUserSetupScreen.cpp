@@ -153,11 +153,7 @@ void AdvancedUserSetupScreen::QueryStatusWhenIdle() {
         [this, report](const Outcome&) {
             ++m_statusQueries;
             // A status not known is not shown at all.
-            const std::string line =
-                report->Complete() ? StatusLine(report->status, m_korean) : std::string();
-            m_form->ShowStatus(line.empty() ? QString()
-                                            : QString::fromUtf8(kStatusLabel.In(m_korean)) +
-                                                  QString::fromStdString(line));
+            m_form->ShowStatus(QString::fromStdString(report->ShownLine(m_korean)));
         },
         shown);
 }

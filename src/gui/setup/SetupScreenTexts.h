@@ -17,8 +17,6 @@ using kp70::In;
 inline constexpr Text kModel{"MODEL"};
 inline constexpr Text kLeftGroup{"SELECT USER SETUP FUNCTION", "사용자 설정"};
 inline constexpr Text kRightGroup{"New Option"};
-// In front of the printer's status beside MODEL.
-inline constexpr Text kStatusLabel{"STATUS: ", "상태: "};
 
 // Row labels come with the settings (core/setup/SettingModel.h).
 
