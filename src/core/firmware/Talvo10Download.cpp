@@ -131,7 +131,7 @@ Outcome Talvo10Download::Run(const std::string& path, FlashArea area, Profile* p
                 return Failure(Notice::Message(msg::kWriteToPort));
         }
         if (m_kind == PortKind::Network) {
-            if (auto failure = NetworkDeliveryFailure()) return Failure(std::move(*failure));
+            if (auto refused = NetworkDeliveryFailure()) return Failure(std::move(*refused));
         }
         CloseLink();
         return completed;
