@@ -36,9 +36,13 @@ WORK=$(mktemp -d /tmp/kp70-hostile.XXXXXX)
 PIDS=()
 
 cleanup() {
-    local pid
+    local pid ns
     for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null; done
     for pid in "${PIDS[@]}"; do wait "$pid" 2>/dev/null; done
+    # Whatever still runs inside the namespaces goes with them.
+    for ns in "$TOOL_NS" "$PEER_NS"; do
+        ip netns pids "$ns" 2>/dev/null | xargs -r kill -9 2>/dev/null
+    done
     ip netns del "$TOOL_NS" 2>/dev/null
     ip netns del "$PEER_NS" 2>/dev/null
     rm -rf "$WORK"
@@ -59,7 +63,9 @@ if [[ $? != 0 ]]; then
 fi
 
 in_tool() { ip netns exec "$TOOL_NS" "$@"; }
-in_peer() { ip netns exec "$PEER_NS" "$@"; }
+# Programs in the peer's namespace run in the background, started with `ip netns exec`
+# itself so that $! names the program (a shell function in the background would run in a
+# subshell of its own, and killing that would leave the program running).
 
 operations=0
 ended=0
@@ -107,7 +113,7 @@ judge() {
 }
 
 # ---- 1. datagrams during searches ------------------------------------------------------
-in_peer "$SIM" --tcp none --pty none --udp "$PEER_IP" --printers 1 --state "$WORK/sim.json" \
+ip netns exec "$PEER_NS" "$SIM" --tcp none --pty none --udp "$PEER_IP" --printers 1 --state "$WORK/sim.json" \
     >"$WORK/sim.out" 2>"$WORK/sim.log" &
 PIDS+=($!)
 for ((i = 0; i < 250; ++i)); do
@@ -119,7 +125,7 @@ if ! grep -q '^ready$' "$WORK/sim.out"; then
     exit 1
 fi
 
-in_peer "$PEER" flood "$TOOL_IP" 10000 >"$WORK/flood.out" 2>&1 &
+ip netns exec "$PEER_NS" "$PEER" flood "$TOOL_IP" 10000 >"$WORK/flood.out" 2>&1 &
 flood=$!
 searches=0
 wrong=0
@@ -168,7 +174,7 @@ for peer in silent reset endless; do
     port=$((port + 1))
     args=("$peer" "$port")
     [[ $peer == reset ]] && args+=(2000)
-    in_peer "$PEER" "${args[@]}" >"$WORK/peer-$peer.out" 2>&1 &
+    ip netns exec "$PEER_NS" "$PEER" "${args[@]}" >"$WORK/peer-$peer.out" 2>&1 &
     PIDS+=($!)
     for ((i = 0; i < 250; ++i)); do
         grep -q '^ready$' "$WORK/peer-$peer.out" 2>/dev/null && break
