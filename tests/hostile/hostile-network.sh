@@ -33,6 +33,9 @@ BROADCAST=10.231.0.255
 SIM_MAC=02:5A:3D:00:00:01
 MAX_HWM_KB=65536  # a search keeps at most 254 frames: far below this
 WORK=$(mktemp -d /tmp/kp70-hostile.XXXXXX)
+# kp70ctl runs in $WORK, which holds no profile: its profile and log go to these folders
+# instead of the user's own.
+export XDG_CONFIG_HOME=$WORK/config XDG_STATE_HOME=$WORK/state
 PIDS=()
 
 cleanup() {
