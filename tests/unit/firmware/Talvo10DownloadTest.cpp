@@ -219,8 +219,9 @@ TEST_F(Talvo10DownloadTest, NetworkAreaThatDidNotArriveIsNoSuccess) {
     for (const Fault fault : {Fault::Refused, Fault::Closed, Fault::NeverRead}) {
         test::FakeNetworkLink link;
         if (fault == Fault::Refused) {
-            int sent = 0;
-            link.responder = [&sent](const FakeBytes&) { return ++sent == 7 ? kDleNak : kDleAck; };
+            link.responder = [sent = 0](const FakeBytes&) mutable {
+                return ++sent == 7 ? kDleNak : kDleAck;
+            };
         }
         if (fault == Fault::Closed) link.linkLostAfterBytes = 4000;
         if (fault == Fault::NeverRead) link.unacknowledged = 512;
