@@ -103,7 +103,8 @@ else
 fi
 
 # 4. Hostile network: random datagrams during a search, hostile TCP peers.
-hostile_pattern='^hostile: [0-9]+ datagrams sent, [0-9]+ frames wrongly listed, [0-9]+ operations ended with their message of [0-9]+'
+# ctest -V puts the test's number in front of each line of its output ("526: hostile: ...").
+hostile_pattern='^([0-9]+: )?hostile: [0-9]+ datagrams sent, [0-9]+ frames wrongly listed, [0-9]+ operations ended with their message of [0-9]+'
 hostile_cmd=()
 if [ -f scripts/hostile-network.sh ]; then
     hostile_cmd=(bash scripts/hostile-network.sh)
@@ -114,6 +115,7 @@ fi
 if [ ${#hostile_cmd[@]} -gt 0 ]; then
     line=$(run hostile-network "$hostile_pattern" "${hostile_cmd[@]}")
     status=$?
+    line=$(sed -E 's/^[0-9]+: //' <<<"$line")
     if [[ $line =~ ^hostile:\ ([0-9]+)\ datagrams\ sent,\ ([0-9]+)\ frames\ wrongly\ listed,\ ([0-9]+)\ operations\ ended\ with\ their\ message\ of\ ([0-9]+) ]]; then
         ok=$([ "${BASH_REMATCH[2]}" -eq 0 ] && [ "${BASH_REMATCH[3]}" -eq "${BASH_REMATCH[4]}" ] \
             && echo yes || echo no)
