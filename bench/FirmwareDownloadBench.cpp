@@ -37,6 +37,7 @@
 #include "platform/CPorts.h"
 #include "platform/NetworkSocket.h"
 #include "platform/SystemClock.h"
+#include "platform/SystemLinkFactory.h"
 
 #ifndef KP70SIM_PATH
 #error "KP70SIM_PATH names the kp70sim binary"
@@ -208,8 +209,10 @@ Result Download(const std::string& image, const std::string& portName, const Sim
     kp70::CPorts port(log, clock, notifier, devices, asker);
     kp70::NetworkSocket socket(clock, notifier);
     port.Settings() = {portName, 115200, 8, 0, 0, 3, 6, kp70::kToolModeFirmware};
-    kp70::AreaDownload download(
-        {port, &socket, "127.0.0.1", static_cast<std::uint16_t>(sim.Port())}, clock);
+    port.Settings().networkAddress = "127.0.0.1";
+    port.Settings().networkPort = static_cast<std::uint16_t>(sim.Port());
+    kp70::SystemLinkFactory links(port, socket, log, clock);
+    kp70::AreaDownload download(links, clock);
     const kp70::CancelToken cancel;
     Result result;
     const auto start = std::chrono::steady_clock::now();

@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 #include <csignal>
+#include <iterator>
 #include <ostream>
 
 #include "image/StbImageDecoder.h"
@@ -16,13 +17,18 @@ extern "C" void OnInterrupt(int) {
 }
 }  // namespace
 
+// Ctrl+C, and what `timeout`, a closing terminal or the service manager send.
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
 InterruptCancels::InterruptCancels() {
     g_interrupted.Reset();
-    m_previous = std::signal(SIGINT, OnInterrupt);
+    for (std::size_t i = 0; i < std::size(kStopSignals); ++i)
+        m_previous[i] = std::signal(kStopSignals[i], OnInterrupt);
 }
 
 InterruptCancels::~InterruptCancels() {
-    std::signal(SIGINT, m_previous);
+    for (std::size_t i = 0; i < std::size(kStopSignals); ++i)
+        std::signal(kStopSignals[i], m_previous[i]);
 }
 
 const CancelToken& InterruptCancels::Token() const {

@@ -21,6 +21,7 @@ class DeviceEnumerator;
 inline constexpr int kExitDone = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
+inline constexpr int kExitInterrupted = 130;
 
 // What every verb needs: the output streams, the catalogue in the locale's language, the
 // profile path and the system seams (replaced by doubles in tests).
@@ -45,9 +46,10 @@ std::string NoticeText(const CliContext& context, const Notice& notice);
 // Every notice of an outcome on stderr, one after the other.
 void PrintNotices(CliContext& context, const Outcome& outcome);
 
-// While one lives, Ctrl+C cancels its token instead of ending kp70ctl, so a long operation
-// (an upload, a firmware download) stops between two of its steps and leaves the printer
-// in a known state; the previous handler comes back afterwards.
+// While one lives, Ctrl+C (and SIGTERM, SIGHUP) cancels its token instead of ending
+// kp70ctl, so a long operation (an upload, a firmware download) stops between two of its
+// steps, or at once when the printer takes nothing, and leaves the printer in a known
+// state; the previous handlers come back afterwards.
 class InterruptCancels {
 public:
     InterruptCancels();
@@ -57,7 +59,7 @@ public:
     const CancelToken& Token() const;
 
 private:
-    void (*m_previous)(int);
+    void (*m_previous[3])(int);
 };
 
 // Runs kp70ctl with the given arguments; returns the exit status.

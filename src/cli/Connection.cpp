@@ -10,11 +10,12 @@
 #include "core/app/ErrorLog.h"
 #include "core/app/ModelCatalogue.h"
 #include "core/transport/ConnectionChoice.h"
-#include "core/transport/NetworkLink.h"
 #include "core/transport/Notifier.h"
 #include "core/transport/OutputFileAsker.h"
+#include "core/transport/PrinterLink.h"
 #include "platform/CPorts.h"
 #include "platform/NetworkSocket.h"
+#include "platform/SystemLinkFactory.h"
 
 namespace kp70 {
 
@@ -89,8 +90,8 @@ std::string DefaultEntry(PortKind kind) {
 
 // HOST[:PORT] checked as the network dialog checks its address and port box; a host name
 // may stand for the address here.
-bool ParseNet(const std::string& text, ConnectionTarget& target, const MessageCatalogue& catalogue,
-              std::string& why) {
+bool ParseNet(const std::string& text, ConnectionSettings& target,
+              const MessageCatalogue& catalogue, std::string& why) {
     const auto colon = text.rfind(':');
     const std::string host = text.substr(0, colon);
     if (host.empty()) {
@@ -105,8 +106,8 @@ bool ParseNet(const std::string& text, ConnectionTarget& target, const MessageCa
         why = "--net " + text + ": " + TerminalText(catalogue.Text(notice));
         return false;
     }
-    target.host = checked.address;
-    target.netPort = checked.port;
+    target.networkAddress = checked.address;
+    target.networkPort = checked.port;
     return true;
 }
 
@@ -254,7 +255,7 @@ void AddConnectionOptions(CLI::App& verb, ConnectionOptions& options) {
     net->excludes(file);
 }
 
-bool ResolveConnection(const ConnectionOptions& options, ConnectionTarget& target,
+bool ResolveConnection(const ConnectionOptions& options, PrinterChoice& target,
                        const MessageCatalogue& catalogue, std::string& why) {
     const int given = (options.port.empty() ? 0 : 1) + (options.usb ? 1 : 0) +
                       (options.net.empty() ? 0 : 1) + (options.file.empty() ? 0 : 1);
@@ -265,7 +266,7 @@ bool ResolveConnection(const ConnectionOptions& options, ConnectionTarget& targe
         return false;
     }
 
-    ConnectionTarget result;
+    PrinterChoice result;
     std::string portName;
     PortKind kind = PortKind::None;
     if (!options.port.empty()) {
@@ -339,115 +340,73 @@ bool ResolveConnection(const ConnectionOptions& options, ConnectionTarget& targe
     }
     if (ok.next == AfterOk::NetworkDialog) {
         // The network dialog's part: the address and TCP port, checked as it checks them.
-        if (!ParseNet(options.net, result, catalogue, why)) return false;
+        if (!ParseNet(options.net, result.settings, catalogue, why)) return false;
         choice.NetworkDialogEnded(s, true);
     }
     target = std::move(result);
     return true;
 }
 
-struct PrinterConnection::Parts {
+struct CliLinks::Parts {
     Parts(CliContext& context, const std::string& filePath)
         : log(*context.clock),
           notifier(context.err, context.catalogue),
           fileAsker(filePath.empty() ? std::nullopt : std::optional<std::string>(filePath)),
           port(log, *context.clock, notifier, *context.devices, fileAsker),
-          socket(*context.clock, notifier) {}
+          socket(*context.clock, notifier),
+          factory(port, socket, log, *context.clock) {
+        if (!context.errorLogPath.empty()) log.Open(context.errorLogPath, ErrorLog::Mode::Append);
+    }
 
     ErrorLog log;
     StreamNotifier notifier;
     FixedOutputFileAsker fileAsker;
     CPorts port;
     NetworkSocket socket;
+    SystemLinkFactory factory;
 };
 
-PrinterConnection::PrinterConnection(CliContext& context)
+CliLinks::CliLinks(CliContext& context)
     : m_context(context), m_parts(std::make_unique<Parts>(context, "")) {}
 
-PrinterConnection::~PrinterConnection() {
-    Close();
-}
+CliLinks::~CliLinks() = default;
 
-bool PrinterConnection::Open(const ConnectionTarget& target, std::uint8_t toolMode,
-                             std::string& why) {
-    Close();
-    // Fresh port objects each time: the file port takes its file name at construction.
-    m_parts = std::make_unique<Parts>(m_context, target.filePath);
-    if (!m_context.errorLogPath.empty()) {
-        m_parts->log.Open(m_context.errorLogPath, ErrorLog::Mode::Append);
-    }
-    m_network = target.IsNetwork();
-    const std::string message = m_context.catalogue.Message(msg::kPortOpenError);
-    if (m_network) {
-        if (!ConnectNetwork(m_parts->socket, *m_context.clock, target.host, target.netPort)) {
-            m_parts->socket.CloseSocket();
-            why = message + " (no answer from " + target.host + ":" +
-                  std::to_string(target.netPort) + ")";
-            return false;
-        }
-        m_open = true;
-        return true;
-    }
-    if (PortKindOf(target.settings.portName) == PortKind::Usb && m_context.devices) {
+bool CliLinks::Choose(const PrinterChoice& choice, std::string& why) {
+    m_choice = choice;
+    // Fresh port objects: the file port takes its file name at construction.
+    m_parts = std::make_unique<Parts>(m_context, choice.filePath);
+    if (PortKindOf(choice.settings.portName) == PortKind::Usb && m_context.devices) {
         // As choosing a USB printer entry on the connection screen does: exactly one of the
         // model's printers must be attached, looked for up to 16 times 250 ms.
-        const CancelToken notCancelled;
         const int count = SearchUsbPrinters(*m_context.devices, *m_context.clock,
-                                            models::ClassifyAtSelection(target.deviceEntry),
-                                            notCancelled, {}, &m_parts->log);
+                                            models::ClassifyAtSelection(choice.deviceEntry),
+                                            CancelToken::Never(), {}, &m_parts->log);
         const int notFound = UsbSearchMessage(count);
         if (notFound >= 0) {
             why = TerminalText(m_context.catalogue.Message(notFound));
             return false;
         }
     }
-    m_parts->port.Settings() = target.settings;
-    m_parts->port.Settings().toolMode = toolMode;
-    if (!m_parts->port.Open()) {
-        const std::string detail = m_parts->port.LastErrorText();
-        why = detail.empty() ? message : message + " (" + detail + ")";
-        return false;
-    }
-    m_open = true;
+    m_parts->port.Settings() = choice.settings;
     return true;
 }
 
-void PrinterConnection::Close() {
-    if (!m_open) return;
-    if (m_network) {
-        m_parts->socket.CloseSocket();
-    } else {
-        m_parts->port.Close();
-    }
-    m_open = false;
+PrinterLinkFactory& CliLinks::Factory() {
+    return m_parts->factory;
 }
 
-PrinterPort& PrinterConnection::Port() {
-    return m_parts->port;
-}
-
-NetworkLink& PrinterConnection::Network() {
-    return m_parts->socket;
-}
-
-ErrorLog& PrinterConnection::Log() {
+ErrorLog& CliLinks::Log() {
     return m_parts->log;
 }
 
-int PrinterConnection::Write(const std::uint8_t* data, int length) {
-    if (!m_open) return 0;
-    if (m_network) return std::max(m_parts->socket.Send(data, length), 0);
-    return m_parts->port.Write(data, length);
-}
-
-ReceiveQueue& PrinterConnection::Replies() {
-    return m_network ? m_parts->socket.Queue() : m_parts->port.QueueRead();
-}
-
-void PrinterConnection::ReadReplies() {
-    if (m_open && !m_network && PortKindOf(m_parts->port.Settings().portName) == PortKind::Usb) {
-        m_parts->port.ReadUsbReply();
-    }
+std::unique_ptr<PrinterLink> CliLinks::OpenLink(const LinkRequest& request,
+                                                const CancelToken& cancel, std::string& why) {
+    std::unique_ptr<PrinterLink> link = Factory().MakeLink(request);
+    if (link->Open(cancel)) return link;
+    const std::string message = m_context.catalogue.Message(msg::kPortOpenError);
+    const std::string detail = link->LastErrorText();
+    why = detail.empty() ? message : message + " (" + detail + ")";
+    return nullptr;
 }
 
 }  // namespace kp70

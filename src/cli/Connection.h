@@ -19,21 +19,20 @@
 //   ConnectionOptions options;
 //   AddConnectionOptions(*verb, options);                  // while building the command line
 //   ...                                                    // in the verb's callback:
-//   ConnectionTarget target;
+//   PrinterChoice choice;
 //   std::string why;
-//   if (!ResolveConnection(options, target, context.catalogue, why)) { ...kExitUsage }
-//   PrinterConnection connection(context);
-//   if (!connection.Open(target, kToolModeSetup, why)) { ...kExitFailed }
-//   connection.Port() / connection.Network() ...          // hand to core sessions
+//   if (!ResolveConnection(options, choice, context.catalogue, why)) { ...kExitUsage }
+//   CliLinks links(context);
+//   if (!links.Choose(choice, why)) { ...kExitFailed }     // a USB printer is searched for
+//   ... core sessions make their links with links.Factory() ...
 //
-// ResolveConnection needs no hardware; PrinterConnection opens the real port or socket.
+// ResolveConnection needs no hardware; the links open the real port or socket.
 
 #include <cstdint>
 #include <memory>
 #include <string>
 
 #include "core/app/ConnectionSettings.h"
-#include "core/transport/NetworkLink.h"
 
 namespace CLI {
 class App;
@@ -41,12 +40,13 @@ class App;
 
 namespace kp70 {
 
+class CancelToken;
 class ErrorLog;
 class MessageCatalogue;
-class NetworkLink;
-class PrinterPort;
-class ReceiveQueue;
+class PrinterLink;
+class PrinterLinkFactory;
 struct CliContext;
+struct LinkRequest;
 
 // The connection options as typed. The line settings stay as typed (empty when not
 // given: the connection screen's first item); ResolveConnection checks them as the screen's
@@ -68,71 +68,56 @@ struct ConnectionOptions {
 // the line settings are only accepted with --port.
 void AddConnectionOptions(CLI::App& verb, ConnectionOptions& options);
 
-// The printer the options name: the settings the connection screen's OK would store, and
-// for --net the address and TCP port, for --file the file.
-struct ConnectionTarget {
+// The printer the options name: the settings the connection screen's OK (and the network
+// dialog's) would store, and for --file the file.
+struct PrinterChoice {
     std::string deviceEntry;
     ConnectionSettings settings;  // portName "USB", "ETHERNET_II" or "FILE" for those kinds
-    std::string host;             // --net
-    std::uint16_t netPort = kDefaultPrinterPort;
-    std::string filePath;  // --file
+    std::string filePath;         // --file
 
     bool IsNetwork() const { return settings.portName == "ETHERNET_II"; }
 };
 
 // Checks the options as the connection screen (ConnectionChoice) and the network dialog
-// check the same choice, and fills target. False, with `why` (a usage error: exit status
+// check the same choice, and fills choice. False, with `why` (a usage error: exit status
 // 2), when no connection or more than one was given, a port name is of no known kind,
 // --device names no known model (message 9), an entry the screen offers no connection for
 // or a printer attached another way, a line setting the screen's list does not offer
 // (messages 5, 6, 7, 53, 8 in the order OK checks them: --baud 230400, --baud 115200 for
 // a TALVO10 entry, --data 5 with --stop 2), or --net's port is out of range (message 55).
-bool ResolveConnection(const ConnectionOptions& options, ConnectionTarget& target,
+bool ResolveConnection(const ConnectionOptions& options, PrinterChoice& choice,
                        const MessageCatalogue& catalogue, std::string& why);
 
-// An open printer connection for a verb: the platform's port object (CPorts) for serial,
-// parallel, USB and file connections, or its network socket (NetworkSocket, connected with
-// ConnectNetwork) for --net. Transport log lines go to the context's error log (appended);
-// the transport's own messages (receive queue overflow) go to the context's err stream.
-// Closes what it opened when destroyed. Needs the context's clock and device enumerator.
-class PrinterConnection {
+// kp70ctl's way to the printer: the platform's port object (CPorts) and network socket,
+// and the one link factory over them that every core session makes its links with.
+// Transport log lines go to the context's error log (appended); the transport's own
+// messages (receive queue overflow) go to the context's err stream.
+class CliLinks {
 public:
-    explicit PrinterConnection(CliContext& context);
-    ~PrinterConnection();
-    PrinterConnection(const PrinterConnection&) = delete;
-    PrinterConnection& operator=(const PrinterConnection&) = delete;
+    explicit CliLinks(CliContext& context);
+    ~CliLinks();
+    CliLinks(const CliLinks&) = delete;
+    CliLinks& operator=(const CliLinks&) = delete;
 
-    // Opens the target with the given tool mode (kToolModeSetup makes a serial port run its
-    // receive thread, so replies arrive in Replies()). False, with `why` (the catalogue's
-    // message 18 and what stood in the way, such as "/dev/ttyS0: permission denied"), when
-    // it cannot be opened or the network printer does not answer the ten probe rounds. A
-    // USB printer is first searched for as the connection screen does (up to 16 rounds
-    // 250 ms apart on the context's clock): none gives message 10, more than one 11.
-    bool Open(const ConnectionTarget& target, std::uint8_t toolMode, std::string& why);
-    // Closes the port or socket; nothing when none is open.
-    void Close();
+    // Takes the chosen printer. A USB printer is first searched for as the connection
+    // screen does (up to 16 rounds 250 ms apart on the context's clock): none gives message
+    // 10, more than one 11 (false, with `why`).
+    bool Choose(const PrinterChoice& choice, std::string& why);
 
-    bool IsNetwork() const { return m_network; }
-    // The port object (every kind but --net); also holds the settings that were opened.
-    PrinterPort& Port();
-    // The network socket (--net).
-    NetworkLink& Network();
+    PrinterLinkFactory& Factory();
     ErrorLog& Log();
+    const PrinterChoice& Choice() const { return m_choice; }
 
-    // Writes the bytes on whichever link is open; the count written (0 on failure).
-    int Write(const std::uint8_t* data, int length);
-    // The queue the printer's replies arrive in: the port's m_QueueRead or the socket's.
-    // For USB printers call ReadReplies first; parallel ports and files never answer here.
-    ReceiveQueue& Replies();
-    // Reads a USB printer's answer back into Replies(); nothing for other kinds.
-    void ReadReplies();
+    // A link opened for a verb that talks to the printer itself: false, with `why` (message
+    // 18 and what stood in the way, such as "/dev/ttyS0: permission denied").
+    std::unique_ptr<PrinterLink> OpenLink(const LinkRequest& request, const CancelToken& cancel,
+                                          std::string& why);
 
 private:
     struct Parts;
     CliContext& m_context;
+    PrinterChoice m_choice;
     std::unique_ptr<Parts> m_parts;
-    bool m_network = false;
-    bool m_open = false;
 };
 
 }  // namespace kp70

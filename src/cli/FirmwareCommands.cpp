@@ -24,7 +24,6 @@
 #include "core/firmware/FirmwareImage.h"
 #include "core/firmware/FirmwareTexts.h"
 #include "core/firmware/Talvo10Download.h"
-#include "core/transport/PrinterPort.h"
 
 namespace kp70 {
 
@@ -115,25 +114,13 @@ std::string Hex(std::uint32_t value) {
     return text;
 }
 
-// Opens the connection once, as the connection screen's choice would be used (a USB printer
-// is searched for first), and closes it again: the sequences open it themselves. The port
-// then holds the settings the options name. Open makes new port objects, so a session is
-// made on the connection only after this.
-bool PrepareConnection(CliContext& context, const ConnectionTarget& target,
-                       PrinterConnection& connection, const char* verb) {
+// The connection the options name, as the connection screen's choice would be used (a USB
+// printer is searched for first); the sequences open it themselves.
+bool Choose(CliContext& context, const PrinterChoice& choice, CliLinks& links, const char* verb) {
     std::string why;
-    if (!connection.Open(target, kToolModeFirmware, why)) {
-        context.err << "kp70ctl firmware " << verb << ": " << why << "\n";
-        return false;
-    }
-    connection.Close();
-    connection.Port().Settings() = target.settings;
-    connection.Port().Settings().toolMode = kToolModeFirmware;
-    return true;
-}
-
-FirmwareLinks LinksOf(PrinterConnection& connection, const ConnectionTarget& target) {
-    return {connection.Port(), &connection.Network(), target.host, target.netPort};
+    if (links.Choose(choice, why)) return true;
+    context.err << "kp70ctl firmware " << verb << ": " << why << "\n";
+    return false;
 }
 
 // ---- firmware check ----
@@ -268,7 +255,7 @@ int RunCheck(const CheckOptions& o, CliContext& context) {
 // ---- firmware download ----
 
 int RunDownload(const DownloadOptions& o, CliContext& context) {
-    ConnectionTarget target;
+    PrinterChoice target;
     std::string why;
     if (!ResolveConnection(o.connection, target, context.catalogue, why)) {
         context.err << "kp70ctl firmware download: " << why << "\n";
@@ -296,11 +283,10 @@ int RunDownload(const DownloadOptions& o, CliContext& context) {
         return kExitUsage;
     }
 
-    // The connection is tried first (and its port object made): the session works on it.
-    PrinterConnection connection(context);
-    if (!PrepareConnection(context, target, connection, "download")) return kExitFailed;
+    CliLinks links(context);
+    if (!Choose(context, target, links, "download")) return kExitFailed;
     Profile profile(context.profilePath);
-    AreaDownload session(LinksOf(connection, target), *context.clock);
+    AreaDownload session(links.Factory(), *context.clock);
     Outcome outcome = session.CheckFile(o.image, &profile);
     if (outcome.status != OutcomeStatus::Done) {
         PrintNotices(context, outcome);
@@ -343,15 +329,17 @@ int RunDownload(const DownloadOptions& o, CliContext& context) {
         return kExitDone;
     }
     PrintNotices(context, outcome);
-    if (outcome.status == OutcomeStatus::Cancelled)
+    if (outcome.status == OutcomeStatus::Cancelled) {
         context.err << "kp70ctl firmware download: stopped; the area was not written in full\n";
+        return kExitInterrupted;
+    }
     return kExitFailed;
 }
 
 // ---- firmware talvo10 ----
 
 int RunTalvo10(const DownloadOptions& o, CliContext& context) {
-    ConnectionTarget target;
+    PrinterChoice target;
     std::string why;
     if (!ResolveConnection(o.connection, target, context.catalogue, why)) {
         context.err << "kp70ctl firmware talvo10: " << why << "\n";
@@ -373,10 +361,10 @@ int RunTalvo10(const DownloadOptions& o, CliContext& context) {
     }
     if (!*answer) return kExitFailed;
 
-    PrinterConnection connection(context);
-    if (!PrepareConnection(context, target, connection, "talvo10")) return kExitFailed;
+    CliLinks links(context);
+    if (!Choose(context, target, links, "talvo10")) return kExitFailed;
     Profile profile(context.profilePath);
-    Talvo10Download session(LinksOf(connection, target), *context.clock);
+    Talvo10Download session(links.Factory(), *context.clock);
 
     InterruptCancels interrupt;
     ProgressLine progress(context, "");
@@ -391,8 +379,11 @@ int RunTalvo10(const DownloadOptions& o, CliContext& context) {
         return kExitDone;
     }
     PrintNotices(context, outcome);
-    if (outcome.status == OutcomeStatus::Cancelled)
-        context.err << "kp70ctl firmware talvo10: stopped; the area was not written in full\n";
+    if (outcome.status == OutcomeStatus::Cancelled) {
+        context.err << "kp70ctl firmware talvo10: stopped"
+                    << (session.Erased() ? "; the area was erased and not written\n" : "\n");
+        return kExitInterrupted;
+    }
     return kExitFailed;
 }
 

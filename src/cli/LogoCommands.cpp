@@ -97,34 +97,28 @@ void Report(CliContext& context, const std::vector<Notice>& notices) {
     }
 }
 
-// Opens the connection once to check it can be had (clear errors for the operator), then
-// closes it again: the logo sessions open and check the printer themselves.
-bool PrepareConnection(CliContext& context, const ConnectionOptions& options,
-                       PrinterConnection& connection, ConnectionTarget& target, int& exitCode) {
+// The printer the options name, taken by the links (a USB printer is searched for first);
+// the logo sessions open and check it themselves.
+bool ChoosePrinter(CliContext& context, const ConnectionOptions& options, CliLinks& links,
+                   PrinterChoice& choice, int& exitCode) {
     std::string why;
-    if (!ResolveConnection(options, target, context.catalogue, why)) {
+    if (!ResolveConnection(options, choice, context.catalogue, why)) {
         context.err << "kp70ctl logo: " << why << "\n";
         exitCode = kExitUsage;
         return false;
     }
-    if (!connection.Open(target, kToolModeLogo, why)) {
+    if (!links.Choose(choice, why)) {
         context.err << why << "\n";
         exitCode = kExitFailed;
         return false;
     }
-    connection.Close();
     return true;
 }
 
-LogoConnection MakeLogoConnection(CliContext& context, PrinterConnection& connection,
-                                  const ConnectionTarget& target) {
-    LogoConnection c{connection.Port(), &connection.Network(), target.host,
-                     target.netPort,    *context.clock,        &connection.Log()};
-    // The session reads the port kind from the port's settings; opening a file port put
-    // the file's path there.
-    c.port.Settings() = target.settings;
-    c.port.Settings().toolMode = kToolModeLogo;
-    return c;
+// The exit status of a logo job.
+int ExitOf(const Outcome& outcome) {
+    if (outcome.status == OutcomeStatus::Cancelled) return kExitInterrupted;
+    return outcome.ok() ? kExitDone : kExitFailed;
 }
 
 // ---- logo convert ----
@@ -184,7 +178,7 @@ int RunConvert(const ConvertOptions& o, CliContext& context) {
 // ---- logo upload / delete-all ----
 
 int RunUpload(const UploadOptions& o, CliContext& context) {
-    ConnectionTarget target;
+    PrinterChoice target;
     std::string why;
     if (!ResolveConnection(o.connection, target, context.catalogue, why)) {
         context.err << "kp70ctl logo upload: " << why << "\n";
@@ -235,10 +229,11 @@ int RunUpload(const UploadOptions& o, CliContext& context) {
         return kExitFailed;
     }
 
-    PrinterConnection connection(context);
-    int exitCode = kExitDone;
-    if (!PrepareConnection(context, o.connection, connection, target, exitCode)) return exitCode;
-    LogoConnection logo = MakeLogoConnection(context, connection, target);
+    CliLinks links(context);
+    if (!links.Choose(target, why)) {
+        context.err << why << "\n";
+        return kExitFailed;
+    }
     Profile profile(context.profilePath);
     InterruptCancels interrupt;
     UploadCallbacks callbacks;
@@ -249,9 +244,9 @@ int RunUpload(const UploadOptions& o, CliContext& context) {
             context.err << "image " << p.step << "/" << p.count << ": " << p.fileName << "\n";
         }
     };
-    callbacks.cancelRequested = [&interrupt] { return interrupt.Token().Cancelled(); };
     UploadResult upload;
-    const Outcome outcome = UploadLogos(logo, list, options, &profile, callbacks, &upload);
+    const Outcome outcome = UploadLogos(links.Factory(), *context.clock, &links.Log(), list,
+                                        options, &profile, callbacks, interrupt.Token(), &upload);
     Report(context, outcome.notices);
     if (outcome.status == OutcomeStatus::Cancelled) {
         context.err << "kp70ctl logo upload: cancelled\n";
@@ -260,18 +255,18 @@ int RunUpload(const UploadOptions& o, CliContext& context) {
         context.err << "kp70ctl logo upload: the list could not be stored in "
                     << context.profilePath << "\n";
     }
-    return outcome.ok() ? kExitDone : kExitFailed;
+    return ExitOf(outcome);
 }
 
 int RunDeleteAll(const DeleteOptions& o, CliContext& context) {
-    PrinterConnection connection(context);
-    ConnectionTarget target;
+    CliLinks links(context);
+    PrinterChoice target;
     int exitCode = kExitDone;
-    if (!PrepareConnection(context, o.connection, connection, target, exitCode)) return exitCode;
-    LogoConnection logo = MakeLogoConnection(context, connection, target);
-    const Outcome outcome = DeleteAllLogos(logo);
+    if (!ChoosePrinter(context, o.connection, links, target, exitCode)) return exitCode;
+    InterruptCancels interrupt;
+    const Outcome outcome = DeleteAllLogos(links.Factory(), *context.clock, interrupt.Token());
     Report(context, outcome.notices);
-    return outcome.ok() ? kExitDone : kExitFailed;
+    return ExitOf(outcome);
 }
 
 // ---- logo print ----
@@ -298,19 +293,16 @@ int RunPrint(const PrintOptions& o, CliContext& context) {
         if (o.size == sizes[m]) request.mode = static_cast<NvPrintMode>(m);
     }
 
-    PrinterConnection connection(context);
-    ConnectionTarget target;
+    CliLinks links(context);
+    PrinterChoice target;
     int exitCode = kExitDone;
-    if (!PrepareConnection(context, o.connection, connection, target, exitCode)) return exitCode;
-    LogoConnection logo = MakeLogoConnection(context, connection, target);
+    if (!ChoosePrinter(context, o.connection, links, target, exitCode)) return exitCode;
     InterruptCancels interrupt;
-    PrintCallbacks callbacks;
-    callbacks.cancelRequested = [&interrupt] { return interrupt.Token().Cancelled(); };
-    const Outcome outcome = PrintLogos(logo, request, o.select, callbacks);
-    if (target.IsNetwork()) connection.Network().CloseSocket();
+    const Outcome outcome =
+        PrintLogos(links.Factory(), *context.clock, request, o.select, {}, interrupt.Token());
     Report(context, outcome.notices);
     if (outcome.ok()) context.out << "printed " << outcome.count << " images\n";
-    return outcome.ok() ? kExitDone : kExitFailed;
+    return ExitOf(outcome);
 }
 
 // ---- logo list ----

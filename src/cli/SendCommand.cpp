@@ -11,8 +11,7 @@
 #include "cli/Cli.h"
 #include "cli/Connection.h"
 #include "core/app/Clock.h"
-#include "core/transport/PrinterPort.h"
-#include "core/transport/ReceiveQueue.h"
+#include "core/transport/PrinterLink.h"
 
 namespace kp70 {
 
@@ -69,10 +68,6 @@ std::string HexText(const std::vector<std::uint8_t>& bytes) {
     return text;
 }
 
-void Drain(ReceiveQueue& queue, std::vector<std::uint8_t>& into) {
-    while (!queue.IsEmpty()) into.push_back(queue.Get());
-}
-
 int RunSend(const SendOptions& options, CliContext& context) {
     std::vector<std::uint8_t> data;
     if (!options.inFile.empty()) {
@@ -92,45 +87,62 @@ int RunSend(const SendOptions& options, CliContext& context) {
         return options.inFile.empty() ? kExitUsage : kExitFailed;
     }
 
-    ConnectionTarget target;
+    PrinterChoice choice;
     std::string why;
-    if (!ResolveConnection(options.connection, target, context.catalogue, why)) {
+    if (!ResolveConnection(options.connection, choice, context.catalogue, why)) {
         context.err << "kp70ctl send: " << why << "\n";
         return kExitUsage;
     }
 
     // The user setup tool's mode: a serial port then runs its receive thread, so what the
     // printer answers arrives in the reply queue.
-    PrinterConnection connection(context);
-    if (!connection.Open(target, kToolModeSetup, why)) {
+    CliLinks links(context);
+    if (!links.Choose(choice, why)) {
+        context.err << why << "\n";
+        return kExitFailed;
+    }
+    InterruptCancels interrupt;
+    const CancelToken& cancel = interrupt.Token();
+    LinkRequest request;
+    request.toolMode = kToolModeSetup;
+    request.replies = true;
+    const std::unique_ptr<PrinterLink> link = links.OpenLink(request, cancel, why);
+    if (!link) {
         context.err << why << "\n";
         return kExitFailed;
     }
     const int length = static_cast<int>(data.size());
-    const int written = connection.Write(data.data(), length);
-    if (written != length) {
-        context.err << context.catalogue.Message(msg::kWriteToPort) << " (" << written << " of "
-                    << length << " bytes written)\n";
+    const SendResult sent = link->Send(data.data(), length, cancel);
+    if (sent.fault == SendFault::Cancelled) return kExitInterrupted;
+    if (!sent.Complete(length)) {
+        context.err << context.catalogue.Message(msg::kWriteToPort) << " ("
+                    << TakenText(sent.taken, length) << ")\n";
+        return kExitFailed;
+    }
+    const Delivery delivery = link->WaitDelivered(cancel);
+    if (delivery.fault == DeliveryFault::Cancelled) return kExitInterrupted;
+    if (!delivery.Delivered()) {
+        context.err << context.catalogue.Message(msg::kWriteToPort) << " (" << delivery.detail
+                    << ")\n";
         return kExitFailed;
     }
 
-    // Parallel ports and files do not answer through this connection.
+    // Parallel ports and files do not answer through this link.
     std::vector<std::uint8_t> reply;
-    const PortKind kind =
-        PortKindOf(connection.IsNetwork() ? "ETHERNET_II" : connection.Port().Settings().portName);
-    if (kind == PortKind::Serial || kind == PortKind::Usb || kind == PortKind::Network) {
+    if (link->CanAnswer()) {
         Clock& clock = *context.clock;
         const std::int64_t deadline = clock.Now() + options.waitMs;
         for (;;) {
-            connection.ReadReplies();
-            Drain(connection.Replies(), reply);
+            link->RequestReplies();
+            link->TakeReplies(reply);
             const std::int64_t left = deadline - clock.Now();
-            if (left <= 0) break;
+            if (left <= 0 || cancel.Cancelled()) break;
             clock.SleepFor(std::min<std::int64_t>(left, kPollMs));
         }
     }
-    connection.Close();
-    Drain(connection.Replies(), reply);
+    link->Close();
+    link->TakeReplies(reply);
+    const int written = sent.taken;
 
     if (options.json) {
         context.out << "{\"sent\": " << written << ", \"receivedCount\": " << reply.size()

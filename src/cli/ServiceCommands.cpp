@@ -19,8 +19,8 @@
 #include <sstream>
 
 #include "cli/Cli.h"
+#include "cli/CliSetup.h"
 #include "cli/Connection.h"
-#include "cli/SetupLink.h"
 #include "core/app/Clock.h"
 #include "core/app/Profile.h"
 #include "core/logo/LogoList.h"
@@ -163,7 +163,7 @@ std::string ErrorText(CliContext& context, const RestoreReport& report, const st
 }
 
 // Restores onto one printer. Every word goes to context's streams.
-RestoreReport RestoreOnto(CliContext& context, const ConnectionTarget& target, const Backup& backup,
+RestoreReport RestoreOnto(CliContext& context, const PrinterChoice& target, const Backup& backup,
                           bool skipUnavailable, int timeoutMs, const AskOperator& ask,
                           const CancelToken& cancel, const RestoreCallbacks& callbacks) {
     RestoreReport report;
@@ -176,17 +176,12 @@ RestoreReport RestoreOnto(CliContext& context, const ConnectionTarget& target, c
     Profile profile(context.profilePath);
     const bool korean = context.catalogue.IsKorean();
     const auto table = SettingTable(LoadReceiveBufferList(profile, korean));
-    SetupLink link(context);
-    if (!link.Open(target)) {
-        report.status = OutcomeStatus::Failed;
+    CliSetup link(context);
+    if (!link.Open(target, cancel)) {
+        report.status = cancel.Cancelled() ? OutcomeStatus::Cancelled : OutcomeStatus::Failed;
         report.error = "the printer could not be opened";
         return report;
     }
-    PrinterConnection connection(context);
-    LogoConnection logo{connection.Port(), &connection.Network(), target.host,
-                        target.netPort,    *context.clock,        &connection.Log()};
-    logo.port.Settings() = target.settings;
-    logo.port.Settings().toolMode = kToolModeLogo;
 
     RestoreRequest request;
     request.backup = &backup;
@@ -197,8 +192,8 @@ RestoreReport RestoreOnto(CliContext& context, const ConnectionTarget& target, c
     request.readTimeoutMs = timeoutMs;
     request.workDir = work.Path();
     request.ask = ask;
-    return RestoreBackup(link.Session(), link.Collector(), logo, *context.clock, request, cancel,
-                         callbacks);
+    return RestoreBackup(link.Session(), link.Collector(), link.Links().Factory(),
+                         &link.Links().Log(), *context.clock, request, cancel, callbacks);
 }
 
 AskOperator AnswerYes(CliContext& context, bool yes) {
@@ -212,7 +207,7 @@ AskOperator AnswerYes(CliContext& context, bool yes) {
 // ---- backup ----
 
 int RunBackup(const BackupOptions& o, CliContext& context) {
-    ConnectionTarget target;
+    PrinterChoice target;
     std::string why;
     if (!ResolveConnection(o.connection, target, context.catalogue, why)) {
         context.err << "kp70ctl backup: " << why << "\n";
@@ -274,7 +269,7 @@ int RunBackup(const BackupOptions& o, CliContext& context) {
         return kExitFailed;
     }
 
-    SetupLink link(context);
+    CliSetup link(context);
     if (!link.Open(target)) return kExitFailed;
     std::vector<Notice> notices;
     if (!ReadSettingsForBackup(link.Session(), link.Collector(), *context.clock, o.timeoutMs, table,
@@ -314,7 +309,7 @@ int RunBackup(const BackupOptions& o, CliContext& context) {
 // ---- restore ----
 
 int RunRestore(const RestoreOptions& o, CliContext& context) {
-    ConnectionTarget target;
+    PrinterChoice target;
     std::string why;
     if (!ResolveConnection(o.connection, target, context.catalogue, why)) {
         context.err << "kp70ctl restore: " << why << "\n";
@@ -402,7 +397,7 @@ int RunProvision(const ProvisionOptions& o, CliContext& context) {
         return kExitUsage;
     }
     // Every address is checked before anything is sent.
-    std::vector<ConnectionTarget> targets;
+    std::vector<PrinterChoice> targets;
     std::vector<std::string> nets = o.nets;
     Backup backup;
     if (!LoadBackup(context, o.file, "provision", backup)) return kExitFailed;
@@ -419,14 +414,15 @@ int RunProvision(const ProvisionOptions& o, CliContext& context) {
         ConnectionOptions connection;
         connection.net = net;
         connection.device = o.device;
-        ConnectionTarget target;
+        PrinterChoice target;
         std::string why;
         if (!ResolveConnection(connection, target, context.catalogue, why)) {
             context.err << "kp70ctl provision: " << net << ": " << why << "\n";
             return kExitUsage;
         }
         targets.push_back(target);
-        names.push_back(target.host + ":" + std::to_string(target.netPort));
+        names.push_back(target.settings.networkAddress + ":" +
+                        std::to_string(target.settings.networkPort));
     }
     if (!Confirm(context, RestoreQuestion(backup, std::to_string(targets.size()) + " printers"),
                  o.yes, "provision"))

@@ -10,9 +10,9 @@
 #include <ostream>
 
 #include "cli/Cli.h"
+#include "cli/CliSetup.h"
 #include "cli/Connection.h"
 #include "cli/ServiceCommands.h"
-#include "cli/SetupLink.h"
 #include "core/app/Clock.h"
 #include "core/app/ErrorLog.h"
 #include "core/app/Profile.h"
@@ -56,7 +56,7 @@ std::vector<std::string> ReceiveBuffersForHelp(const std::string& profilePath) {
 }
 
 bool Resolve(const SetupCliOptions& options, const char* verb, CliContext& context,
-             ConnectionTarget& target) {
+             PrinterChoice& target) {
     std::string why;
     if (ResolveConnection(options.connection, target, context.catalogue, why)) return true;
     context.err << "kp70ctl setup " << verb << ": " << why << "\n";
@@ -75,7 +75,7 @@ std::vector<std::string> NamesOf(const std::vector<Setting>& table,
 
 // Reads every setting the connection reports. False (with the message printed) when the
 // read failed or nothing came back; `missing` lists what did not answer.
-bool ReadAll(SetupLink& link, const SetupCliOptions& options, CliContext& context,
+bool ReadAll(CliSetup& link, const SetupCliOptions& options, CliContext& context,
              std::vector<int>& missing) {
     SetupSession& session = link.Session();
     if (!session.ReadAllowed()) {
@@ -96,7 +96,7 @@ bool ReadAll(SetupLink& link, const SetupCliOptions& options, CliContext& contex
 }
 
 int RunGet(const SetupCliOptions& options, CliContext& context) {
-    ConnectionTarget target;
+    PrinterChoice target;
     if (!Resolve(options, "get", context, target)) return kExitUsage;
     if (!target.filePath.empty()) {
         context.err << "kp70ctl setup get: a file cannot answer; give a printer connection\n";
@@ -105,7 +105,7 @@ int RunGet(const SetupCliOptions& options, CliContext& context) {
     Profile profile(context.profilePath);
     const auto table = SettingTable(LoadReceiveBufferList(profile, context.catalogue.IsKorean()));
 
-    SetupLink link(context);
+    CliSetup link(context);
     if (!link.Open(target)) return kExitFailed;
     std::vector<int> missing;
     if (!ReadAll(link, options, context, missing)) return kExitFailed;
@@ -153,7 +153,7 @@ struct ReadBack {
 };
 
 // Writes the block: into the file, or through the session. Prints what happened.
-int WriteValues(SetupValues& values, SetupLink& link, CliContext& context,
+int WriteValues(SetupValues& values, CliSetup& link, CliContext& context,
                 const ReadBack* readBack = nullptr) {
     const WriteBlock block = BuildWriteBlock(values);
     switch (block.status) {
@@ -187,7 +187,13 @@ int WriteValues(SetupValues& values, SetupLink& link, CliContext& context,
     }
     if (block.stopBitWarning)
         context.err << TerminalText(context.catalogue.Message(msg::kStopBitWarning)) << "\n";
-    const Outcome outcome = link.Session().WriteSettings(block);
+    InterruptCancels interrupt;
+    const Outcome outcome = link.Session().WriteSettings(block, interrupt.Token());
+    if (outcome.status == OutcomeStatus::Cancelled) {
+        context.err << "interrupted: the settings may be written only in part; read them "
+                       "again\n";
+        return kExitInterrupted;
+    }
     if (!outcome.ok()) {
         PrintNotices(context, outcome);
         return kExitFailed;
@@ -202,7 +208,7 @@ int WriteValues(SetupValues& values, SetupLink& link, CliContext& context,
 }
 
 int RunSet(const SetupCliOptions& options, CliContext& context) {
-    ConnectionTarget target;
+    PrinterChoice target;
     if (!Resolve(options, "set", context, target)) return kExitUsage;
     Profile profile(context.profilePath);
     const bool korean = context.catalogue.IsKorean();
@@ -256,7 +262,7 @@ int RunSet(const SetupCliOptions& options, CliContext& context) {
     // The printer's current settings first, as Get Value before Set Value (a file has
     // none to give).
     SetupValues values;
-    SetupLink link(context);
+    CliSetup link(context);
     const bool file = !target.filePath.empty();
     if (!file) {
         if (!link.Open(target)) return kExitFailed;
@@ -306,22 +312,24 @@ int RunSet(const SetupCliOptions& options, CliContext& context) {
 }
 
 int RunDefaults(const SetupCliOptions& options, CliContext& context) {
-    ConnectionTarget target;
+    PrinterChoice target;
     if (!Resolve(options, "defaults", context, target)) return kExitUsage;
     SetupValues values;
     LoadDefaults(values, context.catalogue.IsKorean());
-    SetupLink link(context);
+    CliSetup link(context);
     if (!link.Open(target)) return kExitFailed;
     return WriteValues(values, link, context);
 }
 
 int RunTestPrint(const SetupCliOptions& options, CliContext& context) {
-    ConnectionTarget target;
+    PrinterChoice target;
     if (!Resolve(options, "test-print", context, target)) return kExitUsage;
     const bool korean = context.catalogue.IsKorean();
-    SetupLink link(context);
+    CliSetup link(context);
     if (!link.Open(target)) return kExitFailed;
-    const Outcome outcome = link.Session().PrintTestPage(korean);
+    InterruptCancels interrupt;
+    const Outcome outcome = link.Session().PrintTestPage(korean, interrupt.Token());
+    if (outcome.status == OutcomeStatus::Cancelled) return kExitInterrupted;
     if (!outcome.ok()) {
         PrintNotices(context, outcome);
         return kExitFailed;

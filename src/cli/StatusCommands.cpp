@@ -8,10 +8,8 @@
 #include "cli/Cli.h"
 #include "cli/Connection.h"
 #include "core/app/Clock.h"
-#include "core/app/ErrorLog.h"
-#include "core/status/StatusLinks.h"
 #include "core/status/StatusSession.h"
-#include "platform/ParPortCtl.h"
+#include "core/transport/PrinterLink.h"
 
 namespace kp70 {
 
@@ -102,46 +100,33 @@ std::string WatchLine(const StatusReport& report, CliContext& context) {
 }
 
 int RunStatus(const StatusOptions& options, CliContext& context) {
-    ConnectionTarget target;
+    PrinterChoice choice;
     std::string why;
-    if (!ResolveConnection(options.connection, target, context.catalogue, why)) {
+    if (!ResolveConnection(options.connection, choice, context.catalogue, why)) {
         context.err << "kp70ctl status: " << why << "\n";
         return kExitUsage;
     }
-    const PortKind kind = PortKindOf(target.settings.portName);
-    if (kind == PortKind::File) {
+    if (PortKindOf(choice.settings.portName) == PortKind::File) {
         context.err << "kp70ctl status: a print file does not answer; give a printer "
                        "connection (--port, --usb or --net)\n";
         return kExitUsage;
     }
 
     Clock& clock = *context.clock;
-    PrinterConnection connection(context);
-    std::unique_ptr<ErrorLog> log;
-    std::unique_ptr<ParPortCtl> parallel;
-    std::unique_ptr<StatusLink> link;
-    if (kind == PortKind::Parallel) {
-        // The parallel port is read with the setup tool's controller, which keeps the
-        // printer's automatic status blocks apart.
-        log = std::make_unique<ErrorLog>(clock);
-        if (!context.errorLogPath.empty()) log->Open(context.errorLogPath, ErrorLog::Mode::Append);
-        parallel = std::make_unique<ParPortCtl>(*log, clock);
-        if (!parallel->Open(target.settings.portName)) {
-            context.err << context.catalogue.Message(msg::kInitFail) << "\n"
-                        << parallel->lastErrorText() << "\n";
-            return kExitFailed;
-        }
-        link = std::make_unique<ParallelStatusLink>(*parallel, true);
-    } else {
-        if (!connection.Open(target, kToolModeSetup, why)) {
-            context.err << why << "\n";
-            return kExitFailed;
-        }
-        if (connection.IsNetwork()) {
-            link = std::make_unique<NetworkStatusLink>(connection.Network());
-        } else {
-            link = std::make_unique<PortStatusLink>(connection.Port());
-        }
+    CliLinks links(context);
+    if (!links.Choose(choice, why)) {
+        context.err << why << "\n";
+        return kExitFailed;
+    }
+    // As the user setup tool opens it: a serial port runs its receive thread, a parallel
+    // port is read with the controller that keeps the automatic status blocks apart.
+    LinkRequest request;
+    request.toolMode = kToolModeSetup;
+    request.replies = true;
+    const std::unique_ptr<PrinterLink> link = links.OpenLink(request, CancelToken::Never(), why);
+    if (!link) {
+        context.err << why << "\n";
+        return kExitFailed;
     }
 
     StatusSession session(*link, clock, options.timeoutMs);
@@ -154,8 +139,7 @@ int RunStatus(const StatusOptions& options, CliContext& context) {
                         << "\n";
         });
     } else {
-        const CancelToken never;
-        const StatusReport report = session.Query(never);
+        const StatusReport report = session.Query(CancelToken::Never());
         if (options.json) {
             context.out << Json(report, korean) << "\n";
         } else {
@@ -166,8 +150,8 @@ int RunStatus(const StatusOptions& options, CliContext& context) {
             exitCode = kExitFailed;
         }
     }
-    if (parallel) parallel->Close();
-    connection.Close();
+    link->StopReplies();
+    link->Close();
     return exitCode;
 }
 

@@ -36,6 +36,7 @@
 #include "platform/DurableFiles.h"
 #include "platform/NetworkSocket.h"
 #include "platform/SystemClock.h"
+#include "platform/SystemLinkFactory.h"
 #include "platform/UdevDeviceEnumerator.h"
 #include "platform/WifiPlugin.h"
 
@@ -109,16 +110,17 @@ int main(int argc, char** argv) {
         services, broadcast.isEmpty() ? kp70::kDefaultBroadcastAddress : broadcast.toStdString()));
     networkDialog.SetWifiSetup(kp70::MakeWifiSetup(services, wifi));
 
+    // Every tool reaches the printer through links this factory makes from the connection
+    // settings: the port object, the network socket at the address the dialog accepted.
+    kp70::SystemLinkFactory links(port, socket, log, clock);
     std::string connectionSummary;
     kp70::AppToolLauncher tools;
-    tools.SetUserSetup(
-        kp70::MakeUserSetupOpener(services, port, socket, networkDialog, connectionSummary, clock));
+    tools.SetUserSetup(kp70::MakeUserSetupOpener(services, links, connectionSummary, clock));
     kp70::DialogFileChooser fileChooser;
-    kp70::LogoTool logoTool(services, port, socket, networkDialog, connectionSummary, fileChooser);
+    kp70::LogoTool logoTool(services, links, connectionSummary, fileChooser);
     tools.SetLogoTool([&logoTool] { logoTool.LoadStoredList(); },
                       [&logoTool](QWidget* parent) { logoTool.Open(parent); });
-    tools.SetFirmwareTool(
-        kp70::MakeFirmwareOpener(services, port, socket, networkDialog, connectionSummary));
+    tools.SetFirmwareTool(kp70::MakeFirmwareOpener(services, links, connectionSummary));
     kp70::ModalMainMenuRunner mainMenu(services, port, connectionSummary, tools);
 
     kp70::ConnectionScreen screen(services, devices, port.Settings(), networkDialog, mainMenu,

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <vector>
 
+#include "core/app/CancelToken.h"
 #include "core/app/Clock.h"
 #include "core/app/ErrorLog.h"
 #include "core/app/MessageCatalogue.h"
@@ -163,7 +164,9 @@ int CPorts::OpenParallel() {
     StopReceiveThread();
     ReleaseHandle();
     const std::string path = posix::DevicePathOf(m_settings.portName);
-    const int fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    // Non-blocking, so that neither the open nor a write waits for ever on a printer that
+    // takes nothing.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return FailOpen("CPorts::Open() CreateFile error\r\n", path, errno, "lp");
     if (!posix::LockExclusive(fd)) {
         ::close(fd);
@@ -192,7 +195,8 @@ int CPorts::OpenFile() {
     const std::optional<std::string> asked = m_fileAsker.AskOutputFile();
     const std::string path = asked && !asked->empty() ? *asked : std::string(kDefaultOutputFile);
     m_settings.portName = path;
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    const int fd =
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0666);
     if (fd < 0) return FailOpen("CPorts::Open() CreateFile error\r\n", path, errno, nullptr);
     if (!posix::LockExclusive(fd)) {
         ::close(fd);
@@ -220,7 +224,7 @@ int CPorts::OpenUsbId(const std::string& id) {
     for (const UsbPrinterInfo& printer : m_devices.UsbPrinters()) {
         if (!models::HardwareIdMatches(printer.hardwareId, id)) continue;
         m_usbDevicePath = printer.devnode.substr(0, kUsbDevicePathMax);
-        const int fd = ::open(m_usbDevicePath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        const int fd = ::open(m_usbDevicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) {
             const int err = errno;
             m_log.LogLine("CreateFile Fail [%d]", err);
@@ -272,35 +276,74 @@ bool CPorts::DsrReady() const {
 }
 
 int CPorts::Write(const std::uint8_t* data, int length) {
-    if (m_fd < 0) return 0;
-    if (length <= 0) return 0;
-    posix::WriteOutcome outcome;
-    switch (m_kind) {
-        case PortKind::Serial: {
-            std::function<bool()> ready;
-            if (m_dsrGate) ready = [this] { return DsrReady(); };
-            outcome = posix::WriteWithin(m_fd, data, length, m_clock,
-                                         std::int64_t{kWriteTimeoutPerByteMs} * length, ready);
-            break;
-        }
-        case PortKind::File:
-            outcome = posix::WriteAll(m_fd, data, length);
-            if (outcome.error != 0) {
-                m_lastErrorCode = outcome.error;
-                m_log.LogLine("WriteFile get error result [%d]", outcome.error);
-            }
-            return outcome.written == length ? length : 0;
-        default:
-            outcome = posix::WriteAll(m_fd, data, length);
-            break;
+    const CancelToken never;
+    const SendResult result = WriteBounded(data, length, never);
+    // A file takes all or counts as not written.
+    if (m_kind == PortKind::File && result.taken != length) return 0;
+    return result.taken;
+}
+
+SendResult CPorts::WriteBounded(const std::uint8_t* data, int length, const CancelToken& cancel) {
+    if (m_fd < 0) return {0, SendFault::NotOpen, 0};
+    if (length <= 0) return {};
+    posix::WriteBound bound;
+    bound.cancel = &cancel;
+    if (m_kind == PortKind::Serial) {
+        // The serial write time-out: 100 ms for each byte of the block, from its start.
+        bound.timeoutMs = std::int64_t{kWriteTimeoutPerByteMs} * length;
+        if (m_dsrGate) bound.ready = [this] { return DsrReady(); };
+    } else {
+        // A printer that takes nothing (offline, out of paper, cable half in) ends the write
+        // once it has taken nothing for the stall time-out.
+        bound.timeoutMs = kWriteStallMs;
+        bound.fromLastProgress = true;
     }
+    const posix::WriteOutcome outcome = posix::WriteWithin(m_fd, data, length, m_clock, bound);
+    SendResult result{outcome.written, SendFault::None, outcome.error};
     if (outcome.error != 0) {
         // Bytes that did go out are reported, so that nothing is sent twice.
         m_lastErrorCode = outcome.error;
         m_log.LogLine("WriteFile get error result [%d]", outcome.error);
-        if (m_kind == PortKind::Serial) ::tcflush(m_fd, TCOFLUSH);
+        const bool gone = outcome.error == EIO || outcome.error == ENODEV ||
+                          outcome.error == ENXIO || outcome.error == EPIPE;
+        result.fault = gone ? SendFault::Lost : SendFault::Failed;
+    } else if (outcome.timedOut) {
+        m_lastErrorCode = ETIMEDOUT;
+        m_log.LogLine("WriteFile Time-out!");
+        result.fault = SendFault::TimedOut;
+        result.error = ETIMEDOUT;
+    } else if (outcome.cancelled) {
+        result.fault = SendFault::Cancelled;
     }
-    return outcome.written;
+    // A failed line is cleared; a time-out or a cancel keeps what the line has taken.
+    if (outcome.error != 0 && m_kind == PortKind::Serial) ::tcflush(m_fd, TCOFLUSH);
+    return result;
+}
+
+int CPorts::OutputPending() {
+    if (m_fd < 0) return 0;
+    if (m_kind == PortKind::Serial) {
+        int queued = 0;
+        if (::ioctl(m_fd, TIOCOUTQ, &queued) != 0) return 0;
+        return queued > 0 ? queued : 0;
+    }
+    if (m_kind == PortKind::Usb) {
+        // The printer node is writable again once its last write has completed.
+        pollfd fd{m_fd, POLLOUT, 0};
+        if (::poll(&fd, 1, 0) < 0) return 0;
+        return (fd.revents & POLLOUT) || (fd.revents & (POLLHUP | POLLERR | POLLNVAL)) ? 0 : 1;
+    }
+    return 0;
+}
+
+bool CPorts::SyncOutput() {
+    if (m_fd < 0) return false;
+    if (m_kind != PortKind::File) return true;
+    // A FIFO or a device standing in for the file cannot be synced; that is no failure.
+    if (::fdatasync(m_fd) == 0 || errno == EINVAL || errno == EROFS) return true;
+    m_lastErrorCode = errno;
+    m_log.LogLine("WriteFile get error result [%d]", m_lastErrorCode);
+    return false;
 }
 
 bool CPorts::LinkUp() {

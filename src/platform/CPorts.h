@@ -45,6 +45,9 @@ public:
     static constexpr int kUsbReplyRounds = 4;
     static constexpr int kUsbReplyWaitMs = 100;
     static constexpr int kWriteTimeoutPerByteMs = 100;
+    // Parallel, USB printer and file ports: a write gives up when the printer has taken
+    // nothing for this long.
+    static constexpr int kWriteStallMs = 10000;
     static constexpr int kReopenWaitMs = 1000;
     static constexpr std::size_t kUsbDevicePathMax = 1024;
 
@@ -59,6 +62,10 @@ public:
     int Open() override;
     int Close() override;
     int Write(const std::uint8_t* data, int length) override;
+    SendResult WriteBounded(const std::uint8_t* data, int length,
+                            const CancelToken& cancel) override;
+    int OutputPending() override;
+    bool SyncOutput() override;
     // Serial only: the bytes waiting in the driver, at most capacity; 0 when none.
     int Read(std::uint8_t* buffer, int capacity);
     int ReadUsbReply() override;

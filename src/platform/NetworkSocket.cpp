@@ -1,6 +1,7 @@
 #include "platform/NetworkSocket.h"
 
 #include <linux/sockios.h>
+#include <linux/tcp.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -8,14 +9,33 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstddef>
 #include <cstring>
 
+#include "core/app/CancelToken.h"
 #include "core/app/Clock.h"
 #include "core/app/MessageCatalogue.h"
 #include "core/transport/Notifier.h"
 
 namespace kp70 {
+
+namespace {
+
+// The bytes the connection's far end has acknowledged, counted by the connection itself
+// (the SYN included); it keeps its count after a reset, when the send queue is gone. -1
+// when the system cannot tell.
+std::int64_t BytesAcknowledged(int fd) {
+    tcp_info info{};
+    socklen_t size = sizeof info;
+    if (::getsockopt(fd, IPPROTO_TCP, TCP_INFO, &info, &size) != 0 ||
+        size < offsetof(tcp_info, tcpi_bytes_acked) + sizeof info.tcpi_bytes_acked)
+        return -1;
+    return static_cast<std::int64_t>(info.tcpi_bytes_acked);
+}
+
+}  // namespace
 
 NetworkSocket::NetworkSocket(Clock& clock, Notifier& notifier)
     : m_clock(clock), m_notifier(notifier) {}
@@ -78,12 +98,40 @@ int NetworkSocket::Send(const std::uint8_t* data, int length) {
         m_lastError = errno;
         return -1;
     }
-    const posix::WriteOutcome outcome =
-        posix::SendWithin(m_fd, data, length, m_clock, kSendStallMs);
-    if (outcome.error != 0) m_lastError = outcome.error;
-    if (outcome.timedOut) m_lastError = ETIMEDOUT;
-    if (outcome.written == 0) return -1;
-    return outcome.written;
+    const CancelToken never;
+    const SendResult result = SendBounded(data, length, never);
+    if (result.taken == 0) return -1;
+    return result.taken;
+}
+
+SendResult NetworkSocket::SendBounded(const std::uint8_t* data, int length,
+                                      const CancelToken& cancel) {
+    if (m_fd < 0) {
+        m_lastError = ENOTCONN;
+        return {0, SendFault::NotOpen, ENOTCONN};
+    }
+    if (length <= 0) return {};
+    // The count of acknowledged bytes before the first data byte: what the printer
+    // acknowledges afterwards is data.
+    if (m_taken.load() == 0) m_ackedBefore = BytesAcknowledged(m_fd);
+    posix::WriteBound bound;
+    bound.timeoutMs = kSendStallMs;
+    bound.fromLastProgress = true;
+    bound.cancel = &cancel;
+    const posix::WriteOutcome outcome = posix::SendWithin(m_fd, data, length, m_clock, bound);
+    m_taken += outcome.written;
+    SendResult result{outcome.written, SendFault::None, outcome.error};
+    if (outcome.error != 0) {
+        m_lastError = outcome.error;
+        result.fault = SendFault::Lost;
+    } else if (outcome.timedOut) {
+        m_lastError = ETIMEDOUT;
+        result.fault = SendFault::TimedOut;
+        result.error = ETIMEDOUT;
+    } else if (outcome.cancelled) {
+        result.fault = SendFault::Cancelled;
+    }
+    return result;
 }
 
 void NetworkSocket::CloseSocket() {
@@ -91,6 +139,8 @@ void NetworkSocket::CloseSocket() {
     if (m_fd >= 0) ::close(m_fd);
     m_fd = -1;
     m_connected = false;
+    m_taken = 0;
+    m_ackedBefore = -1;
 }
 
 void NetworkSocket::StopThread() {
@@ -153,9 +203,13 @@ void NetworkSocket::ReceiveThread() {
     }
 }
 
-int NetworkSocket::Unacknowledged() const {
+std::int64_t NetworkSocket::Unacknowledged() const {
+    if (m_fd < 0) return -1;
+    const std::int64_t base = m_ackedBefore.load();
+    const std::int64_t acked = BytesAcknowledged(m_fd);
+    if (base >= 0 && acked >= 0) return std::max<std::int64_t>(0, m_taken.load() - (acked - base));
     int queued = 0;
-    if (m_fd < 0 || ::ioctl(m_fd, SIOCOUTQ, &queued) != 0) return 0;
+    if (::ioctl(m_fd, SIOCOUTQ, &queued) != 0) return -1;
     return queued;
 }
 

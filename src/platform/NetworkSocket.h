@@ -39,9 +39,11 @@ public:
     // length 0 is the connection probe: 0 only when the connection is up. Otherwise the
     // count sent (fewer when the printer stopped taking bytes), or -1 when nothing went out.
     int Send(const std::uint8_t* data, int length) override;
+    SendResult SendBounded(const std::uint8_t* data, int length,
+                           const CancelToken& cancel) override;
     void CloseSocket() override;
     bool connected() const override { return m_connected.load(); }
-    int Unacknowledged() const override;
+    std::int64_t Unacknowledged() const override;
     ReceiveQueue& Queue() override { return m_queue; }
     int LastErrorCode() const override { return m_lastError.load(); }
 
@@ -54,6 +56,8 @@ private:
     int m_fd = -1;
     std::atomic<bool> m_connected{false};
     std::atomic<int> m_lastError{0};
+    std::atomic<std::int64_t> m_taken{0};  // bytes the socket took since the connection began
+    std::atomic<std::int64_t> m_ackedBefore{-1};  // acknowledged before the first of them
     ReceiveQueue m_queue;
     std::thread m_thread;
     posix::WakeFd m_wake;

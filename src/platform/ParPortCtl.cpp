@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "core/app/CancelToken.h"
 #include "core/app/Clock.h"
 #include "core/app/ErrorLog.h"
 
@@ -101,16 +102,34 @@ int ParPortCtl::Open(const std::string& portName) {
 }
 
 int ParPortCtl::Write(const std::uint8_t* data, int length) {
-    if (!m_isOpen || m_fd < 0 || length <= 0) return 0;
-    const posix::WriteOutcome outcome =
-        posix::WriteWithin(m_fd, data, length, m_clock, kWriteLimitMs);
+    const CancelToken never;
+    const SendResult result = WriteBounded(data, length, never);
+    // A write the printer did not take within the limit counts as failed.
+    return result.fault == SendFault::None ? result.taken : 0;
+}
+
+SendResult ParPortCtl::WriteBounded(const std::uint8_t* data, int length,
+                                    const CancelToken& cancel) {
+    if (!m_isOpen || m_fd < 0) return {0, SendFault::NotOpen, 0};
+    if (length <= 0) return {};
+    posix::WriteBound bound;
+    bound.timeoutMs = kWriteLimitMs;
+    bound.cancel = &cancel;
+    const posix::WriteOutcome outcome = posix::WriteWithin(m_fd, data, length, m_clock, bound);
     if (outcome.error != 0) {
         SetError(outcome.error, Formatted("[ParPortCtl] Write fail : %d", outcome.error));
-        return 0;
+        return {outcome.written, SendFault::Failed, outcome.error};
     }
-    // A write the printer did not take within the limit counts as failed.
-    if (outcome.timedOut) return 0;
-    return outcome.written;
+    if (outcome.timedOut) return {outcome.written, SendFault::TimedOut, ETIMEDOUT};
+    if (outcome.cancelled) return {outcome.written, SendFault::Cancelled, 0};
+    return {outcome.written, SendFault::None, 0};
+}
+
+bool ParPortCtl::LinkUp() {
+    if (!m_isOpen || m_fd < 0) return false;
+    pollfd fd{m_fd, POLLOUT, 0};
+    if (::poll(&fd, 1, 0) < 0) return errno == EINTR;
+    return (fd.revents & (POLLHUP | POLLERR | POLLNVAL)) == 0;
 }
 
 int ParPortCtl::Read(std::uint8_t* buffer, int capacity) {

@@ -43,6 +43,9 @@ public:
     // The count written, or 0 when the port is not open, the write failed or did not end
     // within 5000 ms.
     int Write(const std::uint8_t* data, int length) override;
+    SendResult WriteBounded(const std::uint8_t* data, int length,
+                            const CancelToken& cancel) override;
+    bool LinkUp() override;
     int StartReader() override;
     void RequestRead() override;
     std::uint8_t GetByte(int& flag) override;
@@ -60,7 +63,7 @@ public:
     // True while a reader thread runs (it also ends by itself when its queue is full).
     bool ReaderRunning() const;
     // Reply bytes queued and not yet taken.
-    int Queued() const { return m_queue.Count(); }
+    int Queued() const override { return m_queue.Count(); }
 
 private:
     int Read(std::uint8_t* buffer, int capacity);

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "core/app/CancelToken.h"
 #include "core/app/Clock.h"
 
 namespace kp70::posix {
@@ -79,19 +80,17 @@ std::int64_t WaitSlice(std::int64_t elapsedMs, std::int64_t remainingMs) {
 
 namespace {
 
-// The write loop behind WriteWithin and SendWithin. With resetOnProgress the time-out
-// counts from the last byte the device took, else from the start.
+// The write loop behind WriteWithin and SendWithin.
 template <typename Writer>
-WriteOutcome WriteLoop(Writer writeSome, int length, Clock& clock, std::int64_t timeoutMs,
-                       bool resetOnProgress, const std::function<bool()>& ready) {
+WriteOutcome WriteLoop(Writer writeSome, int length, Clock& clock, const WriteBound& bound) {
     WriteOutcome outcome;
     std::int64_t start = clock.Now();
     while (outcome.written < length) {
-        if (!ready || ready()) {
+        if (!bound.ready || bound.ready()) {
             const ssize_t n = writeSome(outcome.written);
             if (n > 0) {
                 outcome.written += static_cast<int>(n);
-                if (resetOnProgress) start = clock.Now();
+                if (bound.fromLastProgress) start = clock.Now();
                 continue;
             }
             if (n < 0 && errno == EINTR) continue;
@@ -100,13 +99,19 @@ WriteOutcome WriteLoop(Writer writeSome, int length, Clock& clock, std::int64_t 
                 return outcome;
             }
         }
-        // The device takes nothing now (full buffer, XOFF, CTS or DSR low): wait a little.
+        // The device takes nothing now (full buffer, XOFF, CTS or DSR low, a printer that is
+        // offline or out of paper): wait a little. A cancel ends the wait; a device that takes
+        // the bytes gets the whole block, so a cancel never cuts a command in two.
+        if (bound.cancel && bound.cancel->Cancelled()) {
+            outcome.cancelled = true;
+            return outcome;
+        }
         const std::int64_t elapsed = clock.Now() - start;
-        if (elapsed >= timeoutMs) {
+        if (elapsed >= bound.timeoutMs) {
             outcome.timedOut = true;
             return outcome;
         }
-        clock.SleepFor(WaitSlice(elapsed, timeoutMs - elapsed));
+        clock.SleepFor(WaitSlice(elapsed, bound.timeoutMs - elapsed));
     }
     return outcome;
 }
@@ -114,36 +119,19 @@ WriteOutcome WriteLoop(Writer writeSome, int length, Clock& clock, std::int64_t 
 }  // namespace
 
 WriteOutcome WriteWithin(int fd, const std::uint8_t* data, int length, Clock& clock,
-                         std::int64_t timeoutMs, const std::function<bool()>& ready) {
+                         const WriteBound& bound) {
     auto writeSome = [&](int done) {
         return ::write(fd, data + done, static_cast<std::size_t>(length - done));
     };
-    return WriteLoop(writeSome, length, clock, timeoutMs, false, ready);
+    return WriteLoop(writeSome, length, clock, bound);
 }
 
 WriteOutcome SendWithin(int fd, const std::uint8_t* data, int length, Clock& clock,
-                        std::int64_t stallMs) {
+                        const WriteBound& bound) {
     auto sendSome = [&](int done) {
         return ::send(fd, data + done, static_cast<std::size_t>(length - done), MSG_NOSIGNAL);
     };
-    return WriteLoop(sendSome, length, clock, stallMs, true, {});
-}
-
-WriteOutcome WriteAll(int fd, const std::uint8_t* data, int length) {
-    WriteOutcome outcome;
-    while (outcome.written < length) {
-        const ssize_t n =
-            ::write(fd, data + outcome.written, static_cast<std::size_t>(length - outcome.written));
-        if (n > 0) {
-            outcome.written += static_cast<int>(n);
-        } else if (n < 0 && errno == EINTR) {
-            continue;
-        } else {
-            outcome.error = n < 0 ? errno : EIO;
-            break;
-        }
-    }
-    return outcome;
+    return WriteLoop(sendSome, length, clock, bound);
 }
 
 bool WaitReadable(int fd, Clock& clock, std::int64_t timeoutMs) {

@@ -6,6 +6,7 @@
 
 namespace kp70 {
 
+class CancelToken;
 class Clock;
 
 // Small POSIX helpers shared by the port, socket and parallel-port classes.
@@ -47,23 +48,30 @@ struct WriteOutcome {
     int written = 0;  // bytes the device took
     int error = 0;    // errno of a failed write, 0 when none
     bool timedOut = false;
+    bool cancelled = false;
+};
+
+// How long a bounded write waits while the device takes nothing.
+struct WriteBound {
+    std::int64_t timeoutMs = 0;
+    // The time-out counts from the last byte the device took (a stall), else from the start.
+    bool fromLastProgress = false;
+    // Asked before each attempt; false holds the write back like a full device (the DSR
+    // line of a serial port).
+    std::function<bool()> ready;
+    // Looked at whenever the device takes nothing: a cancel then ends the write within one
+    // wait slice (50 ms).
+    const CancelToken* cancel = nullptr;
 };
 
 // Writes data to a non-blocking descriptor, waiting (through the Clock) while the device
-// takes nothing, until all is written or timeoutMs has passed since the start. ready, when
-// given, is asked before each attempt; false holds the write back like a full device (the
-// DSR line of a serial port).
+// takes nothing, until all is written, the bound has run out or the cancel came.
 WriteOutcome WriteWithin(int fd, const std::uint8_t* data, int length, Clock& clock,
-                         std::int64_t timeoutMs, const std::function<bool()>& ready = {});
+                         const WriteBound& bound);
 
-// Sends data on a non-blocking stream socket (never raising SIGPIPE), waiting through the
-// Clock while the peer takes nothing; gives up when nothing went out for stallMs.
+// Sends data on a non-blocking stream socket (never raising SIGPIPE), as WriteWithin.
 WriteOutcome SendWithin(int fd, const std::uint8_t* data, int length, Clock& clock,
-                        std::int64_t stallMs);
-
-// Writes all of data to a blocking descriptor (files, printer nodes), retrying after
-// interruptions. The count written; error is set on failure.
-WriteOutcome WriteAll(int fd, const std::uint8_t* data, int length);
+                        const WriteBound& bound);
 
 // Waits (through the Clock) up to timeoutMs for fd to become readable. True when it is.
 bool WaitReadable(int fd, Clock& clock, std::int64_t timeoutMs);

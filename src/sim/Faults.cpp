@@ -25,7 +25,8 @@ bool ParseFault(const std::string& faultText, FaultSet& faults, std::string& why
     const std::string value = hasValue ? faultText.substr(eq + 1) : "";
     long long number = 0;
 
-    if (name == "refuse" || name == "silent" || name == "garbage" || name == "keep-status") {
+    if (name == "refuse" || name == "silent" || name == "garbage" || name == "keep-status" ||
+        name == "nak-last") {
         if (hasValue) {
             why = "fault '" + name + "' takes no value";
             return false;
@@ -34,11 +35,13 @@ bool ParseFault(const std::string& faultText, FaultSet& faults, std::string& why
         if (name == "silent") faults.silent = true;
         if (name == "garbage") faults.garbage = true;
         if (name == "keep-status") faults.keepStatus = true;
+        if (name == "nak-last") faults.nakLast = true;
         return true;
     }
-    if (name == "drop-after" || name == "nak-every" || name == "late") {
-        const long long minimum = name == "late" ? 0 : 1;
-        const long long maximum = name == "drop-after" ? (1LL << 50) : 3600000;
+    if (name == "drop-after" || name == "stall-after" || name == "nak-every" || name == "late") {
+        const bool count = name == "drop-after" || name == "stall-after";
+        const long long minimum = name == "late" || name == "stall-after" ? 0 : 1;
+        const long long maximum = count ? (1LL << 50) : 3600000;
         if (!hasValue || !ReadCount(value, minimum, number) || number > maximum) {
             why = "fault '" + name + "' needs a whole number" +
                   (minimum > 0 ? " of at least 1" : "") + ", as in " + name + "=" +
@@ -46,13 +49,14 @@ bool ParseFault(const std::string& faultText, FaultSet& faults, std::string& why
             return false;
         }
         if (name == "drop-after") faults.dropAfter = number;
+        if (name == "stall-after") faults.stallAfter = number;
         if (name == "nak-every") faults.nakEvery = static_cast<int>(number);
         if (name == "late") faults.lateMs = static_cast<int>(number);
         return true;
     }
     why = "unknown fault '" + faultText +
-          "' (known: drop-after=N, refuse, silent, nak-every=K, late=MS, garbage, "
-          "keep-status)";
+          "' (known: drop-after=N, stall-after=N, refuse, silent, nak-every=K, nak-last, "
+          "late=MS, garbage, keep-status)";
     return false;
 }
 

@@ -123,8 +123,8 @@ ParseOutcome ParseSimOptions(int argc, const char* const* argv, SimOptions& opti
     app.add_option("--state", options.stateFile, "JSON file where the printer's memory persists");
     app.add_option("--out", options.outDir, "folder for captures and rendered receipts");
     app.add_option("--fault", faults,
-                   "repeatable: drop-after=N, refuse, silent, nak-every=K, late=MS, garbage, "
-                   "keep-status");
+                   "repeatable: drop-after=N, stall-after=N, refuse, silent, nak-every=K, "
+                   "nak-last, late=MS, garbage, keep-status");
     app.add_option("--reply", replies, "repeatable: answer REQUEST hex bytes with REPLY (HEX=HEX)");
     app.add_option("--script", script, "file of reply rules, one 'HEX = HEX' a line");
     std::vector<std::string> statusNames;

@@ -232,7 +232,14 @@ void Simulator::Accept() {
 
 void Simulator::Receive(Link& link) {
     std::uint8_t buffer[4096];
-    const ssize_t n = read(link.m_fd, buffer, sizeof buffer);
+    std::size_t room = sizeof buffer;
+    // A printer that stops taking bytes: what is past the limit stays in the link.
+    const long long stallAfter = m_printer.Faults().stallAfter;
+    if (stallAfter >= 0)
+        room = static_cast<std::size_t>(std::min<long long>(
+            static_cast<long long>(room), std::max<long long>(0, stallAfter - link.m_received)));
+    if (room == 0) return;
+    const ssize_t n = read(link.m_fd, buffer, room);
     if (n < 0) {
         if (errno == EAGAIN || errno == EINTR) return;
         if (link.m_kind == Link::Kind::Pty && errno == EIO) {
@@ -406,7 +413,9 @@ void Simulator::Run(int stopFd) {
         const auto now = Clock::now();
         for (auto& link : m_links) {
             if (link->m_slaveAbsent && now < link->m_retryAt) continue;
-            short events = POLLIN;
+            const long long stallAfter = m_printer.Faults().stallAfter;
+            const bool stalled = stallAfter >= 0 && link->m_received >= stallAfter;
+            short events = stalled ? 0 : POLLIN;
             if (!link->m_out.empty()) events |= POLLOUT;
             fds.push_back({link->m_fd, events, 0});
             polled.push_back(link.get());

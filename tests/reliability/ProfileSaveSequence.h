@@ -13,8 +13,8 @@
 
 #include "core/app/ErrorLog.h"
 #include "core/app/Profile.h"
-#include "core/firmware/FirmwareLinks.h"
 #include "core/firmware/FirmwareTexts.h"
+#include "core/firmware/LastImage.h"
 #include "core/logo/LogoList.h"
 
 namespace kp70::test {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <deque>
 
 #include "core/transport/NetworkLink.h"
 #include "support/FakeLinkRecorder.h"
@@ -21,8 +22,9 @@ public:
     // The printer drops the connection once it has this many data bytes: later sends still
     // land in the socket's buffers and succeed; only a probe sees the connection gone.
     int linkLostAfterBytes = -1;
-    // Bytes the printer's end never acknowledges (it stopped reading).
-    int unacknowledged = 0;
+    // Bytes the printer's end has not acknowledged, in turn (the last one stays); -1: the
+    // socket cannot tell.
+    mutable std::deque<std::int64_t> unacknowledged{0};
 
     bool StartConnect(const std::string& address, std::uint16_t port) override {
         {
@@ -73,7 +75,12 @@ public:
         std::lock_guard lock(m_mutex);
         return m_connected;
     }
-    int Unacknowledged() const override { return unacknowledged; }
+    std::int64_t Unacknowledged() const override {
+        std::lock_guard lock(m_mutex);
+        const std::int64_t value = unacknowledged.front();
+        if (unacknowledged.size() > 1) unacknowledged.pop_front();
+        return value;
+    }
     ReceiveQueue& Queue() override { return m_queue; }
     int LastErrorCode() const override { return 0; }
 

@@ -24,6 +24,9 @@ public:
     // The printer drops the link once it has this many bytes: later writes still land in
     // the system's buffers and succeed; only LinkUp sees the link gone.
     int linkLostAfterBytes = -1;
+    // What the driver still holds, in turn (the last one stays); none when empty.
+    std::deque<int> outputPending;
+    bool syncResult = true;
 
     ConnectionSettings& Settings() override { return m_settings; }
 
@@ -92,6 +95,14 @@ public:
         std::lock_guard lock(m_mutex);
         return m_open && (linkLostAfterBytes < 0 || m_bytes < linkLostAfterBytes);
     }
+    int OutputPending() override {
+        std::lock_guard lock(m_mutex);
+        if (outputPending.empty()) return 0;
+        const int pending = outputPending.front();
+        if (outputPending.size() > 1) outputPending.pop_front();
+        return pending;
+    }
+    bool SyncOutput() override { return syncResult; }
     ReceiveQueue& QueueRead() override { return m_queue; }
     void SetNotifyWindow(ReceiveListener* listener) override {
         std::lock_guard lock(m_mutex);

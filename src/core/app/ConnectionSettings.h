@@ -5,8 +5,13 @@
 
 namespace kp70 {
 
-// The chosen printer and port, filled by the connection screen's OK and read by the port
-// layer and every tool. Not saved between runs. -1 marks an unset serial parameter.
+// Where an Ethernet printer is looked for until the operator says otherwise.
+inline constexpr const char* kDefaultPrinterAddress = "192.168.0.254";
+inline constexpr std::uint16_t kDefaultPrinterPort = 6001;
+
+// The chosen printer and port, filled by the connection screen's OK (and, for a network
+// printer, the network connection dialog's) and read by the port layer and every tool. Not
+// saved between runs. -1 marks an unset serial parameter.
 struct ConnectionSettings {
     std::string portName;       // "/dev/ttyS0", "/dev/lp0", "USB", "ETHERNET_II", "WIFI", "FILE"
     int baudRate = -1;          // 115200, 38400, 19200, 9600
@@ -16,6 +21,10 @@ struct ConnectionSettings {
     int flowControl = -1;       // 1 hardware, 2 software, 3 none
     int modelCode = 0;          // 1..6
     std::uint8_t toolMode = 0;  // 1 logo tool, 2 user setup, 3 firmware tool
+    // "ETHERNET_II" and "WIFI": the printer's address and TCP port, as the network dialog
+    // accepted them.
+    std::string networkAddress = kDefaultPrinterAddress;
+    std::uint16_t networkPort = kDefaultPrinterPort;
 };
 
 // Tool modes set by the main menu.

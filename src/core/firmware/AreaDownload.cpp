@@ -7,17 +7,13 @@
 #include "core/app/Clock.h"
 #include "core/app/MessageCatalogue.h"
 #include "core/firmware/FirmwareTexts.h"
-#include "core/transport/PrinterPort.h"
+#include "core/transport/PrinterLink.h"
 
 namespace kp70 {
 
 namespace {
 
 using namespace firmware;
-
-// After the last block on a port: time for the line to carry the bytes still in the
-// system's buffers before the link is checked.
-constexpr int kDeliveryWaitMs = 500;
 
 Outcome Ended(OutcomeStatus status, ActionSet enabled, std::optional<Notice> notice = {}) {
     Outcome outcome;
@@ -41,8 +37,8 @@ std::string ProgressCaption(std::uint32_t position, std::uint32_t packetLength) 
     return std::string(texts::kFirmwareTitle) + percent;
 }
 
-AreaDownload::AreaDownload(FirmwareLinks links, Clock& clock)
-    : m_links(std::move(links)), m_clock(clock) {}
+AreaDownload::AreaDownload(PrinterLinkFactory& links, Clock& clock)
+    : m_links(links), m_clock(clock) {}
 
 AreaDownload::~AreaDownload() {
     Close();
@@ -53,7 +49,6 @@ Outcome AreaDownload::CheckFile(const std::string& path, Profile* profile) {
     m_file = std::ifstream();
     m_fileChecked = false;
     if (!OpenImageFile(path, m_file)) {
-        if (m_links.port.isOpen()) m_links.port.Close();
         return Ended(OutcomeStatus::Failed, kDownload | kFileOpen | kExit,
                      Notice::Literal(firmwaretext::kFileOpenError));
     }
@@ -67,28 +62,27 @@ Outcome AreaDownload::CheckFile(const std::string& path, Profile* profile) {
 
 Outcome AreaDownload::Send(FirmwareArea area, const AreaDownloadObserver& observer,
                            const CancelToken& cancel) {
-    PrinterPort& port = m_links.port;
-    const ConnectionSettings& settings = port.Settings();
-    // The kind is taken before the port is opened: a file port puts its file's path in the
-    // port name.
-    const PortKind kind = PortKindOf(settings.portName);
-    const bool network = kind == PortKind::Network;
-    const int modelCode = settings.modelCode;
     if (!m_fileChecked) {
         return Ended(OutcomeStatus::Failed, kDownload | kFileOpen | kExit,
                      Notice::Literal(firmwaretext::kFileOpenError));
     }
     m_fileChecked = false;
+    const int modelCode = m_links.Settings().modelCode;
+    LinkRequest request;
+    request.toolMode = kToolModeFirmware;
+    request.binary = true;
+    m_link = m_links.MakeLink(request);
+    PrinterLink& link = *m_link;
+    const bool network = link.Kind() == PortKind::Network;
 
-    if (!network) {
-        m_flow.Apply(port.Settings());
-        port.Close();
-        if (!port.Open()) {
-            m_file.close();
-            Notice notice = Notice::Message(msg::kInitFail);
-            notice.detail = port.LastErrorText();
-            return Ended(OutcomeStatus::Failed, kDownload | kFileOpen | kExit, notice);
-        }
+    // A port is opened afresh before the packet is built; a network printer is connected
+    // once the packet is ready.
+    if (!network && !link.Open(cancel)) {
+        m_file.close();
+        Notice notice = Notice::Message(msg::kInitFail);
+        notice.detail = link.LastErrorText();
+        Close();
+        return Ended(OutcomeStatus::Failed, kDownload | kFileOpen | kExit, notice);
     }
 
     // The image is read into one buffer, checked, cut into the packet and let go before
@@ -100,7 +94,7 @@ Outcome AreaDownload::Send(FirmwareArea area, const AreaDownloadObserver& observ
         std::optional<Notice> failure = std::move(image.failure);
         if (!failure) failure = CheckSignature(image.bytes.data(), image.bytes.size());
         if (failure) {
-            if (port.isOpen()) port.Close();
+            Close();
             return Ended(OutcomeStatus::Failed, kDownload | kFileOpen | kExit, std::move(failure));
         }
         packet = BuildAreaPacket(image.bytes.data(), image.bytes.size(), area, modelCode);
@@ -108,143 +102,78 @@ Outcome AreaDownload::Send(FirmwareArea area, const AreaDownloadObserver& observ
     m_packetLength = static_cast<std::uint32_t>(packet.bytes.size());
     if (observer.packetBuilt) observer.packetBuilt(packet.checksum, m_packetLength);
 
-    return network ? SendOverNetwork(packet, observer, cancel)
-                   : SendOverPort(packet, kind, observer, cancel);
-}
-
-Outcome AreaDownload::SendOverPort(const AreaPacket& packet, PortKind kind,
-                                   const AreaDownloadObserver& observer,
-                                   const CancelToken& cancel) {
-    PrinterPort& port = m_links.port;
-    if (!port.isOpen())
-        return Ended(OutcomeStatus::Failed, kExit, Notice::Message(msg::kPortNotOpened));
-    const std::uint32_t length = m_packetLength;
-    std::uint32_t position = 0;
-    while (position < length) {
-        if (cancel.Cancelled()) {
-            port.Close();
-            return Ended(OutcomeStatus::Cancelled, kExit);
-        }
-        const int block =
-            static_cast<int>(std::min<std::uint32_t>(kPortBlockSize, length - position));
-        const int written = port.Write(packet.bytes.data() + position, block);
-        if (written != block) {
-            // A short write is a failed one: the printer's flash would get a packet with a
-            // hole in it. A serial port gives up on a block after its write time-out (the
-            // printer takes nothing: off, busy, cable out); the others report the error.
-            Notice notice = kind == PortKind::Serial
-                                ? Notice::Message(msg::kPrinterNotReady)
-                                : Notice::WithValue(msg::kLptWriteError, port.LastErrorCode());
-            notice.detail = "the port took " + std::to_string(position + std::max(written, 0)) +
-                            " of " + std::to_string(length) + " bytes";
-            port.Close();
-            const ActionSet enabled = kind == PortKind::Serial ? kDownload | kExit : kExit;
-            Outcome outcome = Ended(OutcomeStatus::Failed, enabled, notice);
-            outcome.count = static_cast<int>(position);
-            return outcome;
-        }
-        position += static_cast<std::uint32_t>(block);
-        if (observer.progress) observer.progress(position);
-    }
-    if (observer.sent) observer.sent(position);
-    // The last blocks may still have been in the system's buffers when the writes returned;
-    // a line that went away meanwhile (a vanished adapter, a hung-up terminal) did not carry
-    // them, whatever the writes said.
-    if (kind != PortKind::File) {
-        m_clock.SleepFor(kDeliveryWaitMs);
-        if (!port.LinkUp()) {
-            Notice notice = kind == PortKind::Serial
-                                ? Notice::Message(msg::kPrinterNotReady)
-                                : Notice::WithValue(msg::kLptWriteError, port.LastErrorCode());
-            notice.detail = "the link went before the printer had taken the last bytes";
-            port.Close();
-            const ActionSet enabled = kind == PortKind::Serial ? kDownload | kExit : kExit;
-            Outcome outcome = Ended(OutcomeStatus::Failed, enabled, notice);
-            outcome.count = static_cast<int>(position);
-            return outcome;
-        }
-    }
-    port.Close();
-    if (!Settle(kPortSettlingSteps, position + 1, kPortSettlingStride, observer, cancel))
-        return Ended(OutcomeStatus::Cancelled, kExit);
-    Outcome outcome = Ended(OutcomeStatus::Done, kDownload | kFileOpen | kExit,
-                            Notice::Message(msg::kUpdateComplete));
-    outcome.count = static_cast<int>(position);
-    return outcome;
-}
-
-Outcome AreaDownload::SendOverNetwork(const AreaPacket& packet,
-                                      const AreaDownloadObserver& observer,
-                                      const CancelToken& cancel) {
-    if (!m_links.network) {
-        return Ended(OutcomeStatus::Failed, kExit, Notice::Message(msg::kPrinterCheck));
-    }
-    NetworkLink& network = *m_links.network;
-    m_networkUsed = true;
-    if (!ConnectNetwork(network, m_clock, m_links.networkAddress, m_links.networkPort, 0,
-                        &cancel)) {
-        network.CloseSocket();
+    if (network && !link.Open(cancel)) {
+        Notice notice = Notice::Message(msg::kPrinterCheck);
+        notice.detail = link.LastErrorText();
+        Close();
         if (cancel.Cancelled()) return Ended(OutcomeStatus::Cancelled, kExit);
-        return Ended(OutcomeStatus::Failed, kExit, Notice::Message(msg::kPrinterCheck));
+        return Ended(OutcomeStatus::Failed, kExit, notice);
     }
+    Outcome outcome = Transfer(link, packet, observer, cancel);
+    Close();
+    return outcome;
+}
+
+Outcome AreaDownload::Transfer(PrinterLink& link, const AreaPacket& packet,
+                               const AreaDownloadObserver& observer, const CancelToken& cancel) {
+    if (!link.IsOpen())
+        return Ended(OutcomeStatus::Failed, kExit, Notice::Message(msg::kPortNotOpened));
+    const bool network = link.Kind() == PortKind::Network;
+    const int blockSize = network ? kNetworkBlockSize : kPortBlockSize;
     const std::uint32_t length = m_packetLength;
     std::uint32_t position = 0;
     while (position < length) {
-        const int block =
-            static_cast<int>(std::min<std::uint32_t>(kNetworkBlockSize, length - position));
-        if (!SendNetworkBlock(packet.bytes.data() + position, block, cancel)) {
-            network.CloseSocket();
-            if (cancel.Cancelled()) return Ended(OutcomeStatus::Cancelled, kExit);
-            Notice notice = Notice::Message(msg::kCommunication);
-            notice.detail = "the printer took " + std::to_string(position) + " of " +
-                            std::to_string(length) + " bytes";
-            Outcome outcome = Ended(OutcomeStatus::Failed, kDownload | kExit, notice);
-            outcome.count = static_cast<int>(position);
-            return outcome;
+        if (cancel.Cancelled()) return Ended(OutcomeStatus::Cancelled, kExit);
+        const int block = static_cast<int>(std::min<std::uint32_t>(blockSize, length - position));
+        const SendResult sent = link.Send(packet.bytes.data() + position, block, cancel);
+        if (!sent.Complete(block)) {
+            // A short write is a failed one: the printer's flash would get a packet with a
+            // hole in it.
+            if (sent.fault == SendFault::Cancelled) return Ended(OutcomeStatus::Cancelled, kExit);
+            const std::uint32_t taken = position + static_cast<std::uint32_t>(sent.taken);
+            return TransferFailed(link, taken,
+                                  TakenText(taken, length, network ? "the printer" : "the port"),
+                                  sent.error ? sent.error : link.LastErrorCode());
         }
         position += static_cast<std::uint32_t>(block);
         if (observer.progress) observer.progress(position);
     }
     if (observer.sent) observer.sent(position);
-    const bool settled = Settle(kNetworkSettlingSteps, position + kNetworkBlockSize + 1,
-                                kNetworkSettlingStride, observer, cancel);
-    // The last blocks may still have been in the sockets' buffers when the sends returned.
-    // A printer that dropped the connection before taking them (the socket has seen it close
-    // or reset by now) did not get the whole area, whatever the sends said. A printer busy
-    // writing its flash keeps the connection until it has finished and beeps.
-    const bool stillConnected = network.connected() && network.Send(nullptr, 0) == 0;
-    network.CloseSocket();
+    // The last blocks may still be in the system's buffers when the writes return: the
+    // area counts as sent only once the printer has taken them.
+    const Delivery delivery = link.WaitDelivered(cancel);
+    if (delivery.fault == DeliveryFault::Cancelled) return Ended(OutcomeStatus::Cancelled, kExit);
+    if (!delivery.Delivered())
+        return TransferFailed(link, position, delivery.detail, link.LastErrorCode());
+    // Settling: the printer writes its flash. A port is closed first; a printer on the
+    // network keeps its connection until it has finished and beeps (or restarts).
+    if (!network) link.Close();
+    const bool settled =
+        network ? Settle(kNetworkSettlingSteps, position + kNetworkBlockSize + 1,
+                         kNetworkSettlingStride, observer, cancel)
+                : Settle(kPortSettlingSteps, position + 1, kPortSettlingStride, observer, cancel);
+    link.Close();
     if (!settled) return Ended(OutcomeStatus::Cancelled, kExit);
-    if (!stillConnected) {
-        Notice notice = Notice::Message(msg::kCommunication);
-        notice.detail = "the printer closed the connection before the transfer had settled";
-        return Ended(OutcomeStatus::Failed, kDownload | kExit, notice);
-    }
     Outcome outcome = Ended(OutcomeStatus::Done, kDownload | kFileOpen | kExit,
                             Notice::Message(msg::kUpdateComplete));
     outcome.count = static_cast<int>(position);
     return outcome;
 }
 
-bool AreaDownload::SendNetworkBlock(const std::uint8_t* data, int length,
-                                    const CancelToken& cancel) {
-    NetworkLink& network = *m_links.network;
-    int offset = 0;
-    std::int64_t refusedSince = -1;
-    while (offset < length) {
-        if (cancel.Cancelled()) return false;
-        const int sent = network.Send(data + offset, length - offset);
-        if (sent > 0) {
-            offset += sent;
-            refusedSince = -1;
-            continue;
-        }
-        const std::int64_t now = m_clock.Now();
-        if (refusedSince < 0) refusedSince = now;
-        if (now - refusedSince >= kNetworkRefusalMs) return false;
-        m_clock.SleepFor(kNetworkRetryMs);
-    }
-    return true;
+Outcome AreaDownload::TransferFailed(PrinterLink& link, std::uint32_t position,
+                                     const std::string& detail, int errorCode) {
+    // A serial port that gave up on a block (the printer takes nothing: off, busy, cable
+    // out) and a network printer offer DOWNLOAD again; the other ports report their error.
+    const PortKind kind = link.Kind();
+    Notice notice = kind == PortKind::Serial    ? Notice::Message(msg::kPrinterNotReady)
+                    : kind == PortKind::Network ? Notice::Message(msg::kCommunication)
+                                                : Notice::WithValue(msg::kLptWriteError, errorCode);
+    notice.detail = detail;
+    link.Close();
+    const bool again = kind == PortKind::Serial || kind == PortKind::Network;
+    Outcome outcome = Ended(OutcomeStatus::Failed, again ? kDownload | kExit : kExit, notice);
+    outcome.count = static_cast<int>(position);
+    return outcome;
 }
 
 bool AreaDownload::Settle(int steps, std::uint32_t firstPosition, std::uint32_t stride,
@@ -263,10 +192,8 @@ bool AreaDownload::Settle(int steps, std::uint32_t firstPosition, std::uint32_t 
 void AreaDownload::Close() {
     m_file.close();
     m_fileChecked = false;
-    if (m_links.port.isOpen()) m_links.port.Close();
-    if (m_networkUsed && m_links.network) m_links.network->CloseSocket();
-    m_networkUsed = false;
-    m_flow.Restore(m_links.port.Settings());
+    if (m_link) m_link->Close();
+    m_link.reset();
 }
 
 }  // namespace kp70

@@ -3,16 +3,19 @@
 #include <cstdint>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "core/app/Outcome.h"
 #include "core/firmware/FirmwareImage.h"
-#include "core/firmware/FirmwareLinks.h"
+#include "core/firmware/LastImage.h"
 
 namespace kp70 {
 
 class CancelToken;
 class Clock;
+class PrinterLink;
+class PrinterLinkFactory;
 class Profile;
 
 // The F/W Update screen's actions (its buttons), as the outcomes name them.
@@ -35,12 +38,10 @@ inline constexpr int kPortSettlingSteps = 16;
 inline constexpr std::uint32_t kPortSettlingStride = 1280;
 inline constexpr int kNetworkSettlingSteps = 256;
 inline constexpr std::uint32_t kNetworkSettlingStride = 80;
-// A network block the socket refuses is offered again every 100 ms; when it has refused it
-// for 5 s (each send itself gives up after 10 s of a printer taking nothing), the transfer
-// ends with message 42. A serial block that the port cannot write within its write time-out
-// (100 ms per byte, 204.8 s for a full block) ends it with message 32.
-inline constexpr std::int64_t kNetworkRetryMs = 100;
-inline constexpr std::int64_t kNetworkRefusalMs = 5000;
+// A network block the printer takes nothing of for 10 s ends the transfer with message 42;
+// a serial block that the port cannot write within its write time-out (100 ms per byte,
+// 204.8 s for a full block) with message 32; a block the parallel, USB or file port does
+// not take with message 33.
 
 // The caption while a transfer runs: the title and " - %d %%" with p x 100 / (L + 20,480),
 // p taken as the bar shows it (the bar stops at its maximum, so the caption at 100 %).
@@ -68,11 +69,12 @@ struct AreaDownloadObserver {
 // Every outcome says which actions the screen offers afterwards, as the F/W Update screen
 // leaves them after each failure: after a failure of the transfer itself DOWNLOAD and File
 // Open stay off (EXIT only), except after a serial or network block that could not be
-// delivered, where DOWNLOAD is offered again. Message 34 is returned only when every byte
-// of the packet was handed to the port or socket and the settling wait ran to its end.
+// delivered, where DOWNLOAD is offered again. Message 34 is returned only when the link
+// delivered every byte of the packet (a network printer acknowledged them all, even if it
+// closed the connection afterwards to restart) and the settling wait ran to its end.
 class AreaDownload {
 public:
-    AreaDownload(FirmwareLinks links, Clock& clock);
+    AreaDownload(PrinterLinkFactory& links, Clock& clock);
     ~AreaDownload();
     AreaDownload(const AreaDownload&) = delete;
     AreaDownload& operator=(const AreaDownload&) = delete;
@@ -86,36 +88,34 @@ public:
 
     // Steps 6 to 9 and the transfer, on the checked file: re-opens the port (not for the
     // network: message 2), builds the packet (its failures close the port; DOWNLOAD offered
-    // again), sends it in blocks, closes the port or socket, waits for the printer to write
-    // its flash and ends with message 34. A cancel stops between two blocks or settling
-    // steps, closes what was opened and returns Cancelled without a notice.
+    // again), sends it in blocks, waits until the printer has taken it, closes the port or
+    // socket, waits for the printer to write its flash and ends with message 34. A cancel
+    // stops between two blocks or settling steps (a block the printer takes nothing of at
+    // once), closes what was opened and returns Cancelled without a notice.
     Outcome Send(FirmwareArea area, const AreaDownloadObserver& observer,
                  const CancelToken& cancel);
 
-    // The tool ends: the port and a socket this download used are closed, and the
-    // operator's flow control is put back.
+    // The tool ends: the link of a transfer under way is closed.
     void Close();
 
     // The packet length of the last Send (0 before one).
     std::uint32_t PacketLength() const { return m_packetLength; }
 
 private:
-    Outcome SendOverPort(const AreaPacket& packet, PortKind kind,
-                         const AreaDownloadObserver& observer, const CancelToken& cancel);
-    Outcome SendOverNetwork(const AreaPacket& packet, const AreaDownloadObserver& observer,
-                            const CancelToken& cancel);
-    // Offers a network block until the socket has taken all of it, or refused it too long.
-    bool SendNetworkBlock(const std::uint8_t* data, int length, const CancelToken& cancel);
+    Outcome Transfer(PrinterLink& link, const AreaPacket& packet,
+                     const AreaDownloadObserver& observer, const CancelToken& cancel);
+    // The failure of a block or of the delivery: the port kind's message, how far it got.
+    Outcome TransferFailed(PrinterLink& link, std::uint32_t position, const std::string& detail,
+                           int errorCode);
     // The settling steps; false when a cancel cut them short.
     bool Settle(int steps, std::uint32_t firstPosition, std::uint32_t stride,
                 const AreaDownloadObserver& observer, const CancelToken& cancel);
 
-    FirmwareLinks m_links;
+    PrinterLinkFactory& m_links;
     Clock& m_clock;
-    SerialFlowOverride m_flow;
+    std::unique_ptr<PrinterLink> m_link;
     std::ifstream m_file;
     bool m_fileChecked = false;
-    bool m_networkUsed = false;
     std::uint32_t m_packetLength = 0;
 };
 

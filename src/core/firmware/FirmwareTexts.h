@@ -21,6 +21,19 @@ inline constexpr const char* kErasing = "Erasing...";
 inline constexpr const char* kErasingBase = "Erasing";
 inline constexpr const char* kWritingFormat = "Writing...(%lX)";
 
+// A TALVO10 download stopped after its erase packet: the printer's area is erased and
+// stays so until it is downloaded again. The operator is asked before, and told after.
+inline constexpr BilingualText kStopAfterEraseQuestion{
+    "The area has already been erased. If you stop now it stays erased until it is "
+    "downloaded again.\nStop the download?",
+    "영역이 이미 지워졌습니다. 지금 멈추면 다시 다운로드할 때까지 지워진 상태로 남습니다.\n"
+    "다운로드를 멈추시겠습니까?"};
+inline constexpr BilingualText kErasedNotWritten{
+    "The download was stopped: the area is erased and was not written. Download it again "
+    "before the printer is switched off.",
+    "다운로드가 중지되었습니다: 영역이 지워졌고 기록되지 않았습니다. 프린터를 끄기 전에 "
+    "다시 다운로드하십시오."};
+
 // File choosers.
 inline constexpr const char* kImageFilter = "Firmware file(*.SHC)|*.SHC|ALL FILE(*.*)|*.*|";
 inline constexpr const char* kBinaryFilter = "BINARY(*.bin)|*.bin|ALL FILE(*.*)|*.*|";

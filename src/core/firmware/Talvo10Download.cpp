@@ -11,8 +11,8 @@
 #include "core/app/MessageCatalogue.h"
 #include "core/firmware/FirmwareImage.h"
 #include "core/firmware/FirmwareTexts.h"
-#include "core/transport/NetworkLink.h"
-#include "core/transport/PrinterPort.h"
+#include "core/firmware/LastImage.h"
+#include "core/transport/PrinterLink.h"
 
 namespace kp70 {
 
@@ -21,10 +21,6 @@ namespace {
 using namespace talvo10;
 
 constexpr int kErasePauses = 6;
-// Over the network, after the last packet: how long answers to the last packets may take.
-constexpr int kAnswerSettleMs = 500;
-constexpr std::uint8_t kDleByte = 0x10;
-constexpr std::uint8_t kNakByte = 0x15;
 
 std::string Hex(std::uint32_t value) {
     char text[16];
@@ -75,8 +71,8 @@ FlashSlice ReadFlashSlice(std::istream& file, FlashArea area, const std::string&
     return slice;
 }
 
-Talvo10Download::Talvo10Download(FirmwareLinks links, Clock& clock)
-    : m_links(std::move(links)), m_clock(clock) {}
+Talvo10Download::Talvo10Download(PrinterLinkFactory& links, Clock& clock)
+    : m_links(links), m_clock(clock) {}
 
 Talvo10Download::~Talvo10Download() {
     Close();
@@ -84,12 +80,9 @@ Talvo10Download::~Talvo10Download() {
 
 Outcome Talvo10Download::Run(const std::string& path, FlashArea area, Profile* profile,
                              const Talvo10Observer& observer, const CancelToken& cancel) {
-    m_kind = PortKindOf(m_links.port.Settings().portName);
-    {
-        std::lock_guard lock(m_mutex);
-        m_replies.clear();
-        m_parser = FlashReplyParser();
-    }
+    m_erased = false;
+    m_parser = FlashReplyParser();
+    m_received.clear();
     Outcome failure;
     if (!OpenLink(failure, cancel)) return failure;
     if (profile) SaveLastImage(*profile, firmwaretext::kFwdn15Section, {path, FileNameOf(path)});
@@ -101,16 +94,22 @@ Outcome Talvo10Download::Run(const std::string& path, FlashArea area, Profile* p
     file.close();
     if (slice.refusal) return Failure(std::move(*slice.refusal));
 
+    // A serial port waits for each packet's answer; over the network the answers are read
+    // after each packet's pause; elsewhere none can be read.
+    const PortKind kind = m_link->Kind();
+    const bool awaitsAnswers = kind == PortKind::Serial;
+    const bool readsAnswers = kind == PortKind::Network;
+
     FlashTransfer transfer(area, std::move(slice.bytes));
     if (observer.range) observer.range(info.start, info.end);
     if (observer.caption) observer.caption(firmwaretext::kErasing);
-    if (!SendPacket(transfer.Current(), transfer.Position(), observer))
+    if (!SendPacket(transfer.Current(), transfer.Position(), observer, cancel)) {
+        if (cancel.Cancelled()) return Cancelled();
         return Failure(Notice::Message(msg::kWriteToPort));
+    }
+    m_erased = true;
     for (int step = 0; step < kErasePauses; ++step) {
-        if (!SleepUnlessCancelled(m_clock, info.erasePauseMs, cancel)) {
-            CloseLink();
-            return {OutcomeStatus::Cancelled, {}, kOk | kOpen | kCancel};
-        }
+        if (!SleepUnlessCancelled(m_clock, info.erasePauseMs, cancel)) return Cancelled();
         if (observer.caption) observer.caption(ErasingCaption(step));
     }
 
@@ -118,22 +117,57 @@ Outcome Talvo10Download::Run(const std::string& path, FlashArea area, Profile* p
     completed.notices.push_back(Notice::Message(msg::kCompleted));
     completed.enabled = kOk | kOpen | kCancel;
     completed.closeScreen = true;
+    auto refusedTooOften = [&](int refusals) {
+        Notice notice = Notice::Message(msg::kCommunication);
+        notice.detail = "the printer refused the packet at " + Hex(transfer.Position()) + " " +
+                        std::to_string(refusals) + " times";
+        return Failure(notice);
+    };
+    auto delivered = [&]() -> std::optional<Outcome> {
+        const Delivery delivery = m_link->WaitDelivered(cancel);
+        if (delivery.fault == DeliveryFault::Cancelled) return Cancelled();
+        if (delivery.Delivered()) return std::nullopt;
+        Notice notice = Notice::Message(msg::kCommunication);
+        notice.detail = delivery.detail;
+        return Failure(notice);
+    };
 
-    if (!m_listening) {
-        // No reply can be read here: the packets follow each other, 50 ms apart.
-        while (transfer.Advance()) {
-            if (cancel.Cancelled()) {
-                CloseLink();
-                return {OutcomeStatus::Cancelled, {}, kOk | kOpen | kCancel};
-            }
+    if (!awaitsAnswers) {
+        // The answers to the erase packet (and to nothing else) are not looked at: the first
+        // data packet follows the erase pauses.
+        TakeAnswers();
+        int refusals = 0;
+        bool more = transfer.Advance();
+        while (more) {
+            if (cancel.Cancelled()) return Cancelled();
             if (observer.caption) observer.caption(WritingCaption(transfer.Position()));
-            if (!SendPacket(transfer.Current(), transfer.Position(), observer))
+            if (!SendPacket(transfer.Current(), transfer.Position(), observer, cancel)) {
+                if (cancel.Cancelled()) return Cancelled();
                 return Failure(Notice::Message(msg::kWriteToPort));
+            }
+            bool refused = false;
+            const bool last = transfer.Complete();
+            if (readsAnswers) {
+                // The last packet's answer may come after its bytes were acknowledged.
+                if (last) {
+                    if (auto ended = delivered()) return std::move(*ended);
+                    if (!SleepUnlessCancelled(m_clock, kLastAnswerMs, cancel)) return Cancelled();
+                }
+                for (FlashReply reply : TakeAnswers())
+                    refused = refused || reply == FlashReply::Nak;
+            }
+            if (refused) {
+                if (++refusals >= kMaxRefusals) return refusedTooOften(refusals);
+                continue;  // the same packet again
+            }
+            refusals = 0;
+            more = !last && transfer.Advance();
         }
-        if (m_kind == PortKind::Network) {
-            if (auto refused = NetworkDeliveryFailure()) return Failure(std::move(*refused));
+        // Over the network the last packet's delivery was judged before its answer.
+        if (!readsAnswers) {
+            if (auto ended = delivered()) return std::move(*ended);
         }
-        CloseLink();
+        Close();
         return completed;
     }
 
@@ -141,8 +175,7 @@ Outcome Talvo10Download::Run(const std::string& path, FlashArea area, Profile* p
     for (;;) {
         switch (WaitReply(cancel)) {
             case Wait::Cancelled:
-                CloseLink();
-                return {OutcomeStatus::Cancelled, {}, kOk | kOpen | kCancel};
+                return Cancelled();
             case Wait::Silent: {
                 Notice notice = Notice::Message(msg::kReadFail);
                 notice.detail = "no answer from the printer for " +
@@ -151,27 +184,24 @@ Outcome Talvo10Download::Run(const std::string& path, FlashArea area, Profile* p
                 return Failure(notice);
             }
             case Wait::Nak:
-                if (++refusals >= kMaxRefusals) {
-                    Notice notice = Notice::Message(msg::kCommunication);
-                    notice.detail = "the printer refused the packet at " +
-                                    Hex(transfer.Position()) + " " + std::to_string(refusals) +
-                                    " times";
-                    return Failure(notice);
-                }
+                if (++refusals >= kMaxRefusals) return refusedTooOften(refusals);
                 break;
             case Wait::Ack:
                 refusals = 0;
                 if (transfer.Complete()) {
                     // Bytes after the last acknowledgement mean nothing: the port closes.
-                    CloseLink();
+                    if (auto ended = delivered()) return std::move(*ended);
+                    Close();
                     return completed;
                 }
                 transfer.Advance();
                 if (observer.caption) observer.caption(WritingCaption(transfer.Position()));
                 break;
         }
-        if (!SendPacket(transfer.Current(), transfer.Position(), observer))
+        if (!SendPacket(transfer.Current(), transfer.Position(), observer, cancel)) {
+            if (cancel.Cancelled()) return Cancelled();
             return Failure(Notice::Message(msg::kWriteToPort));
+        }
     }
 }
 
@@ -179,86 +209,56 @@ bool Talvo10Download::OpenLink(Outcome& failure, const CancelToken& cancel) {
     failure = Outcome();
     failure.status = OutcomeStatus::Failed;
     failure.enabled = kOk | kOpen | kCancel;
-    if (m_kind == PortKind::Network) {
-        if (!m_links.network) {
-            failure.notices.push_back(Notice::Message(msg::kPortOpenError));
-            return false;
-        }
-        if (!ConnectNetwork(*m_links.network, m_clock, m_links.networkAddress, m_links.networkPort,
-                            0, &cancel)) {
-            m_links.network->CloseSocket();
-            if (cancel.Cancelled()) {
-                failure.status = OutcomeStatus::Cancelled;
-            } else {
-                failure.notices.push_back(Notice::Message(msg::kPortOpenError));
-            }
-            return false;
-        }
-        m_linkOpen = true;
-        return true;
-    }
-    PrinterPort& port = m_links.port;
-    ConnectionSettings& settings = port.Settings();
-    settings.toolMode = kToolModeFirmware;
-    m_flow.Apply(settings);
-    // On a serial port the receive thread hands every chunk to this object.
-    m_listening = m_kind == PortKind::Serial;
-    if (m_listening) port.SetNotifyWindow(this);
-    if (!port.Open()) {
-        port.SetNotifyWindow(nullptr);
-        m_listening = false;
-        Notice notice = Notice::Message(msg::kInitFail);
-        notice.detail = port.LastErrorText();
+    LinkRequest request;
+    request.toolMode = kToolModeFirmware;
+    request.replies = true;
+    request.binary = true;
+    m_link = m_links.MakeLink(request);
+    if (m_link->Open(cancel)) return true;
+    const bool network = m_link->Kind() == PortKind::Network;
+    if (cancel.Cancelled()) {
+        failure.status = OutcomeStatus::Cancelled;
+    } else {
+        Notice notice = Notice::Message(network ? msg::kPortOpenError : msg::kInitFail);
+        notice.detail = m_link->LastErrorText();
         failure.notices.push_back(notice);
-        return false;
     }
-    m_linkOpen = true;
-    return true;
-}
-
-void Talvo10Download::CloseLink() {
-    if (m_kind == PortKind::Network) {
-        if (m_linkOpen && m_links.network) m_links.network->CloseSocket();
-    } else if (m_links.port.isOpen()) {
-        // Close joins the receive thread, so nothing is handed over after it.
-        m_links.port.Close();
-    }
-    if (m_listening) m_links.port.SetNotifyWindow(nullptr);
-    m_listening = false;
-    m_linkOpen = false;
+    Close();
+    return false;
 }
 
 bool Talvo10Download::SendPacket(const FlashPacket& packet, std::uint32_t position,
-                                 const Talvo10Observer& observer) {
+                                 const Talvo10Observer& observer, const CancelToken& cancel) {
     if (observer.progress) observer.progress(position);
-    if (m_listening) {
-        // A DLE left from before belongs to no answer to this packet. It is forgotten before
-        // the write, so an answer that arrives while the write returns is not lost.
-        std::lock_guard lock(m_mutex);
-        m_parser.ClearDle();
-    }
-    bool written;
-    if (m_kind == PortKind::Network) {
-        written = m_links.network->Send(packet.data(), packet.length()) == packet.length();
-    } else {
-        written = m_links.port.Write(packet.data(), packet.length()) == packet.length();
-    }
-    if (!written) return false;
-    if (!m_listening) m_clock.SleepFor(kPacketPauseMs);
+    // Whatever came before belongs to an earlier packet (a late or repeated answer): the
+    // packet is judged only by what comes after it. Forgotten before the write, so an answer
+    // that arrives while the write returns is not lost.
+    TakeAnswers();
+    m_parser.ClearDle();
+    if (!m_link->Send(packet.data(), packet.length(), cancel).Complete(packet.length()))
+        return false;
+    if (m_link->Kind() != PortKind::Serial) m_clock.SleepFor(kPacketPauseMs);
     return true;
+}
+
+std::deque<FlashReply> Talvo10Download::TakeAnswers() {
+    m_received.clear();
+    m_link->TakeReplies(m_received);
+    std::deque<FlashReply> replies;
+    for (std::uint8_t byte : m_received) {
+        if (const auto reply = m_parser.Feed(byte)) replies.push_back(*reply);
+    }
+    return replies;
 }
 
 Talvo10Download::Wait Talvo10Download::WaitReply(const CancelToken& cancel) {
     const std::int64_t start = m_clock.Now();
+    std::deque<FlashReply> replies;
     for (;;) {
-        {
-            std::lock_guard lock(m_mutex);
-            if (!m_replies.empty()) {
-                const FlashReply reply = m_replies.front();
-                m_replies.pop_front();
-                return reply == FlashReply::Ack ? Wait::Ack : Wait::Nak;
-            }
-        }
+        std::deque<FlashReply> more = TakeAnswers();
+        replies.insert(replies.end(), more.begin(), more.end());
+        // The first answer decides; a repeated one would belong to no packet.
+        if (!replies.empty()) return replies.front() == FlashReply::Ack ? Wait::Ack : Wait::Nak;
         if (cancel.Cancelled()) return Wait::Cancelled;
         const std::int64_t waited = m_clock.Now() - start;
         if (waited >= kReplyTimeoutMs) return Wait::Silent;
@@ -267,47 +267,20 @@ Talvo10Download::Wait Talvo10Download::WaitReply(const CancelToken& cancel) {
     }
 }
 
-void Talvo10Download::OnDataReceived() {
-    ReceiveQueue& queue = m_links.port.QueueRead();
-    std::lock_guard lock(m_mutex);
-    while (!queue.IsEmpty()) {
-        if (const auto reply = m_parser.Feed(queue.Get())) m_replies.push_back(*reply);
+Outcome Talvo10Download::Cancelled() {
+    Close();
+    Outcome outcome{OutcomeStatus::Cancelled, {}, kOk | kOpen | kCancel};
+    if (m_erased) {
+        Notice notice;
+        notice.text = firmwaretext::kErasedNotWritten;
+        notice.icon = MessageIcon::Exclamation;
+        outcome.notices.push_back(notice);
     }
-}
-
-std::optional<Notice> Talvo10Download::NetworkDeliveryFailure() {
-    NetworkLink& network = *m_links.network;
-    Notice notice = Notice::Message(msg::kCommunication);
-    constexpr int kPollMs = 100;
-    for (std::int64_t waited = 0; network.Unacknowledged() > 0; waited += kPollMs) {
-        if (waited >= kReplyTimeoutMs) {
-            notice.detail = "the printer did not take the last packets";
-            return notice;
-        }
-        m_clock.SleepFor(kPollMs);
-    }
-    // Answers to the last packets are on their way.
-    m_clock.SleepFor(kAnswerSettleMs);
-    bool dle = false;
-    bool refused = false;
-    for (ReceiveQueue& queue = network.Queue(); !queue.IsEmpty();) {
-        const std::uint8_t b = queue.Get();
-        refused = refused || (dle && b == kNakByte);
-        dle = b == kDleByte;
-    }
-    if (refused) {
-        notice.detail = "the printer refused a packet (DLE NAK)";
-        return notice;
-    }
-    if (!network.connected() || network.Send(nullptr, 0) != 0) {
-        notice.detail = "the printer closed the connection before it had the last packets";
-        return notice;
-    }
-    return std::nullopt;
+    return outcome;
 }
 
 Outcome Talvo10Download::Failure(Notice notice) {
-    CloseLink();
+    Close();
     Outcome outcome;
     outcome.status = OutcomeStatus::Failed;
     outcome.notices.push_back(std::move(notice));
@@ -316,8 +289,7 @@ Outcome Talvo10Download::Failure(Notice notice) {
 }
 
 void Talvo10Download::Close() {
-    CloseLink();
-    m_flow.Restore(m_links.port.Settings());
+    if (m_link) m_link->Close();
 }
 
 }  // namespace kp70

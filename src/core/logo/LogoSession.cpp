@@ -1,56 +1,118 @@
 #include "core/logo/LogoSession.h"
 
+#include "core/app/CancelToken.h"
 #include "core/app/Clock.h"
 #include "core/app/ConnectionSettings.h"
 #include "core/app/MessageCatalogue.h"
-#include "core/logo/LogoLink.h"
 #include "core/logo/LogoList.h"
 #include "core/logo/LogoOptions.h"
 #include "core/logo/LogoSelection.h"
 #include "core/logo/NvCommands.h"
-#include "core/transport/NetworkLink.h"
-#include "core/transport/PrinterPort.h"
+#include "core/transport/PrinterLink.h"
 
 namespace kp70 {
 
 namespace {
 
-PortKind KindOf(const LogoConnection& connection) {
-    return PortKindOf(connection.port.Settings().portName);
+// How a button gets the printer ready, by port kind.
+struct Preparation {
+    int openFailMessage;  // when the link does not open
+    bool openFailCode;    // the message carries the system's error code (19)
+    MessageIcon openFailIcon;
+    bool check;  // 1D 49 01
+    bool init;   // 1B 40
+    int initFailMessage;
+};
+
+constexpr MessageIcon kExcl = MessageIcon::Exclamation;
+
+// Serial and USB, parallel, file, network.
+Preparation UploadPreparation(PortKind kind) {
+    switch (kind) {
+        case PortKind::Network:
+            return {msg::kPortOpenError, false, MessageIcon::None, false, false, 0};
+        case PortKind::Parallel:
+            return {msg::kPortOpenError, false, kExcl, true, false, 0};
+        case PortKind::File:
+            return {msg::kOpenPortOrFile, true, kExcl, false, false, 0};
+        default:
+            return {msg::kOpenPortOrFile, true, kExcl, true, true, msg::kPrinterCheck};
+    }
 }
 
-// Opens the network link with the probe rounds; message 18 and the socket closed when it
-// does not come up.
-bool ConnectLink(LogoConnection& c, MessageIcon icon, std::vector<Notice>& notices) {
-    if (!c.network) {
-        notices.push_back(Notice::Message(msg::kPortOpenError, icon));
-        notices.back().detail = "no network link";
+Preparation DeleteAllPreparation(PortKind kind) {
+    switch (kind) {
+        case PortKind::Network:
+            return {msg::kOpenPortOrFile, true, MessageIcon::None, false, false, 0};
+        case PortKind::Parallel:
+            return {msg::kPortOpenError, false, kExcl, true, false, 0};
+        case PortKind::File:
+            return {msg::kPortOpenError, false, kExcl, false, false, 0};
+        default:
+            return {msg::kPortOpenError, false, kExcl, true, true, msg::kPrinterStatusCheck};
+    }
+}
+
+Preparation PrintPreparation(PortKind kind) {
+    switch (kind) {
+        case PortKind::Network:
+            return {msg::kPortOpenError, false, kExcl, false, false, 0};
+        case PortKind::Parallel:
+            return {msg::kPortOpenError, false, kExcl, true, false, 0};
+        default:
+            return {msg::kPortOpenError, false, kExcl, true, true, msg::kWriteToPort};
+    }
+}
+
+bool Sent(PrinterLink& link, const Bytes& bytes, const CancelToken& cancel) {
+    return link.Send(bytes, cancel).Complete(static_cast<int>(bytes.size()));
+}
+
+// Opens the link and checks and initialises the printer as the preparation says; the
+// notice of the step that failed, and the link closed, when it does not come up.
+bool Prepare(PrinterLink& link, const Preparation& p, const CancelToken& cancel,
+             std::vector<Notice>& notices) {
+    if (!link.Open(cancel)) {
+        Notice notice = p.openFailCode ? Notice::WithValue(p.openFailMessage, link.LastErrorCode(),
+                                                           p.openFailIcon)
+                                       : Notice::Message(p.openFailMessage, p.openFailIcon);
+        notice.detail = link.LastErrorText();
+        notices.push_back(notice);
+        link.Close();
         return false;
     }
-    if (ConnectNetwork(*c.network, c.clock, c.networkAddress, c.networkPort)) return true;
-    notices.push_back(Notice::Message(msg::kPortOpenError, icon));
-    notices.back().detail =
-        "no connection to " + c.networkAddress + ":" + std::to_string(c.networkPort);
-    c.network->CloseSocket();
-    return false;
+    if (p.check && !CheckPrinter(link, cancel, notices)) {
+        link.Close();
+        return false;
+    }
+    if (p.init && !Sent(link, InitializePrinterCommand(), cancel)) {
+        notices.push_back(Notice::Message(p.initFailMessage, kExcl));
+        link.Close();
+        return false;
+    }
+    return true;
 }
 
-void PortOpenFailed(LogoConnection& c, Notice notice, std::vector<Notice>& notices) {
-    notice.detail = c.port.LastErrorText();
-    notices.push_back(std::move(notice));
+std::unique_ptr<PrinterLink> LogoLinkOf(PrinterLinkFactory& links, int connectRounds = 10,
+                                        int connectWaitMs = 50) {
+    LinkRequest request;
+    request.toolMode = kToolModeLogo;
+    request.connectRounds = connectRounds;
+    request.connectWaitMs = connectWaitMs;
+    return links.MakeLink(request);
 }
 
-// An outcome that ends here: Failed with the notices gathered so far.
-Outcome Failed(Outcome outcome) {
-    outcome.status = OutcomeStatus::Failed;
-    return outcome;
+OutcomeStatus StatusOf(bool failed, bool cancelled) {
+    return failed      ? OutcomeStatus::Failed
+           : cancelled ? OutcomeStatus::Cancelled
+                       : OutcomeStatus::Done;
 }
 
 }  // namespace
 
-bool CheckPrinter(LogoLink& link, std::vector<Notice>& notices) {
-    if (link.SendFails(PrinterIdentityRequest())) {
-        notices.push_back(Notice::Message(msg::kWriteToPort, MessageIcon::Exclamation));
+bool CheckPrinter(PrinterLink& link, const CancelToken& cancel, std::vector<Notice>& notices) {
+    if (!Sent(link, PrinterIdentityRequest(), cancel)) {
+        notices.push_back(Notice::Message(msg::kWriteToPort, kExcl));
         return false;
     }
     return true;
@@ -66,162 +128,69 @@ bool NvMemoryTooSmall(int modelCode, std::int64_t usedKB) {
     return modelCode == 5 && usedKB > 128;
 }
 
-Outcome UploadLogos(LogoConnection& c, LogoList& list, const LogoOptions& options, Profile* profile,
-                    const UploadCallbacks& callbacks, UploadResult* details) {
+Outcome UploadLogos(PrinterLinkFactory& links, Clock& clock, ErrorLog* log, LogoList& list,
+                    const LogoOptions& options, Profile* profile, const UploadCallbacks& callbacks,
+                    const CancelToken& cancel, UploadResult* details) {
     Outcome outcome;
-    UploadResult upload;
-    const PortKind kind = KindOf(c);
-    if (kind == PortKind::Network) {
-        if (!ConnectLink(c, MessageIcon::None, outcome.notices)) return Failed(outcome);
-        LogoLink link(*c.network);
-        upload = RunUpload(link, true, c.clock, c.log, list, options, profile, callbacks);
-        FinishUpload(link, c.clock, upload);
-        c.network->CloseSocket();
-    } else {
-        LogoLink link(c.port);
-        if (kind == PortKind::Parallel) {
-            c.port.Close();
-            if (!c.port.Open()) {
-                PortOpenFailed(c, Notice::Message(msg::kPortOpenError, MessageIcon::Exclamation),
-                               outcome.notices);
-                return Failed(outcome);
-            }
-            if (!CheckPrinter(link, outcome.notices)) {
-                c.port.Close();
-                return Failed(outcome);
-            }
-        } else {
-            if (!c.port.Open()) {
-                PortOpenFailed(c,
-                               Notice::WithValue(msg::kOpenPortOrFile, c.port.LastErrorCode(),
-                                                 MessageIcon::Exclamation),
-                               outcome.notices);
-                return Failed(outcome);
-            }
-            if (kind != PortKind::File) {
-                if (!CheckPrinter(link, outcome.notices)) {
-                    c.port.Close();
-                    return Failed(outcome);
-                }
-                if (link.SendFails(InitializePrinterCommand())) {
-                    outcome.notices.push_back(
-                        Notice::Message(msg::kPrinterCheck, MessageIcon::Exclamation));
-                    c.port.Close();
-                    return Failed(outcome);
-                }
-            }
-        }
-        upload = RunUpload(link, false, c.clock, c.log, list, options, profile, callbacks);
-        FinishUpload(link, c.clock, upload);
-        c.port.Close();
+    const std::unique_ptr<PrinterLink> link = LogoLinkOf(links);
+    if (!Prepare(*link, UploadPreparation(link->Kind()), cancel, outcome.notices)) {
+        outcome.status = OutcomeStatus::Failed;
+        return outcome;
     }
+    UploadResult upload = RunUpload(*link, clock, log, list, options, profile, callbacks, cancel);
+    FinishUpload(*link, clock, upload, cancel);
+    link->Close();
     outcome.notices.insert(outcome.notices.end(), upload.notices.begin(), upload.notices.end());
     outcome.count = upload.imagesSent;
-    outcome.status = upload.failed      ? OutcomeStatus::Failed
-                     : upload.cancelled ? OutcomeStatus::Cancelled
-                                        : OutcomeStatus::Done;
+    outcome.status = StatusOf(upload.failed, upload.cancelled);
     if (details) *details = std::move(upload);
     return outcome;
 }
 
-Outcome DeleteAllLogos(LogoConnection& c) {
+Outcome DeleteAllLogos(PrinterLinkFactory& links, Clock&, const CancelToken& cancel) {
     Outcome outcome;
-    const PortKind kind = KindOf(c);
-    if (kind == PortKind::Network) {
-        if (!c.network) {
-            return Outcome::Failure(Notice::WithValue(msg::kOpenPortOrFile, 0));
-        }
-        // One connection attempt and one probe after 100 ms.
-        c.network->StartConnect(c.networkAddress, c.networkPort);
-        c.clock.SleepFor(100);
-        if (c.network->Send(nullptr, 0) != 0) {
-            outcome = Outcome::Failure(
-                Notice::WithValue(msg::kOpenPortOrFile, c.network->LastErrorCode()));
-            c.network->CloseSocket();
-            return outcome;
-        }
-        LogoLink link(*c.network);
-        if (link.SendFails(DeleteAllNvImagesCommand())) {
-            outcome =
-                Outcome::Failure(Notice::Message(msg::kWriteToPort, MessageIcon::Exclamation));
-        }
-        c.network->CloseSocket();
+    // One connection attempt, probed after 100 ms.
+    const std::unique_ptr<PrinterLink> link = LogoLinkOf(links, 1, 100);
+    if (!Prepare(*link, DeleteAllPreparation(link->Kind()), cancel, outcome.notices)) {
+        outcome.status = OutcomeStatus::Failed;
         return outcome;
     }
-
-    LogoLink link(c.port);
-    c.port.Close();
-    if (!c.port.Open()) {
-        PortOpenFailed(c, Notice::Message(msg::kPortOpenError, MessageIcon::Exclamation),
-                       outcome.notices);
-        return Failed(outcome);
+    Delivery delivery;
+    if (!Sent(*link, DeleteAllNvImagesCommand(), cancel) ||
+        !(delivery = link->WaitDelivered(cancel)).Delivered()) {
+        outcome = Outcome::Failure(Notice::Message(msg::kWriteToPort, kExcl));
+        outcome.notices.back().detail = delivery.detail;
     }
-    if (kind != PortKind::File) {
-        if (!CheckPrinter(link, outcome.notices)) {
-            c.port.Close();
-            return Failed(outcome);
-        }
-        if (kind != PortKind::Parallel && link.SendFails(InitializePrinterCommand())) {
-            outcome.notices.push_back(
-                Notice::Message(msg::kPrinterStatusCheck, MessageIcon::Exclamation));
-            c.port.Close();
-            return Failed(outcome);
-        }
-    }
-    if (link.SendFails(DeleteAllNvImagesCommand())) {
-        outcome = Outcome::Failure(Notice::Message(msg::kWriteToPort, MessageIcon::Exclamation));
-    }
-    c.port.Close();
+    link->Close();
     return outcome;
 }
 
-Outcome PrintLogos(LogoConnection& c, PrintRequest request, const std::string& selection,
-                   const PrintCallbacks& callbacks, PrintResult* details) {
+Outcome PrintLogos(PrinterLinkFactory& links, Clock& clock, PrintRequest request,
+                   const std::string& selection, const PrintCallbacks& callbacks,
+                   const CancelToken& cancel, PrintResult* details) {
     Outcome outcome;
-    const PortKind kind = KindOf(c);
-    const bool network = kind == PortKind::Network;
-    if (network) {
-        if (!ConnectLink(c, MessageIcon::Exclamation, outcome.notices)) return Failed(outcome);
-    } else {
-        LogoLink link(c.port);
-        if (!c.port.Open()) {
-            PortOpenFailed(c, Notice::Message(msg::kPortOpenError, MessageIcon::Exclamation),
-                           outcome.notices);
-            return Failed(outcome);
-        }
-        if (!CheckPrinter(link, outcome.notices)) {
-            c.port.Close();
-            return Failed(outcome);
-        }
-        if (kind != PortKind::Parallel && link.SendFails(InitializePrinterCommand())) {
-            outcome.notices.push_back(Notice::Message(msg::kWriteToPort, MessageIcon::Exclamation));
-            c.port.Close();
-            return Failed(outcome);
-        }
+    const std::unique_ptr<PrinterLink> link = LogoLinkOf(links);
+    if (!Prepare(*link, PrintPreparation(link->Kind()), cancel, outcome.notices)) {
+        outcome.status = OutcomeStatus::Failed;
+        return outcome;
     }
-
     if (!request.all) {
         if (!ValidateSelection(selection)) {
             // Nothing is printed; the operator corrects the text and tries again.
             outcome.status = OutcomeStatus::Refused;
-            outcome.notices.push_back(
-                Notice::Message(msg::kSelectionIncorrect, MessageIcon::Exclamation));
-            if (!network) c.port.Close();
+            outcome.notices.push_back(Notice::Message(msg::kSelectionIncorrect, kExcl));
+            link->Close();
             return outcome;
         }
         const LogoSelection parsed = ParseSelection(selection);
         request.tokens = parsed.tokens;
         request.count = parsed.imageCount;
     }
-    // The network socket stays open after printing: the network dialog owns it.
-    LogoLink link = network ? LogoLink(*c.network) : LogoLink(c.port);
-    PrintResult print = RunPrint(link, c.clock, request, callbacks);
-    if (!network) c.port.Close();
+    PrintResult print = RunPrint(*link, clock, request, callbacks, cancel);
+    link->Close();
     outcome.notices.insert(outcome.notices.end(), print.notices.begin(), print.notices.end());
     outcome.count = print.printed;
-    outcome.status = print.failed      ? OutcomeStatus::Failed
-                     : print.cancelled ? OutcomeStatus::Cancelled
-                                       : OutcomeStatus::Done;
+    outcome.status = StatusOf(print.failed, print.cancelled);
     if (details) *details = std::move(print);
     return outcome;
 }

@@ -7,40 +7,31 @@
 #include "core/app/Outcome.h"
 #include "core/logo/PrintJob.h"
 #include "core/logo/UploadJob.h"
-#include "core/transport/NetworkLink.h"
 
 namespace kp70 {
 
+class CancelToken;
 class Clock;
 class ErrorLog;
-class LogoLink;
 class LogoList;
-class NetworkLink;
-class PrinterPort;
+class PrinterLink;
+class PrinterLinkFactory;
 class Profile;
 struct LogoOptions;
 
-// The printer the logo tool talks to. The port holds the connection settings: its port
-// name decides the kind ("ETHERNET_II" goes through the network link, "FILE" writes the
-// bytes to the file the port opens, names starting "LPT" or a parallel device are the
-// parallel port, everything else a serial or USB port).
-struct LogoConnection {
-    PrinterPort& port;
-    NetworkLink* network = nullptr;
-    std::string networkAddress = kDefaultPrinterAddress;
-    std::uint16_t networkPort = kDefaultPrinterPort;
-    Clock& clock;
-    ErrorLog* log = nullptr;
-};
-
-// Each button press returns an Outcome: Done when the operation ran to its end, Failed
-// (open, check or a send the link did not deliver), Cancelled when the operator stopped
-// it, Refused for a selection that is not valid; the notices in the order they are shown
-// (message 21 closes a complete upload); count = images uploaded or printed.
+// The logo tool's buttons. Each makes its own link to the printer (links.MakeLink), opens
+// it as the port kind wants (parallel: open and check, no init; network: connect, neither
+// check nor init; file: open only; serial and USB: open, check, 1B 40), runs the job and
+// closes the link. Each returns an Outcome: Done when the operation ran to its end and the
+// printer took every byte, Failed (open, check, a send the link did not take or a link that
+// did not deliver), Cancelled when the operator stopped it, Refused for a selection that is
+// not valid; the notices in the order they are shown (message 21 closes a complete upload);
+// count = images uploaded or printed. The cancel ends the job between images, and a send
+// the printer takes nothing of at once.
 
 // The printer check: writes 1D 49 01. A failed write is message 22. The reply is not used,
 // so no wait is made for it (the logo tool runs no receive thread).
-bool CheckPrinter(LogoLink& link, std::vector<Notice>& notices);
+bool CheckPrinter(PrinterLink& link, const CancelToken& cancel, std::vector<Notice>& notices);
 
 // True when the Print button may print over the port: serial, parallel, USB or network.
 // A print file cannot hold stored logos to print.
@@ -50,23 +41,21 @@ bool PrintAvailable(const std::string& portName);
 // the list; the caller shows logotext::kTalvo30Notice with the caption "Notice".
 bool NvMemoryTooSmall(int modelCode, std::int64_t usedKB);
 
-// The Upload button with a non-empty list (after the operator confirmed message 17):
-// connect by port kind (parallel: reopen and check, no init; network: connect, neither
-// check nor init; file: open only; others: open, check, 1B 40), run the upload, report,
-// close what was opened. details, when given, receives the upload window's result.
-Outcome UploadLogos(LogoConnection& connection, LogoList& list, const LogoOptions& options,
-                    Profile* profile, const UploadCallbacks& callbacks,
-                    UploadResult* details = nullptr);
+// The Upload button with a non-empty list (after the operator confirmed message 17): run
+// the upload, report. details, when given, receives the upload window's result.
+Outcome UploadLogos(PrinterLinkFactory& links, Clock& clock, ErrorLog* log, LogoList& list,
+                    const LogoOptions& options, Profile* profile, const UploadCallbacks& callbacks,
+                    const CancelToken& cancel, UploadResult* details = nullptr);
 
 // The Upload button with an empty list (after message 23 was confirmed): sends the
 // delete-all command 1C 71 01 00 00 00 00 (message 22 when the link does not deliver it).
-Outcome DeleteAllLogos(LogoConnection& connection);
+// A network printer gets one connection attempt, probed after 100 ms.
+Outcome DeleteAllLogos(PrinterLinkFactory& links, Clock& clock, const CancelToken& cancel);
 
-// The Print button: connect (parallel: open and check; network: connect only, the socket
-// stays open; others: open, check, 1B 40), check a selection (message 25), print, close
-// the port. selection is ignored when request.all is set. details, when given, receives
-// the print window's result.
-Outcome PrintLogos(LogoConnection& connection, PrintRequest request, const std::string& selection,
-                   const PrintCallbacks& callbacks, PrintResult* details = nullptr);
+// The Print button: check a selection (message 25), print. selection is ignored when
+// request.all is set. details, when given, receives the print window's result.
+Outcome PrintLogos(PrinterLinkFactory& links, Clock& clock, PrintRequest request,
+                   const std::string& selection, const PrintCallbacks& callbacks,
+                   const CancelToken& cancel, PrintResult* details = nullptr);
 
 }  // namespace kp70

@@ -3,10 +3,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/app/CancelToken.h"
 #include "core/app/Clock.h"
 #include "core/app/MessageCatalogue.h"
-#include "core/logo/LogoLink.h"
 #include "core/logo/LogoTexts.h"
+#include "core/transport/PrinterLink.h"
 
 namespace kp70 {
 
@@ -16,8 +17,8 @@ constexpr int kEndPauseMs = 1000;
 constexpr int kAllImages = 255;
 }  // namespace
 
-PrintResult RunPrint(LogoLink& link, Clock& clock, const PrintRequest& request,
-                     const PrintCallbacks& callbacks) {
+PrintResult RunPrint(PrinterLink& link, Clock& clock, const PrintRequest& request,
+                     const PrintCallbacks& callbacks, const CancelToken& cancel) {
     PrintResult result;
     PrintProgress progress;
     progress.text = " ";
@@ -30,7 +31,7 @@ PrintResult RunPrint(LogoLink& link, Clock& clock, const PrintRequest& request,
     std::size_t token = 0;
     for (;;) {
         clock.SleepFor(kTickMs);
-        if (callbacks.cancelRequested && callbacks.cancelRequested()) {
+        if (cancel.Cancelled()) {
             result.cancelled = true;
             return result;
         }
@@ -53,12 +54,14 @@ PrintResult RunPrint(LogoLink& link, Clock& clock, const PrintRequest& request,
         }
         if (image == 0) {
             clock.SleepFor(kEndPauseMs);
-            // A printer that dropped the link while the last commands sat in the system's
-            // buffers did not print them.
-            if (!link.StillUp(clock)) {
+            // A printer that dropped the link (or stopped taking bytes) while the last
+            // commands sat in the system's buffers did not print them.
+            const Delivery delivery = link.WaitDelivered(cancel);
+            if (!delivery.Delivered()) {
                 result.failed = true;
-                result.notices.push_back(
-                    Notice::Message(msg::kCommunication, MessageIcon::Exclamation));
+                Notice notice = Notice::Message(msg::kCommunication, MessageIcon::Exclamation);
+                notice.detail = delivery.detail;
+                result.notices.push_back(notice);
             }
             return result;
         }
@@ -67,12 +70,13 @@ PrintResult RunPrint(LogoLink& link, Clock& clock, const PrintRequest& request,
         if (request.header) {
             char line[32];
             std::snprintf(line, sizeof line, logotext::kHeaderLineFormat, image);
-            failed = !link.Send(reinterpret_cast<const std::uint8_t*>(line),
-                                static_cast<int>(std::strlen(line)));
+            const int length = static_cast<int>(std::strlen(line));
+            failed = !link.Send(reinterpret_cast<const std::uint8_t*>(line), length, cancel)
+                          .Complete(length);
         }
         if (!failed) {
-            failed =
-                link.SendFails(PrintNvImageCommand(image, request.mode, request.starEmulation));
+            const auto command = PrintNvImageCommand(image, request.mode, request.starEmulation);
+            failed = !link.Send(command, cancel).Complete(static_cast<int>(command.size()));
         }
         if (failed) {
             result.failed = true;

@@ -9,8 +9,9 @@
 
 namespace kp70 {
 
+class CancelToken;
 class Clock;
-class LogoLink;
+class PrinterLink;
 
 // What to print of the printer's stored NV images.
 struct PrintRequest {
@@ -30,7 +31,6 @@ struct PrintProgress {
 
 struct PrintCallbacks {
     std::function<void(const PrintProgress&)> progress;
-    std::function<bool()> cancelRequested;  // polled before each image
 };
 
 struct PrintResult {
@@ -42,9 +42,10 @@ struct PrintResult {
 
 // Prints one image every 300 ms: [header line] [1B] 1C 70 n m. "All" always issues 255
 // commands, numbered 1..255, whatever the printer holds. After the last image a 1000 ms
-// pause. A header line or print command the link does not deliver (the port's write or
-// the socket's send) fails with message 42.
-PrintResult RunPrint(LogoLink& link, Clock& clock, const PrintRequest& request,
-                     const PrintCallbacks& callbacks);
+// pause. A header line or print command the link does not take, or a link that does not
+// deliver the last of them, fails with message 42. The cancel is looked at before each
+// image.
+PrintResult RunPrint(PrinterLink& link, Clock& clock, const PrintRequest& request,
+                     const PrintCallbacks& callbacks, const CancelToken& cancel);
 
 }  // namespace kp70

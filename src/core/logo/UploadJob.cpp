@@ -5,16 +5,17 @@
 #include <cstdio>
 #include <memory>
 
+#include "core/app/CancelToken.h"
 #include "core/app/Clock.h"
 #include "core/app/ErrorLog.h"
 #include "core/app/MessageCatalogue.h"
 #include "core/logo/BitImageConversion.h"
 #include "core/logo/LogoBitmap.h"
-#include "core/logo/LogoLink.h"
 #include "core/logo/LogoList.h"
 #include "core/logo/LogoOptions.h"
 #include "core/logo/LogoTexts.h"
 #include "core/logo/NvCommands.h"
+#include "core/transport/PrinterLink.h"
 
 namespace kp70 {
 
@@ -25,9 +26,14 @@ constexpr int kChunkPauseMs = 10;
 constexpr int kTickMs = 10;
 constexpr int kEraseWaitMs = 3500;
 constexpr int kEraseWaitNetworkMs = 5000;
-// After the last image: time for the link to carry the bytes still in the system's buffers
-// before the printer's hold on the link is checked.
-constexpr int kDeliveryWaitMs = 500;
+
+// A send of the whole block; false when the link did not take all of it.
+bool Sent(PrinterLink& link, const std::uint8_t* data, int length, const CancelToken& cancel) {
+    return link.Send(data, length, cancel).Complete(length);
+}
+bool Sent(PrinterLink& link, const Bytes& bytes, const CancelToken& cancel) {
+    return Sent(link, bytes.data(), static_cast<int>(bytes.size()), cancel);
+}
 
 std::string UpdatingText(std::int64_t sent, std::int64_t total, const std::string& name) {
     char text[512];
@@ -38,9 +44,9 @@ std::string UpdatingText(std::int64_t sent, std::int64_t total, const std::strin
 
 }  // namespace
 
-UploadResult RunUpload(LogoLink& link, bool network, Clock& clock, ErrorLog* log, LogoList& list,
+UploadResult RunUpload(PrinterLink& link, Clock& clock, ErrorLog* log, LogoList& list,
                        const LogoOptions& options, Profile* profile,
-                       const UploadCallbacks& callbacks) {
+                       const UploadCallbacks& callbacks, const CancelToken& cancel) {
     UploadResult result;
     const std::vector<LogoEntry>& entries = list.Entries();
     const int n = static_cast<int>(entries.size());
@@ -57,20 +63,20 @@ UploadResult RunUpload(LogoLink& link, bool network, Clock& clock, ErrorLog* log
     show();
     const std::vector<int> order = list.UploadOrder();
 
-    if (link.SendFails(DefineNvImagesCommand(n, options.starEmulation))) {
+    if (!Sent(link, DefineNvImagesCommand(n, options.starEmulation), cancel)) {
         result.failed = true;
         result.notices.push_back(Notice::Message(msg::kCommunication, MessageIcon::Exclamation));
         if (log) log->LogLine(logotext::kLogDefineFailed, link.LastErrorCode());
         return result;
     }
-    clock.SleepFor(network ? kEraseWaitNetworkMs : kEraseWaitMs);
+    clock.SleepFor(link.Kind() == PortKind::Network ? kEraseWaitNetworkMs : kEraseWaitMs);
 
     // One bitmap object serves every image of the upload.
     auto bitmap = std::make_unique<LogoBitmap>();
     int current = -1;
     for (int step = 1; step <= n; ++step) {
         clock.SleepFor(kTickMs);
-        if (callbacks.cancelRequested && callbacks.cancelRequested()) {
+        if (cancel.Cancelled()) {
             result.cancelled = true;
             result.waitAfterCancel =
                 current >= 0 ? entries[static_cast<std::size_t>(order[current])].size : 0;
@@ -104,7 +110,7 @@ UploadResult RunUpload(LogoLink& link, bool network, Clock& clock, ErrorLog* log
         progress.text = UpdatingText(progress.bytesSent, progress.totalBytes, entry.name);
         show();
 
-        if (link.SendFails(Bytes(header.begin(), header.end()))) {
+        if (!Sent(link, header.data(), static_cast<int>(header.size()), cancel)) {
             result.failed = true;
             result.notices.push_back(
                 Notice::Message(msg::kCommunication, MessageIcon::Exclamation));
@@ -119,7 +125,7 @@ UploadResult RunUpload(LogoLink& link, bool network, Clock& clock, ErrorLog* log
         const int length = bitmap->OutputLength();
         for (int offset = 0; offset < length; offset += kChunkSize) {
             const int chunk = std::min(kChunkSize, length - offset);
-            if (!link.Send(data + offset, chunk)) {
+            if (!Sent(link, data + offset, chunk, cancel)) {
                 // The printer did not get the image: report it rather than claim success.
                 result.failed = true;
                 result.notices.push_back(
@@ -137,14 +143,16 @@ UploadResult RunUpload(LogoLink& link, bool network, Clock& clock, ErrorLog* log
     }
     clock.SleepFor(kTickMs);
 
-    // Every send returned, but the last images may have been in the link's buffers when the
-    // printer dropped the link (closed or reset the connection, hung up the line): then it
-    // does not hold them, and the list is not stored.
-    clock.SleepFor(kDeliveryWaitMs);
-    if (!link.StillUp(clock)) {
+    // Every send returned, but the last images may still be in the link's buffers: a printer
+    // that dropped the link or stopped taking bytes does not hold them, and the list is not
+    // stored.
+    const Delivery delivery = link.WaitDelivered(cancel);
+    if (!delivery.Delivered()) {
         result.failed = true;
-        result.notices.push_back(Notice::Message(msg::kCommunication, MessageIcon::Exclamation));
-        if (log) log->LogLine(logotext::kLogLinkLost);
+        Notice notice = Notice::Message(msg::kCommunication, MessageIcon::Exclamation);
+        notice.detail = delivery.detail;
+        result.notices.push_back(notice);
+        if (log) log->LogLine(logotext::kLogLinkLost, delivery.detail.c_str());
         return result;
     }
 
@@ -155,7 +163,8 @@ UploadResult RunUpload(LogoLink& link, bool network, Clock& clock, ErrorLog* log
     return result;
 }
 
-void FinishUpload(LogoLink& link, Clock& clock, UploadResult& result) {
+void FinishUpload(PrinterLink& link, Clock& clock, UploadResult& result,
+                  const CancelToken& cancel) {
     if (result.failed) return;
     if (!result.cancelled) {
         result.notices.push_back(Notice::Message(msg::kUploadComplete, MessageIcon::Exclamation));
@@ -164,7 +173,7 @@ void FinishUpload(LogoLink& link, Clock& clock, UploadResult& result) {
     // The printer still waits for the images the define command announced.
     bool anyFailed = false;
     for (int i = 0; i <= result.count - result.imagesStarted; ++i) {
-        if (link.SendFails(EmptyNvImage())) {
+        if (!Sent(link, EmptyNvImage(), cancel)) {
             anyFailed = true;
             result.notices.push_back(Notice::Message(msg::kWriteToPort, MessageIcon::Exclamation));
         }

@@ -9,9 +9,10 @@
 
 namespace kp70 {
 
+class CancelToken;
 class Clock;
 class ErrorLog;
-class LogoLink;
+class PrinterLink;
 class LogoList;
 class Profile;
 struct LogoOptions;
@@ -31,8 +32,6 @@ struct UploadProgress {
 struct UploadCallbacks {
     // Called after every change of the display, on the thread that runs the upload.
     std::function<void(const UploadProgress&)> progress;
-    // Polled between images; true stops the upload before the next image.
-    std::function<bool()> cancelRequested;
 };
 
 // How the upload window ended, for the page that reports it and pads a cancelled definition.
@@ -51,18 +50,19 @@ struct UploadResult {
 // checked the printer): the define command, the erase wait (3500 ms, 5000 ms over the
 // network), then per image in ascending number order the 4-byte header and the data in
 // 512-byte chunks with a 10 ms pause after each, 10 ms between images. A cancel takes
-// effect between images: the window waits twice the listed size of the last image in ms.
-// A complete upload stores the list in the profile (when one is given). A file that can
-// no longer be decoded goes as an empty image (00 00 00 00). A define command, header or
-// data chunk the link does not deliver (the port's write or the socket's send) fails the
-// upload with message 42 and log lines; the profile is left as it was.
-UploadResult RunUpload(LogoLink& link, bool network, Clock& clock, ErrorLog* log, LogoList& list,
+// effect between images (a send the printer takes nothing of ends at once): the window
+// waits twice the listed size of the last image in ms. A file that can no longer be
+// decoded goes as an empty image (00 00 00 00). A define command, header or data chunk the
+// link does not take, or a link that does not deliver the last bytes, fails the upload with
+// message 42 and log lines; only an upload the printer took whole stores the list in the
+// profile (when one is given).
+UploadResult RunUpload(PrinterLink& link, Clock& clock, ErrorLog* log, LogoList& list,
                        const LogoOptions& options, Profile* profile,
-                       const UploadCallbacks& callbacks);
+                       const UploadCallbacks& callbacks, const CancelToken& cancel);
 
 // What the upload page does after the window: message 21 after success; after a cancel,
-// n - started + 1 empty images (message 22 for each the link does not deliver), then the
+// n - started + 1 empty images (message 22 for each the link does not take), then the
 // wait after cancel when none failed; nothing after a failure. Notices go to result.
-void FinishUpload(LogoLink& link, Clock& clock, UploadResult& result);
+void FinishUpload(PrinterLink& link, Clock& clock, UploadResult& result, const CancelToken& cancel);
 
 }  // namespace kp70

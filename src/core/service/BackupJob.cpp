@@ -167,8 +167,9 @@ SettingsPlan PlanSettings(const std::vector<Setting>& table,
 }
 
 RestoreReport RestoreBackup(SetupSession& session, SettingsCollector& collector,
-                            LogoConnection& logo, Clock& clock, const RestoreRequest& request,
-                            const CancelToken& cancel, const RestoreCallbacks& callbacks) {
+                            PrinterLinkFactory& links, ErrorLog* log, Clock& clock,
+                            const RestoreRequest& request, const CancelToken& cancel,
+                            const RestoreCallbacks& callbacks) {
     RestoreReport report;
     const Backup& backup = *request.backup;
     const std::vector<Setting>& table = *request.table;
@@ -206,7 +207,9 @@ RestoreReport RestoreBackup(SetupSession& session, SettingsCollector& collector,
     if (!backup.settings.empty()) {
         std::vector<int> missing;
         const Outcome read =
-            CollectSettings(session, collector, clock, request.readTimeoutMs, missing);
+            CollectSettings(session, collector, clock, request.readTimeoutMs, missing, cancel);
+        if (read.status == OutcomeStatus::Cancelled)
+            return Stop(report, OutcomeStatus::Cancelled, "cancelled before the settings");
         if (!read.ok() || !read.notices.empty() || missing.size() == session.ReadList().size()) {
             report.notices = read.notices;
             return Stop(report, OutcomeStatus::Failed, "the printer's settings could not be read");
@@ -231,8 +234,12 @@ RestoreReport RestoreBackup(SetupSession& session, SettingsCollector& collector,
             return Stop(report, OutcomeStatus::Failed,
                         "no clean reply for: " + NamesOf(table, unclean) + "; nothing written");
         if (block.stopBitWarning) report.notices.push_back(StopBitWarning());
-        const Outcome written = session.WriteSettings(block);
+        if (cancel.Cancelled())
+            return Stop(report, OutcomeStatus::Cancelled, "cancelled before the settings");
+        const Outcome written = session.WriteSettings(block, cancel);
         report.notices.insert(report.notices.end(), written.notices.begin(), written.notices.end());
+        if (written.status == OutcomeStatus::Cancelled)
+            return Stop(report, OutcomeStatus::Cancelled, "cancelled while the settings were sent");
         if (!written.ok())
             return Stop(report, OutcomeStatus::Failed, "the settings could not be written");
         report.settingsWritten = report.plan.WriteCount();
@@ -248,9 +255,9 @@ RestoreReport RestoreBackup(SetupSession& session, SettingsCollector& collector,
         return Stop(report, OutcomeStatus::Cancelled, "cancelled before the logos");
     UploadCallbacks upload;
     upload.progress = callbacks.uploadProgress;
-    upload.cancelRequested = [&cancel] { return cancel.Cancelled(); };
-    const Outcome uploaded = list.Count() == 0 ? DeleteAllLogos(logo)
-                                               : UploadLogos(logo, list, options, nullptr, upload);
+    const Outcome uploaded =
+        list.Count() == 0 ? DeleteAllLogos(links, clock, cancel)
+                          : UploadLogos(links, clock, log, list, options, nullptr, upload, cancel);
     report.notices.insert(report.notices.end(), uploaded.notices.begin(), uploaded.notices.end());
     if (uploaded.status == OutcomeStatus::Cancelled)
         return Stop(

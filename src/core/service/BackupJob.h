@@ -4,8 +4,8 @@
 // sequences: a backup reads the settings as Get Value does; a restore reads the printer,
 // applies the backup's settings with the setting rules, writes them as Set Value does and
 // then uploads the logos as the logo tool's Upload does. Nothing here sends a byte of its
-// own. The caller opens the connections (a started SetupSession, a LogoConnection) and asks
-// the operator before a restore.
+// own. The caller opens the setup connection (a started SetupSession), gives the link
+// factory the logo upload makes its own link with, and asks the operator before a restore.
 
 #include <cstdint>
 #include <functional>
@@ -21,10 +21,11 @@
 namespace kp70 {
 
 class Clock;
+class ErrorLog;
 class LogoList;
+class PrinterLinkFactory;
 class SettingsCollector;
 class SetupSession;
-struct LogoConnection;
 
 // ---- backup ----
 
@@ -109,11 +110,13 @@ struct RestoreCallbacks {
 };
 
 // Reads the printer (session, started), plans and writes the settings, waits out the reset
-// the write causes, then uploads the logos (logo). A refused plan writes nothing and sends
-// no logos. A logo upload that does not complete (a send failed, cancelled) reports no
+// the write causes, then uploads the logos over a link of their own (links). A refused plan
+// writes nothing and sends no logos. A cancel stops it where it stands: nothing is written
+// after it. A logo upload that does not complete (a send failed, cancelled) reports no
 // logos stored, since the printer's definition was padded with empty images.
 RestoreReport RestoreBackup(SetupSession& session, SettingsCollector& collector,
-                            LogoConnection& logo, Clock& clock, const RestoreRequest& request,
-                            const CancelToken& cancel, const RestoreCallbacks& callbacks = {});
+                            PrinterLinkFactory& links, ErrorLog* log, Clock& clock,
+                            const RestoreRequest& request, const CancelToken& cancel,
+                            const RestoreCallbacks& callbacks = {});
 
 }  // namespace kp70

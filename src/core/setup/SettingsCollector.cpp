@@ -46,29 +46,32 @@ std::vector<int> SettingsCollector::UncleanForWrite(const std::vector<int>& bloc
     return Unclean(fromReplies);
 }
 
-bool SettingsCollector::WaitFor(const std::vector<int>& numbers, Clock& clock,
-                                int timeoutMs) const {
+bool SettingsCollector::WaitFor(const std::vector<int>& numbers, Clock& clock, int timeoutMs,
+                                const CancelToken& cancel) const {
     const std::int64_t deadline = clock.Now() + timeoutMs;
     for (;;) {
         if (Missing(numbers).empty()) return true;
-        if (clock.Now() >= deadline) return false;
+        if (clock.Now() >= deadline || cancel.Cancelled()) return false;
         clock.SleepFor(10);
     }
 }
 
 Outcome CollectSettings(SetupSession& session, SettingsCollector& collector, Clock& clock,
-                        int timeoutMs, std::vector<int>& missing) {
+                        int timeoutMs, std::vector<int>& missing, const CancelToken& cancel) {
     missing.clear();
     const std::int64_t deadline = clock.Now() + timeoutMs;
-    const CancelToken uncancelled;
-    Outcome outcome = session.Read(uncancelled, timeoutMs);
+    Outcome outcome = session.Read(cancel, timeoutMs);
     if (outcome.status == OutcomeStatus::Failed) return outcome;
+    if (cancel.Cancelled()) {
+        outcome.status = OutcomeStatus::Cancelled;
+        return outcome;
+    }
     // A parallel-port read given up at the time limit: what did not answer is missing.
     if (outcome.status == OutcomeStatus::Cancelled) outcome.status = OutcomeStatus::Done;
     const std::vector<int>& numbers = session.ReadList();
     if (session.AnyReplyReceived()) {
         const std::int64_t left = deadline - clock.Now();
-        collector.WaitFor(numbers, clock, left > 0 ? static_cast<int>(left) : 0);
+        collector.WaitFor(numbers, clock, left > 0 ? static_cast<int>(left) : 0, cancel);
     }
     missing = collector.Missing(numbers);
     return outcome;

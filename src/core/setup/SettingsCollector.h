@@ -34,7 +34,8 @@ public:
                                      const std::vector<int>& setByOperator) const;
     // Waits in steps of 10 ms on clock until every setting of `numbers` was received or
     // timeoutMs has passed; true when all arrived.
-    bool WaitFor(const std::vector<int>& numbers, Clock& clock, int timeoutMs) const;
+    bool WaitFor(const std::vector<int>& numbers, Clock& clock, int timeoutMs,
+                 const CancelToken& cancel = CancelToken::Never()) const;
 
 private:
     mutable std::mutex m_mutex;
@@ -46,7 +47,9 @@ private:
 // the answers, for at most timeoutMs. Gives the outcome of the read (a printer that does
 // not answer at all on COM, USB or the network brings its notice); `missing` lists what
 // did not answer in time.
+// A cancel ends the read and the wait: Cancelled.
 Outcome CollectSettings(SetupSession& session, SettingsCollector& collector, Clock& clock,
-                        int timeoutMs, std::vector<int>& missing);
+                        int timeoutMs, std::vector<int>& missing,
+                        const CancelToken& cancel = CancelToken::Never());
 
 }  // namespace kp70

@@ -4,34 +4,21 @@
 
 #include "core/app/Clock.h"
 #include "core/app/MessageCatalogue.h"
-#include "core/setup/SettingListener.h"
+#include "core/setup/ParallelRead.h"
 #include "core/setup/SetupCommands.h"
 #include "core/setup/SetupLists.h"
-#include "core/setup/SetupReceiveThread.h"
+#include "core/setup/SetupReplies.h"
 #include "core/setup/SetupValues.h"
 #include "core/setup/TestPage.h"
-#include "core/status/StatusLinks.h"
-#include "core/transport/NetworkLink.h"
-#include "core/transport/ParallelController.h"
-#include "core/transport/PrinterPort.h"
+#include "core/transport/PrinterLink.h"
 
 namespace kp70 {
 
-namespace {
-
-using setup::Bytes;
-
 using namespace setup;
 
-constexpr const char* kRepeatFail = "GetValueCmd Fail!";
+namespace {
 
-constexpr int kFirstReadTimerMs = 3000;
-constexpr int kRepeatReadTimerMs = 2000;
-// After a write on a serial port: time for the line to carry the bytes still in the system's
-// buffers before the link is checked.
-constexpr int kDeliveryWaitMs = 500;
-// The read timer is waited for in slices, so a close need not wait for a whole period.
-constexpr int kTimerSliceMs = 100;
+constexpr const char* kRepeatFail = "GetValueCmd Fail!";
 // How often the wait for the first reply looks.
 constexpr int kReplyPollMs = 10;
 
@@ -41,17 +28,94 @@ constexpr ActionSet kFailedActions = kExit | kSettings;
 
 }  // namespace
 
-SetupSession::SetupSession(std::string portName, SetupLinks links, Clock& clock,
-                           Clock& receiveClock, SettingListener& listener)
-    : m_portName(std::move(portName)),
-      m_kind(PortKindOf(m_portName)),
-      m_links(std::move(links)),
+struct SetupSession::KindRules {
+    const std::vector<int>& (*readList)();
+    // The parallel port: the printer answers only while the controller reads, so every
+    // request is followed by a read request and the read timer repeats what has not
+    // answered; status back off goes out after each opening.
+    bool timedRead;
+    // The network: the connection is checked (and made again) before a read, the requests
+    // go out 10 ms apart, and the write and the test page connect afresh.
+    bool networkSequence;
+    // The setup receive thread runs while the screen is open (on the parallel port each
+    // read starts it; a print file never answers).
+    bool receiveThreadAtStart;
+    int openFailMessage;
+    bool openErrorOnSecondLine;  // the controller's error text goes into the box
+    int readFailMessage;
+    ActionSet afterReadFailure;
+    // What follows a write without the USB-mode item: the printer resets.
+    enum class AfterWrite { Nothing, ReopenUsb, CloseNetwork, ReopenParallel } afterWrite;
+};
+
+namespace {
+
+using AfterWrite = SetupSession::KindRules::AfterWrite;
+
+const SetupSession::KindRules& RulesFor(PortKind kind) {
+    static const SetupSession::KindRules kSerial{
+        ReadListSerial,     false, false,          true,
+        msg::kInitFail,     false, msg::kReadFail, kFailedActions | kDefault,
+        AfterWrite::Nothing};
+    static const SetupSession::KindRules kUsb{
+        ReadListSerial,       false, false,          true,
+        msg::kInitFail,       false, msg::kReadFail, kFailedActions | kDefault,
+        AfterWrite::ReopenUsb};
+    static const SetupSession::KindRules kFile{
+        ReadListSerial,     false, false,          false,
+        msg::kInitFail,     false, msg::kReadFail, kFailedActions | kDefault,
+        AfterWrite::Nothing};
+    static const SetupSession::KindRules kNetwork{
+        ReadListNetwork,         false, true,           true,
+        msg::kPrinterCheck,      false, msg::kReadFail, kFailedActions | kDefault,
+        AfterWrite::CloseNetwork};
+    static const SetupSession::KindRules kParallel{ReadListParallel,
+                                                   true,
+                                                   false,
+                                                   false,
+                                                   msg::kInitFail,
+                                                   true,
+                                                   msg::kWriteToPort,
+                                                   kFailedActions,
+                                                   AfterWrite::ReopenParallel};
+    switch (kind) {
+        case PortKind::Serial:
+            return kSerial;
+        case PortKind::Usb:
+            return kUsb;
+        case PortKind::Network:
+            return kNetwork;
+        case PortKind::Parallel:
+            return kParallel;
+        default:
+            return kFile;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+std::unique_ptr<PrinterLink> SetupLinkOf(PrinterLinkFactory& links) {
+    LinkRequest request;
+    request.toolMode = kToolModeSetup;
+    request.replies = true;
+    return links.MakeLink(request);
+}
+
+}  // namespace
+
+SetupSession::SetupSession(PrinterLinkFactory& links, Clock& clock, Clock& receiveClock,
+                           SettingListener& listener)
+    : m_link(SetupLinkOf(links)),
+      m_kind(m_link->Kind()),
+      m_rules(RulesFor(m_kind)),
       m_clock(clock),
       m_receiveClock(receiveClock),
       m_listener(listener) {
     SettingListener& replies = *this;
-    m_receiver = std::make_unique<SetupReceiveThread>(
-        [this](std::uint8_t& byte) { return NextByte(byte); }, replies, m_receiveClock);
+    m_replies = std::make_unique<SetupReplies>(*m_link, replies, m_receiveClock);
+    m_parallelRead = std::make_unique<ParallelRead>(*m_link, *m_replies, m_rules.readList());
 }
 
 SetupSession::~SetupSession() {
@@ -59,187 +123,73 @@ SetupSession::~SetupSession() {
 }
 
 const std::vector<int>& SetupSession::ReadList() const {
-    if (m_kind == PortKind::Network) return setup::ReadListNetwork();
-    if (m_kind == PortKind::Parallel) return setup::ReadListParallel();
-    return setup::ReadListSerial();
+    return m_rules.readList();
 }
 
 bool SetupSession::ReadAllowed() const {
-    return !(m_kind == PortKind::Parallel && m_links.parallel && m_links.parallel->timeoutsSet());
+    return !m_link->LegacyMode();
 }
 
-// ---- receiving ----
-
-void SetupSession::OnDataReceived() {
-    // Called on the port's receive thread (COM) or in ReadUsbReply (USB): move what arrived
-    // into our own ring, which only the setup receive thread reads. What does not fit stays
-    // in the port's queue for the next call.
-    std::lock_guard lock(m_ringMutex);
-    ReceiveQueue& queue = m_links.port->QueueRead();
-    while (!queue.IsEmpty() && m_ring.FitsChunk(1)) m_ring.Put(queue.Get());
-}
-
-bool SetupSession::NextByte(std::uint8_t& byte) {
-    std::unique_lock<std::mutex> lock;
-    if (m_kind != PortKind::Parallel) {
-        lock = std::unique_lock(m_takeMutex);
-        if (m_statusHold) return false;
-    }
-    bool taken = false;
-    switch (m_kind) {
-        case PortKind::Parallel: {
-            int flag = -1;
-            byte = m_links.parallel->GetByte(flag);
-            taken = flag == 1;
-            break;
-        }
-        case PortKind::Network: {
-            ReceiveQueue& queue = m_links.network->Queue();
-            taken = !queue.IsEmpty();
-            if (taken) byte = queue.Get();
-            break;
-        }
-        default:
-            taken = !m_ring.IsEmpty();
-            if (taken) byte = m_ring.Get();
-            break;
-    }
-    if (taken) ++m_bytesTaken;
-    return taken;
-}
-
-bool SetupSession::StartReceiveThread() {
-    return m_receiver->Start();
-}
-
-void SetupSession::StopReceiveThread() {
-    m_receiver->Stop();
-}
-
-// ---- port helpers ----
-
-bool SetupSession::PortWrite(const Bytes& bytes) {
-    const int length = static_cast<int>(bytes.size());
+bool SetupSession::Write(const std::vector<std::uint8_t>& bytes, const CancelToken& cancel) {
     // A short write (a serial write that timed out part-way) did not deliver the command.
-    return m_links.port && m_links.port->Write(bytes.data(), length) == length;
-}
-
-bool SetupSession::ParallelWrite(const Bytes& bytes) {
-    const int length = static_cast<int>(bytes.size());
-    return m_links.parallel->Write(bytes.data(), length) == length;
-}
-
-void SetupSession::NetworkSend(const Bytes& bytes) {
-    // The printer's socket accepts or drops; the result of a send is not looked at.
-    m_links.network->Send(bytes.data(), static_cast<int>(bytes.size()));
-}
-
-void SetupSession::ClosePort() {
-    switch (m_kind) {
-        case PortKind::Parallel:
-            m_parallelOpen = false;
-            break;
-        case PortKind::Network:
-            m_links.network->CloseSocket();
-            break;
-        default:
-            if (m_links.port && m_links.port->isOpen()) m_links.port->Close();
-            break;
-    }
-}
-
-bool SetupSession::ProbeNetwork() {
-    // The connection opened with the screen may have been dropped by the printer (it resets
-    // after every write): probe it, and reconnect while the probe fails.
-    for (int round = 0; round < 10; ++round) {
-        m_clock.SleepFor(50);
-        if (m_links.network->Send(nullptr, 0) == 0) return true;
-        if (round < 9) m_links.network->StartConnect(m_links.networkAddress, m_links.networkPort);
-    }
-    return false;
-}
-
-void SetupSession::ReopenUsb() {
-    // The printer resets after leaving user-setting mode and its USB device goes away for a
-    // while; open it again on a falling schedule. No message when it stays away.
-    PrinterPort& port = *m_links.port;
-    if (port.isOpen()) port.Close();
-    m_clock.SleepFor(3000);
-    if (port.Open()) return;
-    m_clock.SleepFor(500);
-    port.Close();
-    if (port.Open()) return;
-    for (int wait : {400, 300, 200}) {
-        m_clock.SleepFor(wait);
-        if (port.Open()) return;
-    }
-    m_clock.SleepFor(100);
+    return m_link->Send(bytes, cancel).Complete(static_cast<int>(bytes.size()));
 }
 
 // ---- opening ----
 
-Outcome SetupSession::Start() {
+Outcome SetupSession::Start(const CancelToken& cancel) {
     m_closed = false;
-    switch (m_kind) {
-        case PortKind::Parallel: {
-            if (!m_links.parallel || !m_links.parallel->Open(m_portName)) {
-                Outcome outcome = Failure(msg::kInitFail, true, 0);
-                if (m_links.parallel)
-                    outcome.notices.front().secondLine = m_links.parallel->lastErrorText();
-                return outcome;
-            }
-            m_parallelOpen = true;
-            if (!ParallelWrite(setup::StatusBackOff()))
-                return Failure(msg::kPrinterStatusCheck, true, 0);
-            return Idle();
+    if (!m_link->Open(cancel)) {
+        Outcome outcome = Failure(m_rules.openFailMessage, true, 0);
+        const std::string why = m_link->LastErrorText();
+        if (m_rules.openErrorOnSecondLine) {
+            outcome.notices.front().secondLine = why;
+        } else {
+            outcome.notices.front().detail = why;
         }
-        case PortKind::Network:
-            if (!m_links.network || !ConnectNetwork(*m_links.network, m_clock,
-                                                    m_links.networkAddress, m_links.networkPort)) {
-                if (m_links.network) m_links.network->CloseSocket();
-                return Failure(msg::kPrinterCheck, true, 0);
-            }
-            if (!StartReceiveThread()) return Failure(msg::kReceiveThreadFailed, true, 0);
-            return Idle();
-        default: {
-            PrinterPort* port = m_links.port;
-            if (!port) return Failure(msg::kInitFail, true, 0);
-            // A print file the caller has opened stays as it is: opening it again would ask
-            // for its name again and empty it.
-            if (m_kind == PortKind::File && port->isOpen()) return Idle();
-            port->Settings().toolMode = kToolModeSetup;
-            port->SetNotifyWindow(this);
-            if (port->isOpen()) port->Close();
-            if (!port->Open()) return Failure(msg::kInitFail, true, 0);
-            if ((m_kind == PortKind::Serial || m_kind == PortKind::Usb) && !StartReceiveThread())
-                return Failure(msg::kReceiveThreadFailed, true, 0);
-            return Idle();
-        }
+        m_link->Close();
+        return outcome;
     }
+    if (m_rules.timedRead && !Write(StatusBackOff(), cancel))
+        return Failure(msg::kPrinterStatusCheck, true, 0);
+    if (m_rules.receiveThreadAtStart && !m_replies->Thread().Start())
+        return Failure(msg::kReceiveThreadFailed, true, 0);
+    return Idle();
 }
 
 // ---- reading ----
 
 Outcome SetupSession::Read(const CancelToken& cancel, std::int64_t timeLimitMs) {
-    const Outcome sent = ReadSettings();
-    if (sent.status != OutcomeStatus::Done && sent.status != OutcomeStatus::Waiting) return sent;
-    if (m_kind == PortKind::Parallel) return FinishParallelRead(cancel, timeLimitMs);
-    return AwaitFirstReply(cancel);
+    const Outcome sent = ReadSettings(cancel);
+    if (sent.status != OutcomeStatus::Waiting) {
+        if (sent.status != OutcomeStatus::Done) return sent;
+        return AwaitFirstReply(cancel);
+    }
+    using Step = ParallelRead::Step;
+    // The timer gives the receive thread time to take the replies apart, so it runs on the
+    // clock that paces that thread.
+    const Step step = m_parallelRead->Finish(m_receiveClock, cancel, timeLimitMs);
+    if (step == Step::Cancelled) {
+        Outcome ended = Idle();
+        ended.status = OutcomeStatus::Cancelled;
+        return ended;
+    }
+    return ParallelOutcome(static_cast<int>(step));
 }
 
 ActionSet SetupSession::ActionsDuringRead() const {
     // The parallel port's read keeps the buttons until every setting has answered.
-    return m_kind == PortKind::Parallel ? kSettings | kEditStored : IdleActions();
+    return m_rules.timedRead ? kSettings | kEditStored : IdleActions();
 }
 
 bool SetupSession::AnyReplyReceived() const {
-    return m_receiver->AnyReceived();
+    return m_replies->Thread().AnyReceived();
 }
 
 Outcome SetupSession::AwaitFirstReply(const CancelToken& cancel) {
     // A poll of what the receive thread did, paced like that thread's own polls.
     const std::int64_t deadline = m_receiveClock.Now() + kReplyBoundMs;
-    while (!m_receiver->AnyReceived()) {
+    while (!m_replies->Thread().AnyReceived()) {
         if (cancel.Cancelled()) {
             Outcome outcome = Idle();
             outcome.status = OutcomeStatus::Cancelled;
@@ -260,143 +210,103 @@ Outcome SetupSession::AwaitFirstReply(const CancelToken& cancel) {
     return Idle();
 }
 
-Outcome SetupSession::FinishParallelRead(const CancelToken& cancel, std::int64_t timeLimitMs) {
-    // The timer gives the receive thread time to take the replies apart, so it runs on the
-    // clock that paces that thread.
-    Clock& clock = m_receiveClock;
-    const std::int64_t deadline = timeLimitMs > 0 ? clock.Now() + timeLimitMs : -1;
-    Outcome outcome;
-    outcome.status = OutcomeStatus::Waiting;
-    // The read timer: after its period, ask again for what has not answered, until
-    // everything has. The timer is given up on a cancel or at the time limit.
-    while (outcome.status == OutcomeStatus::Waiting) {
-        const int period = m_timerMs.load();
-        if (period <= 0) break;
-        const bool limited = deadline >= 0 && clock.Now() + period > deadline;
-        if (limited || !SleepUnlessCancelled(clock, period, cancel, kTimerSliceMs)) {
-            CancelRead();
-            Outcome ended = Idle();
-            ended.status = OutcomeStatus::Cancelled;
-            return ended;
-        }
-        outcome = OnReadTimer();
-    }
-    return outcome;
-}
-
-Outcome SetupSession::ReadSettings() {
+Outcome SetupSession::ReadSettings(const CancelToken& cancel) {
     WaitOutRest();
-    // The flags tell what this read brings.
-    m_receiver->ClearReceived();
-    switch (m_kind) {
-        case PortKind::Parallel:
-            return ReadParallel();
-        case PortKind::Network:
-            // Stale bytes (and a reply cut short by a reset) would be taken for answers.
-            m_receiver->DiscardPending();
-            if (!ProbeNetwork()) {
-                m_links.network->CloseSocket();
-                return Failure(msg::kReadFail, false, kFailedActions | kDefault);
-            }
-            for (int number : setup::ReadListNetwork()) {
-                NetworkSend(setup::ReadOneSetting(number));
-                m_clock.SleepFor(10);
-            }
-            return Idle();
-        default:
-            for (int number : setup::ReadListSerial()) {
-                if (!PortWrite(setup::ReadOneSetting(number))) {
-                    ClosePort();
-                    return Failure(msg::kReadFail, false, kFailedActions | kDefault);
-                }
-            }
-            // A USB printer's answers are fetched once; they reach OnDataReceived.
-            if (m_kind == PortKind::Usb) m_links.port->ReadUsbReply();
-            return Idle();
+    SetupReceiveThread& thread = m_replies->Thread();
+    thread.ClearReceived();
+    if (m_rules.timedRead) {
+        return ParallelOutcome(static_cast<int>(m_parallelRead->Begin(cancel)));
     }
-}
-
-Outcome SetupSession::ReadParallel() {
-    ParallelController& ctl = *m_links.parallel;
-    m_timerMs = 0;
-    StopReceiveThread();  // a read that was given up
-    if (!ParallelWrite(setup::StatusBackOff())) {
-        m_parallelOpen = false;
-        return Failure(msg::kWriteToPort, false, kFailedActions);
-    }
-    for (int number : setup::ReadListParallel()) {
-        if (!ParallelWrite(setup::ReadOneSetting(number))) {
-            m_parallelOpen = false;
-            return Failure(msg::kWriteToPort, false, kFailedActions);
+    if (m_rules.networkSequence) {
+        // Stale bytes (and a reply cut short by a reset) would be taken for answers.
+        m_replies->DiscardPending();
+        if (!m_link->CheckConnection(cancel)) {
+            m_link->Close();
+            return Failure(m_rules.readFailMessage, false, m_rules.afterReadFailure);
         }
-        ctl.RequestRead();
     }
-    if (!ctl.StartReader()) {
-        m_parallelOpen = false;
-        return Failure(msg::kReceiveThreadFailed, false, kFailedActions);
+    for (int number : m_rules.readList()) {
+        if (!Write(ReadOneSetting(number), cancel)) {
+            m_link->Close();
+            return Failure(m_rules.readFailMessage, false, m_rules.afterReadFailure);
+        }
+        if (m_rules.networkSequence) m_clock.SleepFor(kNetworkRequestPauseMs);
     }
-    m_receiver->ClearReceived();
-    if (!StartReceiveThread()) {
-        m_parallelOpen = false;
-        return Failure(msg::kReceiveThreadFailed, false, kFailedActions);
-    }
-    m_timerMs = kFirstReadTimerMs;
-    Outcome outcome;
-    outcome.status = OutcomeStatus::Waiting;
-    outcome.enabled = ActionsDuringRead();
-    return outcome;
+    // A USB printer's answers are fetched once, after the last request.
+    m_link->RequestReplies();
+    return Idle();
 }
 
-Outcome SetupSession::OnReadTimer() {
-    if (m_kind != PortKind::Parallel || m_timerMs.exchange(0) == 0) return Idle();
-    Outcome reading;
-    reading.status = OutcomeStatus::Waiting;
-    reading.enabled = ActionsDuringRead();
-    // Replies still being taken apart: look again later rather than ask twice.
-    if (m_receiver->SourceBusy()) {
-        m_timerMs = kRepeatReadTimerMs;
-        return reading;
-    }
-    bool repeated = false;
-    for (int number : setup::ReadListParallel()) {
-        if (m_receiver->Received(number)) continue;
-        if (!ParallelWrite(setup::ReadOneSetting(number))) {
+Outcome SetupSession::ParallelOutcome(int value) const {
+    using Step = ParallelRead::Step;
+    switch (static_cast<Step>(value)) {
+        case Step::Waiting: {
+            Outcome outcome;
+            outcome.status = OutcomeStatus::Waiting;
+            outcome.enabled = ActionsDuringRead();
+            return outcome;
+        }
+        case Step::WriteFailed:
+            m_link->Close();
+            return Failure(m_rules.readFailMessage, false, m_rules.afterReadFailure);
+        case Step::ThreadFailed:
+            m_link->Close();
+            return Failure(msg::kReceiveThreadFailed, false, kFailedActions);
+        case Step::RepeatFailed: {
             // The read is given up where it stands; the operator can only leave.
             Outcome outcome = Outcome::Failure(Notice::Literal(kRepeatFail));
             outcome.enabled = kFailedActions;
             return outcome;
         }
-        m_links.parallel->RequestRead();
-        repeated = true;
+        case Step::Cancelled: {
+            Outcome outcome = Idle();
+            outcome.status = OutcomeStatus::Cancelled;
+            return outcome;
+        }
+        case Step::Done:
+            break;
     }
-    if (repeated) {
-        m_timerMs = kRepeatReadTimerMs;
-        return reading;
-    }
-    StopReceiveThread();
-    m_links.parallel->StopReader();
-    ParallelWrite(setup::ReadTrailer());
     return Idle();
 }
 
+int SetupSession::ReadTimerMs() const {
+    return m_parallelRead->TimerMs();
+}
+
+Outcome SetupSession::OnReadTimer() {
+    if (!m_rules.timedRead) return Idle();
+    return ParallelOutcome(static_cast<int>(m_parallelRead->OnTimer(CancelToken::Never())));
+}
+
 void SetupSession::CancelRead() {
-    if (m_kind != PortKind::Parallel) return;
-    m_timerMs = 0;
-    StopReceiveThread();
-    m_links.parallel->StopReader();
+    if (m_rules.timedRead) m_parallelRead->Cancel();
 }
 
 // ---- writing ----
 
-Outcome SetupSession::WriteSettings(SetupValues& values, WriteBlock* built) {
+Outcome SetupSession::WriteSettings(SetupValues& values, WriteBlock* built,
+                                    const CancelToken& cancel) {
     const WriteBlock block = BuildWriteBlock(values);
     if (built) *built = block;
-    Outcome outcome = WriteSettings(block);
+    Outcome outcome = WriteSettings(block, cancel);
     if (outcome.status == OutcomeStatus::Failed) values.ResetAfterFailure();
     return outcome;
 }
 
-Outcome SetupSession::WriteSettings(const WriteBlock& block) {
+Outcome SetupSession::SendFailure(const CancelToken& cancel, const std::string& detail) {
+    m_link->Close();
+    if (cancel.Cancelled()) {
+        Outcome outcome;
+        outcome.status = OutcomeStatus::Cancelled;
+        outcome.enabled = kFailedActions;
+        return outcome;
+    }
+    Outcome outcome = Failure(msg::kWriteFail, false, kFailedActions);
+    outcome.notices.front().detail = detail;
+    return outcome;
+}
+
+Outcome SetupSession::WriteSettings(const WriteBlock& block, const CancelToken& cancel) {
     Outcome outcome = Idle();
     if (block.status == WriteBlockStatus::NothingToWrite) {
         outcome.status = OutcomeStatus::NothingToDo;
@@ -409,91 +319,72 @@ Outcome SetupSession::WriteSettings(const WriteBlock& block) {
     }
 
     WaitOutRest();
-    const Bytes enter = setup::EnterUserSetting();
-    const Bytes leave = setup::LeaveUserSetting();
-    bool written = true;
-    switch (m_kind) {
-        case PortKind::Parallel:
-            written = ParallelWrite(enter) && ParallelWrite(block.bytes) && ParallelWrite(leave);
-            if (written) {
-                // The printer resets after "OUT"; the controller is opened afresh.
-                m_clock.SleepFor(4000);
-                m_links.parallel->Close();
-                written =
-                    m_links.parallel->Open(m_portName) && ParallelWrite(setup::StatusBackOff());
-            }
-            break;
-        case PortKind::Network:
-            written = ConnectNetwork(*m_links.network, m_clock, m_links.networkAddress,
-                                     m_links.networkPort);
-            if (written) {
-                NetworkSend(enter);
-                NetworkSend(block.bytes);
-                NetworkSend(leave);
-            }
-            break;
-        default:
-            written = PortWrite(enter) && PortWrite(block.bytes) && PortWrite(leave);
-            // The writes may have returned while the bytes still sat in the system's
-            // buffers; a line that went away meanwhile (a vanished adapter, a hung-up
-            // terminal) did not carry the settings to the printer.
-            if (written && m_kind == PortKind::Serial) {
-                m_clock.SleepFor(kDeliveryWaitMs);
-                written = m_links.port->LinkUp();
-            }
-            break;
+    // The network printer dropped the connection after the last write: connect afresh.
+    if (m_rules.networkSequence && !m_link->Open(cancel))
+        return SendFailure(cancel, m_link->LastErrorText());
+    for (const auto& bytes : {EnterUserSetting(), block.bytes, LeaveUserSetting()}) {
+        if (!Write(bytes, cancel)) return SendFailure(cancel, "the settings were not sent");
     }
-    if (!written) {
-        ClosePort();
-        return Failure(msg::kWriteFail, false, kFailedActions);
-    }
+    // The writes returned with the bytes in the system's buffers; the printer must have
+    // taken them before the settings count as written.
+    const Delivery delivery = m_link->WaitDelivered(cancel);
+    if (!delivery.Delivered()) return SendFailure(cancel, delivery.detail);
 
     if (block.usbModeIncluded) {
         // The printer comes back as a different device: nothing to reopen.
         outcome.connectionClosed = true;
-        if (m_kind == PortKind::Parallel) {
-            m_parallelOpen = false;
-            m_links.parallel->Close();
-        } else {
-            ClosePort();
-        }
-    } else if (m_kind == PortKind::Usb) {
-        ReopenUsb();
-    } else if (m_kind == PortKind::Network) {
-        m_clock.SleepFor(3000);
-        m_links.network->CloseSocket();
+        m_link->Close();
+        return outcome;
+    }
+    switch (m_rules.afterWrite) {
+        case AfterWrite::ReopenUsb:
+            ReopenUsb(cancel);
+            break;
+        case AfterWrite::CloseNetwork:
+            SleepUnlessCancelled(m_clock, kAfterWriteNetworkMs, cancel, kAfterWriteNetworkMs);
+            m_link->Close();
+            break;
+        case AfterWrite::ReopenParallel:
+            // The printer resets after "OUT"; the controller is opened afresh.
+            if (!SleepUnlessCancelled(m_clock, kAfterWriteParallelMs, cancel,
+                                      kAfterWriteParallelMs))
+                return SendFailure(cancel, "cancelled");
+            m_link->Close();
+            if (!m_link->Open(cancel) || !Write(StatusBackOff(), cancel))
+                return SendFailure(cancel, m_link->LastErrorText());
+            break;
+        case AfterWrite::Nothing:
+            break;
     }
     return outcome;
 }
 
+void SetupSession::ReopenUsb(const CancelToken& cancel) {
+    // The printer resets after leaving user-setting mode and its USB device goes away for a
+    // while; open it again on a falling schedule. No message when it stays away.
+    m_link->Close();
+    if (!SleepUnlessCancelled(m_clock, kUsbReopenFirstMs, cancel, kUsbReopenFirstMs)) return;
+    if (m_link->Open(cancel)) return;
+    for (int wait : kUsbReopenSchedule) {
+        if (!SleepUnlessCancelled(m_clock, wait, cancel, wait)) return;
+        if (m_link->Open(cancel)) return;
+    }
+    m_clock.SleepFor(kUsbReopenLastMs);
+}
+
 // ---- test page ----
 
-Outcome SetupSession::PrintTestPage(bool korean) {
+Outcome SetupSession::PrintTestPage(bool korean, const CancelToken& cancel) {
     WaitOutRest();
-    const auto steps = BuildTestPage(korean);
-    bool written = true;
-    switch (m_kind) {
-        case PortKind::Parallel:
-            for (const Bytes& step : steps)
-                if (!(written = ParallelWrite(step))) break;
-            break;
-        case PortKind::Network:
-            written = ConnectNetwork(*m_links.network, m_clock, m_links.networkAddress,
-                                     m_links.networkPort);
-            if (written)
-                for (const Bytes& step : steps) NetworkSend(step);
-            break;
-        default:
-            for (const Bytes& step : steps)
-                if (!(written = PortWrite(step))) break;
-            break;
+    if (m_rules.networkSequence && !m_link->Open(cancel))
+        return SendFailure(cancel, m_link->LastErrorText());
+    for (const auto& step : BuildTestPage(korean)) {
+        if (!Write(step, cancel)) return SendFailure(cancel, "the test page was not sent");
     }
-    if (!written) {
-        ClosePort();
-        return Failure(msg::kWriteFail, false, kFailedActions);
-    }
-    m_clock.SleepFor(800);
-    if (m_kind == PortKind::Network) m_links.network->CloseSocket();
+    const Delivery delivery = m_link->WaitDelivered(cancel);
+    if (!delivery.Delivered()) return SendFailure(cancel, delivery.detail);
+    SleepUnlessCancelled(m_clock, kAfterTestPageMs, cancel, kAfterTestPageMs);
+    if (m_rules.networkSequence) m_link->Close();
     return Idle();
 }
 
@@ -502,7 +393,7 @@ Outcome SetupSession::PrintTestPage(bool korean) {
 void SetupSession::OnSettingReceived(const SetupReply& reply) {
     // The setup code is the last reply of a network read: the printer rests after it. The
     // rest is noted before the listener hears of the reply, so it sees the rest due.
-    if (m_kind == PortKind::Network && reply.number == kSetupCode)
+    if (m_rules.networkSequence && reply.number == kSetupCode)
         m_restUntil = m_clock.Now() + kNetworkRestMs;
     m_listener.OnSettingReceived(reply);
 }
@@ -531,6 +422,17 @@ ActionSet SetupSession::ActionsDuringRest() const {
     return IdleActions() & ~(kDefault | kGetValue | kSetValue);
 }
 
+// ---- status ----
+
+StatusReport SetupSession::QueryStatus(const CancelToken& cancel, int answerBoundMs) {
+    StatusReport report;
+    report.boundMs = answerBoundMs;
+    report.problem = StatusReport::Problem::SendFailed;
+    if (m_closed || !m_link->CanAnswer() || !m_link->IsOpen()) return report;
+    return m_replies->QueryStatus(m_clock, cancel, answerBoundMs,
+                                  [this] { return RestRemainingMs() > 0; });
+}
+
 // ---- outcomes ----
 
 ActionSet SetupSession::IdleActions() const {
@@ -557,96 +459,13 @@ Outcome SetupSession::Failure(int message, bool closeScreen, ActionSet enabled) 
 void SetupSession::Close(bool exitButton) {
     if (m_closed) return;
     m_closed = true;
-    m_timerMs = 0;
+    m_parallelRead->Cancel();
     if (exitButton) {
-        StopReceiveThread();
-        m_clock.SleepFor(300);
+        m_replies->Thread().Stop();
+        m_clock.SleepFor(kExitWaitMs);
     }
-    switch (m_kind) {
-        case PortKind::Parallel:
-            if (m_links.parallel && (m_parallelOpen || m_links.parallel->isOpen()))
-                m_links.parallel->Close();
-            m_parallelOpen = false;
-            break;
-        case PortKind::Network:
-            if (m_links.network) m_links.network->CloseSocket();
-            break;
-        default:
-            if (m_links.port) {
-                if (m_links.port->isOpen()) m_links.port->Close();
-                m_links.port->SetNotifyWindow(nullptr);
-            }
-            break;
-    }
-    StopReceiveThread();
-}
-
-}  // namespace kp70
-
-namespace kp70 {
-
-// The session's own connection as a status link: requests go out as the session's own
-// commands do, answers are taken from where the receive thread would take them.
-class SetupSession::HeldLink : public StatusLink {
-public:
-    explicit HeldLink(SetupSession& session) : m_session(session) {}
-    bool Send(const std::vector<std::uint8_t>& bytes) override {
-        if (m_session.m_kind == PortKind::Network) {
-            const int length = static_cast<int>(bytes.size());
-            return m_session.m_links.network->Send(bytes.data(), length) == length;
-        }
-        return m_session.PortWrite(bytes);
-    }
-    void Receive(std::vector<std::uint8_t>& bytes) override {
-        if (m_session.m_kind == PortKind::Usb) m_session.m_links.port->ReadUsbReply();
-        std::lock_guard lock(m_session.m_takeMutex);
-        ReceiveQueue& queue = m_session.m_kind == PortKind::Network
-                                  ? m_session.m_links.network->Queue()
-                                  : m_session.m_ring;
-        while (!queue.IsEmpty()) bytes.push_back(queue.Get());
-    }
-
-private:
-    SetupSession& m_session;
-};
-
-bool SetupSession::WaitForQuiet(const CancelToken& cancel) {
-    for (int waited = 0; waited < setup::kStatusQuietLimitMs; waited += setup::kStatusQuietMs) {
-        const long long before = m_bytesTaken.load();
-        if (!SleepUnlessCancelled(m_receiveClock, setup::kStatusQuietMs, cancel)) return false;
-        const bool queued =
-            m_kind == PortKind::Network ? !m_links.network->Queue().IsEmpty() : !m_ring.IsEmpty();
-        if (m_bytesTaken.load() == before && !queued && RestRemainingMs() <= 0) return true;
-    }
-    return false;
-}
-
-StatusReport SetupSession::QueryStatus(const CancelToken& cancel, int answerBoundMs) {
-    StatusReport report;
-    report.boundMs = answerBoundMs;
-    report.problem = StatusReport::Problem::SendFailed;
-    if (m_closed || m_kind == PortKind::File || m_kind == PortKind::None) return report;
-    if (m_kind == PortKind::Parallel) {
-        if (!m_parallelOpen || !m_links.parallel) return report;
-        // The setup's receive thread owns the controller's reply queue.
-        ParallelStatusLink link(*m_links.parallel, false);
-        return StatusSession(link, m_clock, answerBoundMs).Query(cancel);
-    }
-    if (m_kind == PortKind::Network ? !m_links.network : !m_links.port || !m_links.port->isOpen())
-        return report;
-    if (!WaitForQuiet(cancel)) {
-        if (cancel.Cancelled()) report.problem = StatusReport::Problem::Cancelled;
-        return report;
-    }
-    {
-        std::lock_guard lock(m_takeMutex);
-        m_statusHold = true;
-    }
-    HeldLink link(*this);
-    report = StatusSession(link, m_clock, answerBoundMs).Query(cancel);
-    std::lock_guard lock(m_takeMutex);
-    m_statusHold = false;
-    return report;
+    m_link->Close();
+    m_replies->Thread().Stop();
 }
 
 }  // namespace kp70

@@ -3,7 +3,6 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -14,27 +13,15 @@
 #include "core/setup/SettingListener.h"
 #include "core/setup/WriteBlock.h"
 #include "core/status/StatusSession.h"
-#include "core/transport/NetworkLink.h"
-#include "core/transport/Notifier.h"
-#include "core/transport/ReceiveQueue.h"
 
 namespace kp70 {
 
 class Clock;
-class NetworkLink;
-class ParallelController;
-class PrinterPort;
-class SetupReceiveThread;
+class ParallelRead;
+class PrinterLink;
+class PrinterLinkFactory;
+class SetupReplies;
 struct SetupValues;
-
-// The connections a setup session may use; only the one its port kind needs must be given.
-struct SetupLinks {
-    PrinterPort* port = nullptr;     // COM, USB and the other port kinds (CPorts)
-    NetworkLink* network = nullptr;  // "ETHERNET_II"
-    std::string networkAddress = kDefaultPrinterAddress;
-    std::uint16_t networkPort = kDefaultPrinterPort;
-    ParallelController* parallel = nullptr;  // LPT: the setup tool's own controller
-};
 
 namespace setup {
 
@@ -63,35 +50,50 @@ inline constexpr BilingualText kNoReply{
 // After the last reply of a network read the printer needs a rest before the next command.
 inline constexpr int kNetworkRestMs = 800;
 
-// A status query waits for this long a quiet link, so no reply of a read is taken for a
-// status answer, and gives up after the limit.
-inline constexpr int kStatusQuietMs = 500;
-inline constexpr int kStatusQuietLimitMs = 5000;
+// The waits of the sequences, each named once.
+// A network read sends its requests this far apart.
+inline constexpr int kNetworkRequestPauseMs = 10;
+// The printer resets after leaving user-setting mode. A parallel port is opened afresh after
+// this wait; a network connection is closed after kAfterWriteNetworkMs; a USB printer's
+// device goes away and is opened again kUsbReopenFirstMs later, then on a falling schedule.
+inline constexpr int kAfterWriteParallelMs = 4000;
+inline constexpr int kAfterWriteNetworkMs = 3000;
+inline constexpr int kUsbReopenFirstMs = 3000;
+inline constexpr int kUsbReopenSchedule[] = {500, 400, 300, 200};
+inline constexpr int kUsbReopenLastMs = 100;
+// The test page is given this long to print before the next command.
+inline constexpr int kAfterTestPageMs = 800;
+// "EXIT" gives the receive thread this long before the connection closes.
+inline constexpr int kExitWaitMs = 300;
 
 }  // namespace setup
 
 // One connection to the printer for the user setup tool, on any port kind: opens it,
 // reads the settings (replies reach the SettingListener from the receive thread), writes
-// them, prints the test page and closes. Every operation blocks the calling thread for
-// the waits of its sequence (up to several seconds), so a GUI runs them off its own thread,
-// one at a time; the accessors may be called from any thread. Each outcome names the
-// screen's actions (setup::kGetValue ...) available afterwards.
-class SetupSession : private ReceiveListener, private SettingListener {
+// them, prints the test page and closes. What differs by port kind (the requests, the
+// parallel port's read timer, what follows a write) is the kind's rule set, looked up once.
+// Every operation blocks the calling thread for the waits of its sequence (up to several
+// seconds) and ends early at its cancel, so a GUI runs them off its own thread, one at a
+// time; the accessors may be called from any thread. Each outcome names the screen's
+// actions (setup::kGetValue ...) available afterwards. A write or test page is done only
+// when the link has delivered it.
+class SetupSession : private SettingListener {
 public:
-    // clock paces the sequences; receiveClock paces the receive thread's 10 ms polls and
-    // the waits for what that thread brings (the first reply, the parallel read timer).
-    SetupSession(std::string portName, SetupLinks links, Clock& clock, Clock& receiveClock,
+    // The session makes its link from links, as the user setup tool opens it (a serial port
+    // runs its receive thread, a parallel port is read through its own controller). clock
+    // paces the sequences; receiveClock paces the receive thread's 10 ms polls and the waits
+    // for what that thread brings (the first reply, the parallel read timer).
+    SetupSession(PrinterLinkFactory& links, Clock& clock, Clock& receiveClock,
                  SettingListener& listener);
     ~SetupSession() override;
     SetupSession(const SetupSession&) = delete;
     SetupSession& operator=(const SetupSession&) = delete;
 
     PortKind Kind() const { return m_kind; }
-    const std::string& PortName() const { return m_portName; }
 
     // Opens the connection as the setup screen does when it opens (messages 2, 20, 24, 52;
     // a failure closes the screen).
-    Outcome Start();
+    Outcome Start(const CancelToken& cancel = CancelToken::Never());
 
     // "Get Value": sends the read requests of the port kind and waits for the answers as
     // the port kind does. On the parallel port the read timer repeats what has not answered
@@ -107,7 +109,7 @@ public:
     // The steps of Read, for tests and callers with their own pacing. ReadSettings sends the
     // requests (messages 60, 22, 52); on the parallel port the result is Waiting and the
     // read timer runs (ReadTimerMs, OnReadTimer).
-    Outcome ReadSettings();
+    Outcome ReadSettings(const CancelToken& cancel = CancelToken::Never());
     // The settings this port kind asks for, in request order.
     const std::vector<int>& ReadList() const;
     // True when "Get Value" may be used (not in the parallel controller's legacy mode).
@@ -116,7 +118,7 @@ public:
     bool AnyReplyReceived() const;
 
     // Parallel port: the period of the armed read timer in ms, 0 when none runs.
-    int ReadTimerMs() const { return m_timerMs.load(); }
+    int ReadTimerMs() const;
     // The read timer fired: repeats unanswered requests (timer 2000 ms) or ends the read
     // (Done). A repeated request that cannot be written gives the literal
     // "GetValueCmd Fail!" and no timer.
@@ -134,15 +136,19 @@ public:
     // The actions a screen offers during that rest.
     ActionSet ActionsDuringRest() const;
 
-    // Enter user setting, the block, leave user setting, and what follows (message 48).
-    // A block that is not Ready is returned as Refused or NothingToDo without sending.
-    Outcome WriteSettings(const WriteBlock& block);
+    // Enter user setting, the block, leave user setting, and what follows (message 48, also
+    // when the link does not deliver them). A block that is not Ready is returned as
+    // Refused or NothingToDo without sending. A cancel stops the sequence where it stands:
+    // Cancelled, the connection closed.
+    Outcome WriteSettings(const WriteBlock& block,
+                          const CancelToken& cancel = CancelToken::Never());
     // Builds the block from values and writes it; after a failure values get image number
     // 1 and lines 0. The built block (for its refusal or stop-bit warning) goes to *built.
-    Outcome WriteSettings(SetupValues& values, WriteBlock* built = nullptr);
+    Outcome WriteSettings(SetupValues& values, WriteBlock* built = nullptr,
+                          const CancelToken& cancel = CancelToken::Never());
 
-    // Sends the test page (message 48 when it stops).
-    Outcome PrintTestPage(bool korean);
+    // Sends the test page (message 48 when it stops or is not delivered).
+    Outcome PrintTestPage(bool korean, const CancelToken& cancel = CancelToken::Never());
 
     // Closes the connection and ends the receive thread. exitButton: "EXIT" stops the
     // receive thread first and waits 300 ms; the close box closes at once.
@@ -152,59 +158,39 @@ public:
     ActionSet IdleActions() const;
 
     // Asks the printer for its status over the open connection, between operations (never
-    // during one: the requests would land in the middle of its bytes). A read's replies go
-    // on arriving after Read returns, so it first waits until nothing has come for
-    // setup::kStatusQuietMs and the network rest is over (giving up, with nothing known,
-    // after setup::kStatusQuietLimitMs of traffic); meanwhile the receive thread takes no bytes, so
-    // the answers reach the status session and not the reply parser. On a parallel port nothing is
-    // sent and only a status block the printer sends by itself counts. A closed connection
-    // or a print file gives a report with SendFailed and nothing known.
+    // during one: the requests would land in the middle of its bytes); see
+    // SetupReplies::QueryStatus. A closed connection or a print file gives a report with
+    // SendFailed and nothing known.
     StatusReport QueryStatus(const CancelToken& cancel,
                              int answerBoundMs = StatusSession::kDefaultAnswerBoundMs);
 
-private:
-    class HeldLink;
-    bool WaitForQuiet(const CancelToken& cancel);
+    // What a port kind's sequences do differently.
+    struct KindRules;
 
-    void OnDataReceived() override;
+private:
     // SettingListener: every reply passes here on its way to the session's listener.
     void OnSettingReceived(const SetupReply& reply) override;
     void CancelDelivery() override;
     void WaitOutRest();
-    bool NextByte(std::uint8_t& byte);
-    bool StartReceiveThread();
-    void StopReceiveThread();
-    void ClosePort();
-    bool PortWrite(const std::vector<std::uint8_t>& bytes);
-    bool ParallelWrite(const std::vector<std::uint8_t>& bytes);
-    void NetworkSend(const std::vector<std::uint8_t>& bytes);
-    bool ProbeNetwork();
-    void ReopenUsb();
-    Outcome ReadParallel();
-    Outcome FinishParallelRead(const CancelToken& cancel, std::int64_t timeLimitMs);
+    bool Write(const std::vector<std::uint8_t>& bytes, const CancelToken& cancel);
+    void ReopenUsb(const CancelToken& cancel);
     Outcome AwaitFirstReply(const CancelToken& cancel);
+    Outcome ParallelOutcome(int step) const;
     Outcome Idle() const;
     Outcome Failure(int message, bool closeScreen, ActionSet enabled) const;
+    Outcome SendFailure(const CancelToken& cancel, const std::string& detail);
 
-    std::string m_portName;
+    std::unique_ptr<PrinterLink> m_link;
     PortKind m_kind;
-    SetupLinks m_links;
+    const KindRules& m_rules;
     Clock& m_clock;
     Clock& m_receiveClock;
     SettingListener& m_listener;
 
-    ReceiveQueue m_ring;     // COM and USB: bytes moved out of the port's queue
-    std::mutex m_ringMutex;  // against two threads delivering at once
-    std::unique_ptr<SetupReceiveThread> m_receiver;
-    std::atomic<int> m_timerMs{0};
+    std::unique_ptr<SetupReplies> m_replies;
+    std::unique_ptr<ParallelRead> m_parallelRead;
     std::atomic<std::int64_t> m_restUntil{0};  // m_clock time before which the printer rests
-    bool m_parallelOpen = false;
     bool m_closed = false;
-    // While a status query holds the link the receive thread takes no bytes; the lock
-    // keeps the two from taking from the same queue at once.
-    std::mutex m_takeMutex;
-    bool m_statusHold = false;
-    std::atomic<long long> m_bytesTaken{0};  // by the receive thread, for the quiet wait
 };
 
 }  // namespace kp70

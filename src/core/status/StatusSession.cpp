@@ -4,7 +4,7 @@
 
 #include "core/app/CancelToken.h"
 #include "core/app/Clock.h"
-#include "core/status/StatusLinks.h"
+#include "core/transport/PrinterLink.h"
 
 namespace kp70 {
 
@@ -52,13 +52,13 @@ std::string StatusReport::ProblemText(bool korean) const {
     return "";
 }
 
-StatusSession::StatusSession(StatusLink& link, Clock& clock, int answerBoundMs)
+StatusSession::StatusSession(PrinterLink& link, Clock& clock, int answerBoundMs)
     : m_link(link), m_clock(clock), m_boundMs(answerBoundMs) {}
 
 bool StatusSession::WaitForByte(const CancelToken& cancel, std::uint8_t& byte) {
     const std::int64_t deadline = m_clock.Now() + m_boundMs;
     for (;;) {
-        m_link.Receive(m_pending);
+        Receive(m_pending);
         if (!m_pending.empty()) {
             byte = m_pending.front();
             m_pending.erase(m_pending.begin());
@@ -71,12 +71,12 @@ bool StatusSession::WaitForByte(const CancelToken& cancel, std::uint8_t& byte) {
 }
 
 StatusReport StatusSession::Query(const CancelToken& cancel) {
-    if (m_link.Automatic()) return QueryAutomatic(cancel);
+    if (m_link.ReportsStatusItself()) return QueryAutomatic(cancel);
     StatusReport report;
     report.boundMs = m_boundMs;
     // What came before the first request (a late reply to something else) is no answer.
     m_pending.clear();
-    m_link.Receive(m_pending);
+    m_link.TakeReplies(m_pending);
     m_pending.clear();
     for (int n = 1; n <= kStatusRequestCount; ++n) {
         report.problemRequest = n;
@@ -84,7 +84,8 @@ StatusReport StatusSession::Query(const CancelToken& cancel) {
             report.problem = StatusReport::Problem::Cancelled;
             return report;
         }
-        if (!m_link.Send(StatusRequest(n))) {
+        const std::vector<std::uint8_t> request = StatusRequest(n);
+        if (!m_link.Send(request, cancel).Complete(static_cast<int>(request.size()))) {
             report.problem = StatusReport::Problem::SendFailed;
             return report;
         }
@@ -114,9 +115,9 @@ StatusReport StatusSession::QueryAutomatic(const CancelToken& cancel) {
     const std::int64_t deadline = m_clock.Now() + m_boundMs;
     std::optional<StatusBlock> fresh;
     for (;;) {
-        std::vector<std::uint8_t> replies;
-        m_link.Receive(replies);
-        while (auto block = m_link.TakeBlock()) fresh = block;
+        // The controller reads on request; its reply bytes belong to whoever owns the link.
+        m_link.RequestReplies();
+        while (auto block = m_link.TakeStatusBlock()) fresh = block;
         if (fresh || m_lastBlock) break;
         const std::int64_t left = deadline - m_clock.Now();
         if (left <= 0 || cancel.Cancelled()) {
@@ -135,6 +136,12 @@ StatusReport StatusSession::QueryAutomatic(const CancelToken& cancel) {
     }
     report.status = *decoded;
     return report;
+}
+
+void StatusSession::Receive(std::vector<std::uint8_t>& bytes) {
+    // A USB printer's answer is read back on request; elsewhere this does nothing.
+    m_link.RequestReplies();
+    m_link.TakeReplies(bytes);
 }
 
 void StatusSession::Watch(const CancelToken& cancel,

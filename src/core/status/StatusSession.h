@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/status/PrinterStatus.h"
 
@@ -12,7 +13,7 @@ namespace kp70 {
 
 class CancelToken;
 class Clock;
-class StatusLink;
+class PrinterLink;
 
 // What one status query found.
 struct StatusReport {
@@ -54,7 +55,7 @@ public:
     static constexpr int kDefaultAnswerBoundMs = 1000;
     static constexpr int kWatchPeriodMs = 1000;
 
-    StatusSession(StatusLink& link, Clock& clock, int answerBoundMs = kDefaultAnswerBoundMs);
+    StatusSession(PrinterLink& link, Clock& clock, int answerBoundMs = kDefaultAnswerBoundMs);
 
     // One query. Stops at the first request that gets no status answer; what the earlier
     // answers said is kept. On a parallel port a block that arrived since the last query
@@ -69,9 +70,10 @@ public:
 
 private:
     bool WaitForByte(const CancelToken& cancel, std::uint8_t& byte);
+    void Receive(std::vector<std::uint8_t>& bytes);
     StatusReport QueryAutomatic(const CancelToken& cancel);
 
-    StatusLink& m_link;
+    PrinterLink& m_link;
     Clock& m_clock;
     int m_boundMs;
     std::vector<std::uint8_t> m_pending;  // received and not yet taken as an answer

@@ -4,10 +4,12 @@
 #include <string>
 
 #include "core/app/ConnectionSettings.h"
+#include "core/transport/PrinterLink.h"
 #include "core/transport/ReceiveQueue.h"
 
 namespace kp70 {
 
+class CancelToken;
 class ReceiveListener;
 
 // The printer port the tools use for serial, parallel, USB printer-class and file ports
@@ -25,6 +27,16 @@ public:
     virtual int Close() = 0;
     // The number of bytes written; 0 on failure.
     virtual int Write(const std::uint8_t* data, int length) = 0;
+    // Writes all of data, waiting while the device takes nothing, up to the port kind's
+    // write time-out; a cancel ends the wait. Says how much the device took. Ports without a
+    // bounded write of their own (test doubles) answer with Write.
+    virtual SendResult WriteBounded(const std::uint8_t* data, int length,
+                                    const CancelToken& cancel);
+    // Bytes the driver still holds for the printer (a serial port's output queue; 1 while a
+    // USB printer's last write has not completed); 0 when none, or when it cannot be told.
+    virtual int OutputPending() { return 0; }
+    // A print file: what was written is flushed to the disk. True for the other kinds.
+    virtual bool SyncOutput() { return true; }
     // USB printers: reads the printer's reply back into m_QueueRead. 1, or 0 when the
     // device cannot be opened.
     virtual int ReadUsbReply() = 0;

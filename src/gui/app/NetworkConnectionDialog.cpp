@@ -154,12 +154,16 @@ void NetworkConnectionDialog::OnOk() {
     const NetworkTarget target =
         CheckNetworkTarget(m_address->text().toStdString(), m_portBoxText.toStdString());
     // The tools use the port that passed its check, even when the connection then fails.
-    if (target.portAccepted) m_printerPort = target.port;
+    if (target.portAccepted) {
+        m_printerPort = target.port;
+        m_settings.networkPort = target.port;
+    }
     if (target.refusal != NetworkRefusal::None) {
         m_services.Show(this, NetworkRefusalNotice(target.refusal, m_services.Korean()));
         return;
     }
     m_printerAddress = target.address;
+    m_settings.networkAddress = target.address;
 
     NetworkLink& link = m_link;
     Clock& clock = m_services.clock;

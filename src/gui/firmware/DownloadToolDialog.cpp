@@ -8,6 +8,7 @@
 #include "core/app/MessageCatalogue.h"
 #include "core/app/Profile.h"
 #include "core/firmware/FirmwareTexts.h"
+#include "core/firmware/LastImage.h"
 #include "gui/app/FileChooser.h"
 #include "gui/firmware/DownloadToolForm.h"
 
@@ -19,13 +20,10 @@ using namespace talvo10;
 
 }  // namespace
 
-DownloadToolDialog::DownloadToolDialog(const ScreenServices& services, FirmwareLinks links,
+DownloadToolDialog::DownloadToolDialog(const ScreenServices& services, PrinterLinkFactory& links,
                                        const std::string& connectionSummary, FileChooser& chooser,
                                        QWidget* parent)
-    : QDialog(parent),
-      m_services(services),
-      m_chooser(chooser),
-      m_download(std::move(links), services.clock) {
+    : QDialog(parent), m_services(services), m_chooser(chooser), m_download(links, services.clock) {
     setWindowTitle(QString::fromUtf8(texts::kFirmware15Title));
     m_form =
         new DownloadToolForm(m_services.Korean(), QString::fromStdString(connectionSummary), this);
@@ -110,9 +108,23 @@ void DownloadToolDialog::reject() {
 
 void DownloadToolDialog::CloseScreen(int result) {
     if (m_closing) return;
+    // Stopping after the erase leaves the printer's area erased: the operator decides.
+    const bool erased = m_runner.Busy() && m_download.Erased();
+    if (erased) {
+        const auto answer = m_services.prompter.Show(
+            this, QString::fromUtf8(firmwaretext::kStopAfterEraseQuestion.In(m_services.Korean())),
+            QString::fromUtf8(texts::kCaption), Prompter::Icon::Question, Prompter::Buttons::YesNo);
+        if (answer != Prompter::Answer::Yes || !m_runner.Busy()) return;
+    }
     m_closing = true;
     m_runner.Close([this] { m_download.Close(); },
-                   [this, result] {
+                   [this, result, erased] {
+                       if (erased) {
+                           Notice notice;
+                           notice.text = firmwaretext::kErasedNotWritten;
+                           notice.icon = MessageIcon::Exclamation;
+                           m_services.Show(this, notice);
+                       }
                        m_closed = true;
                        QDialog::done(result);
                    });

@@ -3,7 +3,6 @@
 #include <QDialog>
 #include <string>
 
-#include "core/firmware/FirmwareLinks.h"
 #include "core/firmware/Talvo10Download.h"
 #include "gui/app/OperationRunner.h"
 #include "gui/app/ScreenServices.h"
@@ -12,18 +11,20 @@ namespace kp70 {
 
 class DownloadToolForm;
 class FileChooser;
+class PrinterLinkFactory;
 
 // The download tool of the TALVO10 printers (model code 2), "KP 70 Tool : irmware Download":
 // OK runs core's Talvo10Download on the operation runner (the erase packet, the six erase
 // pauses with their dotted captions, the acknowledged data packets), whose captions and
 // progress come back to this screen. CANCEL ends the screen at any time: a download under
-// way stops between two packets or pauses and the port is closed. The screen ends by
-// itself once the printer took the whole area. The controls live in its DownloadToolForm.
+// way stops between two packets or pauses and the port is closed; once the erase packet has
+// gone out the operator is asked first (the area stays erased) and told afterwards. The screen ends
+// by itself once the printer took the whole area. The controls live in its DownloadToolForm.
 class DownloadToolDialog : public QDialog {
     Q_OBJECT
 
 public:
-    DownloadToolDialog(const ScreenServices& services, FirmwareLinks links,
+    DownloadToolDialog(const ScreenServices& services, PrinterLinkFactory& links,
                        const std::string& connectionSummary, FileChooser& chooser,
                        QWidget* parent = nullptr);
     ~DownloadToolDialog() override;

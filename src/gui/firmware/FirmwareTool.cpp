@@ -1,28 +1,28 @@
 #include "gui/firmware/FirmwareTool.h"
 
 #include "gui/app/FileChooser.h"
-#include "gui/app/NetworkConnectionDialog.h"
 #include "gui/firmware/DownloadToolDialog.h"
 #include "gui/firmware/FirmwareUpdateScreen.h"
 
 namespace kp70 {
 
+namespace {
+constexpr int kStatusBoundMs = 500;
+}  // namespace
+
 AppToolLauncher::FirmwareOpener MakeFirmwareOpener(const ScreenServices& services,
-                                                   PrinterPort& port, NetworkLink& network,
-                                                   const NetworkConnectionDialog& networkDialog,
+                                                   PrinterLinkFactory& links,
                                                    const std::string& connectionSummary) {
-    return [services, &port, &network, &networkDialog, &connectionSummary](QWidget* parent,
-                                                                           int modelCode) {
-        // The F/W Update screen shows the printer's status when a printer answers within
-        // half a second.
-        const FirmwareLinks links{port, &network, networkDialog.printerAddress(),
-                                  networkDialog.printerTcpPort(), 500};
+    return [services, &links, &connectionSummary](QWidget* parent, int modelCode) {
         DialogFileChooser chooser;
         if (modelCode == 2) {
             DownloadToolDialog tool(services, links, connectionSummary, chooser, parent);
             tool.exec();
         } else {
-            FirmwareUpdateScreen screen(services, links, connectionSummary, chooser, parent);
+            // The F/W Update screen shows the printer's status when a printer answers within
+            // half a second.
+            FirmwareUpdateScreen screen(services, links, kStatusBoundMs, connectionSummary, chooser,
+                                        parent);
             screen.exec();
         }
     };

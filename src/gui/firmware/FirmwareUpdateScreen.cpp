@@ -10,7 +10,7 @@
 #include "core/app/Profile.h"
 #include "core/firmware/FirmwareTexts.h"
 #include "core/status/StatusProbe.h"
-#include "core/transport/PrinterPort.h"
+#include "core/transport/PrinterLink.h"
 #include "gui/app/FileChooser.h"
 #include "gui/app/KeyboardState.h"
 #include "gui/firmware/FirmwareScreenTexts.h"
@@ -28,16 +28,18 @@ constexpr int kBootArea = static_cast<int>(FirmwareArea::Boot);
 
 }  // namespace
 
-FirmwareUpdateScreen::FirmwareUpdateScreen(const ScreenServices& services, FirmwareLinks links,
+FirmwareUpdateScreen::FirmwareUpdateScreen(const ScreenServices& services,
+                                           PrinterLinkFactory& links, int statusBoundMs,
                                            const std::string& connectionSummary,
                                            FileChooser& chooser, QWidget* parent)
     : QDialog(parent),
       m_services(services),
       m_links(links),
+      m_statusBoundMs(statusBoundMs),
       m_chooser(chooser),
       m_download(links, services.clock) {
     m_korean = m_services.Korean();
-    m_modelCode = m_links.port.Settings().modelCode;
+    m_modelCode = m_links.Settings().modelCode;
     // The service functions: Ctrl held while the screen opens, looked at this once.
     m_serviceMode = m_services.keyboard.ControlHeld();
 
@@ -169,16 +171,14 @@ void FirmwareUpdateScreen::showEvent(QShowEvent* event) {
 }
 
 void FirmwareUpdateScreen::QueryStatus() {
-    if (m_links.statusBoundMs <= 0 || m_closing || m_runner.Busy()) return;
+    if (m_statusBoundMs <= 0 || m_closing || m_runner.Busy()) return;
     // The buttons stay as they are; a DOWNLOAD pressed meanwhile waits for the query, and
     // the transfer opens the port afresh as always.
     const ActionSet shown = m_runner.ShownActions();
     auto report = std::make_shared<StatusReport>();
     m_runner.Run(
         [this, report, shown](StepContext& context) {
-            *report = ProbeStatus(m_links.port, m_links.network, m_links.networkAddress,
-                                  m_links.networkPort, m_services.clock, context.cancel,
-                                  m_links.statusBoundMs);
+            *report = ProbeStatus(m_links, m_services.clock, context.cancel, m_statusBoundMs);
             Outcome outcome;
             outcome.enabled = shown;
             return outcome;

@@ -7,7 +7,6 @@
 
 #include "core/firmware/AreaDownload.h"
 #include "core/firmware/FirmwareImage.h"
-#include "core/firmware/FirmwareLinks.h"
 #include "gui/app/OperationRunner.h"
 #include "gui/app/ScreenServices.h"
 
@@ -15,6 +14,7 @@ namespace kp70 {
 
 class FileChooser;
 class FirmwareUpdateForm;
+class PrinterLinkFactory;
 
 // The F/W Update screen's controller ("KP 70 Tool : Firmware Download"): sends one area of
 // a firmware image with core's AreaDownload. The file checks and the area's question run on
@@ -28,9 +28,11 @@ class FirmwareUpdateScreen : public QDialog {
     Q_OBJECT
 
 public:
-    FirmwareUpdateScreen(const ScreenServices& services, FirmwareLinks links,
-                         const std::string& connectionSummary, FileChooser& chooser,
-                         QWidget* parent = nullptr);
+    // statusBoundMs: how long each status answer is waited for when the screen asks the
+    // printer how it is (when it opens and after each transfer); 0: it never asks.
+    FirmwareUpdateScreen(const ScreenServices& services, PrinterLinkFactory& links,
+                         int statusBoundMs, const std::string& connectionSummary,
+                         FileChooser& chooser, QWidget* parent = nullptr);
     ~FirmwareUpdateScreen() override;
 
     bool serviceMode() const { return m_serviceMode; }
@@ -62,7 +64,8 @@ private:
     void QueryStatus();
 
     ScreenServices m_services;
-    FirmwareLinks m_links;
+    PrinterLinkFactory& m_links;
+    int m_statusBoundMs = 0;
     FileChooser& m_chooser;
     bool m_korean = false;
     int m_modelCode = 0;

@@ -28,12 +28,12 @@ constexpr ActionSet kSheetUsable = 1;
 
 }  // namespace
 
-CMyProperty::CMyProperty(const ScreenServices& services, LogoSheetLinks links,
+CMyProperty::CMyProperty(const ScreenServices& services, PrinterLinkFactory& links,
                          LogoToolData& toolData, FileChooser& chooser,
                          std::string connectionSummary, QWidget* parent)
     : QDialog(parent),
-      m_context{services, toolData, links.port.Settings(), chooser, std::move(connectionSummary)},
-      m_links(std::move(links)) {
+      m_context{services, toolData, links.Settings(), chooser, std::move(connectionSummary)},
+      m_links(links) {
     setWindowTitle(QString::fromUtf8(texts::kLogoTitle));
     auto* layout = new QVBoxLayout(this);
     m_tabs = new QTabWidget(this);
@@ -77,7 +77,7 @@ CMyProperty::CMyProperty(const ScreenServices& services, LogoSheetLinks links,
 
 CMyProperty::~CMyProperty() {
     // Ends a job still under way (it stops before its next image) without an event loop.
-    m_cancel->store(true);
+    m_cancel->Cancel();
     m_runner.Shutdown();
 }
 
@@ -114,7 +114,7 @@ void CMyProperty::done(int result) {
     if (m_runner.Busy()) {
         // Closed while a job runs: it stops between images (an upload still completes the
         // printer's definition), then the sheet closes.
-        m_cancel->store(true);
+        m_cancel->Cancel();
         m_runner.Close({}, [this, result] { FinishClosing(result); });
         return;
     }
@@ -147,24 +147,20 @@ void CMyProperty::OnUpload() {
     };
     if (list.Count() == 0) {
         if (!ask(msg::kDeleteAllQuestion, Prompter::Icon::None)) return;
-        RunJob([this](StepContext&) {
-            LogoConnection c{
-                m_links.port,        &m_links.network,         m_links.networkAddress,
-                m_links.networkPort, m_context.services.clock, &m_context.services.log};
-            return DeleteAllLogos(c);
+        RunJob([this, stop = NewCancel()](StepContext& step) {
+            const CancelToken cancel(stop.get(), &step.cancel);
+            return DeleteAllLogos(m_links, m_context.services.clock, cancel);
         });
         return;
     }
     if (!ask(msg::kUploadQuestion, Prompter::Icon::Question)) return;
 
+    const std::shared_ptr<CancelToken> stop = NewCancel();
     m_uploadWindow = new CProgress(m_context.Korean(), this);
-    connect(m_uploadWindow, &LogoProgressWindow::cancelClicked, this,
-            [cancel = m_cancel] { cancel->store(true); });
+    connect(m_uploadWindow, &LogoProgressWindow::cancelClicked, this, [stop] { stop->Cancel(); });
     // The job works on a copy of the options; the list is left alone while it runs (the
     // sheet is off), and a complete upload stores it in the profile.
-    RunJob([this, options = m_context.options()](StepContext& step) {
-        LogoConnection c{m_links.port,        &m_links.network,         m_links.networkAddress,
-                         m_links.networkPort, m_context.services.clock, &m_context.services.log};
+    RunJob([this, stop, options = m_context.options()](StepContext& step) {
         UploadCallbacks callbacks;
         callbacks.progress = [this, &step](const UploadProgress& progress) {
             step.Post([this, progress] {
@@ -173,10 +169,10 @@ void CMyProperty::OnUpload() {
                 if (!m_uploadWindow->isVisible()) m_uploadWindow->show();
             });
         };
-        callbacks.cancelRequested = [cancel = m_cancel, &step] {
-            return cancel->load() || step.cancel.Cancelled();
-        };
-        return UploadLogos(c, m_context.list(), options, &m_context.services.profile, callbacks);
+        const CancelToken cancel(stop.get(), &step.cancel);
+        return UploadLogos(m_links, m_context.services.clock, &m_context.services.log,
+                           m_context.list(), options, &m_context.services.profile, callbacks,
+                           cancel);
     });
 }
 
@@ -188,12 +184,10 @@ void CMyProperty::OnPrint() {
     request.starEmulation = m_context.options().starEmulation;
     const std::string selection = m_print->SelectionText();
 
+    const std::shared_ptr<CancelToken> stop = NewCancel();
     m_printWindow = new CPrintProgress(m_context.Korean(), this);
-    connect(m_printWindow, &LogoProgressWindow::cancelClicked, this,
-            [cancel = m_cancel] { cancel->store(true); });
-    RunJob([this, request, selection](StepContext& step) {
-        LogoConnection c{m_links.port,        &m_links.network,         m_links.networkAddress,
-                         m_links.networkPort, m_context.services.clock, &m_context.services.log};
+    connect(m_printWindow, &LogoProgressWindow::cancelClicked, this, [stop] { stop->Cancel(); });
+    RunJob([this, stop, request, selection](StepContext& step) {
         PrintCallbacks callbacks;
         callbacks.progress = [this, &step](const PrintProgress& progress) {
             step.Post([this, progress] {
@@ -202,15 +196,18 @@ void CMyProperty::OnPrint() {
                 if (!m_printWindow->isVisible()) m_printWindow->show();
             });
         };
-        callbacks.cancelRequested = [cancel = m_cancel, &step] {
-            return cancel->load() || step.cancel.Cancelled();
-        };
-        return PrintLogos(c, request, selection, callbacks);
+        const CancelToken cancel(stop.get(), &step.cancel);
+        return PrintLogos(m_links, m_context.services.clock, request, selection, callbacks, cancel);
     });
 }
 
+std::shared_ptr<CancelToken> CMyProperty::NewCancel() {
+    // A fresh token for each job: the window's Cancel and the sheet's closing stop it.
+    m_cancel = std::make_shared<CancelToken>();
+    return m_cancel;
+}
+
 void CMyProperty::RunJob(std::function<Outcome(StepContext&)> step) {
-    m_cancel->store(false);
     const bool started = m_runner.Run(
         [step = std::move(step)](StepContext& context) {
             Outcome outcome = step(context);
@@ -226,9 +223,6 @@ void CMyProperty::RunJob(std::function<Outcome(StepContext&)> step) {
 
 void CMyProperty::JobEnded(const Outcome& outcome) {
     CloseWindows();
-    // Opening a print file put the file's name in place of "FILE"; the next upload asks
-    // for a file again.
-    if (m_context.options().printToFile) m_context.settings.portName = logosheet::kFilePortName;
     m_pages[static_cast<std::size_t>(m_current)]->Activate();
     m_context.services.ShowAll(this, outcome);
 }

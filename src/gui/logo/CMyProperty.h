@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QDialog>
+
 #include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include "core/app/CancelToken.h"
 
 #include "core/transport/NetworkLink.h"
 #include "gui/app/OperationRunner.h"
@@ -24,17 +26,7 @@ class CPage5Setup;
 class CPrintProgress;
 class CProgress;
 class LogoPage;
-class PrinterPort;
-class NetworkLink;
-
-// What the logo sheet talks to the printer through. The port also holds the connection
-// settings (port name and model code).
-struct LogoSheetLinks {
-    PrinterPort& port;
-    NetworkLink& network;
-    std::string networkAddress = kDefaultPrinterAddress;
-    std::uint16_t networkPort = kDefaultPrinterPort;
-};
+class PrinterLinkFactory;
 
 // The logo tool's sheet, "KP 70 Tool : Image Logo Setup": the five pages Select Bitmap,
 // Preview Bitmap, Upload Bitmap, Print Bitmap and Setup, OK and Cancel, opening on Setup.
@@ -50,7 +42,7 @@ class CMyProperty : public QDialog {
 public:
     enum Page { kSelectPage = 0, kPreviewPage, kUploadPage, kPrintPage, kSetupPage };
 
-    CMyProperty(const ScreenServices& services, LogoSheetLinks links, LogoToolData& toolData,
+    CMyProperty(const ScreenServices& services, PrinterLinkFactory& links, LogoToolData& toolData,
                 FileChooser& chooser, std::string connectionSummary, QWidget* parent = nullptr);
     ~CMyProperty() override;
 
@@ -82,13 +74,14 @@ private:
     void OnUpload();
     void OnPrint();
     // Runs a job; after it the sheet is usable again and the notices are shown.
+    std::shared_ptr<CancelToken> NewCancel();
     void RunJob(std::function<Outcome(StepContext&)> step);
     void JobEnded(const Outcome& outcome);
     void CloseWindows();
     void FinishClosing(int result);
 
     LogoSheetContext m_context;
-    LogoSheetLinks m_links;
+    PrinterLinkFactory& m_links;
     QTabWidget* m_tabs = nullptr;
     QDialogButtonBox* m_buttons = nullptr;
     CPage1Selection* m_select = nullptr;
@@ -104,7 +97,8 @@ private:
     CProgress* m_uploadWindow = nullptr;
     CPrintProgress* m_printWindow = nullptr;
     // Set by a progress window's Cancel; read by the job between images.
-    std::shared_ptr<std::atomic<bool>> m_cancel = std::make_shared<std::atomic<bool>>(false);
+    // The progress window's Cancel (and the sheet's closing) for the job under way.
+    std::shared_ptr<CancelToken> m_cancel = std::make_shared<CancelToken>();
     // Declared last: shut down (joined) first, before anything its step uses goes.
     OperationRunner m_runner;
 };

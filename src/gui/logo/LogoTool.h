@@ -12,19 +12,15 @@ class QWidget;
 namespace kp70 {
 
 class FileChooser;
-class NetworkConnectionDialog;
-class NetworkLink;
-class PrinterPort;
+class PrinterLinkFactory;
 
 // The logo tool as main() plugs it into the main menu (AppToolLauncher::SetLogoTool): one
-// list and one set of options for the whole run; the sheet over the program's port, the
-// network link and the address and port the network dialog last accepted. The objects
-// given must outlive the tool.
+// list and one set of options for the whole run; the sheet over the program's links to the
+// chosen printer. The objects given must outlive the tool.
 class LogoTool {
 public:
-    LogoTool(const ScreenServices& services, PrinterPort& port, NetworkLink& network,
-             const NetworkConnectionDialog& networkDialog, const std::string& connectionSummary,
-             FileChooser& chooser);
+    LogoTool(const ScreenServices& services, PrinterLinkFactory& links,
+             const std::string& connectionSummary, FileChooser& chooser);
 
     // Empties the list and loads the one kept in the profile ("LOGO", Logofile1,
     // Logofile2, ... up to the first missing or empty key). Its messages are shown when
@@ -37,9 +33,7 @@ public:
 
 private:
     ScreenServices m_services;
-    PrinterPort& m_port;
-    NetworkLink& m_network;
-    const NetworkConnectionDialog& m_networkDialog;
+    PrinterLinkFactory& m_links;
     const std::string& m_connectionSummary;
     FileChooser& m_chooser;
     LogoToolData m_data;

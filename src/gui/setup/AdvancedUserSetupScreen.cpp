@@ -10,8 +10,7 @@
 #include "core/setup/SetupLists.h"
 #include "core/setup/SetupProfile.h"
 #include "core/setup/WriteBlock.h"
-#include "core/transport/ParallelController.h"
-#include "core/transport/PrinterPort.h"
+#include "core/transport/PrinterLink.h"
 #include "gui/setup/UserSetupForm.h"
 
 namespace kp70 {
@@ -26,7 +25,7 @@ AdvancedUserSetupScreen::AdvancedUserSetupScreen(const ScreenServices& services,
                                                  UserSetupLinks links,
                                                  std::string connectionSummary, QWidget* parent)
     : QDialog(parent), m_services(services), m_links(std::move(links)) {
-    const ConnectionSettings& settings = m_links.port.Settings();
+    const ConnectionSettings& settings = m_links.links.Settings();
     m_korean = m_services.Korean();
     m_modelCode = settings.modelCode;
     m_kind = PortKindOf(settings.portName);
@@ -85,21 +84,12 @@ void AdvancedUserSetupScreen::OpenConnection() {
     if (m_openStarted) return;
     m_openStarted = true;
 
-    SetupLinks links;
-    links.port = &m_links.port;
-    links.network = &m_links.network;
-    links.networkAddress = m_links.networkAddress;
-    links.networkPort = m_links.networkPort;
-    if (m_kind == PortKind::Parallel && m_links.makeParallel) {
-        m_parallel = m_links.makeParallel();
-        links.parallel = m_parallel.get();
-    }
     SettingListener& listener = *this;
-    m_session = std::make_unique<SetupSession>(m_links.port.Settings().portName, links,
-                                               m_services.clock, m_links.receiveClock, listener);
+    m_session = std::make_unique<SetupSession>(m_links.links, m_services.clock,
+                                               m_links.receiveClock, listener);
 
     RunStep(
-        Phase::Opening, [this](StepContext&) { return m_session->Start(); },
+        Phase::Opening, [this](StepContext& context) { return m_session->Start(context.cancel); },
         [this](const Outcome& outcome) {
             Finish(outcome);
             if (outcome.closeScreen) CloseScreen(false);
@@ -283,7 +273,10 @@ void AdvancedUserSetupScreen::OnSetValue() {
     }
     if (block.stopBitWarning) m_services.Show(this, StopBitWarning());
     RunStep(
-        Phase::Busy, [this, block](StepContext&) { return m_session->WriteSettings(block); },
+        Phase::Busy,
+        [this, block](StepContext& context) {
+            return m_session->WriteSettings(block, context.cancel);
+        },
         [this](const Outcome& outcome) { Finish(outcome); }, 0);
 }
 
@@ -292,7 +285,8 @@ void AdvancedUserSetupScreen::OnSetValue() {
 void AdvancedUserSetupScreen::OnTest() {
     if (!Offered(setup::kTest)) return;
     RunStep(
-        Phase::Busy, [this](StepContext&) { return m_session->PrintTestPage(m_korean); },
+        Phase::Busy,
+        [this](StepContext& context) { return m_session->PrintTestPage(m_korean, context.cancel); },
         [this](const Outcome& outcome) { Finish(outcome); }, 0);
 }
 

@@ -11,27 +11,20 @@
 #include "core/setup/SettingListener.h"
 #include "core/setup/SetupSession.h"
 #include "core/setup/SetupValues.h"
-#include "core/transport/NetworkLink.h"
 #include "gui/app/OperationRunner.h"
 #include "gui/app/ScreenServices.h"
 
 namespace kp70 {
 
 class Clock;
-class ParallelController;
-class PrinterPort;
+class PrinterLinkFactory;
 class UserSetupForm;
 struct Setting;
 
-// What the user setup screen talks to the printer through. The port also holds the
-// connection settings (port name and model code). The parallel controller is the screen's
-// own and is made only for a parallel port.
+// How the user setup screen reaches the printer: the links of the chosen connection (the
+// connection settings hold port name and model code).
 struct UserSetupLinks {
-    PrinterPort& port;
-    NetworkLink& network;
-    std::string networkAddress = kDefaultPrinterAddress;
-    std::uint16_t networkPort = kDefaultPrinterPort;
-    std::function<std::unique_ptr<ParallelController>()> makeParallel;
+    PrinterLinkFactory& links;
     // Paces the receive thread's polls of an empty queue and the waits for what it brings
     // (the session's own sequence waits use the services' clock).
     Clock& receiveClock;
@@ -127,7 +120,6 @@ private:
     int m_statusQueries = 0;
 
     UserSetupForm* m_form = nullptr;
-    std::unique_ptr<ParallelController> m_parallel;
     std::unique_ptr<SetupSession> m_session;
     // Declared last: destroyed first, after the destructor has shut it down and closed the
     // session, whose receive thread hands replies over through it.

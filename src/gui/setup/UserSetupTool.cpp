@@ -2,9 +2,7 @@
 
 #include <memory>
 
-#include "gui/app/NetworkConnectionDialog.h"
 #include "gui/setup/AdvancedUserSetupScreen.h"
-#include "platform/ParPortCtl.h"
 
 namespace kp70 {
 
@@ -16,22 +14,12 @@ constexpr int kStatusBoundMs = 500;
 
 }  // namespace
 
-AppToolLauncher::Opener MakeUserSetupOpener(const ScreenServices& services, PrinterPort& port,
-                                            NetworkLink& network,
-                                            const NetworkConnectionDialog& networkDialog,
+AppToolLauncher::Opener MakeUserSetupOpener(const ScreenServices& services,
+                                            PrinterLinkFactory& printer,
                                             const std::string& connectionSummary,
                                             Clock& receiveClock) {
-    return [services, &port, &network, &networkDialog, &connectionSummary,
-            &receiveClock](QWidget* parent) {
-        UserSetupLinks links{
-            port,
-            network,
-            networkDialog.printerAddress(),
-            networkDialog.printerTcpPort(),
-            [services] { return std::make_unique<ParPortCtl>(services.log, services.clock); },
-            receiveClock,
-            kStatusBoundMs,
-        };
+    return [services, &printer, &connectionSummary, &receiveClock](QWidget* parent) {
+        UserSetupLinks links{printer, receiveClock, kStatusBoundMs};
         AdvancedUserSetupScreen screen(services, std::move(links), connectionSummary, parent);
         screen.exec();
     };

@@ -323,7 +323,8 @@ private:
         const std::uint16_t checksum =
             static_cast<std::uint16_t>(p[kFlashHeader + n] << 8 | p[kFlashHeader + n + 1]);
         ++m_flash.packets;
-        if (static_cast<std::uint16_t>(sum) != checksum || FaultRefuses()) {
+        if (static_cast<std::uint16_t>(sum) != checksum || FaultRefuses() ||
+            (p[1] == 0xF1 && m_printer.Faults().nakLast)) {
             ++m_flash.naks;
             link.Reply({kDle, kNak});
             m_phase = Phase::FlashWait;

@@ -112,7 +112,7 @@ protected:
             d.refusal = QString::fromStdString(e.what());
             return d;
         }
-        ConnectionTarget target;
+        PrinterChoice target;
         std::string why;
         d.accepted = ResolveConnection(options, target, h.catalogue, why);
         d.refusal = QString::fromStdString(why);

@@ -5,7 +5,7 @@
 #include <QTimer>
 
 #include "FirmwareScreenRig.h"
-#include "core/firmware/FirmwareLinks.h"
+#include "core/firmware/LastImage.h"
 #include "gui/app/MainMenu.h"
 #include "gui/app/NetworkConnectionDialog.h"
 #include "gui/firmware/FirmwareTool.h"
@@ -93,12 +93,35 @@ TEST(DownloadToolDialog, CancelDuringTheErasePausesClosesThePort) {
     // After the first of the six pauses ("Erasing....", or more dots on a slow machine).
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return rig.Title().startsWith(QStringLiteral("Erasing....")); }, 10000));
+    // The area is erased already: the operator is asked first, and told afterwards.
+    rig.h.prompter.answers = {Prompter::Answer::Yes};
     rig.screen->form().cancelButton()->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return rig.screen->Closed(); }, 3000));
     EXPECT_EQ(rig.screen->result(), QDialog::Rejected);
     EXPECT_EQ(rig.port.Writes().size(), 1u);  // the erase packet only
     EXPECT_FALSE(rig.port.isOpen());
-    EXPECT_TRUE(rig.h.prompter.Texts().isEmpty());
+    const QStringList texts = rig.h.prompter.Texts();
+    ASSERT_EQ(texts.size(), 2);
+    EXPECT_TRUE(texts[0].startsWith("The area has already been erased.")) << texts[0].toStdString();
+    EXPECT_TRUE(texts[1].startsWith("The download was stopped: the area is erased"));
+}
+
+TEST(DownloadToolDialog, NoToTheStopQuestionLetsTheDownloadGoOn) {
+    FastClock fast;
+    Rig rig("COM1", 2, false, &fast);
+    WriteBytes(rig.File("t10.bin"), MakeTalvo10Image());
+    SaveLastImage(rig.h.profile, "FWDN15", {rig.File("t10.bin"), "t10.bin"});
+    rig.port.responder = [](const FakeBytes&) { return kDleAck; };
+    rig.Open();
+    rig.screen->form().areaRadio(2)->click();  // Boot
+    rig.screen->form().okButton()->click();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return rig.Title().startsWith(QStringLiteral("Erasing....")); }, 10000));
+    rig.h.prompter.answers = {Prompter::Answer::No};
+    rig.screen->form().cancelButton()->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.screen->Closed(); }, 10000));
+    EXPECT_EQ(rig.screen->result(), QDialog::Accepted);  // it ran to COMPLETED
+    EXPECT_EQ(rig.port.Writes().size(), 1u + 128u);
 }
 
 TEST(FirmwareTool, FirmwareDownloadOpensTheModelsTool) {
@@ -111,11 +134,10 @@ TEST(FirmwareTool, FirmwareDownloadOpensTheModelsTool) {
         FakePrinterPort port;
         FakeNetworkLink network;
         port.Settings() = {"COM1", 38400, 8, 0, 0, 1, c.modelCode, 0};
-        NetworkConnectionDialog networkDialog(h.services, port.Settings(), network);
+        DeviceLinkFactory links(port, network, h.clock, {});
         std::string summary;
         AppToolLauncher tools;
-        tools.SetFirmwareTool(
-            MakeFirmwareOpener(h.services, port, network, networkDialog, summary));
+        tools.SetFirmwareTool(MakeFirmwareOpener(h.services, links, summary));
         MainMenu menu(h.services, port, summary, tools);
         QString opened;
         QTimer::singleShot(0, [&] {

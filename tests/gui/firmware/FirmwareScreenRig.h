@@ -9,7 +9,9 @@
 #include <QTest>
 #include <deque>
 #include <memory>
+#include <type_traits>
 
+#include "core/transport/DeviceLinkFactory.h"
 #include "gui/app/FileChooser.h"
 #include "gui/app/GuiHarness.h"
 #include "gui/firmware/DownloadToolDialog.h"
@@ -51,6 +53,8 @@ public:
           clock(sequenceClock ? *sequenceClock : h.clock),
           services{h.prompter, h.catalogue, clock, h.log, h.profile, h.keyboard} {
         port.Settings() = {portName, 115200, 8, 0, 0, 2, modelCode, kToolModeFirmware};
+        port.Settings().networkAddress = "10.0.0.7";
+        port.Settings().networkPort = 9100;
     }
 
     ~FirmwareScreenRig() {
@@ -63,8 +67,11 @@ public:
     }
 
     Screen& Open() {
-        screen = std::make_unique<Screen>(services, FirmwareLinks{port, &network, "10.0.0.7", 9100},
-                                          "KP70 - COM1", chooser);
+        if constexpr (std::is_same_v<Screen, FirmwareUpdateScreen>) {
+            screen = std::make_unique<Screen>(services, links, 0, "KP70 - COM1", chooser);
+        } else {
+            screen = std::make_unique<Screen>(services, links, "KP70 - COM1", chooser);
+        }
         screen->show();
         return *screen;
     }
@@ -84,6 +91,7 @@ public:
     ScreenServices services;
     FakePrinterPort port;
     FakeNetworkLink network;
+    DeviceLinkFactory links{port, network, clock, {}};
     ScriptedChooser chooser;
     std::unique_ptr<Screen> screen;
 };

@@ -13,10 +13,11 @@
 #include <nlohmann/json.hpp>
 
 #include "FirmwareScreenRig.h"
-#include "core/firmware/FirmwareLinks.h"
+#include "core/firmware/LastImage.h"
 #include "core/transport/OutputFileAsker.h"
 #include "platform/CPorts.h"
 #include "platform/NetworkSocket.h"
+#include "platform/SystemLinkFactory.h"
 #include "support/FakeDeviceEnumerator.h"
 #include "support/ScaledClock.h"
 #include "support/SimProcess.h"
@@ -40,7 +41,7 @@ protected:
         WriteBytes(m_h.dir.File("t10.bin"), m_talvo10);
     }
 
-    FirmwareLinks Links(bool network, int modelCode) {
+    PrinterLinkFactory& Links(bool network, int modelCode) {
         m_port.Settings() = {network ? "ETHERNET_II" : m_sim.PtyPath(),
                              38400,
                              8,
@@ -49,7 +50,9 @@ protected:
                              1,
                              modelCode,
                              kToolModeFirmware};
-        return {m_port, &m_socket, "127.0.0.1", static_cast<std::uint16_t>(m_sim.TcpPort())};
+        m_port.Settings().networkAddress = "127.0.0.1";
+        m_port.Settings().networkPort = static_cast<std::uint16_t>(m_sim.TcpPort());
+        return m_links;
     }
     nlohmann::json Flash() const {
         return nlohmann::json::parse(ReadFile(m_sim.StatePath()), nullptr, false)["flash"];
@@ -66,6 +69,7 @@ protected:
     FixedOutputFileAsker m_asker;
     CPorts m_port{m_h.log, m_clock, m_notifier, m_devices, m_asker};
     NetworkSocket m_socket{m_clock, m_notifier};
+    SystemLinkFactory m_links{m_port, m_socket, m_h.log, m_clock};
     ScriptedChooser m_chooser;
     const std::vector<std::uint8_t> m_image = MakeImage();
     const std::vector<std::uint8_t> m_talvo10 = MakeTalvo10Image();
@@ -74,7 +78,7 @@ protected:
 TEST_F(FirmwareScreensE2eTest, FirmwareUpdateScreenFlashesTheDownloadAreaOverTcp) {
     m_h.keyboard.controlHeld = true;
     SaveLastImage(m_h.profile, "FWDN20", {m_h.dir.File("fw.SHC"), "fw.SHC"});
-    FirmwareUpdateScreen screen(m_services, Links(true, 6), "KP70 - virtual printer", m_chooser);
+    FirmwareUpdateScreen screen(m_services, Links(true, 6), 0, "KP70 - virtual printer", m_chooser);
     screen.show();
     screen.form().areaRadio(3)->click();
     m_h.prompter.answers = {Prompter::Answer::Yes};
@@ -96,9 +100,9 @@ TEST_F(FirmwareScreensE2eTest, FirmwareUpdateScreenFlashesTheDownloadAreaOverTcp
 
 // The status is asked on a connection of its own and the port is left as it was found.
 TEST_F(FirmwareScreensE2eTest, FirmwareUpdateScreenShowsThePrinterStatusInItsDeviceGroup) {
-    FirmwareLinks links = Links(false, 6);
-    links.statusBoundMs = 5000;  // half a second of real time
-    FirmwareUpdateScreen screen(m_services, links, "KP70 - virtual printer", m_chooser);
+    // Each answer waited for half a second of real time.
+    FirmwareUpdateScreen screen(m_services, Links(false, 6), 5000, "KP70 - virtual printer",
+                                m_chooser);
     screen.show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return screen.statusQueries() == 1; }, kWaitMs));
     auto* line = screen.findChild<QLabel*>("statusText");

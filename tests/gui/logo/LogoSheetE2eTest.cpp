@@ -27,6 +27,7 @@
 #include "gui/logo/LogoSheetRig.h"
 #include "platform/CPorts.h"
 #include "platform/NetworkSocket.h"
+#include "platform/SystemLinkFactory.h"
 #include "support/FakeDeviceEnumerator.h"
 #include "support/ScaledClock.h"
 #include "support/SimProcess.h"
@@ -152,13 +153,12 @@ protected:
         const bool tcp = std::string(GetParam()) == "tcp";
         m_port.Settings() = {
             tcp ? "ETHERNET_II" : m_sim.PtyPath(), 115200, 8, 0, 0, 3, 6, kToolModeLogo};
+        m_port.Settings().networkAddress = "127.0.0.1";
+        m_port.Settings().networkPort = static_cast<std::uint16_t>(m_sim.TcpPort());
         m_files = {Gradient(m_h.dir, "a.bmp", 64, 40), Gradient(m_h.dir, "b.bmp", 120, 24),
                    Gradient(m_h.dir, "c.bmp", 48, 16)};
-        m_sheet = std::make_unique<CMyProperty>(
-            m_services,
-            LogoSheetLinks{m_port, m_socket, "127.0.0.1",
-                           static_cast<std::uint16_t>(m_sim.TcpPort())},
-            m_data, m_chooser, "KP70 - virtual printer");
+        m_sheet = std::make_unique<CMyProperty>(m_services, m_links, m_data, m_chooser,
+                                                "KP70 - virtual printer");
         m_sheet->show();
         QStringList files;
         for (const std::string& f : m_files) files << QString::fromStdString(f);
@@ -245,6 +245,7 @@ protected:
     FixedOutputFileAsker m_asker;
     CPorts m_port{m_h.log, m_clock, m_notifier, m_devices, m_asker};
     NetworkSocket m_socket{m_clock, m_notifier};
+    SystemLinkFactory m_links{m_port, m_socket, m_h.log, m_clock};
     LogoToolData m_data;
     ScriptedFileChooser m_chooser;
     std::vector<std::string> m_files;

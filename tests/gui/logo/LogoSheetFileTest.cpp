@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include "core/app/MessageCatalogue.h"
+#include "core/transport/DeviceLinkFactory.h"
 #include "core/transport/Notifier.h"
 #include "core/transport/OutputFileAsker.h"
 #include "gui/app/GuiHarness.h"
@@ -58,7 +59,8 @@ TEST(LogoSheetFile, UploadToAFileWritesWhatKp70ctlWrites) {
                                Gradient(h.dir, "c.bmp", 40, 16)};
     chooser.answers.push_back(files);
 
-    CMyProperty sheet(h.services, LogoSheetLinks{port, network}, data, chooser, "KP70");
+    DeviceLinkFactory links(port, network, h.clock, {});
+    CMyProperty sheet(h.services, links, data, chooser, "KP70");
     sheet.show();
     CPage5Setup* setup = sheet.setupPage();
     setup->printToFileBox()->click();
@@ -94,8 +96,7 @@ TEST(LogoSheetFile, UploadToAFileWritesWhatKp70ctlWrites) {
 
 TEST(LogoSheetFile, TheToolLoadsTheStoredListUpToTheFirstEmptyKey) {
     LogoSheetRig rig;
-    NetworkConnectionDialog dialog(rig.h.services, rig.port.Settings(), rig.network);
-    LogoTool tool(rig.h.services, rig.port, rig.network, dialog, "KP70", rig.chooser);
+    LogoTool tool(rig.h.services, rig.links, "KP70", rig.chooser);
     const std::string a = rig.Bmp("a.bmp").toStdString();
     const std::string b = rig.Bmp("b.bmp").toStdString();
     rig.h.profile.WriteString("LOGO", "Logofile1", a);

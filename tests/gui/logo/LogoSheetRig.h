@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/transport/DeviceLinkFactory.h"
 #include "gui/app/FileChooser.h"
 #include "gui/app/GuiHarness.h"
 #include "gui/logo/CMyProperty.h"
@@ -57,6 +58,8 @@ public:
         : h(korean) {
         port.Settings().portName = portName;
         port.Settings().modelCode = modelCode;
+        port.Settings().networkAddress = "10.0.0.9";
+        port.Settings().networkPort = 9100;
         port.SetClock(&h.clock);
         network.SetClock(&h.clock);
     }
@@ -64,9 +67,8 @@ public:
     ~LogoSheetRig() { sheet.reset(); }
 
     CMyProperty& Build() {
-        sheet = std::make_unique<CMyProperty>(h.services,
-                                              LogoSheetLinks{port, network, "10.0.0.9", 9100}, data,
-                                              chooser, "KP70 - /dev/ttyS0\r\nBaud : 115200");
+        sheet = std::make_unique<CMyProperty>(h.services, links, data, chooser,
+                                              "KP70 - /dev/ttyS0\r\nBaud : 115200");
         sheet->show();
         return *sheet;
     }
@@ -106,6 +108,7 @@ public:
     GuiHarness h;
     FakePrinterPort port;
     FakeNetworkLink network;
+    DeviceLinkFactory links{port, network, h.clock, {}};
     LogoToolData data;
     ScriptedFileChooser chooser;
     std::unique_ptr<CMyProperty> sheet;

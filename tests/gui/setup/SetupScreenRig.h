@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "core/transport/DeviceLinkFactory.h"
 #include "gui/app/GuiHarness.h"
 #include "gui/setup/AdvancedUserSetupScreen.h"
 #include "support/FakeNetworkLink.h"
@@ -32,6 +33,8 @@ public:
           services{h.prompter, h.catalogue, clock, h.log, h.profile, h.keyboard} {
         port.Settings().portName = portName;
         port.Settings().modelCode = modelCode;
+        port.Settings().networkAddress = "10.0.0.9";
+        port.Settings().networkPort = 9100;
         port.SetClock(&clock);
         network.SetClock(&clock);
         auto fake = std::make_unique<FakeParallelController>();
@@ -51,13 +54,7 @@ public:
 
     // Builds the screen without showing it (nothing is opened yet).
     AdvancedUserSetupScreen& Build() {
-        UserSetupLinks links{
-            port,
-            network,
-            "10.0.0.9",
-            9100,
-            [this]() -> std::unique_ptr<ParallelController> { return std::move(m_parallel); },
-            fast};
+        UserSetupLinks links{m_links, fast};
         screen = std::make_unique<AdvancedUserSetupScreen>(services, std::move(links),
                                                            "KP70 - COM1\r\nBaud : 115200");
         return *screen;
@@ -120,6 +117,9 @@ public:
 
 private:
     std::unique_ptr<ParallelController> m_parallel;
+    DeviceLinkFactory m_links{
+        port, network, clock,
+        [this]() -> std::unique_ptr<ParallelController> { return std::move(m_parallel); }};
 };
 
 }  // namespace kp70::test

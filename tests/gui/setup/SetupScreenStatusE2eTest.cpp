@@ -14,6 +14,7 @@
 #include "gui/setup/AdvancedUserSetupScreen.h"
 #include "platform/CPorts.h"
 #include "platform/NetworkSocket.h"
+#include "platform/SystemLinkFactory.h"
 #include "support/FakeDeviceEnumerator.h"
 #include "support/ScaledClock.h"
 #include "support/SimProcess.h"
@@ -45,9 +46,9 @@ protected:
 
     std::unique_ptr<AdvancedUserSetupScreen> Open() {
         m_port.Settings() = {Network() ? "ETHERNET_II" : m_sim.PtyPath(), 115200, 8, 0, 0, 3, 6, 0};
-        UserSetupLinks links{
-            m_port,  m_socket, "127.0.0.1",   static_cast<std::uint16_t>(m_sim.TcpPort()),
-            nullptr, m_clock,  kStatusBoundMs};
+        m_port.Settings().networkAddress = "127.0.0.1";
+        m_port.Settings().networkPort = static_cast<std::uint16_t>(m_sim.TcpPort());
+        UserSetupLinks links{m_links, m_clock, kStatusBoundMs};
         auto screen = std::make_unique<AdvancedUserSetupScreen>(m_services, std::move(links),
                                                                 "KP70 - virtual printer");
         screen->show();
@@ -72,6 +73,7 @@ protected:
     FixedOutputFileAsker m_asker;
     CPorts m_port{m_h.log, m_clock, m_notifier, m_devices, m_asker};
     NetworkSocket m_socket{m_clock, m_notifier};
+    SystemLinkFactory m_links{m_port, m_socket, m_h.log, m_clock};
 };
 
 TEST_P(SetupScreenStatusTest, ShowsWhatThePrinterSaysAndFollowsAChange) {

@@ -33,7 +33,7 @@ bool ParseVerb(const std::vector<std::string>& args, ConnectionOptions& options)
 
 struct Resolved {
     bool ok = false;
-    ConnectionTarget target;
+    PrinterChoice target;
     std::string why;
 };
 
@@ -132,8 +132,8 @@ TEST(ConnectionOptions, NetworkAddressTakesAPortInTheDialogsRange) {
         const Resolved r = Resolve({"--net", c.net});
         EXPECT_EQ(r.ok, c.ok) << c.net << ": " << r.why;
         if (c.ok) {
-            EXPECT_EQ(r.target.host, c.host) << c.net;
-            EXPECT_EQ(r.target.netPort, c.port) << c.net;
+            EXPECT_EQ(r.target.settings.networkAddress, c.host) << c.net;
+            EXPECT_EQ(r.target.settings.networkPort, c.port) << c.net;
             EXPECT_TRUE(r.target.IsNetwork());
         }
     }

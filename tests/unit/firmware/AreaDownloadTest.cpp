@@ -5,8 +5,7 @@
 #include "core/app/Profile.h"
 #include "core/app/VirtualClock.h"
 #include "core/firmware/AreaDownload.h"
-#include "support/FakeNetworkLink.h"
-#include "support/FakePrinterPort.h"
+#include "support/FakePrinterLink.h"
 #include "support/FirmwareImages.h"
 #include "support/TempDir.h"
 
@@ -21,9 +20,9 @@ class AreaDownloadTest : public ::testing::Test {
 protected:
     void SetUp() override {
         test::WriteBytes(dir.File("fw.SHC"), test::MakeImage());
-        port.Settings() = {"COM1", 115200, 8, 0, 0, 2, 6, kToolModeFirmware};
+        links.settings.portName = "COM1";
+        links.settings.modelCode = 6;
         port.SetClock(&clock);
-        network.SetClock(&clock);
     }
 
     Outcome Download(FirmwareArea area, const std::string& file = "fw.SHC") {
@@ -44,9 +43,9 @@ protected:
     test::TempDir dir;
     Profile profile{dir.File("kp70tool.INI")};
     VirtualClock clock;
-    test::FakePrinterPort port;
-    test::FakeNetworkLink network;
-    AreaDownload session{{port, &network, "10.0.0.7", 9100}, clock};
+    test::FakeLinkFactory links;
+    test::FakePrinterLink& port = links.link;
+    AreaDownload session{links, clock};
     CancelToken cancel;
     std::uint32_t cancelAt = 0;
     std::vector<std::uint16_t> checksums;
@@ -56,13 +55,34 @@ protected:
 
 // Every write returned, but the line went while the last blocks sat in the system's
 // buffers: no "Update Complete".
-TEST_F(AreaDownloadTest, LineLostBehindTheLastWritesIsNoSuccess) {
-    port.linkLostAfterBytes = 0xD0000 - 4096;
-    const Outcome outcome = Download(FirmwareArea::Program);
-    EXPECT_EQ(outcome.status, OutcomeStatus::Failed);
-    ASSERT_EQ(outcome.notices.size(), 1u);
-    EXPECT_EQ(outcome.notices[0].number, msg::kPrinterNotReady);
-    EXPECT_EQ(port.EventNames().back(), "Close");
+TEST_F(AreaDownloadTest, ABlockOrTheLastBytesNotDeliveredIsNoSuccess) {
+    // The link went behind the last writes, or the printer took nothing of the last bytes;
+    // a serial port and a network printer offer DOWNLOAD again, the others EXIT only.
+    const struct {
+        const char* portName;
+        int lostAfterBytes;
+        DeliveryFault delivery;
+        int number;
+        ActionSet enabled;
+    } cases[] = {
+        {"COM1", 0xD0000 - 4096, DeliveryFault::None, msg::kPrinterNotReady, kDownload | kExit},
+        {"ETHERNET_II", -1, DeliveryFault::NotTaken, msg::kCommunication, kDownload | kExit},
+        {"LPT1", 100, DeliveryFault::None, msg::kLptWriteError, kExit},
+        {"USB", -1, DeliveryFault::NotTaken, msg::kLptWriteError, kExit},
+    };
+    for (const auto& c : cases) {
+        links.settings.portName = c.portName;
+        port.lostAfterBytes = c.lostAfterBytes;
+        port.deliveryFault = c.delivery;
+        port.ClearEvents();
+        const Outcome outcome = Download(FirmwareArea::Program);
+        EXPECT_EQ(outcome.status, OutcomeStatus::Failed) << c.portName;
+        ASSERT_EQ(outcome.notices.size(), 1u);
+        EXPECT_EQ(outcome.notices[0].number, c.number) << c.portName;
+        EXPECT_EQ(outcome.enabled, c.enabled) << c.portName;
+        EXPECT_EQ(port.EventNames().back(), "Close");
+        EXPECT_EQ(port.Count("WaitDelivered"), 1);
+    }
 }
 
 TEST_F(AreaDownloadTest, SerialProgramAreaIn416BlocksThenSixteenSettlingSteps) {
@@ -72,10 +92,12 @@ TEST_F(AreaDownloadTest, SerialProgramAreaIn416BlocksThenSixteenSettlingSteps) {
     EXPECT_EQ(outcome.notices[0].number, msg::kUpdateComplete);
     EXPECT_EQ(outcome.enabled, kDownload | kFileOpen | kExit);
 
-    // The port is re-opened for the transfer and closed before the printer settles.
+    // The port is opened for the transfer (binary: flow control none) and closed once the
+    // printer has taken the packet, before it settles.
+    EXPECT_TRUE(links.requests.back().binary);
     const auto names = port.EventNames();
-    EXPECT_EQ(names.front(), "Close");
-    EXPECT_EQ(names[1], "Open");
+    EXPECT_EQ(names.front(), "Open");
+    EXPECT_EQ(names[names.size() - 2], "WaitDelivered");
     EXPECT_EQ(names.back(), "Close");
     const auto writes = port.Writes();
     ASSERT_EQ(writes.size(), 416u);
@@ -85,10 +107,7 @@ TEST_F(AreaDownloadTest, SerialProgramAreaIn416BlocksThenSixteenSettlingSteps) {
     EXPECT_EQ(port.WrittenBytes(), packet.bytes);
     EXPECT_EQ(checksums, std::vector<std::uint16_t>{packet.checksum});
 
-    // Half a second for the line to carry the last bytes, then the settling steps.
-    std::vector<std::int64_t> waits(16, 83);
-    waits.insert(waits.begin(), 500);
-    EXPECT_EQ(clock.Sleeps(), waits);
+    EXPECT_EQ(clock.Sleeps(), std::vector<std::int64_t>(16, 83));
     ASSERT_EQ(positions.size(), 416u + 16u);
     EXPECT_EQ(positions[415], 851968u);
     EXPECT_EQ(positions[416], 851969u);
@@ -99,21 +118,19 @@ TEST_F(AreaDownloadTest, SerialProgramAreaIn416BlocksThenSixteenSettlingSteps) {
 }
 
 TEST_F(AreaDownloadTest, NetworkProgramAreaIn208BlocksThen256SettlingSteps) {
-    port.Settings().portName = "ETHERNET_II";
+    links.settings.portName = "ETHERNET_II";
     const Outcome outcome = Download(FirmwareArea::Program);
     ASSERT_EQ(outcome.status, OutcomeStatus::Done);
     EXPECT_EQ(outcome.notices[0].number, msg::kUpdateComplete);
-    EXPECT_EQ(network.Address(), "10.0.0.7");
-    EXPECT_EQ(network.Port(), 9100);
-    EXPECT_EQ(port.Count("Open"), 0);
-    const auto writes = network.Writes();
+    const auto writes = port.Writes();
     ASSERT_EQ(writes.size(), 208u);
     for (const FakeBytes& block : writes) EXPECT_EQ(block.size(), 4096u);
-    EXPECT_EQ(network.EventNames().back(), "CloseSocket");
-    // The connection's first 50 ms probe wait, then 256 steps of 83 ms.
-    std::vector<std::int64_t> waits(1, 50);
-    waits.insert(waits.end(), 256, 83);
-    EXPECT_EQ(clock.Sleeps(), waits);
+    // Delivered before settling; the connection stays while the printer writes its flash.
+    const auto names = port.EventNames();
+    EXPECT_EQ(names[names.size() - 2], "WaitDelivered");
+    EXPECT_EQ(names.back(), "Close");
+    EXPECT_EQ(port.Events().back().at, 256 * 83);
+    EXPECT_EQ(clock.Sleeps(), std::vector<std::int64_t>(256, 83));
     EXPECT_EQ(positions.back(), 851968u + 4096 + 1 + 80 * 255);
 }
 
@@ -124,17 +141,12 @@ TEST_F(AreaDownloadTest, CaptionShowsThePercentageUpToTheBarsEnd) {
     EXPECT_EQ(ProgressPercent(98304 + 4097 + 80 * 255, 98304), 100);
 }
 
-TEST_F(AreaDownloadTest, FlowControlNoneWhileTheToolRunsThenTheOperatorsChoice) {
-    int flowWhileOpen = -1;
-    port.responder = [&](const FakeBytes&) {
-        flowWhileOpen = port.Settings().flowControl;
-        return FakeBytes{};
-    };
-    ASSERT_EQ(Download(FirmwareArea::Download).status, OutcomeStatus::Done);
-    EXPECT_EQ(flowWhileOpen, 3);
-    EXPECT_EQ(port.Settings().flowControl, 3);
-    session.Close();
-    EXPECT_EQ(port.Settings().flowControl, 2);
+TEST_F(AreaDownloadTest, ANetworkPrinterThatTookEverythingAndRestartsIsASuccess) {
+    links.settings.portName = "ETHERNET_II";
+    port.closesAfterTakingAll = true;
+    const Outcome outcome = Download(FirmwareArea::Download);
+    ASSERT_EQ(outcome.status, OutcomeStatus::Done);
+    EXPECT_EQ(outcome.notices[0].number, msg::kUpdateComplete);
 }
 
 TEST_F(AreaDownloadTest, FileChecksStopBeforeThePrinter) {
@@ -150,17 +162,13 @@ TEST_F(AreaDownloadTest, FileChecksStopBeforeThePrinter) {
         {"big.SHC", OutcomeStatus::Refused, "FileSize (8388609 bytes) Error!", kFileOpen | kExit},
     };
     for (const auto& c : cases) {
-        port.Open();
         const Outcome outcome = session.CheckFile(c.file[0] ? dir.File(c.file) : "", nullptr);
         EXPECT_EQ(outcome.status, c.status) << c.file;
         ASSERT_EQ(outcome.notices.size(), 1u);
         EXPECT_EQ(outcome.notices[0].literal, c.text);
         EXPECT_EQ(outcome.enabled, c.enabled);
-        // A file that cannot be opened closes the port; a wrong size leaves it.
-        EXPECT_EQ(port.isOpen(), c.status == OutcomeStatus::Refused) << c.file;
-        port.Close();
     }
-    EXPECT_TRUE(port.Writes().empty());
+    EXPECT_TRUE(port.Events().empty());
 }
 
 TEST_F(AreaDownloadTest, FailuresBeforeTheTransferOfferDownloadAgain) {
@@ -175,7 +183,7 @@ TEST_F(AreaDownloadTest, FailuresBeforeTheTransferOfferDownloadAgain) {
     EXPECT_EQ(outcome.notices[0].literal, "Wrong File!");
     EXPECT_EQ(outcome.notices[0].caption, "Error");
     EXPECT_EQ(outcome.enabled, kDownload | kFileOpen | kExit);
-    EXPECT_FALSE(port.isOpen());
+    EXPECT_FALSE(port.IsOpen());
     EXPECT_TRUE(port.Writes().empty());
 }
 
@@ -190,8 +198,8 @@ TEST_F(AreaDownloadTest, ABlockThePortCannotTakeEndsTheTransferWithoutSuccess) {
         {"USB", msg::kLptWriteError, kExit},
     };
     for (const auto& c : cases) {
-        port.Settings().portName = c.portName;
-        port.failAfterWrites = static_cast<int>(port.Writes().size()) + 5;
+        links.settings.portName = c.portName;
+        port.takeLimit = port.Taken() + 5 * 2048;
         positions.clear();
         const Outcome outcome = Download(FirmwareArea::Download);
         EXPECT_EQ(outcome.status, OutcomeStatus::Failed) << c.portName;
@@ -199,57 +207,34 @@ TEST_F(AreaDownloadTest, ABlockThePortCannotTakeEndsTheTransferWithoutSuccess) {
         EXPECT_EQ(outcome.notices[0].number, c.number) << c.portName;
         EXPECT_EQ(outcome.enabled, c.enabled) << c.portName;
         EXPECT_EQ(outcome.count, 5 * 2048);
-        EXPECT_FALSE(port.isOpen());
+        EXPECT_EQ(outcome.notices[0].detail, "the port took 10240 of 98304 bytes");
+        EXPECT_FALSE(port.IsOpen());
         EXPECT_TRUE(sent.empty());
     }
     EXPECT_TRUE(clock.Sleeps().empty());  // no settling after a failed transfer
 }
 
-TEST_F(AreaDownloadTest, ShortWriteIsAFailure) {
-    port.shortWriteBy = 1;
-    const Outcome outcome = Download(FirmwareArea::Boot);
-    EXPECT_EQ(outcome.status, OutcomeStatus::Failed);
-    EXPECT_EQ(outcome.notices[0].number, msg::kPrinterNotReady);
-}
-
-TEST_F(AreaDownloadTest, RefusedNetworkBlockGivesUpAfterItsBound) {
-    port.Settings().portName = "ETHERNET_II";
-    network.failAfterBytes = 10000;
+TEST_F(AreaDownloadTest, ANetworkPrinterThatStopsTakingEndsWithMessage42) {
+    links.settings.portName = "ETHERNET_II";
+    port.takeLimit = 10000;
+    port.stall = true;
     const Outcome outcome = Download(FirmwareArea::Download);
     EXPECT_EQ(outcome.status, OutcomeStatus::Failed);
     ASSERT_EQ(outcome.notices.size(), 1u);
     EXPECT_EQ(outcome.notices[0].number, msg::kCommunication);
+    EXPECT_EQ(outcome.notices[0].detail, "the printer took 10000 of 98304 bytes");
     EXPECT_EQ(outcome.enabled, kDownload | kExit);
-    EXPECT_EQ(network.EventNames().back(), "CloseSocket");
-    // The block was offered every 100 ms until it had been refused for 5 s.
-    EXPECT_EQ(clock.Now(), 50 + kNetworkRefusalMs);
-    EXPECT_EQ(network.Count("Send"), 3 + 1 + kNetworkRefusalMs / kNetworkRetryMs);
-}
-
-TEST_F(AreaDownloadTest, ConnectionLostAfterTheLastSendIsNoSuccess) {
-    // Every send went into the socket, but the printer closed the connection before it had
-    // taken the last blocks.
-    port.Settings().portName = "ETHERNET_II";
-    int blocks = 0;
-    network.responder = [&](const FakeBytes&) {
-        if (++blocks == 24) network.refuse = true;
-        return FakeBytes{};
-    };
-    const Outcome outcome = Download(FirmwareArea::Download);
-    EXPECT_EQ(outcome.status, OutcomeStatus::Failed);
-    EXPECT_EQ(outcome.notices[0].number, msg::kCommunication);
-    EXPECT_EQ(sent, std::vector<std::uint32_t>{0x18000});
-    EXPECT_EQ(network.EventNames().back(), "CloseSocket");
+    EXPECT_EQ(port.EventNames().back(), "Close");
+    EXPECT_EQ(clock.Now(), 10000);  // the link's write time-out
 }
 
 TEST_F(AreaDownloadTest, NetworkPrinterThatNeverAnswersTheProbes) {
-    port.Settings().portName = "ETHERNET_II";
-    network.refuse = true;
+    links.settings.portName = "ETHERNET_II";
+    port.openResults = {false};
     const Outcome outcome = Download(FirmwareArea::Program);
     EXPECT_EQ(outcome.notices[0].number, msg::kPrinterCheck);
     EXPECT_EQ(outcome.enabled, kExit);
-    EXPECT_EQ(network.Count("Probe"), 10);
-    EXPECT_EQ(network.EventNames().back(), "CloseSocket");
+    EXPECT_EQ(port.Count("Send"), 0);
 }
 
 TEST_F(AreaDownloadTest, CancelStopsBetweenBlocksAndClosesThePort) {
@@ -258,7 +243,7 @@ TEST_F(AreaDownloadTest, CancelStopsBetweenBlocksAndClosesThePort) {
     EXPECT_EQ(outcome.status, OutcomeStatus::Cancelled);
     EXPECT_TRUE(outcome.notices.empty());
     EXPECT_EQ(port.Writes().size(), 10u);
-    EXPECT_FALSE(port.isOpen());
+    EXPECT_FALSE(port.IsOpen());
 }
 
 TEST_F(AreaDownloadTest, CancelDuringSettlingReportsNoSuccess) {

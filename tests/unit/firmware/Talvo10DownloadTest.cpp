@@ -7,10 +7,11 @@
 #include "core/app/MessageCatalogue.h"
 #include "core/app/Profile.h"
 #include "core/app/VirtualClock.h"
+#include "core/firmware/FirmwareTexts.h"
 #include "core/firmware/FlashPacket.h"
+#include "core/firmware/LastImage.h"
 #include "core/firmware/Talvo10Download.h"
-#include "support/FakeNetworkLink.h"
-#include "support/FakePrinterPort.h"
+#include "support/FakePrinterLink.h"
 #include "support/FirmwareImages.h"
 #include "support/TempDir.h"
 
@@ -66,7 +67,8 @@ class Talvo10DownloadTest : public ::testing::Test {
 protected:
     void SetUp() override {
         test::WriteBytes(dir.File("fw.bin"), test::MakeTalvo10Image());
-        port.Settings() = {"COM1", 38400, 8, 0, 0, 1, 2, kToolModeFirmware};
+        links.settings.portName = "COM1";
+        links.settings.modelCode = 2;
         port.SetClock(&clock);
         port.responder = [this](const FakeBytes&) {
             ++packets;
@@ -83,9 +85,9 @@ protected:
     test::TempDir dir;
     Profile profile{dir.File("kp70tool.INI")};
     VirtualClock clock;
-    test::FakePrinterPort port;
-    test::FakeNetworkLink network;
-    Talvo10Download session{{port, &network, "10.0.0.7", 9100}, clock};
+    test::FakeLinkFactory links;
+    test::FakePrinterLink& port = links.link;
+    Talvo10Download session{links, clock};
     CancelToken cancel;
     int packets = 0;
     std::set<int> nakPackets;
@@ -121,8 +123,9 @@ TEST_F(Talvo10DownloadTest, SerialProgramAreaAcknowledgedPacketByPacket) {
     // The six erase pauses of 500 ms (waited in slices, so a cancel is seen), and no other
     // wait: each answer was there at once.
     EXPECT_EQ(clock.Sleeps(), std::vector<std::int64_t>(30, 100));
-    EXPECT_FALSE(port.isOpen());
-    EXPECT_EQ(port.NotifyWindow(), nullptr);
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_TRUE(links.requests.front().replies);
+    EXPECT_TRUE(links.requests.front().binary);
     EXPECT_EQ(LoadLastImage(profile, "FWDN15").name, "fw.bin");
 }
 
@@ -136,13 +139,36 @@ TEST_F(Talvo10DownloadTest, NakSendsTheSamePacketAgain) {
     EXPECT_NE(writes[4], writes[5]);
 }
 
+// A link that repeats every answer (an adapter or a line that echoes): the repeat belongs
+// to no packet, so a refusal still lands on the packet it refuses and the area arrives whole.
+TEST_F(Talvo10DownloadTest, RepeatedAnswersNeverAnswerTheNextPacket) {
+    port.responder = [this](const FakeBytes&) {
+        ++packets;
+        const FakeBytes& answer = packets == 5 ? kDleNak : kDleAck;
+        FakeBytes twice = answer;
+        twice.insert(twice.end(), answer.begin(), answer.end());
+        return twice;
+    };
+    ASSERT_EQ(Run(FlashArea::Boot).status, OutcomeStatus::Done);
+    const auto writes = port.Writes();
+    ASSERT_EQ(writes.size(), 1u + 128u + 1u);
+    EXPECT_EQ(writes[4], writes[5]);
+    const std::vector<std::uint8_t> image = test::MakeTalvo10Image();
+    FakeBytes sentData;
+    for (std::size_t i = 1; i < writes.size(); ++i) {
+        if (i == 5) continue;  // the refused packet, sent again
+        sentData.insert(sentData.end(), writes[i].begin() + 8, writes[i].end() - 2);
+    }
+    EXPECT_EQ(sentData, FakeBytes(image.begin() + 0x1F0000, image.begin() + 0x200000));
+}
+
 TEST_F(Talvo10DownloadTest, PrinterThatKeepsRefusingEndsTheDownload) {
     port.responder = [](const FakeBytes&) { return kDleNak; };
     const Outcome outcome = Run(FlashArea::Font);
     EXPECT_EQ(outcome.status, OutcomeStatus::Failed);
     EXPECT_EQ(outcome.notices[0].number, msg::kCommunication);
     EXPECT_EQ(port.Writes().size(), static_cast<std::size_t>(kMaxRefusals));
-    EXPECT_FALSE(port.isOpen());
+    EXPECT_FALSE(port.IsOpen());
 }
 
 TEST_F(Talvo10DownloadTest, SilentPrinterEndsTheDownloadAfterTheReplyBound) {
@@ -153,7 +179,7 @@ TEST_F(Talvo10DownloadTest, SilentPrinterEndsTheDownloadAfterTheReplyBound) {
     EXPECT_EQ(outcome.enabled, talvo10::kOk | talvo10::kOpen | talvo10::kCancel);
     EXPECT_EQ(port.Writes().size(), 4u);
     EXPECT_EQ(clock.Now(), 6 * 500 + kReplyTimeoutMs);
-    EXPECT_FALSE(port.isOpen());
+    EXPECT_FALSE(port.IsOpen());
 }
 
 TEST_F(Talvo10DownloadTest, ExtFontFileWithTheNormalFontMarkIsRefused) {
@@ -163,7 +189,7 @@ TEST_F(Talvo10DownloadTest, ExtFontFileWithTheNormalFontMarkIsRefused) {
     const Outcome outcome = Run(FlashArea::ExtFont, "t15s.bin");
     EXPECT_EQ(outcome.notices[0].number, msg::kNoExtendedFont);
     EXPECT_TRUE(port.Writes().empty());
-    EXPECT_FALSE(port.isOpen());
+    EXPECT_FALSE(port.IsOpen());
     // The mark means nothing to the other areas.
     EXPECT_EQ(Run(FlashArea::Font, "t15s.bin").status, OutcomeStatus::Done);
 }
@@ -178,68 +204,75 @@ TEST_F(Talvo10DownloadTest, FilesThatCannotFeedTheAreaEraseNothing) {
         const Outcome outcome = Run(FlashArea::Program, c.file);
         EXPECT_EQ(outcome.status, OutcomeStatus::Failed);
         EXPECT_EQ(outcome.notices[0].number, c.number) << c.file;
-        EXPECT_FALSE(port.isOpen());
+        EXPECT_FALSE(port.IsOpen());
     }
     EXPECT_TRUE(port.Writes().empty());
 }
 
 TEST_F(Talvo10DownloadTest, FailedWriteIsReported) {
-    port.failAfterWrites = 10;
+    port.takeLimit = 10 + 9 * 522 + 100;
     const Outcome outcome = Run(FlashArea::Boot);
     EXPECT_EQ(outcome.status, OutcomeStatus::Failed);
     EXPECT_EQ(outcome.notices[0].number, msg::kWriteToPort);
-    EXPECT_FALSE(port.isOpen());
+    EXPECT_FALSE(port.IsOpen());
 }
 
-TEST_F(Talvo10DownloadTest, PortsWithoutRepliesArePacedByTheirPause) {
+TEST_F(Talvo10DownloadTest, PortsWithoutAnAnswerToWaitForArePacedByTheirPause) {
     for (const char* name : {"LPT1", "USB", "ETHERNET_II"}) {
-        port.Settings().portName = name;
+        links.settings.portName = name;
         port.responder = nullptr;
         port.ClearEvents();
-        network.ClearEvents();
         clock.ClearSleeps();
         const Outcome outcome = Run(FlashArea::Boot);
         ASSERT_EQ(outcome.status, OutcomeStatus::Done) << name;
-        const bool overNetwork = std::string(name) == "ETHERNET_II";
-        const auto writes = overNetwork ? network.Writes() : port.Writes();
-        EXPECT_EQ(writes.size(), 1u + 128u) << name;
-        // After every packet, and on the network the connection's first probe wait.
+        EXPECT_EQ(port.Writes().size(), 1u + 128u) << name;
         const auto sleeps = clock.Sleeps();
-        EXPECT_EQ(std::count(sleeps.begin(), sleeps.end(), kPacketPauseMs),
-                  1 + 128 + (overNetwork ? 1 : 0))
-            << name;
+        EXPECT_EQ(std::count(sleeps.begin(), sleeps.end(), kPacketPauseMs), 1 + 128) << name;
+        // COMPLETED only once the link has delivered the last packet.
+        EXPECT_EQ(port.Count("WaitDelivered"), 1) << name;
     }
 }
 
-// Over the network the packets go unanswered, but what the printer does say is heeded: a
-// refused packet, a connection gone behind the last packets, or bytes it never took are no
-// "COMPLETED".
-TEST_F(Talvo10DownloadTest, NetworkAreaThatDidNotArriveIsNoSuccess) {
-    enum class Fault { Refused, Closed, NeverRead };
-    for (const Fault fault : {Fault::Refused, Fault::Closed, Fault::NeverRead}) {
-        test::FakeNetworkLink link;
-        if (fault == Fault::Refused) {
-            link.responder = [sent = 0](const FakeBytes&) mutable {
-                return ++sent == 7 ? kDleNak : kDleAck;
-            };
-        }
-        if (fault == Fault::Closed) link.linkLostAfterBytes = 4000;
-        if (fault == Fault::NeverRead) link.unacknowledged = 512;
-        port.Settings().portName = "ETHERNET_II";
-        Talvo10Download overNetwork{{port, &link, "10.0.0.7", 9100}, clock};
-        const Outcome outcome =
-            overNetwork.Run(dir.File("fw.bin"), FlashArea::Boot, &profile, {}, cancel);
-        EXPECT_EQ(outcome.status, OutcomeStatus::Failed) << static_cast<int>(fault);
-        ASSERT_EQ(outcome.notices.size(), 1u);
-        EXPECT_EQ(outcome.notices[0].number, msg::kCommunication);
-    }
-}
-
-TEST_F(Talvo10DownloadTest, SerialFlowControlIsNoneUntilTheToolCloses) {
+// Over the network the printer's answers are read after each packet's pause: a refused
+// packet is sent again, the last one too, and a refusal that does not end fails at once.
+TEST_F(Talvo10DownloadTest, NetworkRefusalsAreHeededPacketByPacket) {
+    links.settings.portName = "ETHERNET_II";
+    std::set<int> refused = {5, 130, 131};  // a packet, the last one twice
+    port.responder = [&](const FakeBytes&) {
+        ++packets;
+        return refused.count(packets) ? kDleNak : kDleAck;
+    };
     ASSERT_EQ(Run(FlashArea::Boot).status, OutcomeStatus::Done);
-    EXPECT_EQ(port.Settings().flowControl, 3);
-    session.Close();
-    EXPECT_EQ(port.Settings().flowControl, 1);
+    const auto writes = port.Writes();
+    ASSERT_EQ(writes.size(), 1u + 128u + 3u);
+    EXPECT_EQ(writes[4], writes[5]);
+    EXPECT_EQ(writes[129], writes[130]);
+    EXPECT_EQ(writes[130], writes[131]);
+    EXPECT_EQ(writes.back()[1], 0xF1);
+
+    port.responder = [](const FakeBytes& packet) {
+        return packet[1] == 0xF1 ? kDleNak : kDleAck;  // the last packet, always
+    };
+    const Outcome outcome = Run(FlashArea::Boot);
+    EXPECT_EQ(outcome.status, OutcomeStatus::Failed);
+    EXPECT_EQ(outcome.notices[0].number, msg::kCommunication);
+}
+
+// ... and a connection gone behind the last packets, or bytes the printer never took, are
+// no "COMPLETED" on any port that is not waited on.
+TEST_F(Talvo10DownloadTest, AnAreaTheLinkDidNotDeliverIsNoSuccess) {
+    for (const char* name : {"ETHERNET_II", "LPT1", "USB", "FILE"}) {
+        for (const bool closed : {true, false}) {
+            links.settings.portName = name;
+            port.responder = nullptr;
+            port.lostAfterBytes = closed ? port.Taken() + 4000 : -1;
+            port.deliveryFault = closed ? DeliveryFault::None : DeliveryFault::NotTaken;
+            const Outcome outcome = Run(FlashArea::Boot);
+            EXPECT_EQ(outcome.status, OutcomeStatus::Failed) << name << closed;
+            ASSERT_EQ(outcome.notices.size(), 1u);
+            EXPECT_EQ(outcome.notices[0].number, msg::kCommunication);
+        }
+    }
 }
 
 TEST_F(Talvo10DownloadTest, CancelDuringTheErasePauses) {
@@ -251,9 +284,21 @@ TEST_F(Talvo10DownloadTest, CancelDuringTheErasePauses) {
     const Outcome outcome =
         session.Run(dir.File("fw.bin"), FlashArea::Boot, nullptr, observer, cancel);
     EXPECT_EQ(outcome.status, OutcomeStatus::Cancelled);
-    EXPECT_TRUE(outcome.notices.empty());
     EXPECT_EQ(port.Writes().size(), 1u);
-    EXPECT_FALSE(port.isOpen());
+    EXPECT_FALSE(port.IsOpen());
+    // The erase packet went out: the area stays erased, and the operator is told.
+    EXPECT_TRUE(session.Erased());
+    ASSERT_EQ(outcome.notices.size(), 1u);
+    EXPECT_STREQ(outcome.notices[0].text.english, firmwaretext::kErasedNotWritten.english);
+
+    // Stopped before the erase (a printer that takes nothing): nothing to say.
+    links.settings.portName = "LPT1";
+    port.takeLimit = port.Taken();
+    port.stall = true;
+    const Outcome before = session.Run(dir.File("fw.bin"), FlashArea::Boot, nullptr, {}, cancel);
+    EXPECT_EQ(before.status, OutcomeStatus::Cancelled);
+    EXPECT_FALSE(session.Erased());
+    EXPECT_TRUE(before.notices.empty());
 }
 
 }  // namespace

@@ -11,8 +11,7 @@
 #include "core/logo/LogoList.h"
 #include "core/logo/LogoOptions.h"
 #include "support/BmpBuilder.h"
-#include "support/FakeNetworkLink.h"
-#include "support/FakePrinterPort.h"
+#include "support/FakePrinterLink.h"
 
 namespace kp70 {
 namespace {
@@ -25,28 +24,39 @@ FakeBytes Concat(std::initializer_list<FakeBytes> parts) {
     return all;
 }
 
+// A printer reached through one scripted link; each test gives the port name.
+struct FakePrinter {
+    explicit FakePrinter(const std::string& portName) {
+        links.settings.portName = portName;
+        links.link.SetClock(&clock);
+    }
+    test::FakeLinkFactory links;
+    test::FakePrinterLink& link = links.link;
+    VirtualClock clock;
+};
+
 class LogoSessionTest : public ::testing::Test {
 protected:
     void SetUp() override {
         m_port.SetClock(&m_clock);
-        m_network.SetClock(&m_clock);
         PortName("/dev/ttyS0");
     }
-    void PortName(const std::string& name) { m_port.Settings().portName = name; }
-    LogoConnection Connection() {
-        LogoConnection c{m_port, &m_network, "127.0.0.1", 6001, m_clock, nullptr};
-        c.log = m_log.get();
-        return c;
-    }
+    void PortName(const std::string& name) { m_links.settings.portName = name; }
     // A black image of the given size added to the list (number 0 = next free).
     std::string Add(const std::string& name, int width, int height, int number = 0) {
         const std::string path = test::WriteBmp(m_dir, name, test::Solid24(width, height, 0));
         EXPECT_TRUE(m_list.AddBitmap(number, path).accepted);
         return path;
     }
-    Outcome Upload(UploadCallbacks callbacks = {}, UploadResult* details = nullptr) {
-        LogoConnection c = Connection();
-        return UploadLogos(c, m_list, m_options, &m_profile, callbacks, details);
+    Outcome Upload(UploadCallbacks callbacks = {}, UploadResult* details = nullptr,
+                   const CancelToken& cancel = CancelToken::Never()) {
+        return UploadLogos(m_links, m_clock, m_log.get(), m_list, m_options, &m_profile, callbacks,
+                           cancel, details);
+    }
+    Outcome Print(const PrintRequest& request, const std::string& selection,
+                  PrintCallbacks callbacks = {}, PrintResult* details = nullptr,
+                  const CancelToken& cancel = CancelToken::Never()) {
+        return PrintLogos(m_links, m_clock, request, selection, callbacks, cancel, details);
     }
     // Header and data bytes of a black w x h monochrome image.
     static FakeBytes BlackImage(int w, int h) {
@@ -62,8 +72,8 @@ protected:
 
     test::TempDir m_dir;
     VirtualClock m_clock;
-    test::FakePrinterPort m_port;
-    test::FakeNetworkLink m_network;
+    test::FakeLinkFactory m_links;
+    test::FakePrinterLink& m_port = m_links.link;
     std::unique_ptr<ErrorLog> m_log;
     LogoList m_list;
     LogoOptions m_options;
@@ -86,9 +96,12 @@ TEST_F(LogoSessionTest, SerialUploadChecksInitialisesAndSendsInNumberOrder) {
                                              BlackImage(24, 8)}));
     EXPECT_EQ(m_port.EventNames().front(), "Open");
     EXPECT_EQ(m_port.EventNames().back(), "Close");
+    // Only a delivered upload is stored.
+    EXPECT_EQ(m_port.EventNames()[m_port.EventNames().size() - 2], "WaitDelivered");
     // Erase wait, then per image a 10 ms tick and a 10 ms pause after its one chunk, and
     // the tick that finishes.
-    EXPECT_EQ(m_clock.Sleeps(), (std::vector<std::int64_t>{3500, 10, 10, 10, 10, 10, 10, 10, 500}));
+    EXPECT_EQ(m_clock.Sleeps(), (std::vector<std::int64_t>{3500, 10, 10, 10, 10, 10, 10, 10}));
+    EXPECT_EQ(m_links.requests.front().toolMode, kToolModeLogo);
     EXPECT_EQ(m_profile.GetString("LOGO", "Logofile1"), m_dir.File("b.bmp"));
     EXPECT_EQ(m_profile.GetString("LOGO", "Logofile2"), m_dir.File("a.bmp"));
     EXPECT_EQ(m_profile.GetString("LOGO", "Logofile3"), m_dir.File("c.bmp"));
@@ -108,20 +121,18 @@ TEST_F(LogoSessionTest, ConnectionStepsPerPortKind) {
         {"FILE", {}, 3500},
     };
     for (const Case& c : cases) {
-        test::FakePrinterPort port;
-        port.Settings().portName = c.port;
-        VirtualClock clock;
-        LogoConnection connection{port, nullptr, "", 0, clock, nullptr};
+        FakePrinter printer(c.port);
         LogoList list;
         ASSERT_TRUE(
             list.AddBitmap(0, test::WriteBmp(m_dir, "x.bmp", test::Solid24(8, 8, 0))).accepted);
-        const Outcome r = UploadLogos(connection, list, m_options, nullptr, {});
+        const Outcome r = UploadLogos(printer.links, printer.clock, nullptr, list, m_options,
+                                      nullptr, {}, CancelToken::Never());
         EXPECT_EQ(r.status, OutcomeStatus::Done) << c.port;
-        EXPECT_EQ(port.WrittenBytes(), Concat({c.before, {0x1C, 0x71, 0x01}, BlackImage(8, 8)}))
+        EXPECT_EQ(printer.link.WrittenBytes(),
+                  Concat({c.before, {0x1C, 0x71, 0x01}, BlackImage(8, 8)}))
             << c.port;
-        EXPECT_EQ(clock.Sleeps().front(), c.eraseWait) << c.port;
-        const bool reopens = PortKindOf(c.port) == PortKind::Parallel;
-        EXPECT_EQ(port.EventNames().front(), reopens ? "Close" : "Open") << c.port;
+        EXPECT_EQ(printer.clock.Sleeps().front(), c.eraseWait) << c.port;
+        EXPECT_EQ(printer.link.EventNames().front(), "Open") << c.port;
     }
 }
 
@@ -130,19 +141,19 @@ TEST_F(LogoSessionTest, NetworkUploadNeitherChecksNorInitialisesAndWaitsLonger) 
     Add("a.bmp", 8, 8);
     const Outcome r = Upload();
     EXPECT_EQ(r.status, OutcomeStatus::Done);
-    EXPECT_EQ(m_network.WrittenBytes(), Concat({{0x1C, 0x71, 0x01}, BlackImage(8, 8)}));
-    EXPECT_TRUE(m_port.Events().empty());
-    EXPECT_EQ(m_network.Address(), "127.0.0.1");
-    EXPECT_EQ(m_clock.Sleeps(), (std::vector<std::int64_t>{50, 5000, 10, 10, 10, 500}));
-    EXPECT_EQ(m_network.EventNames().back(), "CloseSocket");
+    EXPECT_EQ(m_port.WrittenBytes(), Concat({{0x1C, 0x71, 0x01}, BlackImage(8, 8)}));
+    EXPECT_EQ(m_clock.Sleeps(), (std::vector<std::int64_t>{5000, 10, 10, 10}));
+    EXPECT_EQ(m_links.requests.back().connectRounds, 10);
+    EXPECT_EQ(m_port.EventNames().back(), "Close");
 
-    m_network.refuse = true;
-    m_network.ClearEvents();
+    m_port.openResults = {false};
+    m_port.lastErrorText = "no answer from 127.0.0.1:6001";
+    m_port.ClearEvents();
     const Outcome refused = Upload();
     EXPECT_EQ(refused.status, OutcomeStatus::Failed);
     EXPECT_EQ(refused.notices, (std::vector<Notice>{Notice::Message(msg::kPortOpenError)}));
-    EXPECT_EQ(m_network.Count("Probe"), 10);
-    EXPECT_EQ(m_network.EventNames().back(), "CloseSocket");
+    EXPECT_EQ(refused.notices.front().detail, "no answer from 127.0.0.1:6001");
+    EXPECT_EQ(m_port.Count("Send"), 0);
 }
 
 TEST_F(LogoSessionTest, DataGoesIn512ByteChunksWithProgress) {
@@ -156,8 +167,7 @@ TEST_F(LogoSessionTest, DataGoesIn512ByteChunksWithProgress) {
     std::vector<std::size_t> sizes;
     for (const auto& w : m_port.Writes()) sizes.push_back(w.size());
     EXPECT_EQ(sizes, (std::vector<std::size_t>{3, 2, 3, 4, 512, 512, 328, 4, 512, 512}));
-    EXPECT_EQ(m_clock.Sleeps(),
-              (std::vector<std::int64_t>{3500, 10, 10, 10, 10, 10, 10, 10, 10, 500}));
+    EXPECT_EQ(m_clock.Sleeps(), (std::vector<std::int64_t>{3500, 10, 10, 10, 10, 10, 10, 10, 10}));
     ASSERT_FALSE(seen.empty());
     EXPECT_EQ(seen.front().text, "Erasing...");
     EXPECT_EQ(seen.front().range, (1352 + 1024) / 100);
@@ -171,13 +181,14 @@ TEST_F(LogoSessionTest, DataGoesIn512ByteChunksWithProgress) {
 TEST_F(LogoSessionTest, CancelAfterTwoOfFiveImagesPadsWithFourEmptyImages) {
     for (int i = 0; i < 5; ++i) Add("f" + std::to_string(i) + ".bmp", 8, 8 * (i + 1));
     int images = 0;
+    CancelToken cancel;
     UploadCallbacks callbacks;
-    callbacks.cancelRequested = [&] { return images == 2; };
     callbacks.progress = [&](const UploadProgress& p) {
         if (p.bytesSent > 0 && p.text.find("Updating") == 0 && p.step > images) images = p.step;
+        if (images == 2) cancel.Cancel();
     };
     UploadResult details;
-    const Outcome r = Upload(callbacks, &details);
+    const Outcome r = Upload(callbacks, &details, cancel);
     EXPECT_EQ(r.status, OutcomeStatus::Cancelled);
     EXPECT_EQ(r.count, 2);
     EXPECT_TRUE(details.cancelled);
@@ -202,12 +213,12 @@ TEST_F(LogoSessionTest, CancelAfterTwoOfFiveImagesPadsWithFourEmptyImages) {
 TEST_F(LogoSessionTest, CancelBeforeTheFirstImagePadsEveryImageAndOneMore) {
     Add("a.bmp", 8, 8);
     Add("b.bmp", 8, 8);
-    UploadCallbacks callbacks;
-    callbacks.cancelRequested = [] { return true; };
-    m_port.failAfterWrites = 4;  // check, init, define, first pad
-    const Outcome r = Upload(callbacks);
+    CancelToken cancel;
+    cancel.Cancel();
+    m_port.takeLimit = 3 + 2 + 3 + 4;  // check, init, define, first pad
+    const Outcome r = Upload({}, nullptr, cancel);
     EXPECT_EQ(r.status, OutcomeStatus::Cancelled);
-    EXPECT_EQ(m_port.Count("Write"), 2 + 1 + 3);
+    EXPECT_EQ(m_port.Count("Send"), 2 + 1 + 3);
     // the 2nd and 3rd pads failed
     EXPECT_EQ(Numbers(r), (std::vector<int>{msg::kWriteToPort, msg::kWriteToPort}));
     EXPECT_EQ(m_clock.Sleeps(), (std::vector<std::int64_t>{3500, 10, 0}));
@@ -234,7 +245,7 @@ TEST_F(LogoSessionTest, WriteFailuresStopTheUploadWithMessage42AndLogLines) {
     Add("b.bmp", 24, 16);
 
     const std::vector<int> lost = {msg::kCommunication};
-    m_port.failAfterWrites = 2;  // the define command fails
+    m_port.takeLimit = 3 + 2;  // the define command fails
     UploadResult details;
     Outcome r = Upload({}, &details);
     EXPECT_EQ(r.status, OutcomeStatus::Failed);
@@ -243,11 +254,11 @@ TEST_F(LogoSessionTest, WriteFailuresStopTheUploadWithMessage42AndLogLines) {
     EXPECT_EQ(m_clock.Sleeps(), std::vector<std::int64_t>{});
     EXPECT_NE(test::ReadFile(logPath).find("CProgress OnInitDialog[0]"), std::string::npos);
 
-    test::FakePrinterPort port;
-    port.Settings().portName = "/dev/ttyS0";
-    port.failAfterWrites = 2 + 1 + 1 + 1;  // the second image's header fails
-    LogoConnection c{port, nullptr, "", 0, m_clock, m_log.get()};
-    r = UploadLogos(c, m_list, m_options, &m_profile, {});
+    // The second image's header fails.
+    FakePrinter header("/dev/ttyS0");
+    header.link.takeLimit = 3 + 2 + 3 + 4 + 16 + 1;
+    r = UploadLogos(header.links, header.clock, m_log.get(), m_list, m_options, &m_profile, {},
+                    CancelToken::Never());
     EXPECT_EQ(r.status, OutcomeStatus::Failed);
     EXPECT_EQ(r.count, 1);
     EXPECT_EQ(Numbers(r), lost);
@@ -255,14 +266,13 @@ TEST_F(LogoSessionTest, WriteFailuresStopTheUploadWithMessage42AndLogLines) {
     EXPECT_NE(log.find("CPrograss writeInstruction[0]"), std::string::npos);
     EXPECT_NE(log.find("CPrograss WriteInstruction [03-00-02-00]\n"), std::string::npos);
     EXPECT_EQ(m_profile.GetString("LOGO", "Logofile1", "-"), "-");
-    EXPECT_EQ(port.EventNames().back(), "Close");
+    EXPECT_EQ(header.link.EventNames().back(), "Close");
 
     // A lost data chunk is a failure too, not a completed upload.
-    test::FakePrinterPort lossy;
-    lossy.Settings().portName = "/dev/ttyS0";
-    lossy.failAfterWrites = 2 + 1 + 1;  // the first image's data fails
-    LogoConnection l{lossy, nullptr, "", 0, m_clock, m_log.get()};
-    r = UploadLogos(l, m_list, m_options, &m_profile, {});
+    FakePrinter data("/dev/ttyS0");
+    data.link.takeLimit = 3 + 2 + 3 + 4 + 5;  // the first image's data fails
+    r = UploadLogos(data.links, data.clock, m_log.get(), m_list, m_options, &m_profile, {},
+                    CancelToken::Never());
     EXPECT_EQ(r.status, OutcomeStatus::Failed);
     EXPECT_EQ(Numbers(r), lost);
     EXPECT_NE(test::ReadFile(logPath).find("CProgress write data failed [0]"), std::string::npos);
@@ -272,7 +282,7 @@ TEST_F(LogoSessionTest, OpenAndCheckFailures) {
     Add("a.bmp", 8, 8);
     struct Case {
         const char* port;
-        int failAfterWrites;
+        int takeLimit;  // bytes the link takes
         bool openFails;
         int message;
         bool hasValue;
@@ -281,22 +291,21 @@ TEST_F(LogoSessionTest, OpenAndCheckFailures) {
         {"/dev/ttyS0", -1, true, msg::kOpenPortOrFile, true},
         {"LPT1", -1, true, msg::kPortOpenError, false},
         {"/dev/ttyS0", 0, false, msg::kWriteToPort, false},
-        {"/dev/ttyS0", 1, false, msg::kPrinterCheck, false},
+        {"/dev/ttyS0", 3, false, msg::kPrinterCheck, false},
         {"LPT1", 0, false, msg::kWriteToPort, false},
     };
     for (const Case& c : cases) {
-        test::FakePrinterPort port;
-        port.Settings().portName = c.port;
-        port.failAfterWrites = c.failAfterWrites;
-        if (c.openFails) port.openResults = {false};
-        LogoConnection connection{port, nullptr, "", 0, m_clock, nullptr};
-        const Outcome r = UploadLogos(connection, m_list, m_options, nullptr, {});
+        FakePrinter printer(c.port);
+        printer.link.takeLimit = c.takeLimit;
+        if (c.openFails) printer.link.openResults = {false};
+        const Outcome r = UploadLogos(printer.links, printer.clock, nullptr, m_list, m_options,
+                                      nullptr, {}, CancelToken::Never());
         EXPECT_EQ(r.status, OutcomeStatus::Failed);
         ASSERT_EQ(r.notices.size(), 1u) << c.port;
         EXPECT_EQ(r.notices[0].number, c.message) << c.port;
         EXPECT_EQ(r.notices[0].hasValue, c.hasValue) << c.port;
         EXPECT_EQ(r.notices[0].icon, MessageIcon::Exclamation);
-        EXPECT_FALSE(port.isOpen()) << c.port;
+        EXPECT_FALSE(printer.link.IsOpen()) << c.port;
     }
 }
 
@@ -361,42 +370,43 @@ TEST_F(LogoSessionTest, DeleteAllPerPortKind) {
         {"FILE", kDelete},
     };
     for (const Case& c : cases) {
-        test::FakePrinterPort port;
-        port.Settings().portName = c.port;
-        LogoConnection connection{port, nullptr, "", 0, m_clock, nullptr};
-        EXPECT_EQ(DeleteAllLogos(connection).status, OutcomeStatus::Done);
-        EXPECT_EQ(port.WrittenBytes(), c.expected) << c.port;
-        EXPECT_EQ(port.EventNames().front(), "Close");
-        EXPECT_EQ(port.EventNames().back(), "Close");
+        FakePrinter printer(c.port);
+        EXPECT_EQ(DeleteAllLogos(printer.links, printer.clock, CancelToken::Never()).status,
+                  OutcomeStatus::Done);
+        EXPECT_EQ(printer.link.WrittenBytes(), c.expected) << c.port;
+        EXPECT_EQ(printer.link.EventNames().front(), "Open");
+        EXPECT_EQ(printer.link.EventNames().back(), "Close");
+        EXPECT_EQ(printer.link.Count("WaitDelivered"), 1);
     }
 
-    test::FakePrinterPort port;
-    port.Settings().portName = "/dev/ttyS0";
-    port.failAfterWrites = 1;
-    LogoConnection connection{port, nullptr, "", 0, m_clock, nullptr};
-    Outcome r = DeleteAllLogos(connection);
+    FakePrinter initFails("/dev/ttyS0");
+    initFails.link.takeLimit = 3;
+    Outcome r = DeleteAllLogos(initFails.links, initFails.clock, CancelToken::Never());
     EXPECT_EQ(r.status, OutcomeStatus::Failed);
     EXPECT_EQ(Numbers(r), (std::vector<int>{msg::kPrinterStatusCheck}));
 
-    PortName("ETHERNET_II");
-    m_clock.ClearSleeps();
-    LogoConnection net = Connection();
-    EXPECT_EQ(DeleteAllLogos(net).status, OutcomeStatus::Done);
-    EXPECT_EQ(m_network.WrittenBytes(), kDelete);
-    EXPECT_EQ(m_clock.Sleeps(), (std::vector<std::int64_t>{100}));
-    EXPECT_EQ(m_network.EventNames(),
-              (std::vector<std::string>{"StartConnect", "Probe", "Send", "CloseSocket"}));
-    m_network.refuse = true;
-    r = DeleteAllLogos(net);
+    // A network printer: one connection attempt, probed after 100 ms; a delete that is not
+    // delivered is message 22.
+    FakePrinter net("ETHERNET_II");
+    EXPECT_EQ(DeleteAllLogos(net.links, net.clock, CancelToken::Never()).status,
+              OutcomeStatus::Done);
+    EXPECT_EQ(net.link.WrittenBytes(), kDelete);
+    EXPECT_EQ(net.links.requests.back().connectRounds, 1);
+    EXPECT_EQ(net.links.requests.back().connectWaitMs, 100);
+    net.link.deliveryFault = DeliveryFault::NotTaken;
+    r = DeleteAllLogos(net.links, net.clock, CancelToken::Never());
+    EXPECT_EQ(Numbers(r), (std::vector<int>{msg::kWriteToPort}));
+    net.link.openResults = {false};
+    net.link.lastErrorCode = 111;
+    r = DeleteAllLogos(net.links, net.clock, CancelToken::Never());
     EXPECT_EQ(r.status, OutcomeStatus::Failed);
-    EXPECT_EQ(r.notices, (std::vector<Notice>{Notice::WithValue(msg::kOpenPortOrFile, 0)}));
+    EXPECT_EQ(r.notices, (std::vector<Notice>{Notice::WithValue(msg::kOpenPortOrFile, 111)}));
 }
 
 TEST_F(LogoSessionTest, PrintAllIssues255CommandsOnTimerTicks) {
     PrintRequest request;
     request.mode = NvPrintMode::DoubleWidth;
-    LogoConnection c = Connection();
-    const Outcome r = PrintLogos(c, request, "", {});
+    const Outcome r = Print(request, "");
     EXPECT_EQ(r.status, OutcomeStatus::Done);
     EXPECT_EQ(r.count, 255);
     const auto writes = m_port.Writes();
@@ -422,8 +432,7 @@ TEST_F(LogoSessionTest, PrintSelectionWithHeadersOnAParallelPort) {
     std::vector<PrintProgress> seen;
     PrintCallbacks callbacks;
     callbacks.progress = [&](const PrintProgress& p) { seen.push_back(p); };
-    LogoConnection c = Connection();
-    const Outcome r = PrintLogos(c, request, "9,3-1", callbacks);
+    const Outcome r = Print(request, "9,3-1", callbacks);
     EXPECT_EQ(r.status, OutcomeStatus::Done);
     EXPECT_EQ(r.count, 4);
     FakeBytes expected = {0x1D, 0x49, 0x01};
@@ -442,39 +451,38 @@ TEST_F(LogoSessionTest, PrintSelectionWithHeadersOnAParallelPort) {
 TEST_F(LogoSessionTest, PrintRefusesABadSelectionAndReportsWriteFailures) {
     PrintRequest request;
     request.all = false;
-    LogoConnection c = Connection();
-    Outcome r = PrintLogos(c, request, "1--3", {});
+    Outcome r = Print(request, "1--3");
     EXPECT_EQ(r.status, OutcomeStatus::Refused);
     EXPECT_EQ(Numbers(r), (std::vector<int>{msg::kSelectionIncorrect}));
-    EXPECT_EQ(m_port.Count("Write"), 2);  // check and init only
-    EXPECT_FALSE(m_port.isOpen());
+    EXPECT_EQ(m_port.Count("Send"), 2);  // check and init only
+    EXPECT_FALSE(m_port.IsOpen());
 
     m_port.ClearEvents();
-    m_port.failAfterWrites = 2 + 3;  // the earlier 2, then check, init, image 1
+    m_port.takeLimit = 5 + 5 + 4;  // the earlier 5 bytes, then check, init, image 1
     PrintResult details;
-    r = PrintLogos(c, request, "1-5", {}, &details);
+    r = Print(request, "1-5", {}, &details);
     EXPECT_EQ(r.status, OutcomeStatus::Failed);
     EXPECT_TRUE(details.failed);
     EXPECT_EQ(details.printed, 1);
     EXPECT_EQ(r.count, 1);
     EXPECT_EQ(Numbers(r), (std::vector<int>{msg::kCommunication}));
 
-    PortName("ETHERNET_II");
-    request.all = false;
-    r = PrintLogos(c, request, "7", {});
+    FakePrinter net("ETHERNET_II");
+    r = PrintLogos(net.links, net.clock, request, "7", {}, CancelToken::Never());
     EXPECT_EQ(r.status, OutcomeStatus::Done);
-    EXPECT_EQ(m_network.WrittenBytes(), (FakeBytes{0x1C, 0x70, 7, 0}));
-    EXPECT_NE(m_network.EventNames().back(), "CloseSocket");  // the dialog keeps it
+    EXPECT_EQ(net.link.WrittenBytes(), (FakeBytes{0x1C, 0x70, 7, 0}));
+    EXPECT_EQ(net.link.EventNames().back(), "Close");
 }
 
 TEST_F(LogoSessionTest, PrintCancelStopsBeforeTheNextImage) {
     PrintRequest request;
-    int polls = 0;
+    CancelToken cancel;
     PrintCallbacks callbacks;
-    callbacks.cancelRequested = [&] { return ++polls > 3; };
-    LogoConnection c = Connection();
+    callbacks.progress = [&](const PrintProgress& p) {
+        if (p.printed == 3) cancel.Cancel();
+    };
     PrintResult details;
-    const Outcome r = PrintLogos(c, request, "", callbacks, &details);
+    const Outcome r = Print(request, "", callbacks, &details, cancel);
     EXPECT_EQ(r.status, OutcomeStatus::Cancelled);
     EXPECT_TRUE(details.cancelled);
     EXPECT_EQ(details.printed, 3);
@@ -513,38 +521,35 @@ TEST_F(LogoSessionTest, NetworkSendsThatDoNotArriveFailLikePortWrites) {
     int index = 0;
     for (const Case& c : cases) {
         const std::string name = "case " + std::to_string(index);
-        test::FakePrinterPort port;
-        port.Settings().portName = "ETHERNET_II";
-        test::FakeNetworkLink network;
-        network.failAfterBytes = c.failAfterBytes;
-        VirtualClock clock;
-        LogoConnection connection{port, &network, "127.0.0.1", 6001, clock, nullptr};
+        FakePrinter printer("ETHERNET_II");
+        printer.link.takeLimit = c.failAfterBytes;
+        printer.link.sendFault = SendFault::Lost;
         Profile profile(m_dir.File("case" + std::to_string(index++) + ".INI"));
         PrintRequest request;
         request.all = false;
         request.header = c.op == Op::PrintWithHeader;
-        UploadCallbacks cancel;
-        cancel.cancelRequested = [] { return true; };
+        CancelToken cancelled;
+        cancelled.Cancel();
         Outcome r;
         switch (c.op) {
             case Op::Upload:
-                r = UploadLogos(connection, m_list, m_options, &profile, {});
-                break;
             case Op::CancelledUpload:
-                r = UploadLogos(connection, m_list, m_options, &profile, cancel);
+                r = UploadLogos(printer.links, printer.clock, nullptr, m_list, m_options, &profile,
+                                {}, c.op == Op::Upload ? CancelToken::Never() : cancelled);
                 break;
             case Op::Print:
             case Op::PrintWithHeader:
-                r = PrintLogos(connection, request, "1-5", {});
+                r = PrintLogos(printer.links, printer.clock, request, "1-5", {},
+                               CancelToken::Never());
                 break;
             case Op::DeleteAll:
-                r = DeleteAllLogos(connection);
+                r = DeleteAllLogos(printer.links, printer.clock, CancelToken::Never());
                 break;
         }
         EXPECT_EQ(r.status, c.status) << name;
         EXPECT_EQ(Numbers(r), c.notices) << name;
         EXPECT_EQ(r.count, c.count) << name;
-        EXPECT_EQ(network.WrittenBytes().size(), static_cast<std::size_t>(c.failAfterBytes))
+        EXPECT_EQ(printer.link.WrittenBytes().size(), static_cast<std::size_t>(c.failAfterBytes))
             << name;
         // Only a complete upload replaces the stored list.
         EXPECT_EQ(profile.GetString("LOGO", "Logofile1", "-") != "-",
@@ -563,20 +568,17 @@ TEST_F(LogoSessionTest, LinkLostBehindTheLastSendsIsNoSuccess) {
         for (const bool upload : {true, false}) {
             const std::string name =
                 std::to_string(static_cast<int>(kind)) + (upload ? " upload" : " print");
-            const bool network = kind != Link::SerialHungUp;
-            test::FakePrinterPort port;
-            port.Settings().portName = network ? "ETHERNET_II" : "/dev/ttyS0";
-            test::FakeNetworkLink link;
-            port.linkLostAfterBytes = 6;
-            if (kind == Link::NetworkClosed) link.linkLostAfterBytes = 6;
-            if (kind == Link::NetworkNeverRead) link.unacknowledged = 100;
-            VirtualClock clock;
-            LogoConnection connection{port, &link, "127.0.0.1", 6001, clock, nullptr};
+            FakePrinter printer(kind == Link::SerialHungUp ? "/dev/ttyS0" : "ETHERNET_II");
+            if (kind != Link::NetworkNeverRead) printer.link.lostAfterBytes = 6;
+            if (kind == Link::NetworkNeverRead)
+                printer.link.deliveryFault = DeliveryFault::NotTaken;
             Profile profile(m_dir.File(name + ".INI"));
             PrintRequest request;
             request.all = false;
-            const Outcome r = upload ? UploadLogos(connection, m_list, m_options, &profile, {})
-                                     : PrintLogos(connection, request, "1-2", {});
+            const Outcome r = upload ? UploadLogos(printer.links, printer.clock, nullptr, m_list,
+                                                   m_options, &profile, {}, CancelToken::Never())
+                                     : PrintLogos(printer.links, printer.clock, request, "1-2", {},
+                                                  CancelToken::Never());
             EXPECT_EQ(r.status, OutcomeStatus::Failed) << name;
             EXPECT_EQ(Numbers(r), std::vector<int>{msg::kCommunication}) << name;
             EXPECT_EQ(profile.GetString("LOGO", "Logofile1", "-"), "-") << name;

@@ -11,15 +11,15 @@
 #include "core/setup/SetupLists.h"
 #include "core/setup/SetupSession.h"
 #include "core/setup/TestPage.h"
-#include "support/FakeNetworkLink.h"
-#include "support/FakeParallelController.h"
-#include "support/FakePrinterPort.h"
+#include "support/FakePrinterLink.h"
 #include "support/FastClock.h"
 
 namespace kp70 {
 namespace {
 
 using test::FakeBytes;
+using Names = std::vector<std::string>;
+using Sleeps = std::vector<std::int64_t>;
 
 constexpr int kCollectMs = 60000;
 
@@ -45,20 +45,22 @@ std::vector<FakeBytes> Requests(const std::vector<int>& numbers) {
 
 // A session on one fake link with the sequence waits in virtual time.
 struct Rig {
-    explicit Rig(const std::string& portName)
-        : session(portName, Links(), clock, fast, collector) {}
+    explicit Rig(const std::string& portName, SettingListener* listener = nullptr)
+        : link(Made(portName)), session(factory, clock, fast, listener ? *listener : collector) {}
 
-    SetupLinks Links() {
-        port.SetClock(&clock);
-        network.SetClock(&clock);
-        parallel.SetClock(&clock);
-        SetupLinks links;
-        links.port = &port;
-        links.network = &network;
-        links.networkAddress = "10.0.0.9";
-        links.networkPort = 9100;
-        links.parallel = &parallel;
-        return links;
+    test::FakePrinterLink& Made(const std::string& portName) {
+        factory.settings.portName = portName;
+        factory.link.SetClock(&clock);
+        // A USB printer's and the parallel controller's answers wait to be fetched.
+        const PortKind kind = PortKindOf(portName);
+        factory.link.answersOnRequest = kind == PortKind::Usb || kind == PortKind::Parallel;
+        factory.link.reportsStatus = kind == PortKind::Parallel;
+        return factory.link;
+    }
+    // What the link did, from now on.
+    void Clear() {
+        link.ClearEvents();
+        clock.ClearSleeps();
     }
 
     void ExpectCollected() {
@@ -76,54 +78,59 @@ struct Rig {
 
     VirtualClock clock;
     test::FastClock fast;
-    test::FakePrinterPort port;
-    test::FakeNetworkLink network;
-    test::FakeParallelController parallel;
+    test::FakeLinkFactory factory;
+    test::FakePrinterLink& link;
     SettingsCollector collector;
     SetupSession session;
 };
 
-// ---- COM ----
+const FakeBytes kStatusBackOff{0x1D, 0x61, 0x00};
 
-TEST(SetupSessionSerial, StartReopensThePortAndListens) {
+// ---- COM and USB ----
+
+TEST(SetupSessionSerial, StartOpensTheLinkForRepliesAndCloseWaitsForTheThread) {
     Rig rig("COM1");
-    rig.port.Open();  // left open by an earlier tool
-    rig.port.ClearEvents();
-    const Outcome outcome = rig.session.Start();
-    EXPECT_TRUE(outcome.ok());
-    EXPECT_EQ(rig.port.EventNames(), (std::vector<std::string>{"Close", "Open"}));
-    EXPECT_EQ(rig.port.Settings().toolMode, kToolModeSetup);
-    EXPECT_NE(rig.port.NotifyWindow(), nullptr);
+    EXPECT_TRUE(rig.session.Start().ok());
+    EXPECT_TRUE(rig.factory.requests.front().replies);
+    EXPECT_EQ(rig.factory.requests.front().toolMode, kToolModeSetup);
     rig.session.Close();
-    EXPECT_EQ(rig.port.NotifyWindow(), nullptr);
-    EXPECT_FALSE(rig.port.isOpen());
-    EXPECT_EQ(rig.clock.Sleeps(), (std::vector<std::int64_t>{300}));
+    EXPECT_EQ(rig.link.EventNames(), (Names{"Open", "StopReplies", "Close"}));
+    EXPECT_EQ(rig.clock.Sleeps(), (Sleeps{300}));
 }
 
-TEST(SetupSessionSerial, OpenFailureClosesTheScreenWithInitFail) {
+TEST(SetupSessionSerial, OpenFailureClosesTheScreenWithInitFailAndSaysWhy) {
     Rig rig("/dev/ttyS0");
-    rig.port.openResults = {false};
+    rig.link.openResults = {false};
+    rig.link.lastErrorText = "/dev/ttyS0: permission denied";
     const Outcome outcome = rig.session.Start();
     EXPECT_EQ(outcome.status, OutcomeStatus::Failed);
     EXPECT_EQ(MessageOf(outcome), 2);
     EXPECT_TRUE(outcome.closeScreen);
     EXPECT_TRUE(outcome.notices.front().secondLine.empty());
+    EXPECT_EQ(outcome.notices.front().detail, "/dev/ttyS0: permission denied");
 }
 
 TEST(SetupSessionSerial, ReadSendsEighteenRequestsAndCollectsTheReplies) {
-    Rig rig("COM3");
-    rig.port.responder = test::AnswerSettings(test::TypicalAnswers());
-    ASSERT_TRUE(rig.session.Start().ok());
-    std::vector<int> missing;
-    const Outcome outcome =
-        CollectSettings(rig.session, rig.collector, rig.fast, kCollectMs, missing);
-    EXPECT_EQ(outcome.status, OutcomeStatus::Done);
-    EXPECT_TRUE(missing.empty());
-    EXPECT_EQ(rig.port.Writes(), Requests({3, 116, 118, 242, 243, 244, 245, 246, 247, 248, 249, 250,
-                                           251, 252, 253, 1, 2, 255}));
-    EXPECT_EQ(rig.port.Count("ReadUsbReply"), 0);
-    rig.ExpectCollected();
-    EXPECT_EQ(rig.collector.Values().stopBit, 1);
+    for (const char* port : {"COM3", "USB"}) {
+        SCOPED_TRACE(port);
+        Rig rig(port);
+        rig.link.responder = test::AnswerSettings(test::TypicalAnswers());
+        ASSERT_TRUE(rig.session.Start().ok());
+        rig.Clear();
+        std::vector<int> missing;
+        const Outcome outcome =
+            CollectSettings(rig.session, rig.collector, rig.fast, kCollectMs, missing);
+        EXPECT_EQ(outcome.status, OutcomeStatus::Done);
+        EXPECT_TRUE(missing.empty());
+        EXPECT_EQ(rig.link.Writes(), Requests({3, 116, 118, 242, 243, 244, 245, 246, 247, 248, 249,
+                                               250, 251, 252, 253, 1, 2, 255}));
+        // A USB printer's replies are fetched once, after the last request.
+        const Names names = rig.link.EventNames();
+        ASSERT_EQ(names.size(), 19u);
+        EXPECT_EQ(names.back(), "RequestReplies");
+        rig.ExpectCollected();
+        EXPECT_EQ(rig.collector.Values().stopBit, 1);
+    }
 }
 
 TEST(SetupSessionSerial, UnansweredSettingsAreReportedMissing) {
@@ -131,47 +138,46 @@ TEST(SetupSessionSerial, UnansweredSettingsAreReportedMissing) {
     auto answers = test::TypicalAnswers();
     answers.erase(250);
     answers[116] = "256";  // a value the tool does not know counts as no answer
-    rig.port.responder = test::AnswerSettings(answers);
+    rig.link.responder = test::AnswerSettings(answers);
     ASSERT_TRUE(rig.session.Start().ok());
     std::vector<int> missing;
     CollectSettings(rig.session, rig.collector, rig.fast, 2000, missing);
     EXPECT_EQ(missing, (std::vector<int>{116, 250}));
 }
 
-TEST(SetupSessionSerial, FailedRequestStopsWithMessage60AndClosesThePort) {
+TEST(SetupSessionSerial, FailedRequestStopsWithMessage60AndClosesTheLink) {
     Rig rig("COM1");
-    rig.port.failAfterWrites = 5;
+    rig.link.takeLimit = 5 * 7 + 3;  // five requests and part of the sixth
     ASSERT_TRUE(rig.session.Start().ok());
     const Outcome outcome = rig.session.ReadSettings();
     EXPECT_EQ(MessageOf(outcome), 60);
     EXPECT_TRUE(Failed(outcome));
-    EXPECT_FALSE(rig.port.isOpen());
-    EXPECT_EQ(rig.port.Writes().size(), 5u);  // nothing after the failed one
+    EXPECT_FALSE(rig.link.IsOpen());
+    EXPECT_EQ(rig.link.Count("Send"), 6);  // nothing after the failed one
 }
 
-TEST(SetupSessionSerial, WriteSendsEnterBlockLeave) {
+TEST(SetupSessionSerial, WriteSendsEnterBlockLeaveAndWaitsForDelivery) {
     Rig rig("COM1");
     ASSERT_TRUE(rig.session.Start().ok());
-    rig.port.ClearEvents();
+    rig.Clear();
     SetupValues values;
     values.leftMargin = 300;
     const Outcome outcome = rig.session.WriteSettings(values);
     EXPECT_EQ(outcome.status, OutcomeStatus::Done);
     EXPECT_FALSE(outcome.connectionClosed);
-    EXPECT_EQ(rig.port.Writes(),
+    EXPECT_EQ(rig.link.Writes(),
               (std::vector<FakeBytes>{setup::EnterUserSetting(),
                                       {0x1D, 0x28, 0x45, 0x0A, 0x00, 0x05, 0xFA, 0x2C, 0x01, 0xFF,
                                        0x00, 0x00, 0x00, 0x00, 0x04},
                                       setup::LeaveUserSetting()}));
-    EXPECT_TRUE(rig.port.isOpen());  // a serial port stays open
-    // Only the half second in which the line carries the bytes before it is checked.
-    EXPECT_EQ(rig.clock.Sleeps(), std::vector<std::int64_t>{500});
+    EXPECT_EQ(rig.link.EventNames(), (Names{"Send", "Send", "Send", "WaitDelivered"}));
+    EXPECT_TRUE(rig.link.IsOpen());  // a serial port stays open
 }
 
 TEST(SetupSessionSerial, RefusedOrEmptyWritesSendNothing) {
     Rig rig("COM1");
     ASSERT_TRUE(rig.session.Start().ok());
-    rig.port.ClearEvents();
+    rig.Clear();
     SetupValues empty;
     EXPECT_EQ(rig.session.WriteSettings(empty).status, OutcomeStatus::NothingToDo);
     SetupValues wide;
@@ -186,16 +192,26 @@ TEST(SetupSessionSerial, RefusedOrEmptyWritesSendNothing) {
     const Outcome range = rig.session.WriteSettings(odd, &block);
     EXPECT_EQ(range.status, OutcomeStatus::Refused);
     EXPECT_EQ(block.rangeField, RangeField::ImageNumber);
-    EXPECT_TRUE(rig.port.Events().empty());
+    EXPECT_TRUE(rig.link.Events().empty());
 }
 
-TEST(SetupSessionSerial, FailedWriteClosesThePortAndResetsImageAndLines) {
-    // 3: every write returned, but the line went while the bytes sat in its buffers.
-    for (int okWrites : {0, 1, 2, 3}) {
+TEST(SetupSessionSerial, AWriteNotTakenOrNotDeliveredFailsAndResetsImageAndLines) {
+    // The link takes 0, 8 (the enter command) or 9 bytes; or takes them all and then goes,
+    // or never has them acknowledged.
+    struct Case {
+        int takeLimit;
+        int lostAfterBytes;
+        DeliveryFault delivery;
+    };
+    for (const Case c : {Case{0, -1, DeliveryFault::None}, Case{8, -1, DeliveryFault::None},
+                         Case{9, -1, DeliveryFault::None}, Case{-1, 1, DeliveryFault::None},
+                         Case{-1, -1, DeliveryFault::NotTaken}}) {
+        SCOPED_TRACE(c.takeLimit * 100 + c.lostAfterBytes);
         Rig rig("COM1");
         ASSERT_TRUE(rig.session.Start().ok());
-        if (okWrites < 3) rig.port.failAfterWrites = okWrites;
-        if (okWrites == 3) rig.port.linkLostAfterBytes = 1;
+        rig.link.takeLimit = c.takeLimit;
+        rig.link.lostAfterBytes = c.lostAfterBytes;
+        rig.link.deliveryFault = c.delivery;
         SetupValues values;
         values.waterMark = 1;
         values.imageNumber = 9;
@@ -203,22 +219,27 @@ TEST(SetupSessionSerial, FailedWriteClosesThePortAndResetsImageAndLines) {
         const Outcome outcome = rig.session.WriteSettings(values);
         EXPECT_EQ(MessageOf(outcome), 48);
         EXPECT_TRUE(Failed(outcome));
-        EXPECT_FALSE(rig.port.isOpen());
+        EXPECT_FALSE(rig.link.IsOpen());
         EXPECT_EQ(values.imageNumber, 1);
         EXPECT_EQ(values.lines, 0);
     }
 }
 
-TEST(SetupSessionSerial, ShortWriteCountsAsFailure) {
+TEST(SetupSessionSerial, AWriteTheOperatorStopsEndsCancelledAndClosed) {
     Rig rig("COM1");
     ASSERT_TRUE(rig.session.Start().ok());
-    rig.port.shortWriteBy = 1;
+    rig.link.takeLimit = 8;
+    rig.link.stall = true;
+    CancelToken cancel;
+    cancel.Cancel();
     SetupValues values;
     values.leftMargin = 8;
-    EXPECT_EQ(MessageOf(rig.session.WriteSettings(values)), 48);
+    const Outcome outcome = rig.session.WriteSettings(values, nullptr, cancel);
+    EXPECT_EQ(outcome.status, OutcomeStatus::Cancelled);
+    EXPECT_FALSE(rig.link.IsOpen());
 }
 
-TEST(SetupSessionSerial, UsbModeWriteLeavesThePortClosedAndTheNextReadFails) {
+TEST(SetupSessionSerial, UsbModeWriteLeavesTheLinkClosedAndTheNextReadFails) {
     Rig rig("COM1");
     ASSERT_TRUE(rig.session.Start().ok());
     SetupValues values;
@@ -226,72 +247,37 @@ TEST(SetupSessionSerial, UsbModeWriteLeavesThePortClosedAndTheNextReadFails) {
     const Outcome outcome = rig.session.WriteSettings(values);
     EXPECT_TRUE(outcome.ok());
     EXPECT_TRUE(outcome.connectionClosed);
-    EXPECT_FALSE(rig.port.isOpen());
+    EXPECT_FALSE(rig.link.IsOpen());
     EXPECT_EQ(MessageOf(rig.session.ReadSettings()), 60);
 }
 
-// ---- USB ----
-
-TEST(SetupSessionUsb, RepliesAreFetchedOnceAfterTheRequests) {
-    Rig rig("USB");
-    rig.port.answersOnReadUsbReply = true;
-    rig.port.responder = test::AnswerSettings(test::TypicalAnswers());
-    ASSERT_TRUE(rig.session.Start().ok());
-    rig.port.ClearEvents();
-    std::vector<int> missing;
-    CollectSettings(rig.session, rig.collector, rig.fast, kCollectMs, missing);
-    EXPECT_TRUE(missing.empty());
-    const auto names = rig.port.EventNames();
-    ASSERT_EQ(names.size(), 19u);
-    EXPECT_EQ(names.back(), "ReadUsbReply");
-    rig.ExpectCollected();
-}
-
-TEST(SetupSessionUsb, WriteReopensThePortAfterThreeSeconds) {
-    Rig rig("USB");
-    ASSERT_TRUE(rig.session.Start().ok());
-    rig.port.ClearEvents();
-    SetupValues values;
-    values.leftMargin = 1;
-    EXPECT_EQ(rig.session.WriteSettings(values).status, OutcomeStatus::Done);
-    EXPECT_EQ(rig.port.EventNames(),
-              (std::vector<std::string>{"Write", "Write", "Write", "Close", "Open"}));
-    EXPECT_EQ(rig.clock.Sleeps(), (std::vector<std::int64_t>{3000}));
-    EXPECT_TRUE(rig.port.isOpen());
-}
-
-TEST(SetupSessionUsb, ReopenScheduleGivesUpQuietlyAfterFiveAttempts) {
-    Rig rig("USB");
-    ASSERT_TRUE(rig.session.Start().ok());
-    rig.port.ClearEvents();
-    rig.port.openResults = {false, false, false, false, false};
-    SetupValues values;
-    values.leftMargin = 1;
-    const Outcome outcome = rig.session.WriteSettings(values);
-    EXPECT_EQ(outcome.status, OutcomeStatus::Done);
-    EXPECT_EQ(MessageOf(outcome), -1);
-    EXPECT_EQ(rig.clock.Sleeps(), (std::vector<std::int64_t>{3000, 500, 400, 300, 200, 100}));
-    EXPECT_EQ(rig.port.Count("Open"), 5);
-    EXPECT_EQ(rig.port.EventNames(),
-              (std::vector<std::string>{"Write", "Write", "Write", "Close", "Open", "Close", "Open",
-                                        "Open", "Open", "Open"}));
-}
-
-TEST(SetupSessionUsb, ReopenStopsAtTheFirstSuccess) {
-    Rig rig("USB");
-    ASSERT_TRUE(rig.session.Start().ok());
-    rig.port.openResults = {false, false, true};
-    SetupValues values;
-    values.leftMargin = 1;
-    rig.session.WriteSettings(values);
-    EXPECT_EQ(rig.clock.Sleeps(), (std::vector<std::int64_t>{3000, 500, 400}));
-    EXPECT_TRUE(rig.port.isOpen());
+TEST(SetupSessionUsb, WriteReopensOnAFallingScheduleAndGivesUpQuietly) {
+    struct Case {
+        std::deque<bool> opens;
+        Sleeps sleeps;
+        int openCalls;
+    };
+    for (const Case& c :
+         {Case{{true}, {3000}, 1}, Case{{false, false, true}, {3000, 500, 400}, 3},
+          Case{{false, false, false, false, false}, {3000, 500, 400, 300, 200, 100}, 5}}) {
+        Rig rig("USB");
+        ASSERT_TRUE(rig.session.Start().ok());
+        rig.Clear();
+        rig.link.openResults = c.opens;
+        SetupValues values;
+        values.leftMargin = 1;
+        const Outcome outcome = rig.session.WriteSettings(values);
+        EXPECT_EQ(outcome.status, OutcomeStatus::Done);
+        EXPECT_EQ(MessageOf(outcome), -1);
+        EXPECT_EQ(rig.clock.Sleeps(), c.sleeps);
+        EXPECT_EQ(rig.link.Count("Open"), c.openCalls);
+        EXPECT_EQ(rig.link.Events()[4].what, "Close");  // after the three sends and delivery
+    }
 }
 
 TEST(SetupSessionUsb, ReadAfterAReopenStillReachesTheListener) {
     Rig rig("USB");
-    rig.port.answersOnReadUsbReply = true;
-    rig.port.responder = test::AnswerSettings({{250, "20"}});
+    rig.link.responder = test::AnswerSettings({{250, "20"}});
     ASSERT_TRUE(rig.session.Start().ok());
     SetupValues values;
     values.leftMargin = 1;
@@ -303,102 +289,64 @@ TEST(SetupSessionUsb, ReadAfterAReopenStillReachesTheListener) {
 
 // ---- network ----
 
-TEST(SetupSessionNetwork, StartConnectsToTheDialogsAddress) {
-    Rig rig("ETHERNET_II");
-    EXPECT_TRUE(rig.session.Start().ok());
-    EXPECT_EQ(rig.network.Address(), "10.0.0.9");
-    EXPECT_EQ(rig.network.Port(), 9100);
-    EXPECT_EQ(rig.network.EventNames(), (std::vector<std::string>{"StartConnect", "Probe"}));
-}
-
 TEST(SetupSessionNetwork, FailedConnectionClosesTheScreenWithMessage20) {
     Rig rig("ETHERNET_II");
-    rig.network.refuse = true;
+    rig.link.openResults = {false};
+    rig.link.lastErrorText = "no answer from 10.0.0.9:9100";
     const Outcome outcome = rig.session.Start();
     EXPECT_EQ(MessageOf(outcome), 20);
     EXPECT_TRUE(outcome.closeScreen);
-    EXPECT_EQ(rig.network.EventNames().back(), "CloseSocket");
+    EXPECT_EQ(outcome.notices.front().detail, "no answer from 10.0.0.9:9100");
 }
 
-TEST(SetupSessionNetwork, ReadDropsStaleBytesProbesAndPacesSeventeenRequests) {
+TEST(SetupSessionNetwork, ReadDropsStaleBytesChecksThenPacesSeventeenRequests) {
     Rig live("ETHERNET_II");
-    live.network.responder = test::AnswerSettings(test::TypicalAnswers());
+    live.link.responder = test::AnswerSettings(test::TypicalAnswers());
     // A reply cut short before the read: without the clearing it would swallow the first
     // real reply.
     const std::string stale =
         "7'250\x1F"
         "99";
-    live.network.Deliver(FakeBytes(stale.begin(), stale.end()));
+    live.link.Arrive(FakeBytes(stale.begin(), stale.end()));
     ASSERT_TRUE(live.session.Start().ok());
-    live.network.ClearEvents();
-    live.clock.ClearSleeps();
+    live.Clear();
     std::vector<int> missing;
     CollectSettings(live.session, live.collector, live.fast, kCollectMs, missing);
     EXPECT_TRUE(missing.empty());
-    EXPECT_EQ(live.network.Writes(), Requests({3, 116, 118, 242, 243, 244, 245, 246, 247, 248, 249,
-                                               250, 251, 252, 1, 2, 255}));
-    std::vector<std::int64_t> expected{50};
-    expected.insert(expected.end(), 17, 10);
-    EXPECT_EQ(live.clock.Sleeps(), expected);
+    EXPECT_EQ(live.link.EventNames().front(), "CheckConnection");
+    EXPECT_EQ(live.link.Writes(), Requests({3, 116, 118, 242, 243, 244, 245, 246, 247, 248, 249,
+                                            250, 251, 252, 1, 2, 255}));
+    EXPECT_EQ(live.clock.Sleeps(), Sleeps(17, 10));
     live.ExpectCollected();
     EXPECT_EQ(live.collector.Values().stopBit, -1);  // not asked on the network
 
     // The printer rests after the last reply: whatever is sent next waits that out first,
-    // whoever sends it.
+    // whoever sends it. The write connects afresh and closes after three seconds.
     EXPECT_EQ(live.session.RestRemainingMs(), 800);
-    live.clock.ClearSleeps();
+    live.Clear();
     SetupValues values;
     values.leftMargin = 300;
     EXPECT_EQ(live.session.WriteSettings(values).status, OutcomeStatus::Done);
-    EXPECT_EQ(live.clock.Sleeps(), (std::vector<std::int64_t>{800, 50, 3000}));
+    EXPECT_EQ(live.clock.Sleeps(), (Sleeps{800, 3000}));
+    EXPECT_EQ(live.link.EventNames(),
+              (Names{"Open", "Send", "Send", "Send", "WaitDelivered", "Close"}));
     EXPECT_EQ(live.session.RestRemainingMs(), 0);
 }
 
-TEST(SetupSessionNetwork, ProbeReconnectsAndGivesUpAfterTenRounds) {
+TEST(SetupSessionNetwork, NoConnectionFailsTheReadWith60AndTheWriteWith48) {
     Rig rig("ETHERNET_II");
     ASSERT_TRUE(rig.session.Start().ok());
-    rig.network.ClearEvents();
-    rig.clock.ClearSleeps();
-    rig.network.failingProbes = 3;
-    EXPECT_TRUE(rig.session.ReadSettings().ok());
-    EXPECT_EQ(rig.network.Count("StartConnect"), 3);
+    rig.link.checkResults = {false};
+    const Outcome read = rig.session.ReadSettings();
+    EXPECT_EQ(MessageOf(read), 60);
+    EXPECT_TRUE(Failed(read));
+    EXPECT_EQ(rig.link.Count("Send"), 0);
 
-    rig.network.ClearEvents();
-    rig.clock.ClearSleeps();
-    rig.network.refuse = true;
-    const Outcome outcome = rig.session.ReadSettings();
-    EXPECT_EQ(MessageOf(outcome), 60);
-    EXPECT_TRUE(Failed(outcome));
-    EXPECT_EQ(rig.network.Count("Probe"), 10);
-    EXPECT_EQ(rig.network.Count("Send"), 0);
-    EXPECT_EQ(rig.network.EventNames().back(), "CloseSocket");
-    EXPECT_EQ(rig.clock.Sleeps(), std::vector<std::int64_t>(10, 50));
-}
-
-TEST(SetupSessionNetwork, WriteConnectsSendsAndClosesAfterThreeSeconds) {
-    Rig rig("ETHERNET_II");
-    ASSERT_TRUE(rig.session.Start().ok());
-    rig.network.ClearEvents();
-    rig.clock.ClearSleeps();
-    SetupValues values;
-    values.leftMargin = 300;
-    EXPECT_EQ(rig.session.WriteSettings(values).status, OutcomeStatus::Done);
-    EXPECT_EQ(rig.network.EventNames(), (std::vector<std::string>{"StartConnect", "Probe", "Send",
-                                                                  "Send", "Send", "CloseSocket"}));
-    EXPECT_EQ(rig.clock.Sleeps(), (std::vector<std::int64_t>{50, 3000}));
-    EXPECT_EQ(rig.network.Writes().front(), setup::EnterUserSetting());
-}
-
-TEST(SetupSessionNetwork, WriteWithoutConnectionFailsWithMessage48) {
-    Rig rig("ETHERNET_II");
-    ASSERT_TRUE(rig.session.Start().ok());
-    rig.network.refuse = true;
+    rig.link.openResults = {false};
     SetupValues values;
     values.leftMargin = 3;
-    const Outcome outcome = rig.session.WriteSettings(values);
-    EXPECT_EQ(MessageOf(outcome), 48);
-    EXPECT_EQ(rig.network.Count("Send"), 0);
-    EXPECT_EQ(rig.network.EventNames().back(), "CloseSocket");
+    EXPECT_EQ(MessageOf(rig.session.WriteSettings(values)), 48);
+    EXPECT_EQ(rig.link.Count("Send"), 0);
 }
 
 // ---- LPT ----
@@ -406,54 +354,54 @@ TEST(SetupSessionNetwork, WriteWithoutConnectionFailsWithMessage48) {
 TEST(SetupSessionParallel, StartOpensTheControllerAndTurnsStatusBackOff) {
     Rig rig("LPT1");
     EXPECT_TRUE(rig.session.Start().ok());
-    EXPECT_EQ(rig.parallel.PortName(), "LPT1");
-    EXPECT_EQ(rig.parallel.Writes(), (std::vector<FakeBytes>{{0x1D, 0x61, 0x00}}));
+    EXPECT_EQ(rig.link.Writes(), (std::vector<FakeBytes>{kStatusBackOff}));
     EXPECT_TRUE(rig.session.ReadAllowed());
 }
 
 TEST(SetupSessionParallel, StartFailures) {
     Rig noPort("LPT2");
-    noPort.parallel.openResults = {false};
+    noPort.link.openResults = {false};
+    noPort.link.lastErrorText = "[ParPortCtl] CreateFile fail : 2";
     Outcome outcome = noPort.session.Start();
     EXPECT_EQ(MessageOf(outcome), 2);
     EXPECT_EQ(outcome.notices.front().secondLine, "[ParPortCtl] CreateFile fail : 2");
     EXPECT_TRUE(outcome.closeScreen);
 
     Rig silent("LPT1");
-    silent.parallel.failAfterWrites = 0;
+    silent.link.takeLimit = 0;
     outcome = silent.session.Start();
     EXPECT_EQ(MessageOf(outcome), 24);
     EXPECT_TRUE(outcome.closeScreen);
 
     Rig legacy("/dev/parport0");
-    legacy.parallel.legacyMode = true;
+    legacy.link.legacyMode = true;
     EXPECT_FALSE(legacy.session.ReadAllowed());
 }
 
 TEST(SetupSessionParallel, ReadRequestsEverySettingThenFinishesOnTheTimer) {
     Rig rig("LPT1");
-    rig.parallel.responder = test::AnswerSettings(test::TypicalAnswers());
+    rig.link.responder = test::AnswerSettings(test::TypicalAnswers());
     ASSERT_TRUE(rig.session.Start().ok());
-    rig.parallel.ClearEvents();
+    rig.Clear();
     const Outcome outcome = rig.session.ReadSettings();
     EXPECT_EQ(outcome.status, OutcomeStatus::Waiting);
     EXPECT_EQ(rig.session.ReadTimerMs(), 3000);
 
-    std::vector<FakeBytes> expected{{0x1D, 0x61, 0x00}};
+    std::vector<FakeBytes> expected{kStatusBackOff};
     for (const auto& r : Requests(setup::ReadListParallel())) expected.push_back(r);
-    EXPECT_EQ(rig.parallel.Writes(), expected);
-    const auto names = rig.parallel.EventNames();
-    EXPECT_EQ(names[1], "Write");
-    EXPECT_EQ(names[2], "RequestRead");
-    EXPECT_EQ(names.back(), "StartReader");
+    EXPECT_EQ(rig.link.Writes(), expected);
+    const Names names = rig.link.EventNames();
+    EXPECT_EQ(names[1], "Send");
+    EXPECT_EQ(names[2], "RequestReplies");
+    EXPECT_EQ(rig.link.Count("RequestReplies"), 17);
 
     ASSERT_TRUE(rig.collector.WaitFor(setup::ReadListParallel(), rig.fast, kCollectMs));
-    rig.parallel.ClearEvents();
+    rig.Clear();
     const Outcome done = rig.session.OnReadTimer();
     EXPECT_EQ(done.status, OutcomeStatus::Done);
     EXPECT_EQ(rig.session.ReadTimerMs(), 0);
-    EXPECT_EQ(rig.parallel.EventNames(), (std::vector<std::string>{"StopReader", "Write"}));
-    EXPECT_EQ(rig.parallel.Writes(), (std::vector<FakeBytes>{FakeBytes(5, 0x00)}));
+    EXPECT_EQ(rig.link.EventNames(), (Names{"StopReplies", "Send"}));
+    EXPECT_EQ(rig.link.Writes(), (std::vector<FakeBytes>{FakeBytes(5, 0x00)}));
     rig.ExpectCollected();
 }
 
@@ -461,134 +409,120 @@ TEST(SetupSessionParallel, SettingThatNeverAnswersIsAskedAgainEveryTwoSeconds) {
     Rig rig("LPT1");
     auto answers = test::TypicalAnswers();
     answers.erase(250);
-    rig.parallel.responder = test::AnswerSettings(answers);
+    rig.link.responder = test::AnswerSettings(answers);
     ASSERT_TRUE(rig.session.Start().ok());
     ASSERT_EQ(rig.session.ReadSettings().status, OutcomeStatus::Waiting);
     auto others = setup::ReadListParallel();
     std::erase(others, 250);
     ASSERT_TRUE(rig.collector.WaitFor(others, rig.fast, kCollectMs));
     for (int round = 0; round < 3; ++round) {
-        rig.parallel.ClearEvents();
+        rig.Clear();
         const Outcome outcome = rig.session.OnReadTimer();
         EXPECT_EQ(outcome.status, OutcomeStatus::Waiting);
         EXPECT_EQ(rig.session.ReadTimerMs(), 2000);
-        EXPECT_EQ(rig.parallel.EventNames(), (std::vector<std::string>{"Write", "RequestRead"}));
-        EXPECT_EQ(rig.parallel.Writes(), Requests({250}));
+        EXPECT_EQ(rig.link.EventNames(), (Names{"Send", "RequestReplies"}));
+        EXPECT_EQ(rig.link.Writes(), Requests({250}));
     }
     // It answers at last: the next tick ends the read.
-    rig.parallel.Deliver(test::AnswerSettings({{250, "20"}})(Request(250)));
+    rig.link.Arrive(test::AnswerSettings({{250, "20"}})(Request(250)));
+    rig.link.RequestReplies();
     ASSERT_TRUE(rig.collector.WaitFor({250}, rig.fast, kCollectMs));
     EXPECT_EQ(rig.session.OnReadTimer().status, OutcomeStatus::Done);
     EXPECT_EQ(rig.collector.Values().leftMargin, 512);
 }
 
-TEST(SetupSessionParallel, RepeatThatCannotBeWrittenAbandonsTheRead) {
-    Rig rig("LPT1");
-    ASSERT_TRUE(rig.session.Start().ok());
-    ASSERT_EQ(rig.session.ReadSettings().status, OutcomeStatus::Waiting);
-    rig.parallel.failAfterWrites = 0;
-    const Outcome outcome = rig.session.OnReadTimer();
+TEST(SetupSessionParallel, FailuresOfTheRead) {
+    Rig repeat("LPT1");
+    ASSERT_TRUE(repeat.session.Start().ok());
+    ASSERT_EQ(repeat.session.ReadSettings().status, OutcomeStatus::Waiting);
+    repeat.link.takeLimit = 0;
+    Outcome outcome = repeat.session.OnReadTimer();
     EXPECT_EQ(outcome.status, OutcomeStatus::Failed);
     EXPECT_EQ(outcome.notices.front().literal, "GetValueCmd Fail!");
-    EXPECT_EQ(MessageOf(outcome), -1);
-    EXPECT_EQ(rig.session.ReadTimerMs(), 0);
-}
+    EXPECT_EQ(repeat.session.ReadTimerMs(), 0);
 
-TEST(SetupSessionParallel, FailedRequestGivesMessage22) {
-    Rig rig("LPT1");
-    ASSERT_TRUE(rig.session.Start().ok());
-    rig.parallel.failAfterWrites = 4;
-    const Outcome outcome = rig.session.ReadSettings();
+    Rig request("LPT1");
+    ASSERT_TRUE(request.session.Start().ok());
+    request.link.takeLimit = 3 + 4 * 7;
+    outcome = request.session.ReadSettings();
     EXPECT_EQ(MessageOf(outcome), 22);
     EXPECT_TRUE(Failed(outcome));
-    EXPECT_EQ(rig.parallel.Count("StartReader"), 0);
 
     Rig noReader("LPT1");
     ASSERT_TRUE(noReader.session.Start().ok());
-    noReader.parallel.startReaderResult = false;
+    noReader.link.requestRepliesResult = false;
     EXPECT_EQ(MessageOf(noReader.session.ReadSettings()), 52);
 }
 
 TEST(SetupSessionParallel, CollectRunsTheTimerItself) {
     Rig rig("LPT1");
-    rig.parallel.responder = test::AnswerSettings(test::TypicalAnswers());
+    rig.link.responder = test::AnswerSettings(test::TypicalAnswers());
     ASSERT_TRUE(rig.session.Start().ok());
     std::vector<int> missing;
     const Outcome outcome =
         CollectSettings(rig.session, rig.collector, rig.fast, kCollectMs, missing);
     EXPECT_EQ(outcome.status, OutcomeStatus::Done);
     EXPECT_TRUE(missing.empty());
-    EXPECT_FALSE(rig.parallel.Reading());
+    EXPECT_EQ(rig.link.EventNames().back(), "Send");  // the trailer, after StopReplies
     rig.ExpectCollected();
 }
 
 TEST(SetupSessionParallel, WriteReopensTheControllerAfterFourSeconds) {
     Rig rig("LPT1");
     ASSERT_TRUE(rig.session.Start().ok());
-    rig.parallel.ClearEvents();
+    rig.Clear();
     SetupValues values;
     values.leftMargin = 2;
     EXPECT_EQ(rig.session.WriteSettings(values).status, OutcomeStatus::Done);
-    EXPECT_EQ(rig.parallel.EventNames(),
-              (std::vector<std::string>{"Write", "Write", "Write", "Close", "Open", "Write"}));
-    EXPECT_EQ(rig.clock.Sleeps(), (std::vector<std::int64_t>{4000}));
-    EXPECT_EQ(rig.parallel.Writes().back(), (FakeBytes{0x1D, 0x61, 0x00}));
-    EXPECT_EQ(rig.parallel.Events()[3].at, 4000);  // closed after the wait
+    EXPECT_EQ(rig.link.EventNames(),
+              (Names{"Send", "Send", "Send", "WaitDelivered", "Close", "Open", "Send"}));
+    EXPECT_EQ(rig.clock.Sleeps(), (Sleeps{4000}));
+    EXPECT_EQ(rig.link.Writes().back(), kStatusBackOff);
+    EXPECT_EQ(rig.link.Events()[4].at, 4000);  // closed after the wait
 
-    rig.parallel.openResults = {false};
+    rig.link.openResults = {false};
     EXPECT_EQ(MessageOf(rig.session.WriteSettings(values)), 48);
-}
 
-TEST(SetupSessionParallel, UsbModeWriteClosesTheController) {
-    Rig rig("LPT1");
-    ASSERT_TRUE(rig.session.Start().ok());
-    SetupValues values;
-    values.usbMode = 0;
-    const Outcome outcome = rig.session.WriteSettings(values);
-    EXPECT_TRUE(outcome.connectionClosed);
-    EXPECT_FALSE(rig.parallel.isOpen());
+    Rig usbMode("LPT1");
+    ASSERT_TRUE(usbMode.session.Start().ok());
+    SetupValues mode;
+    mode.usbMode = 0;
+    EXPECT_TRUE(usbMode.session.WriteSettings(mode).connectionClosed);
+    EXPECT_FALSE(usbMode.link.IsOpen());
 }
 
 // ---- test page ----
 
-TEST(SetupSessionTestPage, EveryStepIsOneWriteThenAPause) {
+TEST(SetupSessionTestPage, EveryStepIsOneSendThenDeliveryAndAPause) {
     for (const char* portName : {"COM1", "LPT1", "ETHERNET_II"}) {
         SCOPED_TRACE(portName);
         Rig rig(portName);
         ASSERT_TRUE(rig.session.Start().ok());
-        rig.port.ClearEvents();
-        rig.parallel.ClearEvents();
-        rig.network.ClearEvents();
-        rig.clock.ClearSleeps();
+        rig.Clear();
         EXPECT_EQ(rig.session.PrintTestPage(true).status, OutcomeStatus::Done);
-        const auto writes = PortKindOf(portName) == PortKind::Serial     ? rig.port.Writes()
-                            : PortKindOf(portName) == PortKind::Parallel ? rig.parallel.Writes()
-                                                                         : rig.network.Writes();
-        EXPECT_EQ(writes, BuildTestPage(true));
+        EXPECT_EQ(rig.link.Writes(), BuildTestPage(true));
         EXPECT_EQ(rig.clock.Sleeps().back(), 800);
+        EXPECT_EQ(rig.link.Count("WaitDelivered"), 1);
     }
 }
 
-TEST(SetupSessionTestPage, StopsAtTheFirstFailedWrite) {
+TEST(SetupSessionTestPage, StopsAtTheFirstSendNotTakenOrADeliveryThatFails) {
     Rig rig("COM1");
     ASSERT_TRUE(rig.session.Start().ok());
-    rig.port.failAfterWrites = 3;
+    const std::vector<FakeBytes> page = BuildTestPage(false);
+    rig.link.takeLimit = static_cast<int>(page[0].size() + page[1].size() + page[2].size());
     const Outcome outcome = rig.session.PrintTestPage(false);
     EXPECT_EQ(MessageOf(outcome), 48);
     EXPECT_TRUE(Failed(outcome));
-    EXPECT_EQ(rig.port.Writes().size(), 3u);
-    EXPECT_FALSE(rig.port.isOpen());
+    EXPECT_EQ(rig.link.Count("Send"), 4);
+    EXPECT_FALSE(rig.link.IsOpen());
     EXPECT_TRUE(rig.clock.Sleeps().empty());
-}
 
-TEST(SetupSessionTestPage, NetworkSendResultsAreIgnored) {
-    Rig rig("ETHERNET_II");
-    ASSERT_TRUE(rig.session.Start().ok());
-    // The printer takes the connection but the data never goes anywhere.
-    rig.network.responder = [](const FakeBytes&) { return FakeBytes{}; };
-    EXPECT_EQ(rig.session.PrintTestPage(false).status, OutcomeStatus::Done);
-    rig.network.refuse = true;
-    EXPECT_EQ(MessageOf(rig.session.PrintTestPage(false)), 48);
+    // A network printer that takes the connection but acknowledges nothing.
+    Rig network("ETHERNET_II");
+    ASSERT_TRUE(network.session.Start().ok());
+    network.link.deliveryFault = DeliveryFault::NotTaken;
+    EXPECT_EQ(MessageOf(network.session.PrintTestPage(false)), 48);
 }
 
 // ---- the hand-off ----
@@ -612,15 +546,12 @@ public:
 };
 
 TEST(SetupReceiveThread, HandsOverOneReplyAtATime) {
-    VirtualClock clock;
-    test::FastClock fast;
-    test::FakePrinterPort port;
-    port.responder = test::AnswerSettings(test::TypicalAnswers());
     SlowListener listener;
-    SetupSession session("COM1", SetupLinks{&port}, clock, fast, listener);
-    ASSERT_TRUE(session.Start().ok());
-    ASSERT_TRUE(session.ReadSettings().ok());
-    for (int i = 0; i < 20000 && listener.m_count < 18; ++i) fast.SleepFor(10);
+    Rig rig("COM1", &listener);
+    rig.link.responder = test::AnswerSettings(test::TypicalAnswers());
+    ASSERT_TRUE(rig.session.Start().ok());
+    ASSERT_TRUE(rig.session.ReadSettings().ok());
+    for (int i = 0; i < 20000 && listener.m_count < 18; ++i) rig.fast.SleepFor(10);
     EXPECT_EQ(listener.m_count, 18);
     EXPECT_EQ(listener.m_maxInFlight, 1);
 }
@@ -651,18 +582,15 @@ public:
 };
 
 TEST(SetupReceiveThread, CloseCancelsAHandOffUnderWay) {
-    VirtualClock clock;
-    test::FastClock fast;
-    test::FakePrinterPort port;
-    port.responder = test::AnswerSettings({{250, "144"}});
     BlockedListener listener;
-    SetupSession session("COM1", SetupLinks{&port}, clock, fast, listener);
-    ASSERT_TRUE(session.Start().ok());
-    ASSERT_TRUE(session.ReadSettings().ok());
+    Rig rig("COM1", &listener);
+    rig.link.responder = test::AnswerSettings({{250, "144"}});
+    ASSERT_TRUE(rig.session.Start().ok());
+    ASSERT_TRUE(rig.session.ReadSettings().ok());
     listener.WaitEntered();
-    session.Close(false);  // returns: the hand-off was cancelled and the thread ended
+    rig.session.Close(false);  // returns: the hand-off was cancelled and the thread ended
     EXPECT_TRUE(listener.m_cancelled);
-    EXPECT_FALSE(port.isOpen());
+    EXPECT_FALSE(rig.link.IsOpen());
 }
 
 }  // namespace

@@ -6,43 +6,36 @@
 
 #include "core/app/CancelToken.h"
 #include "core/app/VirtualClock.h"
-#include "core/status/StatusLinks.h"
-#include "support/FakeParallelController.h"
+#include "support/FakePrinterLink.h"
 
 namespace kp70 {
 namespace {
 
 // A printer that answers each DLE EOT n with answers[n] (none when absent).
-class FakeStatusLink : public StatusLink {
-public:
+struct FakeStatusLink : test::FakePrinterLink {
     std::map<int, std::vector<std::uint8_t>> answers;
-    std::vector<std::uint8_t> waiting;  // already received, not yet taken
-    std::vector<std::vector<std::uint8_t>> sent;
-
-    bool Send(const std::vector<std::uint8_t>& bytes) override {
-        sent.push_back(bytes);
-        if (bytes.size() == 3 && bytes[0] == 0x10 && bytes[1] == 0x04) {
-            const auto& a = answers[bytes[2]];
-            waiting.insert(waiting.end(), a.begin(), a.end());
-        }
-        return true;
+    FakeStatusLink() {
+        Open(CancelToken::Never());
+        ClearEvents();
+        responder = [this](const test::FakeBytes& bytes) {
+            if (bytes.size() == 3 && bytes[0] == 0x10 && bytes[1] == 0x04) return answers[bytes[2]];
+            return test::FakeBytes{};
+        };
     }
-    void Receive(std::vector<std::uint8_t>& bytes) override {
-        bytes.insert(bytes.end(), waiting.begin(), waiting.end());
-        waiting.clear();
-    }
+    std::size_t SentCount() const { return Writes().size(); }
 };
 
 TEST(StatusSession, AsksFourRequestsAndMergesTheAnswers) {
     VirtualClock clock;
     FakeStatusLink link;
     link.answers = {{1, {0x1A}}, {2, {0x16}}, {3, {0x12}}, {4, {0x12}}};
-    link.waiting = {0x41};  // a late reply to something else
+    link.Arrive({0x41});  // a late reply to something else
     StatusSession session(link, clock);
     const StatusReport report = session.Query(CancelToken{});
     EXPECT_TRUE(report.Complete());
-    EXPECT_EQ(link.sent, (std::vector<std::vector<std::uint8_t>>{
-                             {0x10, 0x04, 1}, {0x10, 0x04, 2}, {0x10, 0x04, 3}, {0x10, 0x04, 4}}));
+    EXPECT_EQ(link.Writes(),
+              (std::vector<std::vector<std::uint8_t>>{
+                  {0x10, 0x04, 1}, {0x10, 0x04, 2}, {0x10, 0x04, 3}, {0x10, 0x04, 4}}));
     EXPECT_EQ(StatusLine(report.status, false), "offline: cover open");
     EXPECT_EQ(clock.TotalSlept(), 0);
 }
@@ -75,7 +68,7 @@ TEST(StatusSession, NoAnswerOrNoStatusStopsAndSaysSo) {
         StatusSession session(link, clock);
         const StatusReport report = session.Query(CancelToken{});
         EXPECT_EQ(report.problem, row.problem);
-        EXPECT_EQ(link.sent.size(), row.requestsSent);
+        EXPECT_EQ(link.SentCount(), row.requestsSent);
         EXPECT_EQ(clock.TotalSlept(), row.waited);
         EXPECT_EQ(report.ProblemText(false), row.text);
         // What the answers before the problem said stays known.
@@ -85,16 +78,15 @@ TEST(StatusSession, NoAnswerOrNoStatusStopsAndSaysSo) {
 
 TEST(StatusSession, ParallelPortReadsTheAutomaticBlockAndSendsNothing) {
     VirtualClock clock;
-    test::FakeParallelController controller;
-    controller.Open("/dev/lp0");
-    ParallelStatusLink link(controller, true);
+    FakeStatusLink link;
+    link.reportsStatus = true;
     StatusSession session(link, clock, 500);
 
     StatusReport report = session.Query(CancelToken{});
     EXPECT_EQ(report.problem, StatusReport::Problem::NoAnswer);
     EXPECT_EQ(clock.TotalSlept(), 500);
 
-    controller.DeliverStatus({0x1C, 0x00, 0x0F, 0x0F});
+    link.ArriveStatus({0x1C, 0x00, 0x0F, 0x0F});
     report = session.Query(CancelToken{});
     EXPECT_TRUE(report.Complete());
     EXPECT_EQ(StatusLine(report.status, false), "offline: paper end, paper near end");
@@ -102,9 +94,10 @@ TEST(StatusSession, ParallelPortReadsTheAutomaticBlockAndSendsNothing) {
     // No block since: the printer sends one when its status changes, so it still holds.
     report = session.Query(CancelToken{});
     EXPECT_EQ(StatusLine(report.status, false), "offline: paper end, paper near end");
-    controller.DeliverStatus({0x10, 0x00, 0x02, 0x0F});
+    link.ArriveStatus({0x10, 0x00, 0x02, 0x0F});
     EXPECT_EQ(session.Query(CancelToken{}).problem, StatusReport::Problem::NotStatus);
-    EXPECT_EQ(controller.Count("Write"), 0);
+    EXPECT_EQ(link.Count("Send"), 0);
+    EXPECT_GT(link.Count("RequestReplies"), 0);  // the controller is kept reading
 }
 
 TEST(StatusSession, WatchReportsEachChangeOnce) {
@@ -125,7 +118,7 @@ TEST(StatusSession, WatchReportsEachChangeOnce) {
               (std::vector<std::string>{"online, no error, paper present", "online: paper near end",
                                         "no answer within 1000 ms"}));
     // Every second, not more often.
-    EXPECT_EQ(link.sent.size(), 4u + 4u + 1u);
+    EXPECT_EQ(link.SentCount(), 4u + 4u + 1u);
 }
 
 }  // namespace

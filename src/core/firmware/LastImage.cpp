@@ -1,4 +1,4 @@
-#include "core/firmware/FirmwareLinks.h"
+#include "core/firmware/LastImage.h"
 
 #include "core/app/Profile.h"
 #include "core/firmware/FirmwareTexts.h"
