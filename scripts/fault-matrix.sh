@@ -8,7 +8,14 @@
 # firmware area download (the DOWNLOAD area) and the TALVO10 tool (its Boot area). Faults:
 # none (the reference run, which also measures how many bytes each link carries),
 # drop-after=N at ten offsets from the first to the last byte of the busiest link, silent,
-# late=200, nak-every=3 and garbage.
+# late=200, nak-every=3 and garbage. Then the cases of a printer that takes or answers
+# less than it should: the TALVO10 Ext Font area over TCP (2,049 answered packets) with and
+# without its last packet refused (nak-last), a printer that stops reading near the end but
+# keeps the connection (stall-after), one that closes the connection once it has taken
+# everything, TALVO10 over the parallel port with the link gone behind the last packets,
+# a line that repeats every answer with refused packets (repeat+nak-every=3), and a
+# parallel port whose printer takes nothing, which Ctrl+C (SIGINT) must end within a second.
+# Faults joined with "+" are given together.
 #
 # Every cell starts its own kp70sim (--time-scale 0.1) and runs kp70ctl on a clock ten times
 # fast (KP70_TEST_TIME_SCALE), under a watchdog that kills it after the operation's bound
@@ -46,16 +53,17 @@ MARGIN_S=5   # real seconds the watchdog adds to a bound
 #                settling wait of 256 x 9 ms
 #   talvo10      6 erase pauses of 400 ms, 128 packets (late answers: 128 x 200 ms), then
 #                10 s without an answer
+#   talvo10-ext  6 erase pauses of 1.5 s, 2,049 packets 50 ms apart, the last answer's wait
 declare -A BOUND_MS=(
     [setup-read]=15000 [setup-write]=25000 [logo-upload]=25000
-    [logo-print]=20000 [fw-area]=25000 [talvo10]=45000
+    [logo-print]=20000 [fw-area]=25000 [talvo10]=45000 [talvo10-ext]=140000
 )
 
 # What a complete operation prints on stdout.
 declare -A SUCCESS=(
     [setup-read]='^left-margin +0$' [setup-write]='^COMPLETED$'
     [logo-upload]='Complete the NV bit image definition\.' [logo-print]='^printed 2 images$'
-    [fw-area]='^Update Complete\.' [talvo10]='^COMPLETED$'
+    [fw-area]='^Update Complete\.' [talvo10]='^COMPLETED$' [talvo10-ext]='^COMPLETED$'
 )
 
 # The operation's failure messages (stderr), as the catalogue and the README give them.
@@ -66,6 +74,7 @@ declare -A FAILURE=(
     [logo-print]='Communication error\. Can not transimitted\.|ERROR : Write to port\.|ERROR : Port open\.|ERROR : Printer check\.'
     [fw-area]='ERROR : PRINTER IS NOT READY!|Communication error\. Can not transimitted\.|LPT Write Error|ERROR : Printer check\.|Init Fail|Port is not opened!|ERROR : Port open\.'
     [talvo10]='ERROR : Read Fail!|Communication error\. Can not transimitted\.|ERROR : Write to port\.|Init Fail|ERROR : Printer check\.|ERROR : Port open\.'
+    [talvo10-ext]='Communication error\. Can not transimitted\.|ERROR : Write to port\.|ERROR : Port open\.'
 )
 
 # Whether a fault can touch an operation: ok, fail or any (see above).
@@ -73,6 +82,15 @@ expectation() {
     local op=$1 transport=$2 fault=$3
     case $fault in
         none) echo ok ;;
+        # A printer that takes nothing more: the transfer fails; on the parallel port the
+        # operator ends the wait with Ctrl+C.
+        stall-after=*) [[ $transport == lpt ]] && echo interrupt || echo fail ;;
+        # The last packet is always refused: resending cannot cure it.
+        nak-last) echo fail ;;
+        # Every answer twice, some refusals: each packet is judged by its own answer.
+        repeat+nak-every=*) echo ok ;;
+        # Closed once it had every byte: the printer has the area.
+        drop-after=all) echo ok ;;
         drop-after=*) echo any ;;
         silent)
             case $op in
@@ -85,14 +103,10 @@ expectation() {
                 *) echo ok ;;
             esac ;;
         late=*) echo ok ;;  # 200 ms, below every time-out
-        nak-every=*)
-            case $op in
-                # A refused TALVO10 packet is sent again on the serial side; over TCP the
-                # packets are not answered one by one, so the refusal must fail the area.
-                talvo10) [[ $transport == pty ]] && echo ok || echo fail ;;
-                # The one area packet is the first; setup and logos have no packets to refuse.
-                *) echo ok ;;
-            esac ;;
+        # A refused TALVO10 packet is sent again (over TCP too, where the answers are read
+        # after each packet's pause); the one area packet is the first; setup and logos have
+        # no packets to refuse.
+        nak-every=*) echo ok ;;
         garbage)
             case $op in
                 # Garbled setting replies: a read must not present them as the settings, and
@@ -107,21 +121,23 @@ expectation() {
 op_args() {
     local op=$1 transport=$2 link
     local fx=$WORK/fixtures
-    if [[ $transport == pty ]]; then
-        link=(--port "$CELL/ttyKP70")
-    else
-        link=(--net "127.0.0.1:$TCP_PORT")
-    fi
+    case $transport in
+        pty) link=(--port "$CELL/ttyKP70") ;;
+        lpt) link=(--port "$CELL/lpKP70") ;;
+        *) link=(--net "127.0.0.1:$TCP_PORT") ;;
+    esac
     case $op in
         setup-read) ARGS=(setup get --timeout 8000 "${link[@]}") ;;
         setup-write) ARGS=(setup set --timeout 8000 left-margin=300 code-page=16 "${link[@]}") ;;
         logo-upload) ARGS=(logo upload "$fx/a.bmp" "$fx/b.bmp" "${link[@]}") ;;
         logo-print) ARGS=(logo print --select 1-2 --header "${link[@]}") ;;
         fw-area) ARGS=(firmware download "$fx/fw.SHC" --area download --service --yes "${link[@]}") ;;
-        talvo10)
-            local device="TALVO10 S"
+        talvo10 | talvo10-ext)
+            local device="TALVO10 S" area=boot
             [[ $transport == tcp ]] && device="TALVO10 E-II"
-            ARGS=(firmware talvo10 "$fx/t10.bin" --area boot --yes --device "$device" "${link[@]}") ;;
+            [[ $transport == lpt ]] && device="TALVO10 P"
+            [[ $op == talvo10-ext ]] && area=ext-font
+            ARGS=(firmware talvo10 "$fx/t10.bin" --area "$area" --yes --device "$device" "${link[@]}") ;;
     esac
 }
 
@@ -151,6 +167,8 @@ verified() {
             [[ $(state '.flash.areas.download | [.writes, .checksum, .crc32]') == "$(cat "$fx/area-sum")" ]] ;;
         talvo10)
             [[ $(state '.flash.talvo10.boot | [.contiguous, .checksum, .crc32]') == "$(cat "$fx/talvo10-sum")" ]] ;;
+        talvo10-ext)
+            [[ $(state '.flash.talvo10["ext-font"] | [.contiguous, .checksum, .crc32]') == "$(cat "$fx/talvo10-ext-sum")" ]] ;;
     esac
 }
 
@@ -167,11 +185,17 @@ run_cell() {
     cp "$WORK/fixtures/seed.INI" "$CELL/kp70tool.INI"
     local expect
     expect=$(expectation "$op" "$transport" "$fault")
-    local faultArgs=()
-    [[ $fault != none ]] && faultArgs=(--fault "$fault")
+    local faultArgs=() part
+    if [[ $fault != none ]]; then
+        local spec=$fault
+        # drop-after=all: once the link has brought every byte of the reference run.
+        [[ $spec == drop-after=all ]] && spec="drop-after=$ALL_BYTES"
+        IFS=+ read -ra parts <<<"$spec"
+        for part in "${parts[@]}"; do faultArgs+=(--fault "$part"); done
+    fi
 
     # The printer, started from the work folder (not the cell's: see the process check).
-    (cd "$WORK" && exec "$SIM" --tcp 127.0.0.1:0 --pty "$CELL/ttyKP70" --out "$CELL/out" \
+    (cd "$WORK" && exec "$SIM" --tcp 127.0.0.1:0 --pty "$CELL/ttyKP70" --lpt "$CELL/lpKP70" --out "$CELL/out" \
         --state "$CELL/state.json" --time-scale "$SCALE" "${faultArgs[@]}" \
         >"$CELL/sim.out" 2>"$CELL/sim.log") &
     local simPid=$!
@@ -190,9 +214,22 @@ run_cell() {
     local bound=${BOUND_MS[$op]}
     local watchdog
     watchdog=$(awk -v b="$bound" -v s="$SCALE" -v m="$MARGIN_S" 'BEGIN { print b * s / 1000 + m }')
-    local start end rc=-1
+    local start end rc=-1 interruptMs=-1
     start=$(now)
-    if [[ $verdict == PASS ]]; then
+    if [[ $verdict == PASS && $expect == interrupt ]]; then
+        # On the real clock: the operator presses Ctrl+C two seconds into a write the
+        # printer takes nothing of; kp70ctl must end within one second of it.
+        (cd "$CELL" && exec timeout -s KILL 20 "$CTL" "${ARGS[@]}" </dev/null >"$CELL/stdout" \
+            2>"$CELL/stderr") &
+        local ctlPid=$!
+        sleep 2
+        local pressed
+        pressed=$(now)
+        kill -INT "$ctlPid" 2>/dev/null
+        wait "$ctlPid"
+        rc=$?
+        interruptMs=$(awk -v a="$pressed" -v b="$(now)" 'BEGIN { printf "%d", (b - a) * 1000 }')
+    elif [[ $verdict == PASS ]]; then
         (cd "$CELL" && KP70_TEST_TIME_SCALE=$SCALE exec timeout -s KILL "$watchdog" "$CTL" \
             "${ARGS[@]}" </dev/null >"$CELL/stdout" 2>"$CELL/stderr")
         rc=$?
@@ -202,8 +239,11 @@ run_cell() {
     toolMs=$(awk -v a="$start" -v b="$end" -v s="$SCALE" 'BEGIN { printf "%d", (b - a) * 1000 / s }')
 
     local outcome message=""
+    [[ $expect == interrupt ]] && toolMs=$interruptMs
     if [[ $rc == 137 ]]; then
         outcome=hang
+    elif [[ $rc == 130 ]]; then
+        outcome=interrupted
     elif [[ $rc -gt 128 ]]; then
         outcome="signal$((rc - 128))"
     elif [[ $rc == 0 ]]; then
@@ -218,7 +258,11 @@ run_cell() {
     fi
 
     fail() { [[ $verdict == FAIL ]] && why+="; $1" || { verdict=FAIL; why=$1; }; }
-    if [[ $verdict == PASS ]]; then
+    if [[ $verdict == PASS && $expect == interrupt ]]; then
+        [[ $outcome == interrupted ]] || fail "kp70ctl ${outcome} (exit $rc), not interrupted"
+        ((interruptMs <= 1000)) || fail "ended ${interruptMs} ms after Ctrl+C"
+        cmp -s "$WORK/fixtures/seed.INI" "$CELL/kp70tool.INI" || fail "profile changed"
+    elif [[ $verdict == PASS ]]; then
         if ((toolMs > bound)); then fail "took ${toolMs} ms, bound ${bound} ms"; fi
         case $outcome in
             done)
@@ -243,7 +287,11 @@ run_cell() {
                 ;;
             *) fail "kp70ctl ${outcome}" ;;
         esac
+    fi
+    if [[ $verdict == PASS || -n $why ]]; then
         grep -q 'runtime error\|AddressSanitizer\|LeakSanitizer' "$CELL/stderr" && fail "sanitizer report"
+        # The answers must be read as they come: a full receive queue loses them.
+        grep -q 'm_QueueRead FULL' "$CELL/stderr" && fail "the receive queue overflowed"
     fi
 
     # Nothing may be left running in the cell's folder, and kp70sim must have seen every
@@ -343,6 +391,8 @@ read -r s c < <(slice_sums "$FX/fw.SHC" "$areaOffset" $((areaLength - 10)))
 echo "[1,$s,$c]" >"$FX/area-sum"
 read -r s c < <(slice_sums "$FX/t10.bin" $((0x1F0000)) $((0x10000)))
 echo "[true,$s,$c]" >"$FX/talvo10-sum"
+read -r s c < <(slice_sums "$FX/t10.bin" $((0x80000)) $((0x100000)))
+echo "[true,$s,$c]" >"$FX/talvo10-ext-sum"
 
 # The profile every cell starts with: a stored logo list, and what the start of each
 # operation writes whatever happens next (the setup tool's receive-buffer list, the firmware
@@ -366,6 +416,7 @@ if cmp -s "$FX/seed.INI" "$FX/uploaded.INI" || ! grep -q FWDN15 "$FX/seed.INI"; 
 fi
 
 OPS=(setup-write setup-read logo-upload logo-print fw-area talvo10)
+export ALL_BYTES=0
 TRANSPORTS=(tcp pty)
 FAULTS=(silent late=200 nak-every=3 garbage)
 
@@ -402,11 +453,29 @@ for op in "${OPS[@]}"; do
         done
     done
 done
+# The printers that take or answer less than they should, at offsets from the reference
+# runs: near the end of the area (and of the upload) over TCP, and every byte.
+ref_bytes() {  # op transport
+    local r
+    for r in "$WORK"/cells/*/result; do
+        IFS=$'\t' read -r o t f _ _ _ _ _ _ _ b <"$r"
+        [[ $o == "$1" && $t == "$2" && $f == none ]] && { echo "$b"; return; }
+    done
+    echo 0
+}
+areaBytes=$(ref_bytes fw-area tcp)
+for line in "talvo10-ext tcp none" "talvo10-ext tcp nak-last" \
+    "fw-area tcp stall-after=$((areaBytes - 65536))" "fw-area tcp drop-after=all" \
+    "talvo10 lpt none" "talvo10 lpt drop-after=$(($(ref_bytes talvo10 pty) - 20))" \
+    "talvo10 pty repeat+nak-every=3" "fw-area lpt stall-after=0"; do
+    read -r op transport fault <<<"$line"
+    selected "$op" "$transport" "$fault" && LINES+=("$line")
+done
 index=100
 for line in "${LINES[@]}"; do
     index=$((index + 1))
     echo "$line $index"
-done | run_cells
+done | { export ALL_BYTES=$areaBytes; run_cells; }
 
 # ---- the table ---------------------------------------------------------------------------
 passed=0

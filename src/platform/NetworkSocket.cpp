@@ -136,9 +136,16 @@ SendResult NetworkSocket::SendBounded(const std::uint8_t* data, int length,
 
 void NetworkSocket::CloseSocket() {
     StopThread();
+    if (m_fd >= 0 && Unacknowledged() > 0) {
+        // The printer stopped taking bytes: reset the connection rather than leave the rest
+        // queued behind a closed window, holding the printer's connection for minutes.
+        const linger abort{1, 0};
+        (void)::setsockopt(m_fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+    }
     if (m_fd >= 0) ::close(m_fd);
     m_fd = -1;
     m_connected = false;
+    m_reset = false;
     m_taken = 0;
     m_ackedBefore = -1;
 }
@@ -196,11 +203,24 @@ void NetworkSocket::ReceiveThread() {
             // The printer closed the connection (n == 0) or it broke: nothing is stored,
             // the link is down and later sends fail.
             if (n < 0) m_lastError = errno;
+            if (n < 0 && (errno == ECONNRESET || errno == EPIPE)) m_reset = true;
             m_connected = false;
             ::shutdown(m_fd, SHUT_RDWR);
             return;
         }
     }
+}
+
+bool NetworkSocket::ResetByPeer() const {
+    if (m_reset.load()) return true;
+    // A reset that came after the receive thread saw the printer close its end.
+    int err = 0;
+    socklen_t size = sizeof err;
+    if (m_fd >= 0 && !m_connected.load() &&
+        ::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &err, &size) == 0 &&
+        (err == ECONNRESET || err == EPIPE))
+        m_reset = true;
+    return m_reset.load();
 }
 
 std::int64_t NetworkSocket::Unacknowledged() const {

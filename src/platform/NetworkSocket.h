@@ -44,6 +44,7 @@ public:
     void CloseSocket() override;
     bool connected() const override { return m_connected.load(); }
     std::int64_t Unacknowledged() const override;
+    bool ResetByPeer() const override;
     ReceiveQueue& Queue() override { return m_queue; }
     int LastErrorCode() const override { return m_lastError.load(); }
 
@@ -55,6 +56,7 @@ private:
     Notifier& m_notifier;
     int m_fd = -1;
     std::atomic<bool> m_connected{false};
+    mutable std::atomic<bool> m_reset{false};
     std::atomic<int> m_lastError{0};
     std::atomic<std::int64_t> m_taken{0};  // bytes the socket took since the connection began
     std::atomic<std::int64_t> m_ackedBefore{-1};  // acknowledged before the first of them

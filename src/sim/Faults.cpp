@@ -26,7 +26,7 @@ bool ParseFault(const std::string& faultText, FaultSet& faults, std::string& why
     long long number = 0;
 
     if (name == "refuse" || name == "silent" || name == "garbage" || name == "keep-status" ||
-        name == "nak-last") {
+        name == "nak-last" || name == "repeat") {
         if (hasValue) {
             why = "fault '" + name + "' takes no value";
             return false;
@@ -36,6 +36,7 @@ bool ParseFault(const std::string& faultText, FaultSet& faults, std::string& why
         if (name == "garbage") faults.garbage = true;
         if (name == "keep-status") faults.keepStatus = true;
         if (name == "nak-last") faults.nakLast = true;
+        if (name == "repeat") faults.repeat = true;
         return true;
     }
     if (name == "drop-after" || name == "stall-after" || name == "nak-every" || name == "late") {

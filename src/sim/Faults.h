@@ -15,14 +15,15 @@ struct FaultSet {
     bool garbage = false;      // protocol modules answer with bytes that make no sense
     bool keepStatus = false;   // the parallel side ignores status back off (1D 61 00)
     bool nakLast = false;      // the flash module refuses every last TALVO10 packet (40 F1)
+    bool repeat = false;       // every reply goes out twice (a line that echoes)
     // Stop reading a link once it has brought this many bytes, keeping it open: a printer
     // that takes nothing more (offline, out of paper); -1 never.
     long long stallAfter = -1;
 };
 
 // Adds one --fault SPEC ("drop-after=N", "stall-after=N", "refuse", "silent", "nak-every=K",
-// "nak-last", "late=MS", "garbage", "keep-status") to faults. False, with `why` filled, when the
-// faultText is not understood.
+// "nak-last", "repeat", "late=MS", "garbage", "keep-status") to faults. False, with `why` filled,
+// when the faultText is not understood.
 bool ParseFault(const std::string& faultText, FaultSet& faults, std::string& why);
 
 }  // namespace kp70sim

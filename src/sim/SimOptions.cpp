@@ -124,7 +124,7 @@ ParseOutcome ParseSimOptions(int argc, const char* const* argv, SimOptions& opti
     app.add_option("--out", options.outDir, "folder for captures and rendered receipts");
     app.add_option("--fault", faults,
                    "repeatable: drop-after=N, stall-after=N, refuse, silent, nak-every=K, "
-                   "nak-last, late=MS, garbage, keep-status");
+                   "nak-last, repeat, late=MS, garbage, keep-status");
     app.add_option("--reply", replies, "repeatable: answer REQUEST hex bytes with REPLY (HEX=HEX)");
     app.add_option("--script", script, "file of reply rules, one 'HEX = HEX' a line");
     std::vector<std::string> statusNames;

@@ -73,6 +73,8 @@ public:
         const auto now = Clock::now();
         if (m_printer.Faults().silent || now < m_silentUntil || bytes.empty()) return;
         Bytes sent = bytes;
+        // A line that echoes, or an adapter that repeats what it passes on.
+        if (m_printer.Faults().repeat) sent.insert(sent.end(), bytes.begin(), bytes.end());
         if (SendsStatusBlocks()) {
             const auto block = m_printer.Status().Block();
             sent.insert(sent.end(), block.begin(), block.end());
@@ -165,6 +167,12 @@ bool Simulator::Start(std::string& why) {
         m_listenFd = socket(found->ai_family, SOCK_STREAM, 0);
         const int on = 1;
         setsockopt(m_listenFd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        // A printer that stops taking bytes holds only a few KB in its network interface,
+        // so the rest stays unacknowledged with the sender (the connections inherit it).
+        if (options.faults.stallAfter >= 0) {
+            const int small = 8192;
+            setsockopt(m_listenFd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+        }
         const bool bound =
             m_listenFd >= 0 && bind(m_listenFd, found->ai_addr, found->ai_addrlen) == 0;
         freeaddrinfo(found);
@@ -233,11 +241,13 @@ void Simulator::Accept() {
 void Simulator::Receive(Link& link) {
     std::uint8_t buffer[4096];
     std::size_t room = sizeof buffer;
-    // A printer that stops taking bytes: what is past the limit stays in the link.
-    const long long stallAfter = m_printer.Faults().stallAfter;
-    if (stallAfter >= 0)
-        room = static_cast<std::size_t>(std::min<long long>(
-            static_cast<long long>(room), std::max<long long>(0, stallAfter - link.m_received)));
+    // A printer that stops taking bytes, or drops the link at a byte: what is past the
+    // limit stays in the link, unread (a TCP connection closed then is reset).
+    for (const long long limit : {m_printer.Faults().stallAfter, m_printer.Faults().dropAfter}) {
+        if (limit >= 0)
+            room = static_cast<std::size_t>(std::min<long long>(
+                static_cast<long long>(room), std::max<long long>(0, limit - link.m_received)));
+    }
     if (room == 0) return;
     const ssize_t n = read(link.m_fd, buffer, room);
     if (n < 0) {
@@ -415,7 +425,8 @@ void Simulator::Run(int stopFd) {
             if (link->m_slaveAbsent && now < link->m_retryAt) continue;
             const long long stallAfter = m_printer.Faults().stallAfter;
             const bool stalled = stallAfter >= 0 && link->m_received >= stallAfter;
-            short events = stalled ? 0 : POLLIN;
+            // A stalled link reads nothing, but still sees the peer leave.
+            short events = stalled ? POLLRDHUP : POLLIN;
             if (!link->m_out.empty()) events |= POLLOUT;
             fds.push_back({link->m_fd, events, 0});
             polled.push_back(link.get());
@@ -446,6 +457,10 @@ void Simulator::Run(int stopFd) {
                 } else {
                     SlavePresent(link);
                 }
+            } else if ((fds[firstLink + i].events & POLLRDHUP) &&
+                       (revents & (POLLRDHUP | POLLHUP | POLLERR))) {
+                m_log << link.m_name << " closed by the peer\n" << std::flush;
+                link.m_dead = true;
             } else if (revents & (POLLIN | POLLHUP | POLLERR)) {
                 Receive(link);
             }

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <future>
 
+#include "core/app/CancelToken.h"
 #include "core/app/ErrorLog.h"
 #include "core/app/VirtualClock.h"
 #include "core/transport/OutputFileAsker.h"
@@ -660,3 +661,58 @@ TEST_F(CPortsTest, ParallelPortThatIsNotThereFailsOpen) {
     }
     EXPECT_NE(port.LastErrorText().find("/dev/parportKP70none: not found"), std::string::npos);
 }
+
+namespace kp70 {
+namespace {
+
+// A clock that cancels a token once a write has waited for the first time, as an operator
+// pressing Ctrl+C while the printer takes nothing.
+class CancelOnWait : public VirtualClock {
+public:
+    explicit CancelOnWait(CancelToken& token) : m_token(token) {}
+    void SleepFor(std::int64_t ms) override {
+        VirtualClock::SleepFor(ms);
+        m_token.Cancel();
+    }
+
+private:
+    CancelToken& m_token;
+};
+
+}  // namespace
+
+// A parallel port whose printer takes nothing (offline, out of paper): the write gives up
+// after the stall time-out, or at once when cancelled, saying how much the port took.
+TEST(CPortsParallel, AWriteThePrinterTakesNothingOfIsBoundedAndCancellable) {
+    TempDir dir;
+    const std::vector<std::uint8_t> block(1 << 20, 0x55);
+    for (const bool cancelled : {false, true}) {
+        PtyPair pty;  // nobody reads the device side, so its buffers fill up part way
+        const std::string link = dir.File(cancelled ? "lpCancelled" : "lpStuck");
+        ASSERT_EQ(::symlink(pty.SlavePath().c_str(), link.c_str()), 0);
+        CancelToken token;
+        CancelOnWait clock(token);
+        VirtualClock quiet;
+        Clock& used = cancelled ? static_cast<Clock&>(clock) : quiet;
+        ErrorLog log(used);
+        RecordingNotifier notifier;
+        kp70::test::FakeDeviceEnumerator devices;
+        FixedOutputFileAsker asker;
+        CPorts port(log, used, notifier, devices, asker);
+        port.Settings().portName = link;
+        ASSERT_EQ(port.Open(), 1);
+        const SendResult result =
+            port.WriteBounded(block.data(), static_cast<int>(block.size()), token);
+        EXPECT_GT(result.taken, 0);
+        EXPECT_LT(result.taken, static_cast<int>(block.size()));
+        if (cancelled) {
+            EXPECT_EQ(result.fault, SendFault::Cancelled);
+            EXPECT_LE(clock.TotalSlept(), 50);
+        } else {
+            EXPECT_EQ(result.fault, SendFault::TimedOut);
+            EXPECT_GE(quiet.TotalSlept(), CPorts::kWriteStallMs);
+        }
+    }
+}
+
+}  // namespace kp70

@@ -40,8 +40,9 @@ TEST(SimHex, ReadsEverySeparatorStyleAndRejectsBrokenText) {
 TEST(SimFaults, ParsesEverySpecAndExplainsBadOnes) {
     FaultSet faults;
     std::string why;
-    for (const char* faultText : {"drop-after=12", "refuse", "silent", "nak-every=3", "late=250",
-                                  "garbage", "keep-status"}) {
+    for (const char* faultText :
+         {"drop-after=12", "refuse", "silent", "nak-every=3", "late=250", "garbage", "keep-status",
+          "stall-after=0", "nak-last", "repeat"}) {
         EXPECT_TRUE(ParseFault(faultText, faults, why)) << faultText << ": " << why;
     }
     EXPECT_EQ(faults.dropAfter, 12);
@@ -51,10 +52,13 @@ TEST(SimFaults, ParsesEverySpecAndExplainsBadOnes) {
     EXPECT_EQ(faults.lateMs, 250);
     EXPECT_TRUE(faults.garbage);
     EXPECT_TRUE(faults.keepStatus);
+    EXPECT_EQ(faults.stallAfter, 0);
+    EXPECT_TRUE(faults.nakLast);
+    EXPECT_TRUE(faults.repeat);
 
-    for (const char* faultText :
-         {"drop-after", "drop-after=", "drop-after=0", "drop-after=-1", "drop-after=5x",
-          "nak-every=0", "late=soon", "silent=1", "keep-status=1", "explode", ""}) {
+    for (const char* faultText : {"drop-after", "drop-after=", "drop-after=0", "drop-after=-1",
+                                  "drop-after=5x", "nak-every=0", "late=soon", "silent=1",
+                                  "keep-status=1", "stall-after=-2", "repeat=2", "explode", ""}) {
         FaultSet untouched;
         why.clear();
         EXPECT_FALSE(ParseFault(faultText, untouched, why)) << faultText;

@@ -283,6 +283,20 @@ TEST(SimProcess, DropAfterHangsUpThePtyAndAFreshOneTakesTheLink) {
     close(fresh);
 }
 
+TEST(SimProcess, StallAfterTakesNothingMoreButKeepsTheConnectionAndRepeatEchoes) {
+    SimProcess sim;
+    ASSERT_TRUE(
+        sim.Start({"--fault", "stall-after=4", "--fault", "repeat", "--reply", "1B40=4F4B"}))
+        << sim.Log();
+    const int tcp = ConnectTcp(sim.TcpPort());
+    ASSERT_GE(tcp, 0);
+    Send(tcp, kInit + "abcdef");
+    EXPECT_EQ(ReadFor(tcp, 4), "OKOK");
+    EXPECT_FALSE(EndsWithin(tcp, milliseconds(50)));
+    close(tcp);
+    EXPECT_EQ(sim.Capture("capture-tcp-1.bin"), kInit + "ab");
+}
+
 TEST(SimProcess, RefuseMakesEveryConnectFail) {
     SimProcess sim;
     ASSERT_TRUE(sim.Start({"--fault", "refuse"})) << sim.Log();

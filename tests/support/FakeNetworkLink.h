@@ -25,6 +25,7 @@ public:
     // Bytes the printer's end has not acknowledged, in turn (the last one stays); -1: the
     // socket cannot tell.
     mutable std::deque<std::int64_t> unacknowledged{0};
+    bool resetByPeer = false;
 
     bool StartConnect(const std::string& address, std::uint16_t port) override {
         {
@@ -75,6 +76,7 @@ public:
         std::lock_guard lock(m_mutex);
         return m_connected;
     }
+    bool ResetByPeer() const override { return resetByPeer; }
     std::int64_t Unacknowledged() const override {
         std::lock_guard lock(m_mutex);
         const std::int64_t value = unacknowledged.front();

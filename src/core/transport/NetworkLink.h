@@ -34,6 +34,9 @@ public:
     // acknowledged; -1 when that cannot be told. It stays above 0 when the connection was
     // reset before the printer acknowledged them.
     virtual std::int64_t Unacknowledged() const { return -1; }
+    // True when the printer reset the connection instead of closing it: its end threw away
+    // bytes it had acknowledged but not read.
+    virtual bool ResetByPeer() const { return false; }
     virtual ReceiveQueue& Queue() = 0;
     virtual int LastErrorCode() const = 0;
 };

@@ -83,6 +83,8 @@ Delivery SocketLink::WaitDelivered(const CancelToken& cancel) {
     if (unacknowledged < 0) {
         // The socket cannot tell what was acknowledged: a printer that still holds the
         // connection and takes a probe has what was sent.
+        if (!SleepUnlessCancelled(m_clock, kResetSettleMs, cancel))
+            return {DeliveryFault::Cancelled, "cancelled"};
         if (StillUp()) return {};
         return {DeliveryFault::Lost,
                 "the printer closed the connection before it had taken the last bytes"};
@@ -106,8 +108,15 @@ Delivery SocketLink::WaitDelivered(const CancelToken& cancel) {
         if (now < unacknowledged) since = m_clock.Now();
         unacknowledged = now;
     }
-    // Every byte was acknowledged: the printer had them all, even if it has closed the
-    // connection since (printers restart after a firmware update).
+    // Every byte was acknowledged. A printer that then closes the connection had them all
+    // (printers restart after a firmware update); one that resets it threw away what it had
+    // not read yet, which shows within moments.
+    if (!SleepUnlessCancelled(m_clock, kResetSettleMs, cancel))
+        return {DeliveryFault::Cancelled, "cancelled"};
+    if (m_socket.ResetByPeer())
+        return {DeliveryFault::Lost,
+                "the printer reset the connection before it had read the "
+                "last bytes"};
     return {};
 }
 

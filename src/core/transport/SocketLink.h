@@ -19,6 +19,8 @@ class SocketLink : public PrinterLink {
 public:
     // The wait for acknowledgements gives up when none has come for this long.
     static constexpr int kAckStallMs = 10000;
+    // Once everything is acknowledged: time for a reset by the printer to arrive.
+    static constexpr int kResetSettleMs = 500;
 
     SocketLink(NetworkLink& socket, Clock& clock, std::string address, std::uint16_t port,
                LinkRequest request);

@@ -22,10 +22,15 @@ using namespace setupscreen;
 }  // namespace
 
 AdvancedUserSetupScreen::AdvancedUserSetupScreen(const ScreenServices& services,
-                                                 UserSetupLinks links,
-                                                 std::string connectionSummary, QWidget* parent)
-    : QDialog(parent), m_services(services), m_links(std::move(links)) {
-    const ConnectionSettings& settings = m_links.links.Settings();
+                                                 PrinterLinkFactory& links, Clock& receiveClock,
+                                                 int statusBoundMs, std::string connectionSummary,
+                                                 QWidget* parent)
+    : QDialog(parent),
+      m_services(services),
+      m_links(links),
+      m_receiveClock(receiveClock),
+      m_statusBoundMs(statusBoundMs) {
+    const ConnectionSettings& settings = m_links.Settings();
     m_korean = m_services.Korean();
     m_modelCode = settings.modelCode;
     m_kind = PortKindOf(settings.portName);
@@ -85,8 +90,7 @@ void AdvancedUserSetupScreen::OpenConnection() {
     m_openStarted = true;
 
     SettingListener& listener = *this;
-    m_session = std::make_unique<SetupSession>(m_links.links, m_services.clock,
-                                               m_links.receiveClock, listener);
+    m_session = std::make_unique<SetupSession>(m_links, m_services.clock, m_receiveClock, listener);
 
     RunStep(
         Phase::Opening, [this](StepContext& context) { return m_session->Start(context.cancel); },
@@ -126,7 +130,7 @@ void AdvancedUserSetupScreen::Finish(const Outcome& outcome) {
 }
 
 void AdvancedUserSetupScreen::QueryStatusWhenIdle() {
-    if (m_links.statusBoundMs <= 0 || !m_session || m_failed || m_phase != Phase::Idle ||
+    if (m_statusBoundMs <= 0 || !m_session || m_failed || m_phase != Phase::Idle ||
         m_runner.Busy() || m_runner.Closing())
         return;
     // The query leaves the buttons as they are: an operation asked for meanwhile waits for
@@ -135,7 +139,7 @@ void AdvancedUserSetupScreen::QueryStatusWhenIdle() {
     auto report = std::make_shared<StatusReport>();
     m_runner.Run(
         [this, report, shown](StepContext& context) {
-            *report = m_session->QueryStatus(context.cancel, m_links.statusBoundMs);
+            *report = m_session->QueryStatus(context.cancel, m_statusBoundMs);
             Outcome outcome;
             outcome.enabled = shown;
             return outcome;

@@ -21,18 +21,6 @@ class PrinterLinkFactory;
 class UserSetupForm;
 struct Setting;
 
-// How the user setup screen reaches the printer: the links of the chosen connection (the
-// connection settings hold port name and model code).
-struct UserSetupLinks {
-    PrinterLinkFactory& links;
-    // Paces the receive thread's polls of an empty queue and the waits for what it brings
-    // (the session's own sequence waits use the services' clock).
-    Clock& receiveClock;
-    // How long each status answer is waited for when the screen asks the printer how it is
-    // (after the connection opened and after each operation); 0: the screen never asks.
-    int statusBoundMs = 0;
-};
-
 // The Advanced User Setup screen's controller: opens the connection when the screen is
 // shown, runs Get Value, Set Value, TEST and the closing as steps of a SetupSession on the
 // operation runner, applies the rules between settings when the operator picks one, and
@@ -52,8 +40,14 @@ public:
         Closed,   // closed; the screen has ended
     };
 
-    AdvancedUserSetupScreen(const ScreenServices& services, UserSetupLinks links,
-                            std::string connectionSummary, QWidget* parent = nullptr);
+    // links: the chosen printer's. receiveClock paces the receive thread's polls of an empty
+    // queue and the waits for what it brings (the session's own sequence waits use the
+    // services' clock). statusBoundMs: how long each status answer is waited for when the
+    // screen asks the printer how it is (after the connection opened and after each
+    // operation); 0: the screen never asks.
+    AdvancedUserSetupScreen(const ScreenServices& services, PrinterLinkFactory& links,
+                            Clock& receiveClock, int statusBoundMs, std::string connectionSummary,
+                            QWidget* parent = nullptr);
     ~AdvancedUserSetupScreen() override;
 
     // Opens the connection (done when the screen is first shown). On failure the screen
@@ -104,7 +98,9 @@ private:
     void CloseScreen(bool exitButton);
 
     ScreenServices m_services;
-    UserSetupLinks m_links;
+    PrinterLinkFactory& m_links;
+    Clock& m_receiveClock;
+    int m_statusBoundMs = 0;
     bool m_korean = false;
     int m_modelCode = 0;
     PortKind m_kind = PortKind::None;

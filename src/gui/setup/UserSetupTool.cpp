@@ -19,8 +19,8 @@ AppToolLauncher::Opener MakeUserSetupOpener(const ScreenServices& services,
                                             const std::string& connectionSummary,
                                             Clock& receiveClock) {
     return [services, &printer, &connectionSummary, &receiveClock](QWidget* parent) {
-        UserSetupLinks links{printer, receiveClock, kStatusBoundMs};
-        AdvancedUserSetupScreen screen(services, std::move(links), connectionSummary, parent);
+        AdvancedUserSetupScreen screen(services, printer, receiveClock, kStatusBoundMs,
+                                       connectionSummary, parent);
         screen.exec();
     };
 }

@@ -47,8 +47,7 @@ protected:
         m_port.Settings() = {Network() ? "ETHERNET_II" : m_sim.PtyPath(), 115200, 8, 0, 0, 3, 6, 0};
         m_port.Settings().networkAddress = "127.0.0.1";
         m_port.Settings().networkPort = static_cast<std::uint16_t>(m_sim.TcpPort());
-        UserSetupLinks links{m_links, m_clock};
-        auto screen = std::make_unique<AdvancedUserSetupScreen>(m_services, std::move(links),
+        auto screen = std::make_unique<AdvancedUserSetupScreen>(m_services, m_links, m_clock, 0,
                                                                 "KP70 - virtual printer");
         screen->show();
         EXPECT_TRUE(QTest::qWaitFor([&] { return screen->phase() == Phase::Idle; }, kWaitMs));

@@ -54,8 +54,7 @@ public:
 
     // Builds the screen without showing it (nothing is opened yet).
     AdvancedUserSetupScreen& Build() {
-        UserSetupLinks links{m_links, fast};
-        screen = std::make_unique<AdvancedUserSetupScreen>(services, std::move(links),
+        screen = std::make_unique<AdvancedUserSetupScreen>(services, m_links, fast, 0,
                                                            "KP70 - COM1\r\nBaud : 115200");
         return *screen;
     }

@@ -48,9 +48,8 @@ protected:
         m_port.Settings() = {Network() ? "ETHERNET_II" : m_sim.PtyPath(), 115200, 8, 0, 0, 3, 6, 0};
         m_port.Settings().networkAddress = "127.0.0.1";
         m_port.Settings().networkPort = static_cast<std::uint16_t>(m_sim.TcpPort());
-        UserSetupLinks links{m_links, m_clock, kStatusBoundMs};
-        auto screen = std::make_unique<AdvancedUserSetupScreen>(m_services, std::move(links),
-                                                                "KP70 - virtual printer");
+        auto screen = std::make_unique<AdvancedUserSetupScreen>(
+            m_services, m_links, m_clock, kStatusBoundMs, "KP70 - virtual printer");
         screen->show();
         EXPECT_TRUE(QTest::qWaitFor([&] { return screen->statusQueries() >= 1; }, kWaitMs));
         return screen;

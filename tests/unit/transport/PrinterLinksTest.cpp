@@ -151,17 +151,19 @@ TEST(SocketLink, DeliveryIsEveryByteAcknowledged) {
     struct Case {
         std::deque<std::int64_t> unacknowledged;
         bool closed;
+        bool reset;
         DeliveryFault fault;
         std::int64_t waited;
     };
     const Case cases[] = {
-        {{0}, false, DeliveryFault::None, 0},
-        {{4096, 2048, 0}, false, DeliveryFault::None, 200},
-        {{0}, true, DeliveryFault::None, 0},  // took everything, then restarted
-        {{10240}, false, DeliveryFault::NotTaken, 10000},
-        {{10240}, true, DeliveryFault::Lost, 0},
-        {{-1}, false, DeliveryFault::None, 0},  // cannot tell: the probe decides
-        {{-1}, true, DeliveryFault::Lost, 0},
+        {{0}, false, false, DeliveryFault::None, 500},
+        {{4096, 2048, 0}, false, false, DeliveryFault::None, 200 + 500},
+        {{0}, true, false, DeliveryFault::None, 500},  // took everything, then restarted
+        {{0}, true, true, DeliveryFault::Lost, 500},   // reset: it threw away what it had
+        {{10240}, false, false, DeliveryFault::NotTaken, 10000},
+        {{10240}, true, false, DeliveryFault::Lost, 0},
+        {{-1}, false, false, DeliveryFault::None, 500},  // cannot tell: the probe decides
+        {{-1}, true, false, DeliveryFault::Lost, 500},
     };
     for (const Case& c : cases) {
         VirtualClock clock;
@@ -171,6 +173,7 @@ TEST(SocketLink, DeliveryIsEveryByteAcknowledged) {
         ASSERT_TRUE(link.Send({1, 2, 3}, kNever).Complete(3));
         clock.ClearSleeps();
         socket.unacknowledged = c.unacknowledged;
+        socket.resetByPeer = c.reset;
         if (c.closed) {
             socket.refuse = true;
             socket.CloseSocket();
