@@ -237,6 +237,11 @@ int RunBackup(const BackupOptions& o, CliContext& context) {
     if (o.area > 0) options.maxPrintableArea = o.area;
     options.starEmulation = o.star;
     if (!o.noLogos) {
+        if (const std::string problem = profile.ReadProblem(); !problem.empty()) {
+            context.err << "kp70ctl backup: the stored logo list cannot be read: " << problem
+                        << "; nothing written (--no-logos backs up the settings alone)\n";
+            return kExitFailed;
+        }
         for (const Notice& notice : list.LoadStoredList(profile))
             context.err << NoticeText(context, notice) << "\n";
         if (list.FailedCount() > 0) {
