@@ -48,7 +48,7 @@ private:
     std::optional<int> m_saved;
 };
 
-// The last image a tool used, kept in its profile section (keys "FOLDER", the full path,
+// The last image a tool used, kept in its profile section (keys "FOLDER", the absolute path,
 // and "FILE", the file's name).
 struct LastImage {
     std::string path;
