@@ -21,6 +21,7 @@
 #include "cli/Cli.h"
 #include "cli/Connection.h"
 #include "cli/SetupLink.h"
+#include "core/app/AtomicFile.h"
 #include "core/app/Clock.h"
 #include "core/app/Profile.h"
 #include "core/logo/LogoList.h"
@@ -294,21 +295,23 @@ int RunBackup(const BackupOptions& o, CliContext& context) {
         context.err << "kp70ctl backup: " << why << "\n";
         return kExitFailed;
     }
-    // Written beside the target and renamed, so a failed write never leaves half a backup.
-    const std::string temporary = o.file + ".part";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(file.data(), static_cast<std::streamsize>(file.size()));
-        out.close();
-        std::error_code ec;
-        if (!out || (std::filesystem::rename(temporary, o.file, ec), ec)) {
-            std::filesystem::remove(temporary, ec);
-            context.err << "kp70ctl backup: " << o.file << " cannot be written\n";
+    // "-" is standard output; a pipe or a device is written into; a file (or what a link
+    // names) is replaced at once, so a failed write never leaves half a backup.
+    const bool toStdout = o.file == "-";
+    if (toStdout) {
+        context.out.write(file.data(), static_cast<std::streamsize>(file.size()));
+        context.out.flush();
+        if (!context.out) {
+            context.err << "kp70ctl backup: the backup could not be written to standard output\n";
             return kExitFailed;
         }
+    } else if (const std::string failure = WriteOutputFile(o.file, file); !failure.empty()) {
+        context.err << "kp70ctl backup: " << failure << "\n";
+        return kExitFailed;
     }
-    context.out << o.file << ": " << backup.settings.size() << " settings, " << backup.logos.size()
-                << " logos\n";
+    (toStdout ? context.err : context.out)
+        << (toStdout ? "standard output" : o.file) << ": " << backup.settings.size()
+        << " settings, " << backup.logos.size() << " logos\n";
     if (!o.noLogos && !backup.hasLogos)
         context.err << "no logo list stored in " << context.profilePath
                     << ": the backup holds the settings alone, and a restore leaves the "
@@ -541,7 +544,9 @@ void AddServiceCommands(CLI::App& app, CliContext& context) {
     auto backup = std::make_shared<BackupOptions>();
     CLI::App* b = app.add_subcommand(
         "backup", "save the printer's settings and the stored logo list into one .kp70 file");
-    b->add_option("FILE", backup->file, "the backup file to write (OUT.kp70)")->required();
+    b->add_option("FILE", backup->file,
+                  "the backup file to write (OUT.kp70; - for standard output)")
+        ->required();
     AddConnectionOptions(*b, backup->connection);
     b->add_flag("--no-logos", backup->noLogos, "save the settings alone");
     b->add_flag("--gray", backup->gray, "the logos are uploaded as 4-bit gray images");
