@@ -436,6 +436,22 @@ int RunProvision(const ProvisionOptions& o, CliContext& context) {
         targets.push_back(target);
         names.push_back(target.host + ":" + std::to_string(target.netPort));
     }
+    // One job per printer: a printer given or found twice is provisioned once.
+    std::vector<ConnectionTarget> distinctTargets;
+    std::vector<std::string> distinctNames;
+    const std::vector<std::size_t> first = FirstOfEachPrinter(names);
+    for (std::size_t i = 0, next = 0; i < names.size(); ++i) {
+        if (next < first.size() && first[next] == i) {
+            distinctTargets.push_back(targets[i]);
+            distinctNames.push_back(names[i]);
+            ++next;
+        } else {
+            context.err << "kp70ctl provision: " << names[i]
+                        << " is given more than once; it is provisioned once\n";
+        }
+    }
+    targets = std::move(distinctTargets);
+    names = std::move(distinctNames);
     if (!Confirm(context, RestoreQuestion(backup, std::to_string(targets.size()) + " printers"),
                  o.yes, "provision"))
         return kExitUsage;

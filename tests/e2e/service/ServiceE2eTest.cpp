@@ -183,11 +183,15 @@ TEST_F(ServiceE2eTest, ProvisioningGoesOnPastASilentPrinterAndSaysWhichFailed) {
 
     std::vector<std::string> args = {"provision", file, "--yes",     "--json",
                                      "--jobs",    "4",  "--timeout", kReadTimeout};
-    for (const std::string& net : {nets[0], nets[1], silentNet, nets[2]}) {
+    // The second printer given twice is provisioned once.
+    for (const std::string& net : {nets[0], nets[1], silentNet, nets[2], nets[1]}) {
         args.push_back("--net");
         args.push_back(net);
     }
     const CliRun run = Run(args);
+    EXPECT_NE(run.err.find(nets[1] + " is given more than once; it is provisioned once"),
+              std::string::npos)
+        << run.err;
     EXPECT_EQ(run.status, 1) << run.err;
     const nlohmann::json table = nlohmann::json::parse(run.out);
     ASSERT_EQ(table.size(), 4u);
