@@ -146,6 +146,15 @@ bool Profile::ReadLines(std::vector<Line>& lines, std::string& problem) const {
         problem = m_path + " is not a regular file" + unused;
         return false;
     }
+    auto tooLarge = [&](std::uintmax_t size) {
+        problem = m_path + " is " + std::to_string(size) + " bytes, more than the " +
+                  std::to_string(kMaxBytes) + " a profile may hold" + unused +
+                  ": move it away or shorten it";
+        return false;
+    };
+    // Refused by its size before a byte of it is read.
+    if (const std::uintmax_t size = fs::file_size(m_path, ec); !ec && size > kMaxBytes)
+        return tooLarge(size);
     std::FILE* in = std::fopen(m_path.c_str(), "rb");
     if (!in) {
         problem = m_path + " cannot be read (" + std::strerror(errno) + ")" + unused;
@@ -159,13 +168,7 @@ bool Profile::ReadLines(std::vector<Line>& lines, std::string& problem) const {
     }
     const bool failed = std::ferror(in) != 0;
     std::fclose(in);
-    if (data.size() > kMaxBytes) {
-        const std::uintmax_t size = fs::file_size(m_path, ec);
-        problem = m_path + " is " + std::to_string(ec ? data.size() : size) +
-                  " bytes, more than the " + std::to_string(kMaxBytes) + " a profile may hold" +
-                  unused + ": move it away or shorten it";
-        return false;
-    }
+    if (data.size() > kMaxBytes) return tooLarge(data.size());  // it grew while being read
     if (failed) {
         problem = m_path + " cannot be read" + unused;
         return false;
