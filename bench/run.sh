@@ -27,6 +27,8 @@ source_dir=$(sed -n 's/^CMAKE_HOME_DIRECTORY:INTERNAL=//p' "$build_dir/CMakeCach
 "$build_dir/bench/kp70bench_logo_convert"
 bash "$source_dir/bench/logo_convert_vs_imagemagick.sh" "$build_dir"
 
+# The profile: the logo list from the largest profile allowed, a 60 MB one refused unread.
+"$build_dir/bench/kp70bench_profile"
 # Discovery: one search against 253 virtual printers, five rounds.
 "$build_dir/bench/kp70bench_discovery"
 # Firmware download to kp70sim over TCP and its pty: wall time against waits plus link time.

@@ -5,6 +5,7 @@
 #include <iterator>
 #include <ostream>
 
+#include "core/app/FileLocations.h"
 #include "image/StbImageDecoder.h"
 
 namespace kp70 {
@@ -74,6 +75,12 @@ int RunCli(int argc, const char* const* argv, CliContext& context) {
     AddFirmwareCommands(app, context);
     AddServiceCommands(app, context);
     AddStatusCommand(app, context);
+    // Before the verb runs: a profile that cannot be used, or no folder for it, is said once
+    // (the verb then goes on without the stored settings and stores nothing).
+    app.parse_complete_callback([&context] {
+        for (const Notice& notice : FileNotices({context.profilePath, context.errorLogPath}))
+            context.err << "kp70ctl: " << NoticeText(context, notice) << "\n";
+    });
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {

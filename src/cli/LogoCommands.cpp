@@ -252,8 +252,9 @@ int RunUpload(const UploadOptions& o, CliContext& context) {
         context.err << "kp70ctl logo upload: cancelled\n";
     }
     if (outcome.ok() && !upload.stored) {
+        const std::string problem = profile.WriteProblem();
         context.err << "kp70ctl logo upload: the list could not be stored in "
-                    << context.profilePath << "\n";
+                    << context.profilePath << (problem.empty() ? "" : ": " + problem) << "\n";
     }
     return ExitOf(outcome);
 }
@@ -327,6 +328,8 @@ std::string JsonString(const std::string& text) {
 int RunList(const ListOptions& o, CliContext& context) {
     LogoList list;
     const Profile profile(context.profilePath);
+    // A profile that cannot be read is no empty list: it was said before the verb ran.
+    if (!profile.ReadProblem().empty()) return kExitFailed;
     Report(context, list.LoadStoredList(profile));
     if (o.json) {
         context.out << "{\"count\": " << list.Count() << ", \"totalBytes\": " << list.TotalBytes()

@@ -21,6 +21,7 @@
 #include "cli/Cli.h"
 #include "cli/CliSetup.h"
 #include "cli/Connection.h"
+#include "core/app/AtomicFile.h"
 #include "core/app/Clock.h"
 #include "core/app/Profile.h"
 #include "core/logo/LogoList.h"
@@ -232,6 +233,11 @@ int RunBackup(const BackupOptions& o, CliContext& context) {
     if (o.area > 0) options.maxPrintableArea = o.area;
     options.starEmulation = o.star;
     if (!o.noLogos) {
+        if (const std::string problem = profile.ReadProblem(); !problem.empty()) {
+            context.err << "kp70ctl backup: the stored logo list cannot be read: " << problem
+                        << "; nothing written (--no-logos backs up the settings alone)\n";
+            return kExitFailed;
+        }
         for (const Notice& notice : list.LoadStoredList(profile))
             context.err << NoticeText(context, notice) << "\n";
         if (list.FailedCount() > 0) {
@@ -284,21 +290,23 @@ int RunBackup(const BackupOptions& o, CliContext& context) {
         context.err << "kp70ctl backup: " << why << "\n";
         return kExitFailed;
     }
-    // Written beside the target and renamed, so a failed write never leaves half a backup.
-    const std::string temporary = o.file + ".part";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(file.data(), static_cast<std::streamsize>(file.size()));
-        out.close();
-        std::error_code ec;
-        if (!out || (std::filesystem::rename(temporary, o.file, ec), ec)) {
-            std::filesystem::remove(temporary, ec);
-            context.err << "kp70ctl backup: " << o.file << " cannot be written\n";
+    // "-" is standard output; a pipe or a device is written into; a file (or what a link
+    // names) is replaced at once, so a failed write never leaves half a backup.
+    const bool toStdout = o.file == "-";
+    if (toStdout) {
+        context.out.write(file.data(), static_cast<std::streamsize>(file.size()));
+        context.out.flush();
+        if (!context.out) {
+            context.err << "kp70ctl backup: the backup could not be written to standard output\n";
             return kExitFailed;
         }
+    } else if (const std::string failure = WriteOutputFile(o.file, file); !failure.empty()) {
+        context.err << "kp70ctl backup: " << failure << "\n";
+        return kExitFailed;
     }
-    context.out << o.file << ": " << backup.settings.size() << " settings, " << backup.logos.size()
-                << " logos\n";
+    (toStdout ? context.err : context.out)
+        << (toStdout ? "standard output" : o.file) << ": " << backup.settings.size()
+        << " settings, " << backup.logos.size() << " logos\n";
     if (!o.noLogos && !backup.hasLogos)
         context.err << "no logo list stored in " << context.profilePath
                     << ": the backup holds the settings alone, and a restore leaves the "
@@ -424,6 +432,22 @@ int RunProvision(const ProvisionOptions& o, CliContext& context) {
         names.push_back(target.settings.networkAddress + ":" +
                         std::to_string(target.settings.networkPort));
     }
+    // One job per printer: a printer given or found twice is provisioned once.
+    std::vector<PrinterChoice> distinctTargets;
+    std::vector<std::string> distinctNames;
+    const std::vector<std::size_t> first = FirstOfEachPrinter(names);
+    for (std::size_t i = 0, next = 0; i < names.size(); ++i) {
+        if (next < first.size() && first[next] == i) {
+            distinctTargets.push_back(targets[i]);
+            distinctNames.push_back(names[i]);
+            ++next;
+        } else {
+            context.err << "kp70ctl provision: " << names[i]
+                        << " is given more than once; it is provisioned once\n";
+        }
+    }
+    targets = std::move(distinctTargets);
+    names = std::move(distinctNames);
     if (!Confirm(context, RestoreQuestion(backup, std::to_string(targets.size()) + " printers"),
                  o.yes, "provision"))
         return kExitUsage;
@@ -532,7 +556,9 @@ void AddServiceCommands(CLI::App& app, CliContext& context) {
     auto backup = std::make_shared<BackupOptions>();
     CLI::App* b = app.add_subcommand(
         "backup", "save the printer's settings and the stored logo list into one .kp70 file");
-    b->add_option("FILE", backup->file, "the backup file to write (OUT.kp70)")->required();
+    b->add_option("FILE", backup->file,
+                  "the backup file to write (OUT.kp70; - for standard output)")
+        ->required();
     AddConnectionOptions(*b, backup->connection);
     b->add_flag("--no-logos", backup->noLogos, "save the settings alone");
     b->add_flag("--gray", backup->gray, "the logos are uploaded as 4-bit gray images");

@@ -90,6 +90,9 @@ int main(int argc, char** argv) {
     kp70::MessageBoxPrompter prompter;
     kp70::QtKeyboardState keyboard;
     kp70::ScreenServices services{prompter, catalogue, clock, log, profile, keyboard};
+    // No folder for the profile and log, or a profile that cannot be read: said once, before
+    // the connection screen; the tool goes on without stored settings.
+    for (const kp70::Notice& notice : kp70::FileNotices(files)) services.Show(nullptr, notice);
     kp70::GuiNotifier notifier(services);
     kp70::PrintToFileAsker fileAsker(services);
     kp70::UdevDeviceEnumerator systemDevices;

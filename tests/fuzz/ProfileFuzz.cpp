@@ -11,7 +11,7 @@
 #include <string>
 
 #include "core/app/Profile.h"
-#include "core/firmware/FirmwareLinks.h"
+#include "core/firmware/LastImage.h"
 #include "core/firmware/FirmwareTexts.h"
 
 namespace {

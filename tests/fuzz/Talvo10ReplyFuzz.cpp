@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "core/app/VirtualClock.h"
 #include "core/firmware/Talvo10Download.h"
 #include "core/transport/Notifier.h"
+#include "core/transport/PortLink.h"
 #include "core/transport/PrinterPort.h"
 
 namespace {
@@ -68,6 +70,20 @@ private:
     bool m_open = false;
 };
 
+// The serial port's links, as the programs make them.
+class PortLinks : public PrinterLinkFactory {
+public:
+    PortLinks(PrinterPort& port, Clock& clock) : m_port(port), m_clock(clock) {}
+    ConnectionSettings& Settings() override { return m_port.Settings(); }
+    std::unique_ptr<PrinterLink> MakeLink(const LinkRequest& request) override {
+        return std::make_unique<PortLink>(m_port, m_clock, request);
+    }
+
+private:
+    PrinterPort& m_port;
+    Clock& m_clock;
+};
+
 // A 2 MB image file, written once and removed when the fuzzer ends.
 std::string g_imagePath;
 void RemoveImage() {
@@ -98,7 +114,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CancelToken cancel;
     Outcome outcome;
     {
-        Talvo10Download download(FirmwareLinks{port}, clock);
+        PortLinks links(port, clock);
+        Talvo10Download download(links, clock);
         outcome = download.Run(ImagePath(), FlashArea::Boot, nullptr, {}, cancel);
     }
     if (port.isOpen()) std::abort();

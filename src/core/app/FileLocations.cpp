@@ -38,6 +38,7 @@ FileLocations ChooseFileLocations(const FileLocationInputs& inputs) {
     const std::string config = BaseDirectory(inputs.configHome, inputs.home, "/.config");
     const std::string state = BaseDirectory(inputs.stateHome, inputs.home, "/.local/state");
     FileLocations locations;
+    if (config.empty() && !IsAbsolute(start)) return locations;  // no folder can be used
     if (inputs.profileInStartDirectory || config.empty()) {
         locations.profilePath = ProfilePathFor(start, kProgramName);
         locations.errorLogPath = start + "/" + kErrorLogName;
@@ -55,15 +56,45 @@ FileLocations PrepareFileLocations(const std::string& startDirectory) {
     inputs.startDirectory = startDirectory;
     std::error_code error;
     inputs.profileInStartDirectory =
+        IsAbsolute(startDirectory) &&
         std::filesystem::exists(ProfilePathFor(startDirectory, kProgramName), error);
     inputs.home = Environment("HOME");
     inputs.configHome = Environment("XDG_CONFIG_HOME");
     inputs.stateHome = Environment("XDG_STATE_HOME");
     const FileLocations locations = ChooseFileLocations(inputs);
+    if (!locations.Usable()) return locations;
     for (const std::string& file : {locations.profilePath, locations.errorLogPath}) {
         std::filesystem::create_directories(std::filesystem::path(file).parent_path(), error);
     }
     return locations;
+}
+
+std::vector<Notice> FileNotices(const FileLocations& locations) {
+    Notice notice;
+    notice.icon = MessageIcon::Exclamation;
+    if (!locations.Usable()) {
+        notice.text = kNoFolderForFiles;
+        return {notice};
+    }
+    const std::string problem = Profile(locations.profilePath).ReadProblem();
+    if (problem.empty()) return {};
+    notice.text = kProfileUnusable;
+    notice.secondLine = problem;
+    return {notice};
+}
+
+std::string AbsolutePath(const std::string& path) {
+    namespace fs = std::filesystem;
+    if (path.empty()) return path;
+    std::error_code error;
+    const fs::path absolute = fs::absolute(path, error);
+    if (error) return path;
+    fs::path kept;
+    for (const fs::path& part : absolute) {
+        if (part == "." || part.empty()) continue;
+        kept /= part;
+    }
+    return kept.string();
 }
 
 }  // namespace kp70

@@ -1,15 +1,12 @@
 #include "core/app/Profile.h"
 
-#include <atomic>
-#include <chrono>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <random>
-#include <sstream>
 #include <system_error>
 
-#include "core/app/FileSync.h"
+#include "core/app/AtomicFile.h"
 
 namespace kp70 {
 
@@ -51,40 +48,71 @@ std::optional<std::pair<std::string, std::string>> KeyValue(const std::string& t
     return std::make_pair(Trim(text.substr(0, eq)), Trim(text.substr(eq + 1)));
 }
 
-// A save's temporary file is the profile's name, this and eight hexadecimal digits.
-constexpr const char* kTemporaryInfix = ".tmp-";
-// A save takes milliseconds; a temporary file this old was left by a program that was
-// killed or lost its power half way through a save.
-constexpr auto kAbandonedAge = std::chrono::minutes(10);
-
-std::string FolderOf(const std::string& path) {
-    const std::string folder = std::filesystem::path(path).parent_path().string();
-    return folder.empty() ? "." : folder;
+// The characters that would end a value's line.
+bool IsLineBreak(char c) {
+    return c == '\n' || c == '\r';
 }
 
-// Removes temporary files of the profile that earlier saves left behind when they were
-// cut short; younger ones may belong to a save another program is making right now. The
-// plain ".tmp" of earlier versions, which replaced their file in place, goes too.
-void RemoveAbandonedTemporaries(const std::string& path) {
-    namespace fs = std::filesystem;
-    const fs::path profile(path);
-    const std::string stem = profile.filename().string() + kTemporaryInfix;
-    const std::string oldStyle = profile.filename().string() + ".tmp";
-    std::error_code ec;
-    const auto now = fs::file_time_type::clock::now();
-    for (fs::directory_iterator it(FolderOf(path), ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        const bool ours =
-            (name.size() == stem.size() + 8 && name.starts_with(stem) &&
-             name.find_first_not_of("0123456789abcdef", stem.size()) == std::string::npos) ||
-            name == oldStyle;
-        if (!ours) continue;
-        std::error_code timeError;
-        const auto written = fs::last_write_time(it->path(), timeError);
-        if (timeError || now - written < kAbandonedAge) continue;
-        std::error_code removeError;
-        fs::remove(it->path(), removeError);
+bool IsQuoted(const std::string& value) {
+    return value.size() >= 2 && value.front() == '"' && value.back() == '"';
+}
+
+// A value as the file holds it: unchanged unless it would not read back as it is, then in
+// double quotes with %XX for line breaks, quotes and percent signs.
+std::string EncodeValue(const std::string& value) {
+    bool plain = !IsQuoted(value);
+    if (plain && !value.empty()) {
+        const char first = value.front();
+        const char last = value.back();
+        plain = first != ' ' && first != '\t' && last != ' ' && last != '\t';
     }
+    for (std::size_t i = 0; plain && i < value.size(); ++i) plain = !IsLineBreak(value[i]);
+    if (plain) return value;
+    std::string out = "\"";
+    for (const char c : value) {
+        if (IsLineBreak(c) || c == '"' || c == '%') {
+            char escape[4];
+            std::snprintf(escape, sizeof escape, "%%%02X", static_cast<unsigned char>(c));
+            out += escape;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// A value as the file holds it, back to what was written. Only what EncodeValue makes is
+// undone: a text that EncodeValue would not have written this way stays as it is.
+std::string DecodeValue(const std::string& stored) {
+    if (!IsQuoted(stored)) return stored;
+    std::string value;
+    for (std::size_t i = 1; i + 1 < stored.size(); ++i) {
+        if (stored[i] != '%') {
+            value += stored[i];
+            continue;
+        }
+        if (i + 3 >= stored.size()) return stored;
+        const int high = HexDigit(stored[i + 1]);
+        const int low = HexDigit(stored[i + 2]);
+        if (high < 0 || low < 0) return stored;
+        value += static_cast<char>(high * 16 + low);
+        i += 2;
+    }
+    return EncodeValue(value) == stored ? value : stored;
+}
+
+// Section and key names are the tool's own; one that would break its line, or a key that
+// would read as a section or split at its own "=", is refused rather than written.
+bool NameFits(const std::string& name, bool section) {
+    for (const char c : name)
+        if (c == '\n' || c == '\r' || (section ? c == ']' : c == '=')) return false;
+    return section || Trim(name).empty() || Trim(name).front() != '[';
 }
 
 // Gives a line that ends the file without a line feed (nothing, or a bare CR) one, so a
@@ -98,31 +126,53 @@ void EndLine(Line& line, const std::string& ending) {
     }
 }
 
-// Eight hexadecimal digits that another save, in this program or another, is unlikely to
-// pick at the same moment; creating the file exclusively settles the rare clash.
-unsigned TemporaryNonce() {
-    static std::atomic<unsigned> counter{0};
-    unsigned value = counter.fetch_add(0x9E3779B9u);
-    try {
-        std::random_device random;
-        value ^= random();
-    } catch (...) {
-        // No entropy source: the counter and the exclusive create still keep saves apart.
-    }
-    return value;
-}
-
 }  // namespace
 
 Profile::Profile(std::string path) : m_path(std::move(path)) {}
 
-std::vector<Profile::Line> Profile::Load() const {
-    std::vector<Line> lines;
-    std::ifstream in(m_path, std::ios::binary);
-    if (!in) return lines;
-    std::stringstream buffer;
-    buffer << in.rdbuf();
-    const std::string data = buffer.str();
+bool Profile::ReadLines(std::vector<Line>& lines, std::string& problem) const {
+    lines.clear();
+    if (m_path.empty()) return true;
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_status status = fs::status(m_path, ec);
+    if (status.type() == fs::file_type::not_found) return true;
+    const std::string unused = ", so the tool neither reads nor changes it";
+    if (ec) {
+        problem = m_path + " cannot be looked at (" + ec.message() + ")" + unused;
+        return false;
+    }
+    if (status.type() != fs::file_type::regular) {
+        problem = m_path + " is not a regular file" + unused;
+        return false;
+    }
+    auto tooLarge = [&](std::uintmax_t size) {
+        problem = m_path + " is " + std::to_string(size) + " bytes, more than the " +
+                  std::to_string(kMaxBytes) + " a profile may hold" + unused +
+                  ": move it away or shorten it";
+        return false;
+    };
+    // Refused by its size before a byte of it is read.
+    if (const std::uintmax_t size = fs::file_size(m_path, ec); !ec && size > kMaxBytes)
+        return tooLarge(size);
+    std::FILE* in = std::fopen(m_path.c_str(), "rb");
+    if (!in) {
+        problem = m_path + " cannot be read (" + std::strerror(errno) + ")" + unused;
+        return false;
+    }
+    std::string data;
+    char buffer[65536];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, in)) > 0;) {
+        data.append(buffer, n);
+        if (data.size() > kMaxBytes) break;
+    }
+    const bool failed = std::ferror(in) != 0;
+    std::fclose(in);
+    if (data.size() > kMaxBytes) return tooLarge(data.size());  // it grew while being read
+    if (failed) {
+        problem = m_path + " cannot be read" + unused;
+        return false;
+    }
     std::size_t pos = 0;
     while (pos < data.size()) {
         const auto nl = data.find('\n', pos);
@@ -141,85 +191,115 @@ std::vector<Profile::Line> Profile::Load() const {
         }
         lines.push_back(std::move(line));
     }
-    return lines;
+    return true;
 }
 
-bool Profile::Save(const std::vector<Line>& lines) const {
-    RemoveAbandonedTemporaries(m_path);
-    std::string data;
-    for (const Line& line : lines) data += line.text + line.ending;
-
-    // Each save writes a temporary file of its own ("x": created here, never one another
-    // process is still writing), pushes it to the disk and only then renames it over the
-    // profile, so the profile is always the old or the new contents, even when the program
-    // is killed or the power fails half way.
-    std::string temp;
-    std::FILE* out = nullptr;
-    for (int attempt = 0; attempt < 8 && !out; ++attempt) {
-        char suffix[32];
-        std::snprintf(suffix, sizeof suffix, "%s%08x", kTemporaryInfix, TemporaryNonce());
-        temp = m_path + suffix;
-        out = std::fopen(temp.c_str(), "wbx");
+void Profile::Refresh() const {
+    namespace fs = std::filesystem;
+    Stamp stamp;
+    if (!m_path.empty()) {
+        std::error_code ec;
+        stamp.type = static_cast<int>(fs::status(m_path, ec).type());
+        stamp.size = fs::file_size(m_path, ec);
+        if (ec) stamp.size = 0;
+        const auto changed = fs::last_write_time(m_path, ec);
+        stamp.changed = ec ? 0 : static_cast<long long>(changed.time_since_epoch().count());
     }
-    if (!out) return false;
-    const bool written =
-        std::fwrite(data.data(), 1, data.size(), out) == data.size() && std::fflush(out) == 0;
-    const bool closed = std::fclose(out) == 0;
-    if (!written || !closed || !SyncFile(temp) || std::rename(temp.c_str(), m_path.c_str()) != 0) {
-        std::remove(temp.c_str());
-        return false;
+    if (m_stamp && *m_stamp == stamp) return;
+    m_stamp = stamp;
+    m_sections.clear();
+    m_readProblem.clear();
+    std::vector<Line> lines;
+    if (!ReadLines(lines, m_readProblem)) return;
+    // Later sections of the same name are kept too, but only the first is ever looked at.
+    for (const Line& line : lines) {
+        if (auto name = SectionName(line.text)) {
+            m_sections.push_back(Section{*name, {}});
+            continue;
+        }
+        if (m_sections.empty()) continue;
+        if (auto kv = KeyValue(line.text))
+            m_sections.back().entries.emplace_back(kv->first, DecodeValue(kv->second));
     }
-    // The rename is an entry of the folder: on disk once the folder is.
-    SyncFile(FolderOf(m_path));
-    return true;
 }
 
 std::string Profile::GetString(const std::string& section, const std::string& key,
                                const std::string& defaultValue) const {
-    for (const auto& [k, v] : SectionEntries(section)) {
-        if (EqualNoCase(k, Trim(key))) return v;
+    std::lock_guard lock(m_mutex);
+    Refresh();
+    const std::string wantedSection = Trim(section);
+    const std::string wantedKey = Trim(key);
+    for (const Section& s : m_sections) {
+        if (!EqualNoCase(s.name, wantedSection)) continue;
+        for (const auto& [k, v] : s.entries) {
+            if (EqualNoCase(k, wantedKey)) return v;
+        }
+        break;  // only the first matching section counts
     }
     return defaultValue;
 }
 
 std::vector<std::pair<std::string, std::string>> Profile::SectionEntries(
     const std::string& section) const {
-    std::vector<std::pair<std::string, std::string>> entries;
-    bool inSection = false;
-    bool seen = false;
-    for (const Line& line : Load()) {
-        if (auto name = SectionName(line.text)) {
-            if (inSection) break;  // only the first matching section counts
-            inSection = !seen && EqualNoCase(*name, Trim(section));
-            seen = seen || inSection;
-            continue;
-        }
-        if (!inSection) continue;
-        if (auto kv = KeyValue(line.text)) entries.push_back(*kv);
+    std::lock_guard lock(m_mutex);
+    Refresh();
+    const std::string wanted = Trim(section);
+    for (const Section& s : m_sections) {
+        if (EqualNoCase(s.name, wanted)) return s.entries;
     }
-    return entries;
+    return {};
+}
+
+std::string Profile::ReadProblem() const {
+    std::lock_guard lock(m_mutex);
+    Refresh();
+    return m_readProblem;
+}
+
+std::string Profile::WriteProblem() const {
+    if (m_path.empty()) return "no folder can be used for the profile kp70tool.INI";
+    if (std::string problem = ReadProblem(); !problem.empty()) return problem;
+    return ReplaceProblem(m_path);
+}
+
+bool Profile::Save(const std::vector<Line>& lines) {
+    std::string data;
+    for (const Line& line : lines) data += line.text + line.ending;
+    const bool saved = !m_path.empty() && ReplaceFile(m_path, data).empty();
+    // What was read is no longer what the file holds (or may not be): read it again.
+    std::lock_guard lock(m_mutex);
+    m_stamp.reset();
+    return saved;
 }
 
 bool Profile::WriteString(const std::string& section, const std::string& key,
                           const std::string& value) {
-    return Update(section, key, value);
+    return Update({{key, value}}, section);
 }
 
 bool Profile::DeleteKey(const std::string& section, const std::string& key) {
-    return Update(section, key, std::nullopt);
+    return Update({{key, std::nullopt}}, section);
 }
 
 bool Profile::WriteKeys(const std::string& section, const std::vector<KeyChange>& changes) {
-    std::vector<Line> lines = Load();
-    bool changed = false;
-    for (const auto& [key, value] : changes) changed = Apply(lines, section, key, value) || changed;
-    return changed ? Save(lines) : true;
+    return Update(changes, section);
 }
 
-bool Profile::Update(const std::string& section, const std::string& key,
-                     const std::optional<std::string>& value) {
-    std::vector<Line> lines = Load();
-    return Apply(lines, section, key, value) ? Save(lines) : true;
+bool Profile::Update(const std::vector<KeyChange>& changes, const std::string& section) {
+    // A name that would end its line or read as another line's start is never written.
+    if (!NameFits(section, true)) return false;
+    for (const auto& change : changes)
+        if (!NameFits(change.first, false)) return false;
+    // Every write starts from the file as it is now, so another program's save in between
+    // is kept; a file that cannot be read is not replaced, or what it holds would be lost.
+    std::vector<Line> lines;
+    std::string problem;
+    if (m_path.empty() || !ReadLines(lines, problem)) return false;
+    bool changed = false;
+    for (const auto& [key, value] : changes)
+        changed = Apply(lines, section, key, value ? std::optional(EncodeValue(*value)) : value) ||
+                  changed;
+    return changed ? Save(lines) : true;
 }
 
 bool Profile::Apply(std::vector<Line>& lines, const std::string& section, const std::string& key,

@@ -1,5 +1,6 @@
 #include "core/firmware/LastImage.h"
 
+#include "core/app/FileLocations.h"
 #include "core/app/Profile.h"
 #include "core/firmware/FirmwareTexts.h"
 
@@ -11,8 +12,9 @@ LastImage LoadLastImage(const Profile& profile, const char* section) {
 }
 
 bool SaveLastImage(Profile& profile, const char* section, const LastImage& image) {
-    return profile.WriteKeys(
-        section, {{firmwaretext::kFolderKey, image.path}, {firmwaretext::kFileKey, image.name}});
+    // By its absolute path, so the next opening finds it from any folder.
+    return profile.WriteKeys(section, {{firmwaretext::kFolderKey, AbsolutePath(image.path)},
+                                       {firmwaretext::kFileKey, image.name}});
 }
 
 std::string FileNameOf(const std::string& path) {

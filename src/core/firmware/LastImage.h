@@ -6,7 +6,7 @@ namespace kp70 {
 
 class Profile;
 
-// The last image a tool used, kept in its profile section (keys "FOLDER", the full path,
+// The last image a tool used, kept in its profile section (keys "FOLDER", the absolute path,
 // and "FILE", the file's name).
 struct LastImage {
     std::string path;

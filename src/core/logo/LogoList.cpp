@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <new>
 
+#include "core/app/FileLocations.h"
 #include "core/app/MessageCatalogue.h"
 #include "core/app/Profile.h"
 #include "core/logo/BitImageConversion.h"
@@ -137,7 +138,10 @@ AddBitmapResult LogoList::Add(int number, const std::string& path) {
         given = m_freeNumbers.front();
         m_freeNumbers.erase(m_freeNumbers.begin());
     }
-    m_entries.push_back(LogoEntry{given, BaseName(path), size, path});
+    // A file the operator chose is kept by its absolute path, so the stored list names the
+    // same files from any other folder; stored entries stay as the profile has them.
+    m_entries.push_back(
+        LogoEntry{given, BaseName(path), size, number > 0 ? path : AbsolutePath(path)});
     m_totalBytes += size;
     UpdateTexts();
     result.accepted = true;

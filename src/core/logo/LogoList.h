@@ -42,7 +42,8 @@ public:
     LogoList();
 
     // Adds a file: number > 0 for a stored entry (its place in the profile), 0 for a file
-    // the operator chose. A refused file is reported by message and reason.
+    // the operator chose, which is listed (and later stored) by its absolute path. A
+    // refused file is reported by message and reason.
     AddBitmapResult AddBitmap(int number, const std::string& path);
     // Removes the entry with that number and frees the number; false (and no change) when
     // no entry has it.

@@ -75,16 +75,29 @@ bool NetworkSettingSession::IsOwnAddress(const std::string& address) const {
     return std::find(m_ownAddresses.begin(), m_ownAddresses.end(), address) != m_ownAddresses.end();
 }
 
-NetworkSettingSession::Wait NetworkSettingSession::ReceiveOne(const CancelToken& cancel,
-                                                              Datagram& datagram) {
+NetworkSettingSession::End NetworkSettingSession::ReceiveFrames(
+    const CancelToken& cancel, const std::function<Take(const Datagram&)>& take) {
     const std::int64_t start = m_clock.Now();
+    const std::int64_t bound = start + m_receiveMs * kDiscoveryWindowLimit;
+    std::int64_t lastCounted = start;
+    int counted = 0;
     for (;;) {
-        if (cancel.Cancelled()) return Wait::Cancelled;
-        const std::int64_t left = m_receiveMs - (m_clock.Now() - start);
-        if (left <= 0) return Wait::TimedOut;
-        datagram = m_link.Receive(std::min(left, kReceiveSliceMs));
-        if (datagram.status == Datagram::Status::Received) return Wait::Datagram;
-        if (datagram.status == Datagram::Status::Failed) return Wait::Failed;
+        if (cancel.Cancelled()) return End::Cancelled;
+        const std::int64_t left = std::min(lastCounted + m_receiveMs, bound) - m_clock.Now();
+        if (left <= 0) return End::Quiet;
+        const Datagram datagram = m_link.Receive(std::min(left, kReceiveSliceMs));
+        if (datagram.status == Datagram::Status::Failed) return End::Failed;
+        if (datagram.status != Datagram::Status::Received) continue;
+        switch (take(datagram)) {
+            case Take::Ignore:
+                break;
+            case Take::Stop:
+                return End::Stopped;
+            case Take::Count:
+                lastCounted = m_clock.Now();
+                if (++counted >= kDiscoveryFrameLimit) return End::Stopped;
+                break;
+        }
     }
 }
 
@@ -105,17 +118,24 @@ Outcome NetworkSettingSession::Search(const CancelToken& cancel,
     // Opened here when the caller did not: the set-up notices then come first.
     Outcome outcome = m_open ? Outcome{} : Open();
     SendFrame(DiscoveryFrame::Search(), outcome);
-    // The PC receives its own broadcast too; it counts towards the limit but is no printer.
-    // A datagram that is not 35 bytes long is no frame of this protocol, and a frame that
-    // names nothing (another PC's search) is no printer's answer.
-    Datagram datagram;
-    for (int received = 0; received < kDiscoveryFrameLimit; ++received) {
-        if (ReceiveOne(cancel, datagram) != Wait::Datagram) break;
+    // The PC receives its own broadcast too, which names no printer; a datagram that is not
+    // 35 bytes long is no frame of this protocol, and a frame that names nothing (another
+    // PC's search) is no printer's answer. Only frames that name a printer count towards
+    // the limit and keep the search listening; those from the PC's own addresses are no
+    // printer, and a MAC address already listed is not listed again.
+    std::vector<MacBytes> listed;
+    ReceiveFrames(cancel, [&](const Datagram& datagram) {
         const auto frame = DiscoveryFrame::FromBytes(datagram.bytes.data(), datagram.bytes.size());
-        if (!frame || IsOwnAddress(datagram.sender) || frame->NamesNoPrinter()) continue;
+        if (!frame || frame->NamesNoPrinter()) return Take::Ignore;
+        const NetworkSettings settings = frame->Settings();
+        if (IsOwnAddress(datagram.sender) ||
+            std::find(listed.begin(), listed.end(), settings.mac) != listed.end())
+            return Take::Count;
+        listed.push_back(settings.mac);
         ++outcome.count;
-        if (found) found(DiscoveredPrinter::From(frame->Settings()));
-    }
+        if (found) found(DiscoveredPrinter::From(settings));
+        return Take::Count;
+    });
     Close();
     outcome.notices.push_back(Notice::Message(msg::kSearchFinished));
     outcome.enabled = IdleActions();
@@ -130,17 +150,32 @@ Outcome NetworkSettingSession::Change(ChangeKind kind, const DiscoveryFrame& set
                                       const CancelToken& cancel) {
     Outcome outcome = m_open ? Outcome{} : Open();
     SendFrame(setFrame, outcome);
-    // The answer of the printer is not read: any frame from another address than the PC's
-    // ends the wait. The PC's own broadcast and datagrams of another length do not.
-    Datagram datagram;
-    for (int own = 0; own < kDiscoveryFrameLimit; ++own) {
-        if (ReceiveOne(cancel, datagram) != Wait::Datagram) break;
-        if (datagram.bytes.size() == DiscoveryFrame::kSize && !IsOwnAddress(datagram.sender)) break;
-    }
+    // The answer of the printer is not read beyond this: a frame that names a printer, from
+    // another address than the PC's, ends the wait. The PC's own broadcast counts as a
+    // frame; datagrams of another length and frames that name nothing do not.
+    bool answered = false;
+    const End end = ReceiveFrames(cancel, [&](const Datagram& datagram) {
+        const auto frame = DiscoveryFrame::FromBytes(datagram.bytes.data(), datagram.bytes.size());
+        if (!frame || frame->NamesNoPrinter()) return Take::Ignore;
+        if (IsOwnAddress(datagram.sender)) return Take::Count;
+        answered = true;
+        return Take::Stop;
+    });
     SendFrame(setFrame.WithCommand(discovery::kEndOfChange), outcome);
     Close();
     m_changeOffered = false;
-    outcome.notices.push_back(WithCaption(Notice::Message(msg::kNetworkUpdateComplete), kind));
+    if (answered) {
+        outcome.notices.push_back(WithCaption(Notice::Message(msg::kNetworkUpdateComplete), kind));
+    } else if (end == End::Cancelled) {
+        outcome.status = OutcomeStatus::Cancelled;
+    } else {
+        // The frames went out as always; what did not happen is said, not "Update Complete".
+        Notice notice;
+        notice.text = kNoPrinterAnswered;
+        notice.icon = MessageIcon::Exclamation;
+        outcome.notices.push_back(WithCaption(std::move(notice), kind));
+        outcome.status = OutcomeStatus::Failed;
+    }
     outcome.enabled = IdleActions();
     return outcome;
 }

@@ -24,6 +24,24 @@ const char* StatusText(ProvisionRow::Status status) {
     return "not started";
 }
 
+std::vector<std::size_t> FirstOfEachPrinter(const std::vector<std::string>& printers) {
+    // Host names compare without regard to case, as the name service treats them.
+    auto folded = [](std::string text) {
+        for (char& c : text)
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        return text;
+    };
+    std::vector<std::string> seen;
+    std::vector<std::size_t> first;
+    for (std::size_t i = 0; i < printers.size(); ++i) {
+        std::string name = folded(printers[i]);
+        if (std::find(seen.begin(), seen.end(), name) != seen.end()) continue;
+        seen.push_back(std::move(name));
+        first.push_back(i);
+    }
+    return first;
+}
+
 std::vector<ProvisionRow> RunInParallel(
     const std::vector<std::string>& printers, int jobs, Clock& clock, const CancelToken& cancel,
     const std::function<ProvisionRow(std::size_t index, const CancelToken& cancel)>& work,

@@ -31,6 +31,11 @@ struct ProvisionRow {
 // "done", "failed", "cancelled", "not started".
 const char* StatusText(ProvisionRow::Status status);
 
+// The positions of printers that name each printer once, in the order first given: a
+// printer given twice (--net A --net A, "A" and "a" for a host name) or found by two
+// searches at once is provisioned by one job, never by two at the same time.
+std::vector<std::size_t> FirstOfEachPrinter(const std::vector<std::string>& printers);
+
 // Calls work(i) for each of `count` items on up to `jobs` threads (at least 1, at most
 // count), each row timed on clock; finished(row) is called as each ends (from the worker's
 // thread, one call at a time). Items not started when cancel is set are NotStarted. An

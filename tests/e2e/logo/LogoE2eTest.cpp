@@ -9,6 +9,8 @@
 #include <sstream>
 
 #include "cli/Cli.h"
+#include "core/app/Profile.h"
+#include "core/firmware/LastImage.h"
 #include "support/BmpBuilder.h"
 #include "support/CliRunner.h"
 #include "support/FakeDeviceEnumerator.h"
@@ -216,6 +218,53 @@ TEST_F(LogoE2eTest, UploadToAFileWritesOnlyTheDefinition) {
         ASSERT_EQ(Run(args).status, 0) << star;
         EXPECT_EQ(test::ReadFile(out), std::string("\x1C\x71\x01\x00\x00\x00\x00", 7)) << star;
     }
+}
+
+// Files named relative to the current folder are stored by their absolute paths, so the
+// list (and a backup of it) and the firmware tools' last image name the same files from
+// any other folder.
+TEST_F(LogoE2eTest, RelativeFileNamesAreStoredByTheirAbsolutePaths) {
+    namespace fs = std::filesystem;
+    const fs::path start = fs::current_path();
+    const fs::path work = m_dir.Path() / "work";
+    fs::create_directories(work / "elsewhere");
+    WriteBmp24((work / "a.bmp").string(), 20, 9);
+    fs::current_path(work);
+    const CliRun up = Run({"logo", "upload", "./a.bmp", "--file", "upload.prn"});
+    Profile profile(m_dir.File("kp70tool.INI"));
+    const bool saved = SaveLastImage(profile, "FWDN20", {"fw/KP70.SHC", "KP70.SHC"});
+    fs::current_path(work / "elsewhere");
+    const CliRun list = Run({"logo", "list", "--json"});
+    const LastImage last = LoadLastImage(profile, "FWDN20");
+    fs::current_path(start);
+    ASSERT_EQ(up.status, 0) << up.err;
+    ASSERT_TRUE(saved);
+    ASSERT_EQ(list.status, 0) << list.err;
+    const nlohmann::json stored = nlohmann::json::parse(list.out);
+    ASSERT_EQ(stored["count"], 1) << list.out << list.err;
+    EXPECT_EQ(stored["images"][0]["path"], (work / "a.bmp").string());
+    EXPECT_EQ(last.path, (work / "fw/KP70.SHC").string());
+}
+
+// A profile too large to be one is said once, before the verb; the list it cannot read is
+// no empty list, and an upload does not replace it (and says why).
+TEST_F(LogoE2eTest, AProfileThatCannotBeReadIsSaidAndLeftAsItIs) {
+    std::string huge = "[LOGO]\r\n";
+    while (huge.size() <= Profile::kMaxBytes) huge += "; " + std::string(200, '-') + "\r\n";
+    test::WriteFile(m_dir.File("kp70tool.INI"), huge);
+    const CliRun list = Run({"logo", "list"});
+    EXPECT_EQ(list.status, 1);
+    EXPECT_NE(list.err.find("kp70ctl: The settings file kp70tool.INI cannot be used"),
+              std::string::npos)
+        << list.err;
+    EXPECT_NE(list.err.find("a profile may hold"), std::string::npos) << list.err;
+    const CliRun up = Run(
+        {"logo", "upload", WriteBmp24(m_dir.File("a.bmp"), 8, 8), "--file", m_dir.File("x.prn")});
+    EXPECT_NE(up.err.find("the list could not be stored in " + m_dir.File("kp70tool.INI") + ": " +
+                          m_dir.File("kp70tool.INI") + " is "),
+              std::string::npos)
+        << up.err;
+    EXPECT_EQ(test::ReadFile(m_dir.File("kp70tool.INI")), huge);
 }
 
 // A logo drawn on a transparent background: the PNG with its alpha and the BMP with white

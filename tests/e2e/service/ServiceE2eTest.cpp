@@ -1,7 +1,13 @@
 // kp70ctl backup, restore and provision against virtual printers running as processes:
 // what one printer holds, saved and written onto others, must leave them holding the same
 // settings and NV images, as each kp70sim decodes and keeps them on its own.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <thread>
 
 #include <nlohmann/json.hpp>
 
@@ -111,6 +117,51 @@ TEST_F(ServiceE2eTest, BackupRestoredOntoAFreshPrinterGivesItTheSameSettingsAndI
               Memory(source.StatePath(), "user-settings"));
 }
 
+// "-" is standard output; a link keeps being a link (the file it names gets the backup,
+// with its mode), and a pipe is written into, not replaced.
+TEST_F(ServiceE2eTest, BackupGoesToStandardOutputThroughALinkOrIntoAPipe) {
+    namespace fs = std::filesystem;
+    SimProcess sim;
+    ASSERT_TRUE(Start(sim)) << sim.Log();
+    const std::vector<std::string> common = {"--no-logos", "--timeout", kReadTimeout, "--net",
+                                             Net("127.0.0.1", sim.TcpPort())};
+    auto backup = [&](const std::string& file) {
+        std::vector<std::string> args = {"backup", file};
+        args.insert(args.end(), common.begin(), common.end());
+        return Run(args);
+    };
+    CliRun run = backup("-");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out.find("manifest.json"), 0u);
+    EXPECT_EQ(run.out.size() % 512, 0u);
+    EXPECT_NE(run.err.find("standard output: "), std::string::npos) << run.err;
+
+    fs::create_directories(m_dir.Path() / "shared");
+    const std::string target = m_dir.File("shared/shop.kp70");
+    test::WriteFile(target, "old");
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write);
+    const std::string link = m_dir.File("link.kp70");
+    fs::create_symlink(target, link);
+    run = backup(link);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(test::ReadFile(target).find("manifest.json"), 0u);
+    EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+
+    const std::string fifo = m_dir.File("pipe.kp70");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::string piped;
+    std::thread reader([&] { piped = test::ReadFile(fifo); });
+    run = backup(fifo);
+    // A backup that never opened the pipe must not leave the reader waiting for a writer.
+    if (run.status != 0) close(open(fifo.c_str(), O_WRONLY | O_NONBLOCK));
+    reader.join();
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(fs::is_fifo(fifo));
+    EXPECT_EQ(piped.find("manifest.json"), 0u);
+}
+
 TEST_F(ServiceE2eTest, ProvisioningGoesOnPastASilentPrinterAndSaysWhichFailed) {
     // Three printers in one kp70sim (127.0.0.1, .2, .3), each with its own memory, and a
     // fourth that never answers.
@@ -132,11 +183,15 @@ TEST_F(ServiceE2eTest, ProvisioningGoesOnPastASilentPrinterAndSaysWhichFailed) {
 
     std::vector<std::string> args = {"provision", file, "--yes",     "--json",
                                      "--jobs",    "4",  "--timeout", kReadTimeout};
-    for (const std::string& net : {nets[0], nets[1], silentNet, nets[2]}) {
+    // The second printer given twice is provisioned once.
+    for (const std::string& net : {nets[0], nets[1], silentNet, nets[2], nets[1]}) {
         args.push_back("--net");
         args.push_back(net);
     }
     const CliRun run = Run(args);
+    EXPECT_NE(run.err.find(nets[1] + " is given more than once; it is provisioned once"),
+              std::string::npos)
+        << run.err;
     EXPECT_EQ(run.status, 1) << run.err;
     const nlohmann::json table = nlohmann::json::parse(run.out);
     ASSERT_EQ(table.size(), 4u);

@@ -187,6 +187,20 @@ TEST_F(NetworkSettingDialogTest, ChangeSettingAsksThenSendsTheFieldsToTheRowsPri
     EXPECT_FALSE(Form().changeButton()->isEnabled());
 }
 
+TEST_F(NetworkSettingDialogTest, AChangeNoPrinterAnsweredSaysSo) {
+    Open();
+    ClickAndWait(Form().searchButton());
+    ClickRow(1);
+    link.responder = {};  // the printer is gone
+    h.prompter.Clear();
+    h.prompter.answers = {Prompter::Answer::Yes};
+    ClickAndWait(Form().changeButton());
+    EXPECT_EQ(link.Sends().back().bytes[2], discovery::kEndOfChange);
+    ASSERT_EQ(h.prompter.boxes.size(), 2u);
+    EXPECT_TRUE(h.prompter.boxes[1].text.startsWith("No printer answered the change"));
+    EXPECT_EQ(h.prompter.Captions(), QStringList({"Notice", "Notice"}));
+}
+
 TEST_F(NetworkSettingDialogTest, RefusedFieldsOpenNothingAndKeepChangeSetting) {
     Open();
     ClickAndWait(Form().searchButton());

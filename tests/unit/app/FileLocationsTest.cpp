@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "core/app/FileLocations.h"
+#include "core/app/Profile.h"
 #include "support/TempDir.h"
 
 using namespace kp70;
@@ -40,6 +41,10 @@ TEST(FileLocations, StartDirectoryProfileWinsElseXdgFolders) {
          {"/work", false, "", "", "/st"},
          "/work/kp70tool.INI",
          "/work/error.log"},
+        {"the start directory gone as well: no folder at all, never \"/\"",
+         {"", false, "", "", "/st"},
+         "",
+         ""},
     };
     for (const Case& c : cases) {
         const FileLocations got = ChooseFileLocations(c.inputs);
@@ -81,4 +86,25 @@ TEST(FileLocations, PrepareLooksForTheProfileAndCreatesTheFolders) {
         else
             unsetenv(names[i]);
     }
+}
+
+// With no folder to use, nothing is created or written anywhere and the operator is told;
+// a profile that cannot be read is told too.
+TEST(FileLocations, NoFolderOrAnUnreadableProfileIsToldAtStart) {
+    const FileLocations none = ChooseFileLocations({"", false, "", "", ""});
+    EXPECT_FALSE(none.Usable());
+    std::vector<Notice> notices = FileNotices(none);
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_STREQ(notices[0].text.english, kNoFolderForFiles.english);
+    EXPECT_FALSE(Profile(none.profilePath).WriteString("LOGO", "Logofile1", "/a.bmp"));
+    EXPECT_NE(Profile(none.profilePath).WriteProblem().find("no folder"), std::string::npos);
+
+    test::TempDir dir;
+    const std::string profile = dir.File("kp70tool.INI");
+    EXPECT_TRUE(FileNotices({profile, dir.File("error.log")}).empty());
+    std::filesystem::create_directory(profile);  // not a file
+    notices = FileNotices({profile, dir.File("error.log")});
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_STREQ(notices[0].text.english, kProfileUnusable.english);
+    EXPECT_NE(notices[0].secondLine.find("is not a regular file"), std::string::npos);
 }

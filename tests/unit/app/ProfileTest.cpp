@@ -179,3 +179,95 @@ TEST(Profile, SaveRemovesAbandonedTemporaryFilesOnly) {
     ASSERT_TRUE(Profile(path).WriteString("A", "k", "v"));
     for (const auto& f : files) EXPECT_EQ(fs::exists(dir.File(f.name)), !f.removed) << f.name;
 }
+
+// A file name with a line break or blanks at its ends reads back as written and never
+// becomes a section or key of its own; ordinary values are written byte for byte.
+TEST(Profile, ValuesThatWouldBreakTheirLineReadBackExactlyAndInjectNothing) {
+    kp70::test::TempDir dir;
+    const std::string path = dir.File("p.INI");
+    const struct {
+        std::string value;
+        std::string stored;
+    } cases[] = {
+        {"/logos/evil.bmp\n[FWDN20]\nFile=injected",
+         "\"/logos/evil.bmp%0A[FWDN20]%0AFile=injected\""},
+        {"/fw/x.bin\r\n[DEVICELIST]\r\n=KP70 X", "\"/fw/x.bin%0D%0A[DEVICELIST]%0D%0A=KP70 X\""},
+        {"/logos/a.bmp ", "\"/logos/a.bmp \""},
+        {"\tb.bmp", "\"\tb.bmp\""},
+        {"\"quoted\"", "\"%22quoted%22\""},
+        {"100% \n", "\"100%25 %0A\""},
+        // Ordinary values, as they stand.
+        {"C:\\logos\\a,b \"x\".bmp", "C:\\logos\\a,b \"x\".bmp"},
+        {"/logos/100% \"a\" b.bmp", "/logos/100% \"a\" b.bmp"},
+        {"\"", "\""},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove(path);
+        Profile profile(path);
+        ASSERT_TRUE(profile.WriteString("LOGO", "Logofile1", c.value)) << c.value;
+        EXPECT_EQ(ReadFile(path), "[LOGO]\nLogofile1=" + c.stored + "\n") << c.value;
+        EXPECT_EQ(profile.GetString("LOGO", "Logofile1"), c.value);
+        EXPECT_EQ(Profile(path).SectionEntries("LOGO").size(), 1u) << c.value;
+        EXPECT_TRUE(Profile(path).SectionEntries("FWDN20").empty()) << c.value;
+        EXPECT_TRUE(ProfileDeviceEntries(Profile(path)).empty()) << c.value;
+    }
+    // Quoted values of earlier files read as they stand unless this writer made them.
+    WriteFile(path, "[A]\nw=\"C:\\temp\\new\"\nx=\"x\"\ny=\"%41\"\nz=\"50%\"\n");
+    const Profile old(path);
+    EXPECT_EQ(old.GetString("A", "w"), "\"C:\\temp\\new\"");
+    EXPECT_EQ(old.GetString("A", "x"), "\"x\"");
+    EXPECT_EQ(old.GetString("A", "y"), "\"%41\"");
+    EXPECT_EQ(old.GetString("A", "z"), "\"50%\"");
+}
+
+// A save changes the file a link names (the link stays, the shared file changes) and keeps
+// its mode; a read-only profile is refused and left as it was.
+TEST(Profile, SavesWriteThroughLinksKeepTheModeAndRefuseAReadOnlyFile) {
+    namespace fs = std::filesystem;
+    kp70::test::TempDir dir;
+    fs::create_directories(dir.Path() / "shared");
+    const std::string target = dir.File("shared/kp70tool.INI");
+    WriteFile(target, "[LOGO]\nLogofile1=/old.bmp\n");
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write);
+    const std::string link = dir.File("kp70tool.INI");
+    fs::create_symlink("shared/kp70tool.INI", link);
+    Profile profile(link);
+    ASSERT_TRUE(profile.WriteString("LOGO", "Logofile1", "/new.bmp"));
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(ReadFile(target), "[LOGO]\nLogofile1=/new.bmp\n");
+    EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path() / "shared"), {}), 1);
+
+    fs::permissions(target, fs::perms::owner_read | fs::perms::group_read);
+    EXPECT_FALSE(profile.WriteString("LOGO", "Logofile1", "/other.bmp"));
+    EXPECT_EQ(ReadFile(target), "[LOGO]\nLogofile1=/new.bmp\n");
+    EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::group_read);
+    EXPECT_NE(profile.WriteProblem().find("is read-only"), std::string::npos)
+        << profile.WriteProblem();
+}
+
+// A profile larger than a profile can be is not read (it reads as empty) and never
+// replaced; a change another program saved is read again.
+TEST(Profile, AProfileOverTheLimitIsNeitherReadNorWrittenAndChangesAreReadAgain) {
+    kp70::test::TempDir dir;
+    const std::string path = dir.File("p.INI");
+    std::string huge = "[LOGO]\nLogofile1=/a.bmp\n";
+    while (huge.size() <= Profile::kMaxBytes) huge += "; " + std::string(1000, 'x') + "\n";
+    WriteFile(path, huge);
+    Profile profile(path);
+    EXPECT_EQ(profile.GetString("LOGO", "Logofile1", "none"), "none");
+    EXPECT_NE(profile.ReadProblem().find("bytes, more than the 4194304 a profile may hold"),
+              std::string::npos)
+        << profile.ReadProblem();
+    EXPECT_FALSE(profile.WriteString("LOGO", "Logofile2", "/b.bmp"));
+    EXPECT_EQ(ReadFile(path).size(), huge.size());
+
+    WriteFile(path, "[LOGO]\nLogofile1=/a.bmp\n");
+    EXPECT_EQ(profile.GetString("LOGO", "Logofile1"), "/a.bmp");
+    EXPECT_TRUE(profile.ReadProblem().empty());
+    ASSERT_TRUE(Profile(path).WriteString("LOGO", "Logofile1", "/changed.bmp"));
+    EXPECT_EQ(profile.GetString("LOGO", "Logofile1"), "/changed.bmp");
+}

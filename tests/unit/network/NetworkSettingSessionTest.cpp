@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "core/app/CancelToken.h"
 #include "core/app/MessageCatalogue.h"
 #include "core/app/VirtualClock.h"
@@ -87,24 +89,72 @@ TEST_F(NetworkSettingSessionTest, SearchListsFramesFromOtherAddressesInOrderOfAr
             {450, longer, "192.168.0.9"},
             // Another PC's search names no printer.
             {500, search, "192.168.0.7"},
-            {1400, PrinterFrame(6), "192.168.0.6"},  // within 1000 ms of the one before
-            {2500, PrinterFrame(8), "192.168.0.8"},  // too late: the search has ended
+            // Within 1000 ms of the last frame that named a printer (the one at 350 ms).
+            {1300, PrinterFrame(6), "192.168.0.6"},
+            {2400, PrinterFrame(8), "192.168.0.8"},  // too late: the search has ended
         };
     };
     const Outcome outcome = Search();
     EXPECT_EQ(found,
               (std::vector<std::string>{"192.168.0.1", "192.168.0.3 (DHCP)", "192.168.0.6"}));
     EXPECT_EQ(outcome.count, 3);
-    EXPECT_EQ(clock.Now(), 2400);
+    EXPECT_EQ(clock.Now(), 2300);
 }
 
-TEST_F(NetworkSettingSessionTest, SearchStopsAfter254DatagramsCountingItsOwn) {
-    std::vector<Arrival> flood;
-    for (int i = 0; i < 300; ++i) flood.push_back({1, PrinterFrame(7), "10.0.0.7"});
-    link.Deliver(flood);
-    Search();
-    EXPECT_EQ(found.size(), 253u);
-    EXPECT_EQ(clock.TotalSlept(), 1);
+// Datagrams that name no printer neither end a search nor keep it going; a printer heard
+// twice (two programs searching at once make every printer answer twice) is one row; and
+// no stream of frames keeps a search going for more than five receive windows.
+TEST(NetworkSearch, OnlyFramesThatNameAPrinterCountOneRowPerMacAndEverySearchIsBounded) {
+    const auto search = DiscoveryFrame::Search().bytes();
+    const Bytes zeros(search.begin(), search.end());
+    auto printer = [](int n) {
+        NetworkSettings s;
+        s.address = {10, 0, static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n)};
+        s.mac = {0x02,
+                 0x5A,
+                 0x3D,
+                 0x00,
+                 static_cast<std::uint8_t>(n >> 8),
+                 static_cast<std::uint8_t>(n)};
+        s.port = 6001;
+        const auto& bytes = DiscoveryFrame::Set(s).WithCommand(0x01).bytes();
+        return Bytes(bytes.begin(), bytes.end());
+    };
+    std::vector<Arrival> junkFlood{{600, printer(1), "10.0.0.1"}};
+    for (int ms = 1; ms <= 10000; ++ms)
+        junkFlood.push_back({ms, ms % 2 ? Bytes(20, 0xFF) : zeros, "10.0.9.9"});
+    std::vector<Arrival> manyPrinters, twice, oneKeepsAnswering;
+    for (int n = 1; n <= 300; ++n) manyPrinters.push_back({n, printer(n), "10.0.0.2"});
+    for (int n = 1; n <= 3; ++n) {
+        twice.push_back({n, printer(n), "10.0.0.3"});
+        twice.push_back({10 + n, printer(n), "10.0.0.3"});
+    }
+    for (int n = 1; n <= 300; ++n) oneKeepsAnswering.push_back({n * 900, printer(7), "10.0.0.7"});
+    const struct {
+        const char* what;
+        std::vector<Arrival> arrivals;
+        std::size_t listed;
+        std::int64_t endsAt;
+    } cases[] = {
+        {"a flood of junk around one answer", junkFlood, 1, 1600},
+        {"254 frames that name printers end it", manyPrinters, 254, 254},
+        {"every printer answering two searches", twice, 3, 1013},
+        {"a printer that never stops answering", oneKeepsAnswering, 1, 5000},
+    };
+    for (const auto& c : cases) {
+        VirtualClock clock;
+        FakeDatagramLink link{clock};
+        NetworkSettingSession session{link, clock, "127.255.255.255"};
+        link.Deliver(c.arrivals);
+        std::vector<std::string> macs;
+        const Outcome outcome = session.Search(
+            CancelToken{}, [&](const DiscoveredPrinter& p) { macs.push_back(p.mac); });
+        EXPECT_EQ(macs.size(), c.listed) << c.what;
+        EXPECT_EQ(outcome.count, static_cast<int>(c.listed)) << c.what;
+        EXPECT_EQ(clock.Now(), c.endsAt) << c.what;
+        std::sort(macs.begin(), macs.end());
+        EXPECT_EQ(std::unique(macs.begin(), macs.end()), macs.end()) << c.what;
+    }
 }
 
 TEST_F(NetworkSettingSessionTest, SetUpFailuresAreToldAndTheOperationGoesOn) {
@@ -157,7 +207,12 @@ TEST_F(NetworkSettingSessionTest, ChangeWaitsForAnAnswerThenSendsTheEndFrame) {
     EXPECT_FALSE(link.open);
 }
 
-TEST_F(NetworkSettingSessionTest, AnUnansweredChangeStillEndsAfterTheTimeOut) {
+// The frames go out as always, but a change that no printer answered (another PC's search
+// and junk are no answer) says so instead of "Update Complete.".
+TEST_F(NetworkSettingSessionTest, AnUnansweredChangeEndsAfterTheTimeOutAndSaysNoPrinterAnswered) {
+    const auto search = DiscoveryFrame::Search().bytes();
+    link.Deliver({{100, Bytes(search.begin(), search.end()), "192.168.0.7"},
+                  {200, Bytes(20, 0), "192.168.0.7"}});
     session.Open();
     const Outcome outcome =
         session.Change(ChangeKind::ManualMac, SetFrame(ChangeKind::ManualMac), cancel);
@@ -165,8 +220,10 @@ TEST_F(NetworkSettingSessionTest, AnUnansweredChangeStillEndsAfterTheTimeOut) {
     ASSERT_EQ(sends.size(), 2u);
     EXPECT_EQ(sends[1].bytes[2], discovery::kEndOfChange);
     EXPECT_EQ(sends[1].at, 1000);
-    ASSERT_EQ(Numbers(outcome), std::vector<int>{msg::kNetworkUpdateComplete});
+    ASSERT_EQ(outcome.notices.size(), 1u);
+    EXPECT_STREQ(outcome.notices[0].text.english, kNoPrinterAnswered.english);
     EXPECT_EQ(outcome.notices[0].caption, "");  // the application's caption
+    EXPECT_EQ(outcome.status, OutcomeStatus::Failed);
 }
 
 TEST_F(NetworkSettingSessionTest, NoSendsNothing) {
