@@ -9,6 +9,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -37,6 +38,28 @@ std::string ErrorText(const std::string& what) {
     return what + ": " + std::strerror(errno);
 }
 
+// Errors of a device node whose device went away for a while (a USB gadget unbound from its
+// controller, a virtual machine's port whose other end closed): the node is tried again.
+bool DeviceAbsent(int err) {
+    return err == ENODEV || err == ENXIO || err == EIO || err == ESHUTDOWN || err == EPIPE ||
+           err == ECONNRESET;
+}
+
+// A printer's USB interface escapes two bytes of its replies: 00 as 1B 30 and 1B as 1B 1B.
+Bytes EscapeForUsb(const Bytes& bytes) {
+    Bytes escaped;
+    escaped.reserve(bytes.size());
+    for (const std::uint8_t byte : bytes) {
+        if (byte == 0x00 || byte == 0x1B) {
+            escaped.push_back(0x1B);
+            escaped.push_back(byte == 0x00 ? 0x30 : 0x1B);
+        } else {
+            escaped.push_back(byte);
+        }
+    }
+    return escaped;
+}
+
 void SetNonBlocking(int fd) {
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
     fcntl(fd, F_SETFD, FD_CLOEXEC);
@@ -48,7 +71,7 @@ void SetNonBlocking(int fd) {
 // serial side, or the parallel side, which also sends automatic status blocks).
 class Simulator::Link : public LinkActions {
 public:
-    enum class Kind { Tcp, Pty };
+    enum class Kind { Tcp, Pty, Device };
 
     Link(Kind kind, std::string name, int fd, Printer& printer, std::FILE* capture,
          PseudoTerminal* terminal = nullptr, bool parallel = false)
@@ -72,7 +95,7 @@ public:
     void Reply(const Bytes& bytes) override {
         const auto now = Clock::now();
         if (m_printer.Faults().silent || now < m_silentUntil || bytes.empty()) return;
-        Bytes sent = bytes;
+        Bytes sent = m_usbEscape ? EscapeForUsb(bytes) : bytes;
         if (SendsStatusBlocks()) {
             const auto block = m_printer.Status().Block();
             sent.insert(sent.end(), block.begin(), block.end());
@@ -112,6 +135,7 @@ public:
     std::unique_ptr<PrinterSession> m_session;
     PseudoTerminal* m_terminal;              // the pseudo-terminal behind a Pty link
     std::optional<ParallelStatus> m_status;  // the parallel side only
+    bool m_usbEscape = false;                // a device link that is a USB printer
     long long m_received = 0;
     Bytes m_out;
     std::vector<Delayed> m_delayed;
@@ -194,6 +218,7 @@ bool Simulator::Start(std::string& why) {
         m_discovery = std::make_unique<DiscoveryResponder>(m_printer, m_log);
         if (!m_discovery->Start(why)) return false;
     }
+    if (!options.devicePath.empty() && !OpenDevice(why)) return false;
     if (!options.lptPath.empty()) {
         if (!m_lpt.Open(options.lptPath, why)) return false;
         m_links.push_back(std::make_unique<Link>(Link::Kind::Pty, "lpt", m_lpt.MasterFd(),
@@ -205,6 +230,37 @@ bool Simulator::Start(std::string& why) {
     return true;
 }
 
+bool Simulator::OpenDevice(std::string& why) {
+    const SimOptions& options = m_printer.Options();
+    const int fd = ::open(options.devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        why = ErrorText("cannot open the device " + options.devicePath);
+        return false;
+    }
+    // A terminal (a gadget's serial port, a virtual machine's serial port) carries every
+    // byte as it is.
+    termios tio{};
+    if (tcgetattr(fd, &tio) == 0) {
+        cfmakeraw(&tio);
+        tcsetattr(fd, TCSANOW, &tio);
+    }
+    const bool parallel = options.deviceKind == SimOptions::DeviceKind::Parallel;
+    m_links.push_back(std::make_unique<Link>(Link::Kind::Device, "device", fd, m_printer,
+                                             OpenCapture("capture-device.bin"), nullptr, parallel));
+    m_links.back()->m_usbEscape = options.deviceKind == SimOptions::DeviceKind::Usb;
+    m_deviceFd = fd;
+    // A parallel printer tells its status as soon as it is attached.
+    m_links.back()->SendStatusBlock();
+    Flush(*m_links.back());
+    return true;
+}
+
+void Simulator::DeviceGone(Link& link) {
+    if (!link.m_slaveAbsent) m_log << link.m_name << " went away\n" << std::flush;
+    link.m_slaveAbsent = true;
+    link.m_retryAt = Clock::now() + kPtyRetry;
+}
+
 std::vector<std::string> Simulator::ReadyLines() const {
     std::vector<std::string> lines;
     const SimOptions& options = m_printer.Options();
@@ -214,6 +270,11 @@ std::vector<std::string> Simulator::ReadyLines() const {
         lines.push_back("pty " + m_pty.LinkPath() + " -> " + m_pty.DevicePath());
     if (m_lpt.MasterFd() >= 0)
         lines.push_back("lpt " + m_lpt.LinkPath() + " -> " + m_lpt.DevicePath());
+    if (m_deviceFd >= 0) {
+        static const char* const kinds[] = {"serial", "usb", "lpt"};
+        lines.push_back("device " + options.devicePath + " " +
+                        kinds[static_cast<int>(options.deviceKind)]);
+    }
     if (m_discovery) lines.push_back(m_discovery->ReadyLine());
     return lines;
 }
@@ -235,6 +296,10 @@ void Simulator::Receive(Link& link) {
     const ssize_t n = read(link.m_fd, buffer, sizeof buffer);
     if (n < 0) {
         if (errno == EAGAIN || errno == EINTR) return;
+        if (link.m_kind == Link::Kind::Device && DeviceAbsent(errno)) {
+            DeviceGone(link);
+            return;
+        }
         if (link.m_kind == Link::Kind::Pty && errno == EIO) {
             // Nobody has the slave open (the program closed the port): wait for the next.
             link.m_slaveAbsent = true;
@@ -246,6 +311,8 @@ void Simulator::Receive(Link& link) {
         return;
     }
     if (n == 0) {
+        // A port whose other end is not there reads as its end; look again later.
+        if (link.m_kind == Link::Kind::Device) DeviceGone(link);
         if (link.m_kind == Link::Kind::Tcp) {
             m_log << link.m_name << " closed by the peer\n" << std::flush;
             link.m_dead = true;
@@ -253,6 +320,10 @@ void Simulator::Receive(Link& link) {
         return;
     }
 
+    if (link.m_kind == Link::Kind::Device && link.m_slaveAbsent) {
+        link.m_slaveAbsent = false;
+        m_log << link.m_name << " is back\n" << std::flush;
+    }
     std::size_t size = static_cast<std::size_t>(n);
     const long long dropAfter = m_printer.Faults().dropAfter;
     bool drop = false;
@@ -305,8 +376,15 @@ void Simulator::CarryOutRequests(Link& link) {
     if (link.m_closeRequested && link.m_out.empty()) {
         if (link.m_kind == Link::Kind::Tcp) {
             link.m_dead = true;
-        } else {
+        } else if (link.m_kind == Link::Kind::Pty) {
             HangUpPty(link);
+        } else {
+            // A device node cannot be hung up from this side: the printer starts afresh.
+            link.m_closeRequested = false;
+            link.m_received = 0;
+            link.m_session = std::make_unique<PrinterSession>(m_printer);
+            if (link.m_status) link.m_status.emplace();
+            m_log << link.m_name << " link reset\n" << std::flush;
         }
     }
 }
@@ -341,6 +419,7 @@ void Simulator::Flush(Link& link) {
             continue;
         }
         if (n < 0 && (errno == EAGAIN || errno == EINTR)) return;
+        if (n < 0 && link.m_kind == Link::Kind::Device && DeviceAbsent(errno)) DeviceGone(link);
         // The peer is gone (or, on the pseudo-terminal, nobody reads): the reply is lost, as
         // it would be on a real line.
         link.m_out.clear();
@@ -352,6 +431,10 @@ void Simulator::Release(Link& link) {
     if (link.m_kind == Link::Kind::Tcp) {
         ::close(link.m_fd);
         m_log << link.m_name << " ended\n" << std::flush;
+    }
+    if (link.m_kind == Link::Kind::Device) {
+        ::close(link.m_fd);
+        m_deviceFd = -1;
     }
 }
 
@@ -436,6 +519,13 @@ void Simulator::Run(int stopFd) {
                     link.m_retryAt = Clock::now() + kPtyRetry;
                 } else {
                     SlavePresent(link);
+                }
+            } else if (link.m_kind == Link::Kind::Device) {
+                // Receive tells a device that is still away from one that is back.
+                if (revents & (POLLIN | POLLHUP | POLLERR)) {
+                    Receive(link);
+                } else {
+                    link.m_slaveAbsent = false;
                 }
             } else if (revents & (POLLIN | POLLHUP | POLLERR)) {
                 Receive(link);

@@ -31,6 +31,7 @@ public:
     // Opens the capture folder, the TCP listener and the pseudo-terminals. False, with `why`.
     bool Start(std::string& why);
     // One line per listener: "tcp HOST:PORT", "pty LINK -> DEVICE", "lpt LINK -> DEVICE",
+    // "device PATH KIND",
     // "udp ADDRESS:2918 printers N".
     std::vector<std::string> ReadyLines() const;
     // Serves the links until stopFd becomes readable.
@@ -52,6 +53,10 @@ private:
     int NextTimeoutMs(TimePoint now) const;
     void RunTimers(TimePoint now);
     std::FILE* OpenCapture(const std::string& name);
+    // Opens --device as a link of its own. False, with `why`.
+    bool OpenDevice(std::string& why);
+    // The device went away for a while; it is looked at again after a pause.
+    void DeviceGone(Link& link);
     // A program has the pseudo-terminal's slave open (again).
     void SlavePresent(Link& link);
     // Reads the --control file again when it changed since the last look.
@@ -74,6 +79,7 @@ private:
     int m_tcpCount = 0;
     PseudoTerminal m_pty;
     PseudoTerminal m_lpt;                             // the parallel side, when asked for
+    int m_deviceFd = -1;                              // --device, owned by its link
     std::unique_ptr<DiscoveryResponder> m_discovery;  // --udp
     std::vector<std::unique_ptr<Link>> m_links;
 };
