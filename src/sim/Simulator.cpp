@@ -230,25 +230,35 @@ bool Simulator::Start(std::string& why) {
     return true;
 }
 
-bool Simulator::OpenDevice(std::string& why) {
-    const SimOptions& options = m_printer.Options();
-    const int fd = ::open(options.devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        why = ErrorText("cannot open the device " + options.devicePath);
-        return false;
-    }
-    // A terminal (a gadget's serial port, a virtual machine's serial port) carries every
-    // byte as it is.
+namespace {
+
+// The device node, non-blocking, and in raw mode when it is a terminal (a gadget's serial
+// port, a virtual machine's serial port), so every byte passes as it is. -1 (errno set)
+// when it cannot be opened.
+int OpenDeviceNode(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return -1;
     termios tio{};
     if (tcgetattr(fd, &tio) == 0) {
         cfmakeraw(&tio);
         tcsetattr(fd, TCSANOW, &tio);
     }
+    return fd;
+}
+
+}  // namespace
+
+bool Simulator::OpenDevice(std::string& why) {
+    const SimOptions& options = m_printer.Options();
+    const int fd = OpenDeviceNode(options.devicePath);
+    if (fd < 0) {
+        why = ErrorText("cannot open the device " + options.devicePath);
+        return false;
+    }
     const bool parallel = options.deviceKind == SimOptions::DeviceKind::Parallel;
     m_links.push_back(std::make_unique<Link>(Link::Kind::Device, "device", fd, m_printer,
                                              OpenCapture("capture-device.bin"), nullptr, parallel));
     m_links.back()->m_usbEscape = options.deviceKind == SimOptions::DeviceKind::Usb;
-    m_deviceFd = fd;
     // A parallel printer tells its status as soon as it is attached.
     m_links.back()->SendStatusBlock();
     Flush(*m_links.back());
@@ -256,9 +266,34 @@ bool Simulator::OpenDevice(std::string& why) {
 }
 
 void Simulator::DeviceGone(Link& link) {
-    if (!link.m_slaveAbsent) m_log << link.m_name << " went away\n" << std::flush;
+    // The node is closed while its device is away and opened again when it is back: a USB
+    // gadget's node held open while the gadget is unbound and bound again breaks the
+    // kernel's bookkeeping of it (Linux 6.1's printer function).
+    if (link.m_fd >= 0) {
+        ::close(link.m_fd);
+        link.m_fd = -1;
+        m_log << link.m_name << " went away\n" << std::flush;
+    }
+    link.m_out.clear();
+    link.m_delayed.clear();
     link.m_slaveAbsent = true;
     link.m_retryAt = Clock::now() + kPtyRetry;
+}
+
+bool Simulator::ReopenDevice(Link& link) {
+    const int fd = OpenDeviceNode(m_printer.Options().devicePath);
+    if (fd < 0) {
+        link.m_retryAt = Clock::now() + kPtyRetry;
+        return false;
+    }
+    link.m_fd = fd;
+    link.m_slaveAbsent = false;
+    link.m_session = std::make_unique<PrinterSession>(m_printer);
+    if (link.m_status) link.m_status.emplace();
+    m_log << link.m_name << " is back\n" << std::flush;
+    link.SendStatusBlock();
+    Flush(link);
+    return true;
 }
 
 std::vector<std::string> Simulator::ReadyLines() const {
@@ -270,7 +305,7 @@ std::vector<std::string> Simulator::ReadyLines() const {
         lines.push_back("pty " + m_pty.LinkPath() + " -> " + m_pty.DevicePath());
     if (m_lpt.MasterFd() >= 0)
         lines.push_back("lpt " + m_lpt.LinkPath() + " -> " + m_lpt.DevicePath());
-    if (m_deviceFd >= 0) {
+    if (!options.devicePath.empty()) {
         static const char* const kinds[] = {"serial", "usb", "lpt"};
         lines.push_back("device " + options.devicePath + " " +
                         kinds[static_cast<int>(options.deviceKind)]);
@@ -312,7 +347,10 @@ void Simulator::Receive(Link& link) {
     }
     if (n == 0) {
         // A port whose other end is not there reads as its end; look again later.
-        if (link.m_kind == Link::Kind::Device) DeviceGone(link);
+        if (link.m_kind == Link::Kind::Device) {
+            DeviceGone(link);
+            return;
+        }
         if (link.m_kind == Link::Kind::Tcp) {
             m_log << link.m_name << " closed by the peer\n" << std::flush;
             link.m_dead = true;
@@ -320,10 +358,6 @@ void Simulator::Receive(Link& link) {
         return;
     }
 
-    if (link.m_kind == Link::Kind::Device && link.m_slaveAbsent) {
-        link.m_slaveAbsent = false;
-        m_log << link.m_name << " is back\n" << std::flush;
-    }
     std::size_t size = static_cast<std::size_t>(n);
     const long long dropAfter = m_printer.Faults().dropAfter;
     bool drop = false;
@@ -419,7 +453,10 @@ void Simulator::Flush(Link& link) {
             continue;
         }
         if (n < 0 && (errno == EAGAIN || errno == EINTR)) return;
-        if (n < 0 && link.m_kind == Link::Kind::Device && DeviceAbsent(errno)) DeviceGone(link);
+        if (n < 0 && link.m_kind == Link::Kind::Device && DeviceAbsent(errno)) {
+            DeviceGone(link);
+            return;
+        }
         // The peer is gone (or, on the pseudo-terminal, nobody reads): the reply is lost, as
         // it would be on a real line.
         link.m_out.clear();
@@ -432,10 +469,7 @@ void Simulator::Release(Link& link) {
         ::close(link.m_fd);
         m_log << link.m_name << " ended\n" << std::flush;
     }
-    if (link.m_kind == Link::Kind::Device) {
-        ::close(link.m_fd);
-        m_deviceFd = -1;
-    }
+    if (link.m_kind == Link::Kind::Device && link.m_fd >= 0) ::close(link.m_fd);
 }
 
 void Simulator::SaveState() {
@@ -489,6 +523,8 @@ void Simulator::Run(int stopFd) {
         const auto now = Clock::now();
         for (auto& link : m_links) {
             if (link->m_slaveAbsent && now < link->m_retryAt) continue;
+            if (link->m_kind == Link::Kind::Device && link->m_fd < 0 && !ReopenDevice(*link))
+                continue;
             short events = POLLIN;
             if (!link->m_out.empty()) events |= POLLOUT;
             fds.push_back({link->m_fd, events, 0});
@@ -521,11 +557,10 @@ void Simulator::Run(int stopFd) {
                     SlavePresent(link);
                 }
             } else if (link.m_kind == Link::Kind::Device) {
-                // Receive tells a device that is still away from one that is back.
-                if (revents & (POLLIN | POLLHUP | POLLERR)) {
+                if (revents & POLLIN) {
                     Receive(link);
-                } else {
-                    link.m_slaveAbsent = false;
+                } else if (revents & (POLLHUP | POLLERR | POLLNVAL)) {
+                    DeviceGone(link);
                 }
             } else if (revents & (POLLIN | POLLHUP | POLLERR)) {
                 Receive(link);

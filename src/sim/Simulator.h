@@ -55,8 +55,10 @@ private:
     std::FILE* OpenCapture(const std::string& name);
     // Opens --device as a link of its own. False, with `why`.
     bool OpenDevice(std::string& why);
-    // The device went away for a while; it is looked at again after a pause.
+    // The device went away for a while: its node is closed, and opened again after a pause.
     void DeviceGone(Link& link);
+    // True when the device's node opens again.
+    bool ReopenDevice(Link& link);
     // A program has the pseudo-terminal's slave open (again).
     void SlavePresent(Link& link);
     // Reads the --control file again when it changed since the last look.
@@ -79,7 +81,6 @@ private:
     int m_tcpCount = 0;
     PseudoTerminal m_pty;
     PseudoTerminal m_lpt;                             // the parallel side, when asked for
-    int m_deviceFd = -1;                              // --device, owned by its link
     std::unique_ptr<DiscoveryResponder> m_discovery;  // --udp
     std::vector<std::unique_ptr<Link>> m_links;
 };
