@@ -109,7 +109,7 @@ run() {
     bound=$1 name=$2
     shift 2
     OP=$name
-    echo "== $PATH_NAME: $name: kp70ctl $*"
+    echo "== $PATH_NAME: $name: kp70ctl $* (at $(cut -d' ' -f1 /proc/uptime) s)"
     timeout -s KILL "$bound" kp70ctl "$@" </dev/null >"$W/out" 2>"$W/err"
     RC=$?
     OUT=$(cat "$W/out")
@@ -253,15 +253,16 @@ wait_for 20 test -c /dev/usb/lp0
 OP="unplugged mid-upload"
 echo "== $PATH_NAME: $OP: kp70ctl logo upload $FX/big.bmp --usb"
 before=$(stat -c %s "$SIM_DIR/out/capture-device.bin")
-timeout -s KILL 60 kp70ctl logo upload "$FX/big.bmp" --usb </dev/null >"$W/out" 2>"$W/err" &
-upload=$!
+rm -f "$W/rc"
+# Its exit status through a file: the shell has no job table to keep it in.
+sh -c "timeout -s KILL 60 kp70ctl logo upload $FX/big.bmp --usb </dev/null >$W/out 2>$W/err; echo \$? >$W/rc" &
 # The upload's image data (more than its erase command) is under way.
 grown() { [ "$(stat -c %s "$SIM_DIR/out/capture-device.bin")" -gt $((before + 4000)) ]; }
 wait_for 30 grown || echo "hw: the upload sent nothing"
 unplug printer
-wait "$upload"
+wait_for 70 test -s "$W/rc"
 wait_for 20 went_away 2
-RC=$?
+RC=$(cat "$W/rc")
 OUT=$(cat "$W/out")
 ERR=$(cat "$W/err")
 echo "exit status $RC"
@@ -301,7 +302,7 @@ PATH_NAME=ftdi_sio
 wait_for 20 test -c /dev/ttyUSB0
 NODE=/dev/ttyUSB0
 DRIVER=$(driver_of tty/ttyUSB0)
-CONN="--port $NODE"
+CONN="--port${T}$NODE"
 start_sim "$W/ftdi" "serial:$(port_named kp70.ftdi)" || echo "hw: kp70sim did not start on kp70.ftdi"
 ports_lists serial "$NODE" 'USB\VID_0403&PID_6001'
 setup_set
@@ -319,7 +320,7 @@ PATH_NAME=8250
 NODE=/dev/ttyS1
 # The PC's ports are found by PNP; the 8250 driver's "serial" PNP driver takes them.
 DRIVER="8250($(driver_of tty/ttyS1))"
-CONN="--port $NODE"
+CONN="--port${T}$NODE"
 start_sim "$W/8250" "serial:$(port_named kp70.serial)" || echo "hw: kp70sim did not start on kp70.serial"
 ports_lists serial "$NODE"
 setup_set
@@ -333,21 +334,29 @@ path_line "$DRIVER" "$NODE"
 
 # ---- parallel port (parport_pc, lp, ppdev) -------------------------------------------------------
 
+# Its kp70sim runs on the host (run-vm.sh): QEMU writes each byte of the parallel port while
+# holding its own lock, so a reader inside this machine could never drain a full buffer.
+# Here each operation is judged by what kp70ctl says; the host then checks what its
+# printer received and counts an operation only when both agree.
 PATH_NAME=parport
 NODE=/dev/lp0
 DRIVER="$(driver_of printer/lp0)/lp"
-CONN="--port $NODE"
-start_sim "$W/lpt" "lpt:$(port_named kp70.lp)" || echo "hw: kp70sim did not start on kp70.lp"
+CONN="--port${T}$NODE"
 ports_lists parallel "$NODE"
 ports_lists parallel /dev/parport0
-logo_upload
-logo_print
-firmware_download
+run 90 "logo upload" logo upload "$FX/a.bmp" "$FX/b.bmp" $CONN
+ok_with 'Complete the NV bit image definition\.'
+verdict $? "the upload did not complete"
+run 60 "logo print" logo print --select 1-2 --header $CONN
+ok_with '^printed 2 images$'
+verdict $? "the print did not complete"
+run 120 "firmware download" firmware download "$FX/fw.SHC" --area download --service --yes $CONN
+ok_with '^Update Complete\.'
+verdict $? "the download did not complete"
 # The ppdev node, claimed for the write.
 run 60 "logo print (ppdev)" logo print --select 1 --port /dev/parport0
-ok_with '^printed 1 image' && wait_for 10 captured '*1c700100*1c700100*'
-verdict $? "the printer did not get the print command through /dev/parport0"
-stop_sim
+ok_with '^printed 1 image'
+verdict $? "the print through /dev/parport0 did not complete"
 path_line "$DRIVER" "$NODE"
 report "not covered: parallel port: setup get, setup set, status and the automatic status block: QEMU's parallel port emulation passes bytes only from the computer to the printer (it has no reverse channel and fixed status lines), so nothing the printer says reaches ParPortCtl"
 report "not covered: parallel port: a printer that stops taking bytes: QEMU's status lines never say busy or paper end, and a chardev that stops reading stops the whole machine (the emulation writes each byte while holding QEMU's lock)"

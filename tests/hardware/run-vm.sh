@@ -29,6 +29,17 @@ bash "$HERE/make-initramfs.sh" "$BUILD_DIR" "$VM_DIR" >/dev/null
 
 WORK=$(mktemp -d /tmp/kp70-hw.XXXXXX)
 QEMU_PID=
+SIM_PID=
+stop_sim() {
+    if [[ -n $SIM_PID ]]; then
+        kill -TERM "$SIM_PID" 2>/dev/null || true
+        local i
+        for ((i = 0; i < 50; ++i)); do kill -0 "$SIM_PID" 2>/dev/null || break; sleep 0.1; done
+        kill -KILL "$SIM_PID" 2>/dev/null || true
+        wait "$SIM_PID" 2>/dev/null || true
+    fi
+    SIM_PID=
+}
 stop_vm() {
     if [[ -n $QEMU_PID ]] && kill -0 "$QEMU_PID" 2>/dev/null; then
         kill -KILL "$QEMU_PID" 2>/dev/null || true
@@ -38,6 +49,7 @@ stop_vm() {
 }
 cleanup() {
     stop_vm
+    stop_sim
     if [[ ${KP70_HW_KEEP:-0} == 1 ]]; then echo "hw-test: work folder $WORK"; else rm -rf "$WORK"; fi
 }
 trap cleanup EXIT
@@ -49,15 +61,17 @@ trap 'exit 130' INT TERM
 # each pair is a unix socket QEMU both listens on and connects to.
 boot() {
     local accel=$1 seconds=$2
+    local parallel=(-parallel none)
+    [[ -n $SIM_PID ]] && parallel=(-chardev "serial,id=lp,path=$LPT" -parallel chardev:lp)
     rm -f "$WORK"/*.sock "$WORK/report" "$WORK/console.log"
     local pair=()
-    for name in serial ftdi lp; do
+    for name in serial ftdi; do
         pair+=(-chardev "socket,id=$name-sim,path=$WORK/$name.sock,server=on,wait=off"
                -chardev "socket,id=$name,path=$WORK/$name.sock"
                -device "virtserialport,chardev=$name-sim,name=kp70.$name")
     done
     qemu-system-x86_64 -nodefaults -no-reboot -display none -nic none \
-        -accel "$accel" -m 768 -smp 1 \
+        -accel "$accel" -m 768 -smp 2 \
         -kernel "$VM_DIR/vmlinuz" -initrd "$VM_DIR/initramfs.gz" \
         -append "console=ttyS0 quiet panic=-1 ${KP70_HW_GUEST:-}" \
         -chardev "file,id=console,path=$WORK/console.log" -serial chardev:console \
@@ -66,7 +80,7 @@ boot() {
         "${pair[@]}" \
         -serial chardev:serial \
         -device qemu-xhci -device usb-serial,chardev=ftdi,always-plugged=on \
-        -parallel chardev:lp \
+        "${parallel[@]}" \
         </dev/null >"$WORK/qemu.log" 2>&1 &
     QEMU_PID=$!
     local waited=0
@@ -104,12 +118,49 @@ if [[ $ACCEL == auto ]]; then
     fi
 fi
 
+# The parallel port's printer: kp70sim's parallel side on this machine, reached through a
+# pseudo-terminal that QEMU's parallel port writes to.
+LPT=$WORK/lpt/lpKP70
+mkdir -p "$WORK/lpt"
+"$BUILD_DIR/src/sim/kp70sim" --tcp none --pty none --lpt "$LPT" --state "$WORK/lpt/state.json" \
+    --out "$WORK/lpt/out" >"$WORK/lpt/sim.out" 2>"$WORK/lpt/sim.log" &
+SIM_PID=$!
+for ((i = 0; i < 100; ++i)); do grep -q '^ready$' "$WORK/lpt/sim.out" 2>/dev/null && break; sleep 0.1; done
+grep -q '^ready$' "$WORK/lpt/sim.out" || { echo "hw-test: kp70sim did not start" >&2; exit 2; }
+
 start=$(date +%s)
 finished=1
 boot "$ACCEL" "$TIMEOUT" || finished=0
 took=$(($(date +%s) - start))
+stop_sim
+
+# What the parallel port's printer received, for the operations the guest ran on it.
+FX=$VM_DIR/root/hw/fixtures
+hex=$(od -An -tx1 -v "$WORK/lpt/out/capture-lpt.bin" 2>/dev/null | tr -d ' \n')
+lpt_state() { jq -c "$1" "$WORK/lpt/state.json" 2>/dev/null; }
+declare -A HOST_CHECK=(
+    ["logo upload"]=$([[ $(lpt_state '[.nv.images[] | select(((.data | length) + 1) / 3 == .width * .height / 8) | [.width, .height]]') == "$(cat "$FX/logo-sizes")" ]] && echo 0 || echo 1)
+    ["logo print"]=$([[ $hex == *1c700100*1c700200* ]] && echo 0 || echo 1)
+    ["firmware download"]=$([[ $(lpt_state '.flash.areas.download | [.writes, .checksum, .crc32]') == "$(cat "$FX/area-sum")" ]] && echo 0 || echo 1)
+    ["logo print (ppdev)"]=$([[ $hex == *1c700100*1c700200*1c700100* ]] && echo 0 || echo 1)
+)
 
 report=$(tr -d '\r' <"$WORK/report" 2>/dev/null || true)
+# The guest counted what kp70ctl said on the parallel port; an operation whose bytes the
+# printer did not get is taken off its count.
+if line=$(grep -E '^parport_pc[/ ]' <<<"$report"); then
+    read -r driver node counts verdict rest <<<"$line"
+    passed=${counts%/*} ran=${counts#*/}
+    failed=${rest:-}
+    for op in "${!HOST_CHECK[@]}"; do
+        if [[ ${HOST_CHECK[$op]} != 0 && " $failed " != *" $op "* ]]; then
+            passed=$((passed - 1))
+            failed+=" $op (the printer did not get it)"
+        fi
+    done
+    if ((passed == ran)); then merged="$driver $node $passed/$ran ok"; else merged="$driver $node $passed/$ran FAIL:$failed"; fi
+    report=$(sed "s|^parport_pc[/ ].*|$merged|" <<<"$report")
+fi
 status=0
 echo "hw-test: $ACCEL, $took s"
 grep -v '^hw: ' <<<"$report" || true
