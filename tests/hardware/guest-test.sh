@@ -357,6 +357,14 @@ verdict $? "the download did not complete"
 run 60 "logo print (ppdev)" logo print --select 1 --port /dev/parport0
 ok_with '^printed 1 image'
 verdict $? "the print through /dev/parport0 did not complete"
+# Nothing the printer says comes back through QEMU's parallel port (see the report's last
+# lines): reading the settings and the status must end with their messages, not hang.
+run 60 "setup get: no answer" setup get $CONN
+failed_with 'ERROR : Read Fail!'
+verdict $? "reading the settings with no answer did not end with its message"
+run 30 "status: no answer" status $CONN
+failed_with 'no answer within'
+verdict $? "the status query with no answer did not end with its message"
 path_line "$DRIVER" "$NODE"
 report "not covered: parallel port: setup get, setup set, status and the automatic status block: QEMU's parallel port emulation passes bytes only from the computer to the printer (it has no reverse channel and fixed status lines), so nothing the printer says reaches ParPortCtl"
 report "not covered: parallel port: a printer that stops taking bytes: QEMU's status lines never say busy or paper end, and a chardev that stops reading stops the whole machine (the emulation writes each byte while holding QEMU's lock)"
