@@ -163,7 +163,8 @@ int CPorts::OpenParallel() {
     StopReceiveThread();
     ReleaseHandle();
     const std::string path = posix::DevicePathOf(m_settings.portName);
-    const int fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    // Non-blocking, so that a printer that stops taking bytes cannot hold a write for good.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return FailOpen("CPorts::Open() CreateFile error\r\n", path, errno, "lp");
     if (!posix::LockExclusive(fd)) {
         ::close(fd);
@@ -220,7 +221,7 @@ int CPorts::OpenUsbId(const std::string& id) {
     for (const UsbPrinterInfo& printer : m_devices.UsbPrinters()) {
         if (!models::HardwareIdMatches(printer.hardwareId, id)) continue;
         m_usbDevicePath = printer.devnode.substr(0, kUsbDevicePathMax);
-        const int fd = ::open(m_usbDevicePath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        const int fd = ::open(m_usbDevicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) {
             const int err = errno;
             m_log.LogLine("CreateFile Fail [%d]", err);
@@ -291,7 +292,10 @@ int CPorts::Write(const std::uint8_t* data, int length) {
             }
             return outcome.written == length ? length : 0;
         default:
-            outcome = posix::WriteAll(m_fd, data, length);
+            // Parallel and USB printers: a printer that takes nothing (out of paper, no
+            // longer reading) ends the write after the limit, with the count it took.
+            outcome = posix::WriteWithin(m_fd, data, length, m_clock, kWriteLimitMs);
+            if (outcome.timedOut) m_log.LogLine("WriteFile Time-out!");
             break;
     }
     if (outcome.error != 0) {

@@ -46,6 +46,9 @@ public:
     static constexpr int kUsbReplyWaitMs = 100;
     static constexpr int kWriteTimeoutPerByteMs = 100;
     static constexpr int kReopenWaitMs = 1000;
+    // How long one write to a parallel or USB printer may take, as the parallel-port
+    // controller allows.
+    static constexpr int kWriteLimitMs = 5000;
     static constexpr std::size_t kUsbDevicePathMax = 1024;
 
     CPorts(ErrorLog& log, Clock& clock, Notifier& notifier, DeviceEnumerator& devices,

@@ -660,3 +660,37 @@ TEST_F(CPortsTest, ParallelPortThatIsNotThereFailsOpen) {
     }
     EXPECT_NE(port.LastErrorText().find("/dev/parportKP70none: not found"), std::string::npos);
 }
+
+// A printer that stops taking bytes (paper out on a parallel port, a USB printer that no
+// longer reads) makes the write give up after the port's limit with what it took, instead of
+// blocking the tool for good. The printer here is a pty that nobody reads.
+TEST_F(CPortsUsbTest, WriteToAPrinterThatTakesNothingGivesUpWithTheCountTaken) {
+    const std::string lpLink = dir.File("lpStalled");
+    ASSERT_EQ(::symlink(pty.SlavePath().c_str(), lpLink.c_str()), 0);
+    Attach("USB\\VID_5A3D&PID_3012");
+    for (const std::string& name : {std::string("USB"), lpLink}) {
+        SCOPED_TRACE(name);
+        port.Settings().portName = name;
+        port.Settings().modelCode = 6;
+        ASSERT_EQ(port.Open(), 1);
+        const Data block(1 << 20, 0x55);  // far more than the pty holds
+        auto write = std::async(std::launch::async, [&] {
+            return port.Write(block.data(), static_cast<int>(block.size()));
+        });
+        // A watchdog only: on the virtual clock the limit passes at once.
+        if (write.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+            pty.CloseMaster();  // lets the write end, so the test can report
+            write.wait();
+            FAIL() << "the write blocked";
+        }
+        const int written = write.get();
+        EXPECT_GT(written, 0);
+        EXPECT_LT(written, static_cast<int>(block.size()));
+        EXPECT_TRUE(Logged("WriteFile Time-out!"));
+        port.Close();
+        // Empty the line for the next kind.
+        std::uint8_t sink[4096];
+        while (::read(pty.Master(), sink, sizeof sink) > 0) {
+        }
+    }
+}
