@@ -274,6 +274,25 @@ wait_for 20 test -c /dev/usb/lp0
 run 90 "plugged back" logo upload "$FX/a.bmp" "$FX/b.bmp" --usb
 ok_with 'Complete the NV bit image definition\.' && wait_for 10 images_whole
 verdict $? "the printer plugged back was not found or did not take the upload"
+
+# A printer that stops reading (its kp70sim stopped) while an upload's bytes flow: usblp
+# takes no more, and the write gives up within its limit instead of hanging the upload.
+OP="stalled mid-upload"
+echo "== $PATH_NAME: $OP: kp70ctl logo upload $FX/big.bmp --usb"
+before=$(stat -c %s "$SIM_DIR/out/capture-device.bin")
+rm -f "$W/rc"
+sh -c "timeout -s KILL 60 kp70ctl logo upload $FX/big.bmp --usb </dev/null >$W/out 2>$W/err; echo \$? >$W/rc" &
+wait_for 30 grown || echo "hw: the upload sent nothing"
+kill -STOP "$SIM_PID"
+wait_for 70 test -s "$W/rc"
+kill -CONT "$SIM_PID"
+RC=$(cat "$W/rc")
+OUT=$(cat "$W/out")
+ERR=$(cat "$W/err")
+echo "exit status $RC"
+sed 's/^/  err: /' "$W/err" | head -10
+failed_with 'Communication error\. Can not transimitted\.|ERROR : Write to port\.'
+verdict $? "the upload to a printer that stopped reading did not fail with its message"
 stop_sim
 path_line "$DRIVER" "$NODE"
 
