@@ -31,6 +31,11 @@ using std::chrono::milliseconds;
 // While nobody has the pseudo-terminal's slave open, its master reports a hang-up at once
 // on every poll; it is looked at again after this pause instead.
 constexpr milliseconds kPtyRetry{20};
+// A USB printer keeps its replies while requests keep coming, and hands them over together
+// once none came for this long, as a printer's USB interface gives the host what it has
+// buffered: the tool reads a burst of replies with a few reads (4 rounds of 256 bytes after
+// a settings read), not one read per reply.
+constexpr milliseconds kUsbReplyHold{20};
 // How often the --control file is looked at.
 constexpr milliseconds kControlPoll{20};
 
@@ -136,6 +141,8 @@ public:
     PseudoTerminal* m_terminal;              // the pseudo-terminal behind a Pty link
     std::optional<ParallelStatus> m_status;  // the parallel side only
     bool m_usbEscape = false;                // a device link that is a USB printer
+    TimePoint m_holdUntil{};                 // a USB printer keeps its replies until then
+    bool Holding(TimePoint now) const { return m_usbEscape && now < m_holdUntil; }
     long long m_received = 0;
     Bytes m_out;
     std::vector<Delayed> m_delayed;
@@ -370,6 +377,7 @@ void Simulator::Receive(Link& link) {
         std::fflush(link.m_capture);
     }
     link.m_received += static_cast<long long>(size);
+    if (link.m_usbEscape) link.m_holdUntil = Clock::now() + kUsbReplyHold;
     if (Clock::now() >= link.m_deafUntil && size > 0) Decode(link, buffer, size);
     SaveState();
     if (drop) {
@@ -446,6 +454,7 @@ void Simulator::HangUpPty(Link& link) {
 }
 
 void Simulator::Flush(Link& link) {
+    if (link.Holding(Clock::now())) return;
     while (!link.m_out.empty()) {
         const ssize_t n = write(link.m_fd, link.m_out.data(), link.m_out.size());
         if (n > 0) {
@@ -483,6 +492,7 @@ int Simulator::NextTimeoutMs(TimePoint now) const {
         for (const auto& delayed : link->m_delayed) next = std::min(next, delayed.due);
         if (link->m_slaveAbsent) next = std::min(next, link->m_retryAt);
         if (link->m_deaf) next = std::min(next, link->m_deafUntil);
+        if (!link->m_out.empty() && link->Holding(now)) next = std::min(next, link->m_holdUntil);
     }
     if (m_discovery) next = std::min(next, m_discovery->NextDue());
     if (!m_printer.Options().controlPath.empty()) next = std::min(next, now + kControlPoll);
@@ -526,7 +536,7 @@ void Simulator::Run(int stopFd) {
             if (link->m_kind == Link::Kind::Device && link->m_fd < 0 && !ReopenDevice(*link))
                 continue;
             short events = POLLIN;
-            if (!link->m_out.empty()) events |= POLLOUT;
+            if (!link->m_out.empty() && !link->Holding(now)) events |= POLLOUT;
             fds.push_back({link->m_fd, events, 0});
             polled.push_back(link.get());
         }

@@ -58,6 +58,9 @@ make_gadget() {
     echo "KP70-$1" >"$g/strings/0x409/serialnumber"
     if [ -e "$g/functions/$3/pnp_string" ]; then
         echo "MFG:KP70;CMD:ESC/POS;MDL:KP70;CLS:PRINTER;" >"$g/functions/$3/pnp_string"
+        # Two transfers of buffer each way, so a printer that stops reading stops an upload
+        # within its first 16 KB instead of swallowing it whole.
+        echo 2 >"$g/functions/$3/q_len"
     fi
     ln -s "$g/functions/$3" "$g/configs/c.1/"
 }
