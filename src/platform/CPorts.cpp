@@ -291,9 +291,13 @@ int CPorts::Write(const std::uint8_t* data, int length) {
                 m_log.LogLine("WriteFile get error result [%d]", outcome.error);
             }
             return outcome.written == length ? length : 0;
+        case PortKind::Usb:
+            outcome = WriteUsb(data, length);
+            if (outcome.timedOut) m_log.LogLine("WriteFile Time-out!");
+            break;
         default:
-            // Parallel and USB printers: a printer that takes nothing (out of paper, no
-            // longer reading) ends the write after the limit, with the count it took.
+            // Parallel printers: a printer that takes nothing (out of paper, off line) ends
+            // the write after the limit, with the count it took.
             outcome = posix::WriteWithin(m_fd, data, length, m_clock, kWriteLimitMs);
             if (outcome.timedOut) m_log.LogLine("WriteFile Time-out!");
             break;
@@ -305,6 +309,47 @@ int CPorts::Write(const std::uint8_t* data, int length) {
         if (m_kind == PortKind::Serial) ::tcflush(m_fd, TCOFLUSH);
     }
     return outcome.written;
+}
+
+posix::WriteOutcome CPorts::WriteUsb(const std::uint8_t* data, int length) {
+    // The usblp node is non-blocking: a write hands one block to the driver, and the next
+    // write is refused (EAGAIN) until the printer has taken it; the driver says it has with
+    // POLLOUT. A block counts as written once the printer took it, and the write ends only
+    // when the last one is through, as a blocking write does: closing the node drops a
+    // block still under way. A printer that takes nothing for the limit ends it.
+    posix::WriteOutcome outcome;
+    int inFlight = 0;  // handed to the driver, not yet taken by the printer
+    const std::int64_t start = m_clock.Now();
+    while (outcome.written + inFlight < length || inFlight > 0) {
+        if (outcome.written + inFlight < length) {
+            const int done = outcome.written + inFlight;
+            const ssize_t n = ::write(m_fd, data + done, static_cast<std::size_t>(length - done));
+            if (n > 0) {
+                outcome.written += inFlight;  // the block before this one is through
+                inFlight = static_cast<int>(n);
+                continue;
+            }
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+                outcome.error = errno;
+                return outcome;
+            }
+        } else {
+            pollfd p{m_fd, POLLOUT, 0};
+            if (::poll(&p, 1, 0) > 0 && (p.revents & POLLOUT)) {
+                outcome.written += inFlight;
+                inFlight = 0;
+                continue;
+            }
+        }
+        const std::int64_t elapsed = m_clock.Now() - start;
+        if (elapsed >= kWriteLimitMs) {
+            outcome.timedOut = true;
+            return outcome;
+        }
+        m_clock.SleepFor(posix::WaitSlice(elapsed, kWriteLimitMs - elapsed));
+    }
+    return outcome;
 }
 
 bool CPorts::LinkUp() {

@@ -96,6 +96,7 @@ private:
     void ThreadWatchComm(std::string portName);
     void Deliver();
     bool DsrReady() const;
+    posix::WriteOutcome WriteUsb(const std::uint8_t* data, int length);
 
     ErrorLog& m_log;
     Clock& m_clock;

