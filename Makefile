@@ -6,7 +6,7 @@ SIM_DIR := /tmp/kp70sim
 # Seconds each libFuzzer target runs in `make fuzz`.
 FUZZ_SECONDS ?= 30
 
-.PHONY: deps configure build run test asan tsan fuzz reliability format-check bench package package-test clean
+.PHONY: deps configure build run test hw-test asan tsan fuzz reliability format-check bench package package-test clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -24,6 +24,12 @@ run: build
 
 test: build
 	@ctest --preset $(PRESET)
+
+# Every port kind through the real Linux drivers: a QEMU machine with Debian's kernel, USB
+# gadgets, a USB-serial adapter, a 16550 and a parallel port, each answered by kp70sim
+# (tests/hardware/run-vm.sh, the ctest label "hardware"). One report line per path.
+hw-test: build
+	@ctest --preset hardware
 
 asan:
 	@$(MAKE) --no-print-directory test PRESET=asan

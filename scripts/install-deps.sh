@@ -27,6 +27,9 @@ set -euo pipefail
 #   bash-completion                      kp70ctl's completion and the test that tries it
 #   lintian man-db xdotool xauth         make package-test: lintian, man, finding kp70tool's
 #                                        window under xvfb-run
+#   qemu-system-x86 busybox-static cpio  make hw-test: the test machine, its shell and tools,
+#   kmod libacl1 libblkid1 libcap2       its initramfs, depmod and modprobe, and the libraries
+#   libkmod2 libselinux1                 of the guest's udevd (taken from the host)
 packages=(
   build-essential cmake ninja-build pkg-config
   clang libclang-rt-14-dev clang-format
@@ -39,6 +42,7 @@ packages=(
   libstb-dev zlib1g-dev
   scdoc librsvg2-bin dpkg-dev file desktop-file-utils appstream bash-completion
   lintian man-db xdotool xauth
+  qemu-system-x86 busybox-static cpio kmod libacl1 libblkid1 libcap2 libkmod2 libselinux1
 )
 
 missing=()
@@ -66,4 +70,27 @@ if ! locale -a 2>/dev/null | grep -qi '^ko_KR.utf8$'; then
     grep -q '^ko_KR.UTF-8 UTF-8' /etc/locale.gen || echo 'ko_KR.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
     $SUDO locale-gen >/dev/null
   fi
+fi
+
+# make hw-test boots Debian's kernel with Debian's udev in a virtual machine. Both packages
+# are downloaded here, never installed on this machine (tests/hardware/make-initramfs.sh
+# unpacks them); the kernel is the one linux-image-amd64 names today.
+HW_CACHE=${KP70_HW_CACHE:-/var/cache/kp70tool-hw}
+kernel=$(apt-cache depends linux-image-amd64 2>/dev/null |
+    awk '$1 == "Depends:" && $2 ~ /^linux-image-[0-9]/ && !k { k = $2 } END { print k }')
+if [ -z "$kernel" ]; then
+  SUDO=""
+  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+  $SUDO apt-get update -q
+  kernel=$(apt-cache depends linux-image-amd64 |
+      awk '$1 == "Depends:" && $2 ~ /^linux-image-[0-9]/ && !k { k = $2 } END { print k }')
+fi
+if ! ls "$HW_CACHE/${kernel}_"*.deb >/dev/null 2>&1 || ! ls "$HW_CACHE"/udev_*.deb >/dev/null 2>&1; then
+  echo "Downloading for make hw-test: $kernel udev (into $HW_CACHE)"
+  SUDO=""
+  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+  $SUDO mkdir -p "$HW_CACHE"
+  # Older downloads go, so the rig always takes the one just fetched.
+  $SUDO find "$HW_CACHE" -name '*.deb' -delete
+  (cd "$HW_CACHE" && $SUDO apt-get download -q "$kernel" udev)
 fi

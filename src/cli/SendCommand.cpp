@@ -119,14 +119,6 @@ int RunSend(const SendOptions& options, CliContext& context) {
                     << TakenText(sent.taken, length) << ")\n";
         return kExitFailed;
     }
-    const Delivery delivery = link->WaitDelivered(cancel);
-    if (delivery.fault == DeliveryFault::Cancelled) return kExitInterrupted;
-    if (!delivery.Delivered()) {
-        context.err << context.catalogue.Message(msg::kWriteToPort) << " (" << delivery.detail
-                    << ")\n";
-        return kExitFailed;
-    }
-
     // Parallel ports and files do not answer through this link.
     std::vector<std::uint8_t> reply;
     if (link->CanAnswer()) {
@@ -140,8 +132,15 @@ int RunSend(const SendOptions& options, CliContext& context) {
             clock.SleepFor(std::min<std::int64_t>(left, kPollMs));
         }
     }
+    // What came back within the wait is the answer; then the printer must have the bytes.
+    const Delivery delivery = link->WaitDelivered(cancel);
     link->Close();
-    link->TakeReplies(reply);
+    if (delivery.fault == DeliveryFault::Cancelled) return kExitInterrupted;
+    if (!delivery.Delivered()) {
+        context.err << context.catalogue.Message(msg::kWriteToPort) << " (" << delivery.detail
+                    << ")\n";
+        return kExitFailed;
+    }
     const int written = sent.taken;
 
     if (options.json) {

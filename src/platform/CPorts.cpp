@@ -298,7 +298,9 @@ SendResult CPorts::WriteBounded(const std::uint8_t* data, int length, const Canc
         bound.timeoutMs = kWriteStallMs;
         bound.fromLastProgress = true;
     }
-    const posix::WriteOutcome outcome = posix::WriteWithin(m_fd, data, length, m_clock, bound);
+    const posix::WriteOutcome outcome =
+        m_kind == PortKind::Usb ? WriteUsb(data, length, bound)
+                                : posix::WriteWithin(m_fd, data, length, m_clock, bound);
     SendResult result{outcome.written, SendFault::None, outcome.error};
     if (outcome.error != 0) {
         // Bytes that did go out are reported, so that nothing is sent twice.
@@ -344,6 +346,54 @@ bool CPorts::SyncOutput() {
     m_lastErrorCode = errno;
     m_log.LogLine("WriteFile get error result [%d]", m_lastErrorCode);
     return false;
+}
+
+posix::WriteOutcome CPorts::WriteUsb(const std::uint8_t* data, int length,
+                                     const posix::WriteBound& bound) {
+    // The usblp node is non-blocking: a write hands one block to the driver, and the next
+    // write is refused (EAGAIN) until the printer has taken it; the driver says it has with
+    // POLLOUT. A block counts as written once the printer took it, and the write ends only
+    // when the last one is through, as a blocking write does: closing the node drops a
+    // block still under way. A printer that takes nothing for the bound ends it, and so
+    // does a cancel while it waits.
+    posix::WriteOutcome outcome;
+    int inFlight = 0;  // handed to the driver, not yet taken by the printer
+    std::int64_t start = m_clock.Now();
+    while (outcome.written + inFlight < length || inFlight > 0) {
+        if (outcome.written + inFlight < length) {
+            const int done = outcome.written + inFlight;
+            const ssize_t n = ::write(m_fd, data + done, static_cast<std::size_t>(length - done));
+            if (n > 0) {
+                outcome.written += inFlight;  // the block before this one is through
+                inFlight = static_cast<int>(n);
+                start = m_clock.Now();
+                continue;
+            }
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+                outcome.error = errno;
+                return outcome;
+            }
+        } else {
+            pollfd p{m_fd, POLLOUT, 0};
+            if (::poll(&p, 1, 0) > 0 && (p.revents & POLLOUT)) {
+                outcome.written += inFlight;
+                inFlight = 0;
+                continue;
+            }
+        }
+        if (bound.cancel && bound.cancel->Cancelled()) {
+            outcome.cancelled = true;
+            return outcome;
+        }
+        const std::int64_t elapsed = m_clock.Now() - start;
+        if (elapsed >= bound.timeoutMs) {
+            outcome.timedOut = true;
+            return outcome;
+        }
+        m_clock.SleepFor(posix::WaitSlice(elapsed, bound.timeoutMs - elapsed));
+    }
+    return outcome;
 }
 
 bool CPorts::LinkUp() {

@@ -100,6 +100,8 @@ private:
     void ThreadWatchComm(std::string portName);
     void Deliver();
     bool DsrReady() const;
+    posix::WriteOutcome WriteUsb(const std::uint8_t* data, int length,
+                                 const posix::WriteBound& bound);
 
     ErrorLog& m_log;
     Clock& m_clock;

@@ -36,6 +36,33 @@ bool ParseTcp(const std::string& text, SimOptions& options, std::string& why) {
     return true;
 }
 
+// "[KIND:]PATH" of --device.
+bool ParseDevice(const std::string& text, SimOptions& options, std::string& why) {
+    static const std::pair<const char*, SimOptions::DeviceKind> kinds[] = {
+        {"serial:", SimOptions::DeviceKind::Serial},
+        {"usb:", SimOptions::DeviceKind::Usb},
+        {"lpt:", SimOptions::DeviceKind::Parallel},
+    };
+    std::string path = text;
+    options.deviceKind = SimOptions::DeviceKind::Serial;
+    for (const auto& [prefix, kind] : kinds) {
+        const std::string p(prefix);
+        if (text.rfind(p, 0) == 0) {
+            path = text.substr(p.size());
+            options.deviceKind = kind;
+        }
+    }
+    if (path.empty() || path[0] != '/') {
+        why =
+            "--device wants [serial:|usb:|lpt:]PATH with an absolute PATH (for example "
+            "usb:/dev/g_printer0), not '" +
+            text + "'";
+        return false;
+    }
+    options.devicePath = path;
+    return true;
+}
+
 std::string Trim(const std::string& text) {
     const auto first = text.find_first_not_of(" \t\r\n");
     if (first == std::string::npos) return "";
@@ -107,6 +134,12 @@ ParseOutcome ParseSimOptions(int argc, const char* const* argv, SimOptions& opti
     app.add_option("--lpt", options.lptPath,
                    "parallel side: a second pseudo-terminal linked at PATH, sending automatic "
                    "status blocks until status back off (1D 61 00)");
+    std::string device;
+    app.add_option("--device", device,
+                   "also answer on an existing device node, [KIND:]PATH: serial: (default) as "
+                   "the serial side, usb: as a USB printer (replies escaped), lpt: as the "
+                   "parallel side (status blocks); the node is opened again when it comes back "
+                   "after it went away");
     app.add_option("--udp", options.udpAddress,
                    "answer discovery (UDP 2918) as printers at the addresses after ADDRESS "
                    "(127.0.0.1: 127.0.0.2, 127.0.0.3, ...)");
@@ -163,6 +196,10 @@ ParseOutcome ParseSimOptions(int argc, const char* const* argv, SimOptions& opti
         return ParseOutcome::Usage;
     }
     if (!tcp.empty() && !ParseTcp(tcp, options, why)) {
+        err << "kp70sim: " << why << "\n";
+        return ParseOutcome::Usage;
+    }
+    if (!device.empty() && !ParseDevice(device, options, why)) {
         err << "kp70sim: " << why << "\n";
         return ParseOutcome::Usage;
     }

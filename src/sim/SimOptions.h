@@ -23,7 +23,15 @@ struct SimOptions {
     bool tcpEnabled = true;
     std::string ptyPath = "/tmp/kp70sim/ttyKP70";
     bool ptyEnabled = true;
-    std::string lptPath;     // the parallel side's pseudo-terminal link; empty: none
+    std::string lptPath;  // the parallel side's pseudo-terminal link; empty: none
+    // --device [KIND:]PATH: a device node the printer answers on as it answers on its
+    // pseudo-terminal (a USB gadget's /dev/ttyGS0 or /dev/g_printer0, a virtual machine's
+    // port). KIND says which side of a printer it is: serial (the default), usb (the USB
+    // printer class: replies escaped as the printer's USB interface escapes them) or lpt
+    // (the parallel side, with its automatic status blocks). Empty: none.
+    std::string devicePath;
+    enum class DeviceKind { Serial, Usb, Parallel };
+    DeviceKind deviceKind = DeviceKind::Serial;
     std::string udpAddress;  // discovery address; empty: no discovery
     int printers = 1;
     // Virtual printers over TCP besides the one at tcpHost, each with its own memory, at the

@@ -9,6 +9,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -30,11 +31,38 @@ using std::chrono::milliseconds;
 // While nobody has the pseudo-terminal's slave open, its master reports a hang-up at once
 // on every poll; it is looked at again after this pause instead.
 constexpr milliseconds kPtyRetry{20};
+// A USB printer keeps its replies while requests keep coming, and hands them over together
+// once none came for this long, as a printer's USB interface gives the host what it has
+// buffered: the tool reads a burst of replies with a few reads (4 rounds of 256 bytes after
+// a settings read), not one read per reply.
+constexpr milliseconds kUsbReplyHold{20};
 // How often the --control file is looked at.
 constexpr milliseconds kControlPoll{20};
 
 std::string ErrorText(const std::string& what) {
     return what + ": " + std::strerror(errno);
+}
+
+// Errors of a device node whose device went away for a while (a USB gadget unbound from its
+// controller, a virtual machine's port whose other end closed): the node is tried again.
+bool DeviceAbsent(int err) {
+    return err == ENODEV || err == ENXIO || err == EIO || err == ESHUTDOWN || err == EPIPE ||
+           err == ECONNRESET;
+}
+
+// A printer's USB interface escapes two bytes of its replies: 00 as 1B 30 and 1B as 1B 1B.
+Bytes EscapeForUsb(const Bytes& bytes) {
+    Bytes escaped;
+    escaped.reserve(bytes.size());
+    for (const std::uint8_t byte : bytes) {
+        if (byte == 0x00 || byte == 0x1B) {
+            escaped.push_back(0x1B);
+            escaped.push_back(byte == 0x00 ? 0x30 : 0x1B);
+        } else {
+            escaped.push_back(byte);
+        }
+    }
+    return escaped;
 }
 
 void SetNonBlocking(int fd) {
@@ -48,7 +76,7 @@ void SetNonBlocking(int fd) {
 // serial side, or the parallel side, which also sends automatic status blocks).
 class Simulator::Link : public LinkActions {
 public:
-    enum class Kind { Tcp, Pty };
+    enum class Kind { Tcp, Pty, Device };
 
     Link(Kind kind, std::string name, int fd, Printer& printer, std::FILE* capture,
          PseudoTerminal* terminal = nullptr, bool parallel = false)
@@ -72,9 +100,12 @@ public:
     void Reply(const Bytes& bytes) override {
         const auto now = Clock::now();
         if (m_printer.Faults().silent || now < m_silentUntil || bytes.empty()) return;
-        Bytes sent = bytes;
+        Bytes sent = m_usbEscape ? EscapeForUsb(bytes) : bytes;
         // A line that echoes, or an adapter that repeats what it passes on.
-        if (m_printer.Faults().repeat) sent.insert(sent.end(), bytes.begin(), bytes.end());
+        if (m_printer.Faults().repeat) {
+            const Bytes once = sent;
+            sent.insert(sent.end(), once.begin(), once.end());
+        }
         if (SendsStatusBlocks()) {
             const auto block = m_printer.Status().Block();
             sent.insert(sent.end(), block.begin(), block.end());
@@ -114,6 +145,9 @@ public:
     std::unique_ptr<PrinterSession> m_session;
     PseudoTerminal* m_terminal;              // the pseudo-terminal behind a Pty link
     std::optional<ParallelStatus> m_status;  // the parallel side only
+    bool m_usbEscape = false;                // a device link that is a USB printer
+    TimePoint m_holdUntil{};                 // a USB printer keeps its replies until then
+    bool Holding(TimePoint now) const { return m_usbEscape && now < m_holdUntil; }
     long long m_received = 0;
     Bytes m_out;
     std::vector<Delayed> m_delayed;
@@ -202,6 +236,7 @@ bool Simulator::Start(std::string& why) {
         m_discovery = std::make_unique<DiscoveryResponder>(m_printer, m_log);
         if (!m_discovery->Start(why)) return false;
     }
+    if (!options.devicePath.empty() && !OpenDevice(why)) return false;
     if (!options.lptPath.empty()) {
         if (!m_lpt.Open(options.lptPath, why)) return false;
         m_links.push_back(std::make_unique<Link>(Link::Kind::Pty, "lpt", m_lpt.MasterFd(),
@@ -210,6 +245,72 @@ bool Simulator::Start(std::string& why) {
         m_links.back()->m_slaveAbsent = true;
         m_links.back()->m_retryAt = Clock::now();
     }
+    return true;
+}
+
+namespace {
+
+// The device node, non-blocking, and in raw mode when it is a terminal (a gadget's serial
+// port, a virtual machine's serial port), so every byte passes as it is. -1 (errno set)
+// when it cannot be opened.
+int OpenDeviceNode(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return -1;
+    termios tio{};
+    if (tcgetattr(fd, &tio) == 0) {
+        cfmakeraw(&tio);
+        tcsetattr(fd, TCSANOW, &tio);
+    }
+    return fd;
+}
+
+}  // namespace
+
+bool Simulator::OpenDevice(std::string& why) {
+    const SimOptions& options = m_printer.Options();
+    const int fd = OpenDeviceNode(options.devicePath);
+    if (fd < 0) {
+        why = ErrorText("cannot open the device " + options.devicePath);
+        return false;
+    }
+    const bool parallel = options.deviceKind == SimOptions::DeviceKind::Parallel;
+    m_links.push_back(std::make_unique<Link>(Link::Kind::Device, "device", fd, m_printer,
+                                             OpenCapture("capture-device.bin"), nullptr, parallel));
+    m_links.back()->m_usbEscape = options.deviceKind == SimOptions::DeviceKind::Usb;
+    // A parallel printer tells its status as soon as it is attached.
+    m_links.back()->SendStatusBlock();
+    Flush(*m_links.back());
+    return true;
+}
+
+void Simulator::DeviceGone(Link& link) {
+    // The node is closed while its device is away and opened again when it is back: a USB
+    // gadget's node held open while the gadget is unbound and bound again breaks the
+    // kernel's bookkeeping of it (Linux 6.1's printer function).
+    if (link.m_fd >= 0) {
+        ::close(link.m_fd);
+        link.m_fd = -1;
+        m_log << link.m_name << " went away\n" << std::flush;
+    }
+    link.m_out.clear();
+    link.m_delayed.clear();
+    link.m_slaveAbsent = true;
+    link.m_retryAt = Clock::now() + kPtyRetry;
+}
+
+bool Simulator::ReopenDevice(Link& link) {
+    const int fd = OpenDeviceNode(m_printer.Options().devicePath);
+    if (fd < 0) {
+        link.m_retryAt = Clock::now() + kPtyRetry;
+        return false;
+    }
+    link.m_fd = fd;
+    link.m_slaveAbsent = false;
+    link.m_session = std::make_unique<PrinterSession>(m_printer);
+    if (link.m_status) link.m_status.emplace();
+    m_log << link.m_name << " is back\n" << std::flush;
+    link.SendStatusBlock();
+    Flush(link);
     return true;
 }
 
@@ -222,6 +323,11 @@ std::vector<std::string> Simulator::ReadyLines() const {
         lines.push_back("pty " + m_pty.LinkPath() + " -> " + m_pty.DevicePath());
     if (m_lpt.MasterFd() >= 0)
         lines.push_back("lpt " + m_lpt.LinkPath() + " -> " + m_lpt.DevicePath());
+    if (!options.devicePath.empty()) {
+        static const char* const kinds[] = {"serial", "usb", "lpt"};
+        lines.push_back("device " + options.devicePath + " " +
+                        kinds[static_cast<int>(options.deviceKind)]);
+    }
     if (m_discovery) lines.push_back(m_discovery->ReadyLine());
     return lines;
 }
@@ -252,6 +358,10 @@ void Simulator::Receive(Link& link) {
     const ssize_t n = read(link.m_fd, buffer, room);
     if (n < 0) {
         if (errno == EAGAIN || errno == EINTR) return;
+        if (link.m_kind == Link::Kind::Device && DeviceAbsent(errno)) {
+            DeviceGone(link);
+            return;
+        }
         if (link.m_kind == Link::Kind::Pty && errno == EIO) {
             // Nobody has the slave open (the program closed the port): wait for the next.
             link.m_slaveAbsent = true;
@@ -263,6 +373,11 @@ void Simulator::Receive(Link& link) {
         return;
     }
     if (n == 0) {
+        // A port whose other end is not there reads as its end; look again later.
+        if (link.m_kind == Link::Kind::Device) {
+            DeviceGone(link);
+            return;
+        }
         if (link.m_kind == Link::Kind::Tcp) {
             m_log << link.m_name << " closed by the peer\n" << std::flush;
             link.m_dead = true;
@@ -282,6 +397,7 @@ void Simulator::Receive(Link& link) {
         std::fflush(link.m_capture);
     }
     link.m_received += static_cast<long long>(size);
+    if (link.m_usbEscape) link.m_holdUntil = Clock::now() + kUsbReplyHold;
     if (Clock::now() >= link.m_deafUntil && size > 0) Decode(link, buffer, size);
     SaveState();
     if (drop) {
@@ -322,8 +438,15 @@ void Simulator::CarryOutRequests(Link& link) {
     if (link.m_closeRequested && link.m_out.empty()) {
         if (link.m_kind == Link::Kind::Tcp) {
             link.m_dead = true;
-        } else {
+        } else if (link.m_kind == Link::Kind::Pty) {
             HangUpPty(link);
+        } else {
+            // A device node cannot be hung up from this side: the printer starts afresh.
+            link.m_closeRequested = false;
+            link.m_received = 0;
+            link.m_session = std::make_unique<PrinterSession>(m_printer);
+            if (link.m_status) link.m_status.emplace();
+            m_log << link.m_name << " link reset\n" << std::flush;
         }
     }
 }
@@ -351,6 +474,7 @@ void Simulator::HangUpPty(Link& link) {
 }
 
 void Simulator::Flush(Link& link) {
+    if (link.Holding(Clock::now())) return;
     while (!link.m_out.empty()) {
         const ssize_t n = write(link.m_fd, link.m_out.data(), link.m_out.size());
         if (n > 0) {
@@ -358,6 +482,10 @@ void Simulator::Flush(Link& link) {
             continue;
         }
         if (n < 0 && (errno == EAGAIN || errno == EINTR)) return;
+        if (n < 0 && link.m_kind == Link::Kind::Device && DeviceAbsent(errno)) {
+            DeviceGone(link);
+            return;
+        }
         // The peer is gone (or, on the pseudo-terminal, nobody reads): the reply is lost, as
         // it would be on a real line.
         link.m_out.clear();
@@ -370,6 +498,7 @@ void Simulator::Release(Link& link) {
         ::close(link.m_fd);
         m_log << link.m_name << " ended\n" << std::flush;
     }
+    if (link.m_kind == Link::Kind::Device && link.m_fd >= 0) ::close(link.m_fd);
 }
 
 void Simulator::SaveState() {
@@ -383,6 +512,7 @@ int Simulator::NextTimeoutMs(TimePoint now) const {
         for (const auto& delayed : link->m_delayed) next = std::min(next, delayed.due);
         if (link->m_slaveAbsent) next = std::min(next, link->m_retryAt);
         if (link->m_deaf) next = std::min(next, link->m_deafUntil);
+        if (!link->m_out.empty() && link->Holding(now)) next = std::min(next, link->m_holdUntil);
     }
     if (m_discovery) next = std::min(next, m_discovery->NextDue());
     if (!m_printer.Options().controlPath.empty()) next = std::min(next, now + kControlPoll);
@@ -423,11 +553,13 @@ void Simulator::Run(int stopFd) {
         const auto now = Clock::now();
         for (auto& link : m_links) {
             if (link->m_slaveAbsent && now < link->m_retryAt) continue;
+            if (link->m_kind == Link::Kind::Device && link->m_fd < 0 && !ReopenDevice(*link))
+                continue;
             const long long stallAfter = m_printer.Faults().stallAfter;
             const bool stalled = stallAfter >= 0 && link->m_received >= stallAfter;
             // A stalled link reads nothing, but still sees the peer leave.
             short events = stalled ? POLLRDHUP : POLLIN;
-            if (!link->m_out.empty()) events |= POLLOUT;
+            if (!link->m_out.empty() && !link->Holding(now)) events |= POLLOUT;
             fds.push_back({link->m_fd, events, 0});
             polled.push_back(link.get());
         }
@@ -456,6 +588,12 @@ void Simulator::Run(int stopFd) {
                     link.m_retryAt = Clock::now() + kPtyRetry;
                 } else {
                     SlavePresent(link);
+                }
+            } else if (link.m_kind == Link::Kind::Device) {
+                if (revents & POLLIN) {
+                    Receive(link);
+                } else if (revents & (POLLHUP | POLLERR | POLLNVAL)) {
+                    DeviceGone(link);
                 }
             } else if ((fds[firstLink + i].events & POLLRDHUP) &&
                        (revents & (POLLRDHUP | POLLHUP | POLLERR))) {

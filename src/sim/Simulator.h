@@ -31,6 +31,7 @@ public:
     // Opens the capture folder, the TCP listener and the pseudo-terminals. False, with `why`.
     bool Start(std::string& why);
     // One line per listener: "tcp HOST:PORT", "pty LINK -> DEVICE", "lpt LINK -> DEVICE",
+    // "device PATH KIND",
     // "udp ADDRESS:2918 printers N".
     std::vector<std::string> ReadyLines() const;
     // Serves the links until stopFd becomes readable.
@@ -52,6 +53,12 @@ private:
     int NextTimeoutMs(TimePoint now) const;
     void RunTimers(TimePoint now);
     std::FILE* OpenCapture(const std::string& name);
+    // Opens --device as a link of its own. False, with `why`.
+    bool OpenDevice(std::string& why);
+    // The device went away for a while: its node is closed, and opened again after a pause.
+    void DeviceGone(Link& link);
+    // True when the device's node opens again.
+    bool ReopenDevice(Link& link);
     // A program has the pseudo-terminal's slave open (again).
     void SlavePresent(Link& link);
     // Reads the --control file again when it changed since the last look.

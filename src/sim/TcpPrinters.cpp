@@ -28,6 +28,7 @@ bool ExtraPrinterOptions(const SimOptions& base, int index, SimOptions& options,
     options.tcpPrinters = 0;
     options.ptyEnabled = false;
     options.lptPath.clear();
+    options.devicePath.clear();
     options.udpAddress.clear();
     if (!base.stateFile.empty()) {
         const std::filesystem::path state(base.stateFile);

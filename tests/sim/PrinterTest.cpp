@@ -69,6 +69,26 @@ TEST(SimScriptedReply, EachLinkMatchesOnItsOwn) {
     EXPECT_TRUE(b.replies.empty());
 }
 
+// GS ( fn pL pH and its pL + 256 pH bytes are skipped whole, so the commands after a
+// user-setup read (GS ( E 02 00 06 n) still count: here an NV image definition.
+TEST(SimNvGraphics, CommandsAfterGsParenthesisAreStillRead) {
+    SimOptions options;
+    Printer printer(options);
+    PrinterSession session(printer);
+    RecordingLink link;
+    Bytes bytes = {0x1D, 0x28, 0x45, 0x02, 0x00, 0x06, 0x03,
+                   0x1D, 0x28, 0x45, 0x02, 0x00, 0x06, 0x74};
+    // FS q 1, one image of 8 x 8 dots.
+    const Bytes define = {0x1C, 0x71, 0x01, 0x01, 0x00, 0x01, 0x00};
+    bytes.insert(bytes.end(), define.begin(), define.end());
+    bytes.insert(bytes.end(), 8, 0xAA);
+    FeedText(session, bytes, link);
+    ASSERT_TRUE(printer.State("nv").contains("images"));
+    ASSERT_EQ(printer.State("nv")["images"].size(), 1u);
+    EXPECT_EQ(printer.State("nv")["images"][0]["width"], 8);
+    EXPECT_EQ(printer.State("nv")["images"][0]["height"], 8);
+}
+
 TEST(SimPrinterState, SectionsPersistThroughTheStateFile) {
     kp70::test::TempDir dir;
     SimOptions options;

@@ -137,6 +137,10 @@ TEST(SimOptions, WrongCommandLinesAreUsageErrorsThatSayWhy) {
         {"--script", dir.File("bad-script")},
         {"--script", dir.File("missing")},
         {"--unknown"},
+        // A device is an absolute path, with one of the three kinds in front or none.
+        {"--device", "dev/ttyGS0"},
+        {"--device", "usb:"},
+        {"--device", "scsi:/dev/sg0"},
         // A time scale slows nothing down and never stops time.
         {"--time-scale", "0"},
         {"--time-scale", "-0.5"},

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include "support/SimProcess.h"
@@ -211,6 +212,52 @@ TEST(SimProcess, ParallelSideSendsStatusBlocksUntilStatusBackOff) {
     EXPECT_EQ(sim.Capture("capture-lpt.bin"),
               kInit + backOff + kInit + "\x1D\x61\x01" + kInit + backOff + kInit);
     EXPECT_EQ(sim.Capture("capture-pty.bin"), kInit);
+}
+
+// --device serves a node that exists already (here a pty's slave, in the hardware test a
+// USB gadget's): as the serial side, as a USB printer whose replies escape 00 and 1B, or as
+// the parallel side with its status blocks. A device that goes away leaves kp70sim running.
+TEST(SimProcess, DeviceAnswersAsItsKindSays) {
+    struct Case {
+        const char* kind;
+        std::string heard;  // what the program on the other end reads first
+        std::string reply;  // the answer to ESC @
+    };
+    const std::string status("\x14\x00\x00\x0F", 4);
+    const Case cases[] = {
+        {"", "", std::string("\x00\x1B\x41", 3)},
+        {"serial:", "", std::string("\x00\x1B\x41", 3)},
+        {"usb:", "", std::string("\x1B\x30\x1B\x1B\x41", 5)},
+        {"lpt:", status, std::string("\x00\x1B\x41", 3) + status},
+    };
+    for (const Case& c : cases) {
+        const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        ASSERT_GE(master, 0);
+        ASSERT_EQ(grantpt(master), 0);
+        ASSERT_EQ(unlockpt(master), 0);
+        const std::string slave = ptsname(master);
+        SimProcess sim;
+        ASSERT_TRUE(sim.Start({"--device", c.kind + slave, "--reply", "1B40=001B41"})) << sim.Log();
+        EXPECT_EQ(sim.ReadyLines()[2],
+                  "device " + slave + " " +
+                      (*c.kind ? std::string(c.kind, strlen(c.kind) - 1) : std::string("serial")))
+            << c.kind;
+        EXPECT_EQ(ReadFor(master, c.heard.size()), c.heard) << c.kind;
+        Send(master, kInit);
+        EXPECT_EQ(ReadFor(master, c.reply.size()), c.reply) << c.kind;
+        EXPECT_TRUE(sim.WaitForCapture("capture-device.bin", 2)) << c.kind;
+        close(master);
+        EXPECT_TRUE(WaitUntil([&] {
+            return sim.Log().find("device went away") != std::string::npos;
+        })) << c.kind
+            << sim.Log();
+        EXPECT_TRUE(sim.Running()) << c.kind;
+        EXPECT_EQ(sim.Stop(), 0) << c.kind;
+    }
+    SimProcess sim;
+    EXPECT_FALSE(sim.Start({"--device", "usb:/nonexistent/g_printer0"}));
+    EXPECT_NE(sim.Log().find("cannot open the device /nonexistent/g_printer0"), std::string::npos)
+        << sim.Log();
 }
 
 TEST(SimProcess, KeepStatusFaultIgnoresStatusBackOff) {

@@ -193,8 +193,9 @@ private:
             // GS V m, or GS V m n for m 65/66.
             if (c.size() == 3 && (b == 65 || b == 66)) return;
             Done(Cut());
-        } else if (first == kGs && name == '(' && c.size() == 4) {
-            m_skip = c[2] | (c[3] << 8);
+        } else if (first == kGs && name == '(' && c.size() == 5) {
+            // GS ( fn pL pH, then pL + 256 pH bytes (the user-setup commands, GS ( E).
+            m_skip = c[3] | (c[4] << 8);
             m_mode = m_skip > 0 ? Mode::Skip : Mode::Normal;
         }
     }
