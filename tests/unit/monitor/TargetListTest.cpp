@@ -1,0 +1,71 @@
+#include "core/monitor/TargetList.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/TempDir.h"
+
+namespace kp70 {
+namespace {
+
+TEST(TargetList, OnePrinterALineWithoutBlanksAndComments) {
+    struct Row {
+        const char* text;
+        std::vector<std::pair<int, std::string>> lines;
+    };
+    const Row rows[] = {
+        {"", {}},
+        {"192.168.0.20\n192.168.0.21:9100\n", {{1, "192.168.0.20"}, {2, "192.168.0.21:9100"}}},
+        // Windows line ends, blanks and tabs around, blank lines, comments of both kinds.
+        {"# shop 7\r\n\r\n  10.0.0.5 \t\r\n10.0.0.6  # the bar\n#10.0.0.7\n",
+         {{3, "10.0.0.5"}, {4, "10.0.0.6"}}},
+        // Two words stay one line, so the address check refuses it by its number.
+        {"10.0.0.5 10.0.0.6", {{1, "10.0.0.5 10.0.0.6"}}},
+        {"last-line-without-end:6001", {{1, "last-line-without-end:6001"}}},
+    };
+    for (const Row& row : rows) {
+        std::vector<std::pair<int, std::string>> got;
+        for (const TargetLine& line : ReadTargetLines(row.text))
+            got.push_back({line.number, line.text});
+        EXPECT_EQ(got, row.lines) << row.text;
+    }
+}
+
+TEST(TargetList, TheFileIsTakenWhenItsTextChangesAndAFileGoneIsToldOnce) {
+    test::TempDir dir;
+    const std::string path = dir.File("targets");
+    TargetsFile file(path);
+    std::string text, why;
+    auto replace = [&](const std::string& content) {
+        test::WriteFile(path + ".new", content);
+        std::filesystem::rename(path + ".new", path);
+    };
+
+    EXPECT_EQ(file.Check(text, why), TargetsFile::Look::Unreadable);
+    EXPECT_EQ(why, "No such file or directory");
+    EXPECT_EQ(file.Check(text, why), TargetsFile::Look::Unchanged);
+    replace("10.0.0.5\n");
+    EXPECT_EQ(file.Check(text, why), TargetsFile::Look::Changed);
+    EXPECT_EQ(text, "10.0.0.5\n");
+    EXPECT_EQ(file.Check(text, why), TargetsFile::Look::Unchanged);
+    // Written again as it was: nothing to take.
+    replace("10.0.0.5\n");
+    EXPECT_EQ(file.Check(text, why), TargetsFile::Look::Unchanged);
+    replace("10.0.0.5\n10.0.0.6\n");
+    EXPECT_EQ(file.Check(text, why), TargetsFile::Look::Changed);
+    EXPECT_EQ(text, "10.0.0.5\n10.0.0.6\n");
+    std::filesystem::remove(path);
+    EXPECT_EQ(file.Check(text, why), TargetsFile::Look::Unreadable);
+    EXPECT_EQ(file.Check(text, why), TargetsFile::Look::Unchanged);
+    // Back as it was before it went: the printers watched stay as they are.
+    replace("10.0.0.5\n10.0.0.6\n");
+    EXPECT_EQ(file.Check(text, why), TargetsFile::Look::Unchanged);
+    // Far too large for a list of printers.
+    replace(std::string((1 << 20) + 1, '#'));
+    EXPECT_EQ(file.Check(text, why), TargetsFile::Look::Unreadable);
+    EXPECT_EQ(why, "larger than 1 MiB");
+}
+
+}  // namespace
+}  // namespace kp70
