@@ -30,6 +30,9 @@ set -euo pipefail
 #   qemu-system-x86 busybox-static cpio  make hw-test: the test machine, its shell and tools,
 #   kmod libacl1 libblkid1 libcap2       its initramfs, depmod and modprobe, and the libraries
 #   libkmod2 libselinux1                 of the guest's udevd (taken from the host)
+#   libcpp-httplib-dev                   kp70ctl monitor's HTTP side (/metrics, /healthz)
+#   prometheus                           the monitor's end-to-end test (a real server it
+#                                        starts on loopback) and promtool for the alert rules
 packages=(
   build-essential cmake ninja-build pkg-config
   clang libclang-rt-14-dev clang-format
@@ -43,6 +46,7 @@ packages=(
   scdoc librsvg2-bin dpkg-dev file desktop-file-utils appstream bash-completion
   lintian man-db xdotool xauth
   qemu-system-x86 busybox-static cpio kmod libacl1 libblkid1 libcap2 libkmod2 libselinux1
+  libcpp-httplib-dev prometheus
 )
 
 missing=()
@@ -59,6 +63,11 @@ if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   $SUDO apt-get update -q
   $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+  # The prometheus package enables and starts its own server on every address (port 9090);
+  # the tests start one of their own on loopback, so the one installed here stays off.
+  if printf '%s\n' "${missing[@]}" | grep -qx prometheus && [ -d /run/systemd/system ]; then
+    $SUDO systemctl disable --now prometheus.service >/dev/null 2>&1 || true
+  fi
 fi
 
 # The Korean interface is chosen by the locale; make sure one exists.

@@ -75,6 +75,7 @@ int RunCli(int argc, const char* const* argv, CliContext& context) {
     AddFirmwareCommands(app, context);
     AddServiceCommands(app, context);
     AddStatusCommand(app, context);
+    AddMonitorCommand(app, context);
     // Before the verb runs: a profile that cannot be used, or no folder for it, is said once
     // (the verb then goes on without the stored settings and stores nothing).
     app.parse_complete_callback([&context] {

@@ -74,5 +74,6 @@ void AddNetCommands(CLI::App& app, CliContext& context);
 void AddFirmwareCommands(CLI::App& app, CliContext& context);
 void AddServiceCommands(CLI::App& app, CliContext& context);
 void AddStatusCommand(CLI::App& app, CliContext& context);
+void AddMonitorCommand(CLI::App& app, CliContext& context);
 
 }  // namespace kp70

@@ -27,7 +27,11 @@ std::vector<TargetLine> ReadTargetLines(const std::string& text) {
     std::string line;
     for (int number = 1; std::getline(in, line); ++number) {
         const std::string target = Trim(line.substr(0, line.find('#')));
-        if (!target.empty()) lines.push_back({number, target});
+        if (target.empty()) continue;
+        TargetLine entry{number, target, ""};
+        if (target.find_first_of(" \t") != std::string::npos)
+            entry.problem = "one printer a line, HOST[:PORT]";
+        lines.push_back(std::move(entry));
     }
     return lines;
 }

@@ -9,12 +9,14 @@ namespace kp70 {
 // One printer of a targets file, as written, with its line number for messages.
 struct TargetLine {
     int number = 0;
-    std::string text;  // "192.168.0.20", "printer.local:9100"
+    std::string text;     // "192.168.0.20", "printer.local:9100"
+    std::string problem;  // empty, or why the line names no printer
 };
 
 // The printers of a targets file: one HOST[:PORT] a line. Blanks around it, empty lines and
-// comments ('#' to the end of the line) are left out; a line with more than one word is
-// kept whole, so the check of the address refuses it by its line number.
+// comments ('#' to the end of the line) are left out; a line of more than one word names
+// no printer (its problem says so), since a name with a blank in it would only fail later,
+// at the connection.
 std::vector<TargetLine> ReadTargetLines(const std::string& text);
 
 // A targets file looked at again and again: its text whenever it differs from the text

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include "support/TempDir.h"
 
@@ -12,22 +13,23 @@ namespace {
 TEST(TargetList, OnePrinterALineWithoutBlanksAndComments) {
     struct Row {
         const char* text;
-        std::vector<std::pair<int, std::string>> lines;
+        std::vector<std::tuple<int, std::string, std::string>> lines;
     };
     const Row rows[] = {
         {"", {}},
-        {"192.168.0.20\n192.168.0.21:9100\n", {{1, "192.168.0.20"}, {2, "192.168.0.21:9100"}}},
+        {"192.168.0.20\n192.168.0.21:9100\n",
+         {{1, "192.168.0.20", ""}, {2, "192.168.0.21:9100", ""}}},
         // Windows line ends, blanks and tabs around, blank lines, comments of both kinds.
         {"# shop 7\r\n\r\n  10.0.0.5 \t\r\n10.0.0.6  # the bar\n#10.0.0.7\n",
-         {{3, "10.0.0.5"}, {4, "10.0.0.6"}}},
-        // Two words stay one line, so the address check refuses it by its number.
-        {"10.0.0.5 10.0.0.6", {{1, "10.0.0.5 10.0.0.6"}}},
-        {"last-line-without-end:6001", {{1, "last-line-without-end:6001"}}},
+         {{3, "10.0.0.5", ""}, {4, "10.0.0.6", ""}}},
+        // Two words are no printer: a host name has no blank in it.
+        {"10.0.0.5 10.0.0.6", {{1, "10.0.0.5 10.0.0.6", "one printer a line, HOST[:PORT]"}}},
+        {"last-line-without-end:6001", {{1, "last-line-without-end:6001", ""}}},
     };
     for (const Row& row : rows) {
-        std::vector<std::pair<int, std::string>> got;
+        std::vector<std::tuple<int, std::string, std::string>> got;
         for (const TargetLine& line : ReadTargetLines(row.text))
-            got.push_back({line.number, line.text});
+            got.push_back({line.number, line.text, line.problem});
         EXPECT_EQ(got, row.lines) << row.text;
     }
 }
