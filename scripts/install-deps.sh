@@ -33,6 +33,7 @@ set -euo pipefail
 #   libcpp-httplib-dev                   kp70ctl monitor's HTTP side (/metrics, /healthz)
 #   prometheus                           the monitor's end-to-end test (a real server it
 #                                        starts on loopback) and promtool for the alert rules
+#   systemd                              systemd-analyze verify of the monitor's service unit
 packages=(
   build-essential cmake ninja-build pkg-config
   clang libclang-rt-14-dev clang-format
@@ -46,7 +47,7 @@ packages=(
   scdoc librsvg2-bin dpkg-dev file desktop-file-utils appstream bash-completion
   lintian man-db xdotool xauth
   qemu-system-x86 busybox-static cpio kmod libacl1 libblkid1 libcap2 libkmod2 libselinux1
-  libcpp-httplib-dev prometheus
+  libcpp-httplib-dev prometheus systemd
 )
 
 missing=()
