@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Tries the Debian package the way a user gets it: checks it with lintian, installs it with
-# apt-get into this system, runs the three installed programs (kp70ctl against kp70sim from
-# /usr/bin, kp70tool under xvfb-run until its window shows), removes it with --purge and
-# checks that nothing of it is left in /usr. Every wait is bounded.
+# apt-get into this system, checks the monitor's service unit with systemd-analyze, runs the
+# three installed programs (kp70ctl, its monitor too, against kp70sim from /usr/bin, kp70tool
+# under xvfb-run until its window shows), removes it with --purge and checks that nothing of
+# it is left in /usr and /etc. Every wait is bounded.
 # Usage: package-test.sh [BUILD_DIR]   (default build/package; run `make package` first)
 set -uo pipefail
 
@@ -22,6 +23,7 @@ version=$(dpkg-deb -f "$deb" Version)
 
 work=$(mktemp -d /tmp/kp70-package-test.XXXXXX)
 sim_pid=""
+monitor_pid=""
 installed_here=0
 failures=0
 fail() {
@@ -32,6 +34,7 @@ step() {
     echo "== $* (${SECONDS}s)"
 }
 cleanup() {
+    [ -n "$monitor_pid" ] && kill "$monitor_pid" 2>/dev/null && wait "$monitor_pid" 2>/dev/null
     [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
     # A failed run leaves no package behind.
     if [ $installed_here = 1 ] && dpkg -s kp70tool >/dev/null 2>&1; then
@@ -60,7 +63,7 @@ while read -r path; do [ -e "$path" ] && echo "$path"; done <"$work/paths" >"$wo
 step "apt-get install $deb"
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for library in libqt6widgets6 libudev1 libpng16-16 libc6; do
+for library in libqt6widgets6 libudev1 libpng16-16 libcpp-httplib0.11 libc6; do
     grep -q "$library" <<<"$depends" || fail "Depends lacks $library (shlibdeps)"
 done
 installed_here=1
@@ -87,6 +90,19 @@ done
 [ -s /usr/share/doc/kp70tool/copyright ] || fail "no copyright file"
 zcat /usr/share/doc/kp70tool/changelog.gz | head -1 | grep -qF "kp70tool ($version)" ||
     fail "changelog.gz does not begin with version $version"
+unit=/lib/systemd/system/kp70-monitor.service
+if [ -f $unit ]; then
+    # systemd-analyze only warns about a key it does not know: any word from it fails.
+    said=$(timeout 60 systemd-analyze verify $unit 2>&1) && [ -z "$said" ] ||
+        fail "systemd-analyze verify $unit: $said"
+else
+    fail "no $unit"
+fi
+for conffile in /etc/kp70tool/monitor-targets /etc/default/kp70-monitor; do
+    dpkg-query --control-show kp70tool conffiles 2>/dev/null | grep -qxF $conffile ||
+        fail "$conffile is not a conffile"
+done
+[ -s /usr/share/kp70tool/prometheus/kp70-alerts.yml ] || fail "no alert rules in /usr/share/kp70tool/prometheus"
 completion=$(bash -c 'source /usr/share/bash-completion/bash_completion
     _completion_loader kp70ctl; complete -p kp70ctl' 2>&1)
 grep -q "_kp70ctl" <<<"$completion" || fail "bash completion for kp70ctl not loaded: $completion"
@@ -139,6 +155,39 @@ else
     else
         fail "kp70ctl logo upload: $(cat "$work/upload.err")"
     fi
+
+    step "kp70ctl monitor --net $tcp"
+    kp70ctl monitor --net "$tcp" --listen 127.0.0.1:0 --interval 0.5 >"$work/monitor.out" 2>"$work/monitor.err" &
+    monitor_pid=$!
+    url=""
+    for _ in $(seq 100); do
+        url=$(grep -o 'http://127\.0\.0\.1:[0-9]*' "$work/monitor.out")
+        [ -n "$url" ] && break
+        kill -0 $monitor_pid 2>/dev/null || break
+        sleep 0.1
+    done
+    metrics_port=${url##*:}
+    # The scrape as Prometheus makes it, with bash's own TCP (no HTTP client is installed).
+    scrape() {
+        exec 3<>"/dev/tcp/127.0.0.1/$metrics_port" || return 1
+        printf 'GET /metrics HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n' >&3
+        timeout 10 cat <&3
+        exec 3<&-
+    }
+    answered=0
+    for _ in $(seq 100); do
+        [ -n "$metrics_port" ] || break
+        if scrape 2>/dev/null | grep -qF "kp70_printer_up{printer=\"$tcp\"} 1"; then
+            answered=1
+            break
+        fi
+        sleep 0.1
+    done
+    [ $answered = 1 ] || fail "kp70ctl monitor did not show $tcp up: $(cat "$work/monitor.out" "$work/monitor.err")"
+    kill -TERM $monitor_pid 2>/dev/null
+    timeout 20 tail --pid=$monitor_pid -f /dev/null
+    wait $monitor_pid || fail "kp70ctl monitor did not end cleanly at SIGTERM: $(cat "$work/monitor.err")"
+    monitor_pid=""
 fi
 
 step "kp70tool under xvfb-run"
@@ -179,6 +228,9 @@ while read -r path; do
 done <"$work/paths"
 left=$(find /usr -name 'kp70*' 2>/dev/null)
 [ -z "$left" ] || fail "left in /usr: $left"
+for path in /etc/kp70tool /etc/default/kp70-monitor /lib/systemd/system/kp70-monitor.service; do
+    [ -e $path ] && fail "left behind after the purge: $path"
+done
 
 step "done: $failures failures"
 [ $failures -eq 0 ]
