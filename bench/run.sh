@@ -35,3 +35,5 @@ bash "$source_dir/bench/logo_convert_vs_imagemagick.sh" "$build_dir"
 "$build_dir/bench/kp70bench_firmware"
 # Provisioning: one backup onto 20 virtual printers over TCP, wall time against the slowest.
 "$build_dir/bench/kp70bench_provision"
+# Fleet monitoring: kp70ctl monitor polling 253 printers every second for a minute.
+"$build_dir/bench/kp70bench_monitor"

@@ -29,6 +29,7 @@
 #include "core/network/SetFrameChecks.h"
 #include "core/service/ParallelRunner.h"
 #include "core/status/StatusSession.h"
+#include "core/transport/PrinterLink.h"
 #include "platform/DatagramSocket.h"
 
 namespace kp70 {
@@ -349,24 +350,32 @@ int RunMonitor(const MonitorOptions& o, CliContext& context) {
 
     FleetMonitor monitor(
         clock,
-        [&](const MonitoredPrinter& printer, const CancelToken& cancel) {
-            PrinterChoice choice;
-            if (!fleet.Choice(printer.name, choice)) return PollResult{};
-            // Each poll has streams and links of its own: a CPorts and a socket of its own,
-            // no error log (a network link logs nothing), whatever the transport says told
-            // under the printer's name.
-            std::ostringstream out, err;
-            CliContext local{out, err, context.catalogue, {}, {}, context.clock, context.devices};
-            CliLinks links(local);
-            std::string chooseWhy;
-            if (!links.Choose(choice, chooseWhy)) {
-                PollResult refused;
-                refused.problem = chooseWhy;
-                return refused;
-            }
-            PollResult result = PollPrinterStatus(links.Factory(), clock, cancel, o.timeoutMs);
-            if (!err.str().empty()) log.Say(printer.name + ": " + TerminalText(err.str()));
-            return result;
+        [&]() -> FleetMonitor::Poll {
+            // Each worker has streams and links of its own (a CPorts and a socket of its own,
+            // no error log: a network link logs nothing), pointed at the printer of each poll
+            // as the connection screen points the one port object. What the transport says
+            // is told under the printer's name.
+            struct Worker {
+                std::ostringstream out, err;
+                CliContext context;
+                CliLinks links;
+                explicit Worker(const CliContext& shared)
+                    : context{out, err, shared.catalogue, {}, {}, shared.clock, shared.devices},
+                      links(context) {}
+            };
+            auto worker = std::make_shared<Worker>(context);
+            return [&, worker](const MonitoredPrinter& printer, const CancelToken& cancel) {
+                PrinterChoice choice;
+                if (!fleet.Choice(printer.name, choice)) return PollResult{};
+                worker->links.Factory().Settings() = choice.settings;
+                PollResult result =
+                    PollPrinterStatus(worker->links.Factory(), clock, cancel, o.timeoutMs);
+                if (!worker->err.str().empty()) {
+                    log.Say(printer.name + ": " + TerminalText(worker->err.str()));
+                    worker->err.str("");
+                }
+                return result;
+            };
         },
         o.jobs, intervalMs,
         [&](const MonitoredPrinter& printer, const PollResult& result) {

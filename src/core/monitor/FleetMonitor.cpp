@@ -9,10 +9,10 @@
 
 namespace kp70 {
 
-FleetMonitor::FleetMonitor(Clock& clock, Poll poll, int maxParallel, std::int64_t intervalMs,
-                           Note note)
+FleetMonitor::FleetMonitor(Clock& clock, MakePoll makePoll, int maxParallel,
+                           std::int64_t intervalMs, Note note)
     : m_clock(clock),
-      m_poll(std::move(poll)),
+      m_makePoll(std::move(makePoll)),
       m_maxParallel(static_cast<std::size_t>(std::max(maxParallel, 1))),
       m_intervalMs(std::max<std::int64_t>(intervalMs, 1)),
       m_note(std::move(note)) {}
@@ -55,6 +55,7 @@ void FleetMonitor::Run(const CancelToken& cancel, const std::function<void()>& b
 }
 
 void FleetMonitor::Work(const CancelToken& cancel) {
+    const Poll poll = m_makePoll();
     for (;;) {
         PollBook::Job job;
         {
@@ -71,7 +72,7 @@ void FleetMonitor::Work(const CancelToken& cancel) {
         const std::int64_t start = m_clock.Now();
         PollResult result;
         try {
-            result = m_poll(job.printer, cancel);
+            result = poll(job.printer, cancel);
         } catch (const std::exception& e) {
             result = {};
             result.problem = e.what();

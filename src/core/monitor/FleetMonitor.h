@@ -23,15 +23,21 @@ class Clock;
 // the thread that calls Run, which waits for nobody.
 //
 // Threads: SetPrinters and Metrics may be called from any thread, also while Run runs; the
-// poll and note functions are called on the workers, several at once.
+// poll functions are called each on its worker, the note function on any worker, several
+// at once.
 class FleetMonitor {
 public:
     // Asks one printer; it must end soon after cancel is set.
     using Poll = std::function<PollResult(const MonitoredPrinter&, const CancelToken& cancel)>;
+    // Makes the poll function of one worker, once, on the worker's thread: what it keeps
+    // (the port objects and streams of a connection) serves every printer the worker polls,
+    // so a poll makes nothing but its connection.
+    using MakePoll = std::function<Poll()>;
     // Told when a poll changed whether the printer answers (see PollBook::Finished).
     using Note = std::function<void(const MonitoredPrinter&, const PollResult&)>;
 
-    FleetMonitor(Clock& clock, Poll poll, int maxParallel, std::int64_t intervalMs, Note note = {});
+    FleetMonitor(Clock& clock, MakePoll makePoll, int maxParallel, std::int64_t intervalMs,
+                 Note note = {});
     ~FleetMonitor();
     FleetMonitor(const FleetMonitor&) = delete;
     FleetMonitor& operator=(const FleetMonitor&) = delete;
@@ -57,7 +63,7 @@ private:
     void StopWorkers();
 
     Clock& m_clock;
-    Poll m_poll;
+    MakePoll m_makePoll;
     std::size_t m_maxParallel;
     std::int64_t m_intervalMs;
     Note m_note;

@@ -43,17 +43,20 @@ private:
     bool m_open = false;
 };
 
+// Every worker polls with the same function.
+FleetMonitor::MakePoll Each(FleetMonitor::Poll poll) {
+    return [poll] { return poll; };
+}
+
 // A bound for the waits on other threads, never reached when the code works.
 constexpr auto kBound = std::chrono::seconds(30);
 
 TEST(FleetMonitor, RoundsStartEveryIntervalOnTheClockAndOneMissedIsLeftOut) {
     VirtualClock clock;
-    FleetMonitor monitor(
-        clock,
-        [](const MonitoredPrinter&, const CancelToken&) {
-            return PollResult{true, {}, ""};
-        },
-        4, 1000);
+    FleetMonitor monitor(clock, Each([](const MonitoredPrinter&, const CancelToken&) {
+                             return PollResult{true, {}, ""};
+                         }),
+                         4, 1000);
     monitor.SetPrinters(Printers({"A"}));
     CancelToken stop;
     std::vector<std::int64_t> starts;
@@ -75,8 +78,7 @@ TEST(FleetMonitor, ASilentPrinterHoldsOneWorkerWhileTheOthersKeepBeingPolled) {
     std::map<std::string, int> polls;
     CancelToken stop;
     FleetMonitor monitor(
-        clock,
-        [&](const MonitoredPrinter& printer, const CancelToken&) {
+        clock, Each([&](const MonitoredPrinter& printer, const CancelToken&) {
             if (printer.name == "silent") {
                 ++silentPolls;
                 silent.Wait();
@@ -86,7 +88,7 @@ TEST(FleetMonitor, ASilentPrinterHoldsOneWorkerWhileTheOthersKeepBeingPolled) {
             if (++polls[printer.name] == 20 && polls["B"] >= 20 && polls["C"] >= 20)
                 othersPolledOften.set_value();
             return PollResult{true, {}, ""};
-        },
+        }),
         2, 1000);
     monitor.SetPrinters(Printers({"silent", "B", "C"}));
     std::thread run([&] { monitor.Run(stop); });
@@ -119,22 +121,20 @@ TEST(FleetMonitor, NeverPollsMorePrintersAtOnceThanItsJobs) {
     int inFlight = 0, mostInFlight = 0, rounds = 0;
     std::map<std::string, int> polls;
     CancelToken stop;
-    FleetMonitor monitor(
-        clock,
-        [&](const MonitoredPrinter& printer, const CancelToken&) {
-            {
-                std::lock_guard lock(mutex);
-                mostInFlight = std::max(mostInFlight, ++inFlight);
-            }
-            changed.notify_all();
-            gate.Wait();
-            std::lock_guard lock(mutex);
-            --inFlight;
-            ++polls[printer.name];
-            changed.notify_all();
-            return PollResult{true, {}, ""};
-        },
-        3, 1000);
+    FleetMonitor monitor(clock, Each([&](const MonitoredPrinter& printer, const CancelToken&) {
+                             {
+                                 std::lock_guard lock(mutex);
+                                 mostInFlight = std::max(mostInFlight, ++inFlight);
+                             }
+                             changed.notify_all();
+                             gate.Wait();
+                             std::lock_guard lock(mutex);
+                             --inFlight;
+                             ++polls[printer.name];
+                             changed.notify_all();
+                             return PollResult{true, {}, ""};
+                         }),
+                         3, 1000);
     monitor.SetPrinters(Printers({"A", "B", "C", "D", "E", "F", "G", "H"}));
     std::thread run([&] {
         monitor.Run(stop, [&] {
