@@ -5,7 +5,7 @@
 // as ratios of the interval, the rounds that ran late, and the exporter's CPU (of one core)
 // and peak resident memory, each against its goal; exits 1 when one is missed.
 //
-//   kp70bench_monitor [--printers N] [--seconds N] [--interval S]
+//   kp70bench_monitor [--printers N] [--seconds N] [--interval S] [--kp70ctl PATH]
 #include <httplib.h>
 #include <unistd.h>
 
@@ -73,7 +73,9 @@ int main(int argc, char** argv) {
     int printers = 253;
     int seconds = 60;
     double interval = 1.0;
+    std::string kp70ctl = KP70CTL_PATH;
     for (int i = 1; i + 1 < argc; i += 2) {
+        if (std::strcmp(argv[i], "--kp70ctl") == 0) kp70ctl = argv[i + 1];
         if (std::strcmp(argv[i], "--printers") == 0) printers = std::atoi(argv[i + 1]);
         if (std::strcmp(argv[i], "--seconds") == 0) seconds = std::atoi(argv[i + 1]);
         if (std::strcmp(argv[i], "--interval") == 0) interval = std::atof(argv[i + 1]);
@@ -94,7 +96,7 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(home);
     char intervalText[32];
     std::snprintf(intervalText, sizeof intervalText, "%g", interval);
-    if (!monitor.Start({KP70CTL_PATH, "monitor", "--targets", dir.File("targets"), "--listen",
+    if (!monitor.Start({kp70ctl, "monitor", "--targets", dir.File("targets"), "--listen",
                         "127.0.0.1:0", "--interval", intervalText},
                        dir.File("monitor.log"), home,
                        {"HOME=" + home, "XDG_CONFIG_HOME=" + home, "XDG_STATE_HOME=" + home})) {

@@ -26,7 +26,8 @@ PollResult PollPrinterStatus(PrinterLinkFactory& links, Clock& clock, const Canc
         result.problem = "cannot connect" + (detail.empty() ? "" : " (" + detail + ")");
         return result;
     }
-    const StatusReport report = StatusSession(*link, clock, timeoutMs).Query(cancel);
+    const StatusReport report =
+        StatusSession(*link, clock, timeoutMs, StatusSession::Requests::Together).Query(cancel);
     link->StopReplies();
     link->Close();
     result.answered = report.Complete();

@@ -52,8 +52,8 @@ std::string StatusReport::ProblemText(bool korean) const {
     return "";
 }
 
-StatusSession::StatusSession(PrinterLink& link, Clock& clock, int answerBoundMs)
-    : m_link(link), m_clock(clock), m_boundMs(answerBoundMs) {}
+StatusSession::StatusSession(PrinterLink& link, Clock& clock, int answerBoundMs, Requests requests)
+    : m_link(link), m_clock(clock), m_boundMs(answerBoundMs), m_requests(requests) {}
 
 bool StatusSession::WaitForByte(const CancelToken& cancel, std::uint8_t& byte) {
     const std::int64_t deadline = m_clock.Now() + m_boundMs;
@@ -78,6 +78,20 @@ StatusReport StatusSession::Query(const CancelToken& cancel) {
     m_pending.clear();
     m_link.TakeReplies(m_pending);
     m_pending.clear();
+    const bool together = m_requests == Requests::Together;
+    if (together) {
+        std::vector<std::uint8_t> requests;
+        for (int n = 1; n <= kStatusRequestCount; ++n) {
+            const std::vector<std::uint8_t> request = StatusRequest(n);
+            requests.insert(requests.end(), request.begin(), request.end());
+        }
+        report.problemRequest = 1;
+        if (!m_link.Send(requests, cancel).Complete(static_cast<int>(requests.size()))) {
+            report.problem = cancel.Cancelled() ? StatusReport::Problem::Cancelled
+                                                : StatusReport::Problem::SendFailed;
+            return report;
+        }
+    }
     for (int n = 1; n <= kStatusRequestCount; ++n) {
         report.problemRequest = n;
         if (cancel.Cancelled()) {
@@ -85,7 +99,7 @@ StatusReport StatusSession::Query(const CancelToken& cancel) {
             return report;
         }
         const std::vector<std::uint8_t> request = StatusRequest(n);
-        if (!m_link.Send(request, cancel).Complete(static_cast<int>(request.size()))) {
+        if (!together && !m_link.Send(request, cancel).Complete(static_cast<int>(request.size()))) {
             report.problem = StatusReport::Problem::SendFailed;
             return report;
         }

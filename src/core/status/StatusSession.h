@@ -55,7 +55,15 @@ public:
     static constexpr int kDefaultAnswerBoundMs = 1000;
     static constexpr int kWatchPeriodMs = 1000;
 
-    StatusSession(PrinterLink& link, Clock& clock, int answerBoundMs = kDefaultAnswerBoundMs);
+    // How the four requests go out: each after the answer to the one before (the screens
+    // and kp70ctl status), or all four in one write (the monitor, which asks hundreds of
+    // printers: one write, one wait and one wake-up per printer instead of four). A printer
+    // answers real-time requests in the order they arrive, so the answers are read, checked
+    // and merged the same way either way.
+    enum class Requests { OneByOne, Together };
+
+    StatusSession(PrinterLink& link, Clock& clock, int answerBoundMs = kDefaultAnswerBoundMs,
+                  Requests requests = Requests::OneByOne);
 
     // One query. Stops at the first request that gets no status answer; what the earlier
     // answers said is kept. On a parallel port a block that arrived since the last query
@@ -76,6 +84,7 @@ private:
     PrinterLink& m_link;
     Clock& m_clock;
     int m_boundMs;
+    Requests m_requests;
     std::vector<std::uint8_t> m_pending;  // received and not yet taken as an answer
     std::optional<StatusBlock> m_lastBlock;
 };

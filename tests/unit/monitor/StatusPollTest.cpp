@@ -38,9 +38,15 @@ TEST(StatusPoll, ConnectsAsksAndLetsGoOrSaysWhyNot) {
         links.settings.portName = "ETHERNET_II";
         links.link.openResults = {row.opens};
         links.link.lastErrorText = "no answer from 10.0.0.5:6001";
+        // Each DLE EOT n of the write answered in order, until one gets no answer.
         links.link.responder = [&](const test::FakeBytes& sent) {
-            if (sent[2] == 4) return row.answer4;
-            return test::FakeBytes{sent[2] == 1 ? std::uint8_t{0x1E} : std::uint8_t{0x12}};
+            test::FakeBytes answers;
+            for (std::size_t at = 0; at + 2 < sent.size(); at += 3) {
+                const std::uint8_t n = sent[at + 2];
+                if (n == 4 && row.answer4.empty()) break;
+                answers.push_back(n == 4 ? row.answer4[0] : n == 1 ? 0x1E : 0x12);
+            }
+            return answers;
         };
         const PollResult result =
             PollPrinterStatus(links, clock, CancelToken::Never(), row.timeoutMs);

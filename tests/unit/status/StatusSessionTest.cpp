@@ -76,6 +76,36 @@ TEST(StatusSession, NoAnswerOrNoStatusStopsAndSaysSo) {
     }
 }
 
+TEST(StatusSession, TogetherSendsTheFourRequestsInOneWriteAndReadsTheAnswersInOrder) {
+    struct Row {
+        std::vector<std::uint8_t> answers;  // what the printer sends back for the write
+        StatusReport::Problem problem;
+        int problemRequest;
+        std::int64_t waited;
+    };
+    const Row rows[] = {
+        {{0x1A, 0x16, 0x12, 0x12}, StatusReport::Problem::None, 0, 0},
+        // It stops answering after two: the third answer is waited for, as one by one.
+        {{0x1A, 0x16}, StatusReport::Problem::NoAnswer, 3, 1000},
+        {{0x1A, 0x41, 0x12, 0x12}, StatusReport::Problem::NotStatus, 2, 0},
+    };
+    for (const Row& row : rows) {
+        VirtualClock clock;
+        FakeStatusLink link;
+        link.responder = [&](const test::FakeBytes&) { return row.answers; };
+        StatusSession session(link, clock, 1000, StatusSession::Requests::Together);
+        const StatusReport report = session.Query(CancelToken{});
+        EXPECT_EQ(link.Writes(),
+                  (std::vector<std::vector<std::uint8_t>>{
+                      {0x10, 0x04, 1, 0x10, 0x04, 2, 0x10, 0x04, 3, 0x10, 0x04, 4}}));
+        EXPECT_EQ(report.problem, row.problem);
+        EXPECT_EQ(report.problemRequest, row.problemRequest);
+        EXPECT_EQ(clock.TotalSlept(), row.waited);
+        EXPECT_TRUE(report.status.Known(StatusCondition::CoverOpen) ==
+                    (row.answers.size() > 1 && row.answers[1] == 0x16));
+    }
+}
+
 TEST(StatusSession, ParallelPortReadsTheAutomaticBlockAndSendsNothing) {
     VirtualClock clock;
     FakeStatusLink link;
