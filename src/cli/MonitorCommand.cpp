@@ -393,7 +393,10 @@ int RunMonitor(const MonitorOptions& o, CliContext& context) {
         response.set_content("kp70ctl monitor: the printers' metrics are at /metrics\n",
                              "text/plain; charset=utf-8");
     });
-    std::thread http([&] { server.listen_after_bind(); });
+    std::thread http([&] {
+        if (!server.listen_after_bind() && !stop.Cancelled())
+            log.Say("the HTTP server stopped answering scrapes; restart kp70ctl monitor");
+    });
 
     // With --discover, printers that come later join; those found once stay, so a printer
     // switched off shows as down instead of vanishing.
@@ -454,8 +457,10 @@ int RunMonitor(const MonitorOptions& o, CliContext& context) {
             return;
         }
         log.Say(o.targets + ": " + PrintersText(printers.size()) + " from now on");
-        fleet.Set(printers, std::move(choices));
+        // The monitor first: a poll still under way of a printer that left then counts for
+        // nothing. The printers that joined are polled from this round on, after both.
         monitor.SetPrinters(printers);
+        fleet.Set(printers, std::move(choices));
     });
 
     server.stop();
