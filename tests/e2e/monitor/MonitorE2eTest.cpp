@@ -109,10 +109,7 @@ public:
                               "--web.listen-address=" + address, "--log.level=warn"},
                              dir.File("prometheus.log"), dir.Path().string()))
             return false;
-        return Eventually([&] {
-            auto ready = Client().Get("/-/ready");
-            return ready && ready->status == 200;
-        });
+        return Eventually([&] { return Get("/api/v1/status/buildinfo").has_value(); });
     }
 
     // The result of an instant query: one value per series, by the series' printer label.
@@ -126,7 +123,9 @@ public:
     }
 
     std::optional<nlohmann::json> Get(const std::string& path, const httplib::Params& params = {}) {
-        auto response = Client().Get(path, params, httplib::Headers{});
+        httplib::Client client("127.0.0.1", m_port);
+        client.set_read_timeout(5);
+        auto response = client.Get(path, params, httplib::Headers{});
         if (!response || response->status != 200) return std::nullopt;
         return nlohmann::json::parse(response->body, nullptr, false);
     }
@@ -134,13 +133,6 @@ public:
     std::string Log() const { return m_process.Log(); }
 
 private:
-    httplib::Client Client() const {
-        httplib::Client client("127.0.0.1", m_port);
-        client.set_connection_timeout(2);
-        client.set_read_timeout(5);
-        return client;
-    }
-
     int m_port = 0;
     ChildProcess m_process;
 };
