@@ -31,6 +31,10 @@ test: build
 hw-test: build
 	@ctest --preset hardware
 
+# Every test five times over while two busy loops load both cores (scripts/stress.sh).
+stress: build
+	@bash scripts/stress.sh $(PRESET)
+
 asan:
 	@$(MAKE) --no-print-directory test PRESET=asan
 

@@ -7,8 +7,10 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iomanip>
@@ -16,6 +18,7 @@
 #include <iterator>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <sstream>
 
 #include "cli/Cli.h"
@@ -108,11 +111,27 @@ bool Confirm(CliContext& context, const std::string& question, bool yes, const c
 }
 
 // A folder of its own under the system's temporary folder, removed when destroyed.
+// A folder of its own under the system's temporary folder, removed with everything in it
+// when the object goes. Path() is empty, and Problem() says why, when none can be made.
 class WorkFolder {
 public:
     WorkFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kp70-logos-XXXXXX");
-        if (mkdtemp(pattern.data())) m_path = pattern;
+        std::error_code ec;
+        const std::filesystem::path base = std::filesystem::temp_directory_path(ec);
+        if (ec) {
+            const char* tmpdir = std::getenv("TMPDIR");
+            m_problem = "no temporary folder for the logos (" + ec.message() +
+                        (tmpdir ? std::string(", TMPDIR is '") + tmpdir + "'" : std::string()) +
+                        "): set TMPDIR to a folder you can write to";
+            return;
+        }
+        std::string pattern = (base / "kp70-logos-XXXXXX").string();
+        if (mkdtemp(pattern.data())) {
+            m_path = pattern;
+        } else {
+            m_problem = "cannot make a temporary folder for the logos in " + base.string() + ": " +
+                        std::strerror(errno) + "; set TMPDIR to a folder you can write to";
+        }
     }
     ~WorkFolder() {
         std::error_code ec;
@@ -121,9 +140,11 @@ public:
     WorkFolder(const WorkFolder&) = delete;
     WorkFolder& operator=(const WorkFolder&) = delete;
     const std::string& Path() const { return m_path; }
+    const std::string& Problem() const { return m_problem; }
 
 private:
     std::string m_path;
+    std::string m_problem;
 };
 
 bool LoadBackup(CliContext& context, const std::string& path, const char* verb, Backup& backup) {
@@ -168,11 +189,15 @@ RestoreReport RestoreOnto(CliContext& context, const PrinterChoice& target, cons
                           bool skipUnavailable, int timeoutMs, const AskOperator& ask,
                           const CancelToken& cancel, const RestoreCallbacks& callbacks) {
     RestoreReport report;
-    WorkFolder work;
-    if (work.Path().empty()) {
-        report.status = OutcomeStatus::Failed;
-        report.error = "no temporary folder for the logos";
-        return report;
+    // Only a backup with logos needs a folder to unpack them into.
+    std::optional<WorkFolder> work;
+    if (backup.hasLogos) {
+        work.emplace();
+        if (work->Path().empty()) {
+            report.status = OutcomeStatus::Failed;
+            report.error = work->Problem();
+            return report;
+        }
     }
     Profile profile(context.profilePath);
     const bool korean = context.catalogue.IsKorean();
@@ -191,7 +216,7 @@ RestoreReport RestoreOnto(CliContext& context, const PrinterChoice& target, cons
     request.korean = korean;
     request.skipUnavailable = skipUnavailable;
     request.readTimeoutMs = timeoutMs;
-    request.workDir = work.Path();
+    request.workDir = work ? work->Path() : std::string();
     request.ask = ask;
     return RestoreBackup(link.Session(), link.Collector(), link.Links().Factory(),
                          &link.Links().Log(), *context.clock, request, cancel, callbacks);
@@ -367,6 +392,7 @@ int RunRestore(const RestoreOptions& o, CliContext& context) {
     }
     if (!report.ok()) context.err << "kp70ctl restore: " << report.error << "\n";
     if (report.status == OutcomeStatus::Refused) return kExitUsage;
+    if (report.status == OutcomeStatus::Cancelled) return kExitInterrupted;
     return report.ok() ? kExitDone : kExitFailed;
 }
 

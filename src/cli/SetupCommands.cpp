@@ -15,6 +15,7 @@
 #include "cli/ServiceCommands.h"
 #include "core/app/Clock.h"
 #include "core/app/ErrorLog.h"
+#include "core/app/ModelCatalogue.h"
 #include "core/app/Profile.h"
 #include "core/service/Backup.h"
 #include "core/service/BackupJob.h"
@@ -185,7 +186,14 @@ int WriteValues(SetupValues& values, CliSetup& link, CliContext& context,
             return kExitFailed;
         }
     }
-    if (block.stopBitWarning)
+    // The stop bit matters to the link only on a serial port, and the USB mode only when
+    // the printer is reached over USB (as a printer or as a virtual serial port).
+    const PrinterChoice& choice = link.Links().Choice();
+    const PortKind kind = link.Session().Kind();
+    const InterfaceKind attached =
+        models::InterfaceKindOf(choice.deviceEntry, models::ClassifyAtOk(choice.deviceEntry));
+    const bool overUsb = kind == PortKind::Usb || attached == kInterfaceUsbSerial;
+    if (block.stopBitWarning && kind == PortKind::Serial && !overUsb)
         context.err << TerminalText(context.catalogue.Message(msg::kStopBitWarning)) << "\n";
     InterruptCancels interrupt;
     const Outcome outcome = link.Session().WriteSettings(block, interrupt.Token());
@@ -199,8 +207,8 @@ int WriteValues(SetupValues& values, CliSetup& link, CliContext& context,
         return kExitFailed;
     }
     context.out << context.catalogue.Message(msg::kCompleted) << "\n";
-    if (outcome.connectionClosed && link.Session().Kind() != PortKind::File) {
-        context.err << "the USB mode changed: the printer restarts as a "
+    if (outcome.connectionClosed && overUsb) {
+        context.err << "the write set the USB mode: the printer restarts as a "
                     << (values.usbMode == 1 ? "virtual serial (COM)" : "USB printer")
                     << " device; connect to it again\n";
     }

@@ -168,6 +168,11 @@ int CPorts::OpenParallel() {
     // takes nothing.
     const int fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return FailOpen("CPorts::Open() CreateFile error\r\n", path, errno, "lp");
+    // A regular file or a pipe named like a port would be written over, or never read.
+    if (!posix::IsCharacterDevice(fd)) {
+        ::close(fd);
+        return FailOpen("CPorts::Open() CreateFile error\r\n", path, ENOTTY, "lp");
+    }
     if (!posix::LockExclusive(fd)) {
         ::close(fd);
         return FailOpen("CPorts::Open() CreateFile error\r\n", path, EBUSY, "lp");
