@@ -220,7 +220,7 @@ int RunUpload(const UploadOptions& o, CliContext& context) {
                 last = rows.tokens[++i];
             }
             for (int row = first; row <= last && row <= list.Count(); ++row) {
-                options.autoCenter[static_cast<std::size_t>(row - 1)] = true;
+                list.SetCenter(list.Entries()[static_cast<std::size_t>(row - 1)].number, true);
             }
         }
     }
@@ -342,7 +342,8 @@ int RunList(const ListOptions& o, CliContext& context) {
             const LogoEntry& e = list.Entries()[i];
             context.out << (i ? ", " : "") << "{\"number\": " << e.number
                         << ", \"name\": " << JsonString(e.name) << ", \"size\": " << e.size
-                        << ", \"path\": " << JsonString(e.path) << "}";
+                        << ", \"path\": " << JsonString(e.path)
+                        << ", \"center\": " << (e.center ? "true" : "false") << "}";
         }
         context.out << "]}\n";
         return kExitDone;
@@ -353,6 +354,10 @@ int RunList(const ListOptions& o, CliContext& context) {
     }
     context.out << "Number of Image Files: " << list.CountText() << "\n";
     context.out << "Total Image File Size: " << list.SizeText() << "\n";
+    std::string centred;
+    for (const LogoEntry& e : list.Entries())
+        if (e.center) centred += (centred.empty() ? "" : ", ") + std::to_string(e.number);
+    if (!centred.empty()) context.out << "Auto Center Align: " << centred << "\n";
     return kExitDone;
 }
 

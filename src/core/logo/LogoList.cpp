@@ -18,11 +18,14 @@ namespace kp70 {
 namespace {
 
 constexpr const char* kSection = "LOGO";
+// "Logofile<n>" holds the path of image n, "Logocenter<n>=1" marks it centred (a missing
+// key reads as not centred, so older profiles read as they stand).
+constexpr const char* kFileKey = "Logofile";
+constexpr const char* kCenterKey = "Logocenter";
+constexpr const char* kOn = "1";
 
-std::string KeyFor(int n) {
-    char key[32];
-    std::snprintf(key, sizeof key, "Logofile%d", n);
-    return key;
+std::string KeyFor(const char* prefix, int n) {
+    return prefix + std::to_string(n);
 }
 
 std::string BaseName(const std::string& path) {
@@ -30,12 +33,13 @@ std::string BaseName(const std::string& path) {
     return sep == std::string::npos ? path : path.substr(sep + 1);
 }
 
-// The n of a key "Logofile<n>" (any case), or 0.
-int LogofileNumber(const std::string& key) {
-    static const std::string prefix = "logofile";
+// The n of a key "<prefix><n>" (any case), or 0.
+int KeyNumber(const std::string& prefix, const std::string& key) {
     if (key.size() <= prefix.size()) return 0;
     for (std::size_t i = 0; i < prefix.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(key[i])) != prefix[i]) return 0;
+        if (std::tolower(static_cast<unsigned char>(key[i])) !=
+            std::tolower(static_cast<unsigned char>(prefix[i])))
+            return 0;
     }
     int n = 0;
     for (std::size_t i = prefix.size(); i < key.size(); ++i) {
@@ -141,7 +145,7 @@ AddBitmapResult LogoList::Add(int number, const std::string& path) {
     // A file the operator chose is kept by its absolute path, so the stored list names the
     // same files from any other folder; stored entries stay as the profile has them.
     m_entries.push_back(
-        LogoEntry{given, BaseName(path), size, number > 0 ? path : AbsolutePath(path)});
+        LogoEntry{given, BaseName(path), size, number > 0 ? path : AbsolutePath(path), false});
     m_totalBytes += size;
     UpdateTexts();
     result.accepted = true;
@@ -161,6 +165,15 @@ bool LogoList::RemoveBitmap(int number) {
     return true;
 }
 
+bool LogoList::SetCenter(int number, bool center) {
+    for (LogoEntry& entry : m_entries) {
+        if (entry.number != number) continue;
+        entry.center = center;
+        return true;
+    }
+    return false;
+}
+
 void LogoList::ResetListCounters() {
     m_entries.clear();
     m_totalBytes = 0;
@@ -173,9 +186,11 @@ void LogoList::ResetListCounters() {
 std::vector<Notice> LogoList::LoadStoredList(const Profile& profile) {
     std::vector<Notice> messages;
     for (int n = 1;; ++n) {
-        const std::string path = profile.GetString(kSection, KeyFor(n), "");
+        const std::string path = profile.GetString(kSection, KeyFor(kFileKey, n), "");
         if (path.empty()) break;
         AddBitmapResult result = AddBitmap(n, path);
+        if (result.accepted)
+            SetCenter(result.number, profile.GetString(kSection, KeyFor(kCenterKey, n), "") == kOn);
         m_storedCount = n;
         if (result.message &&
             std::find(messages.begin(), messages.end(), *result.message) == messages.end()) {
@@ -215,15 +230,23 @@ std::vector<int> LogoList::UploadOrder() const {
 bool LogoList::StoreUploadedList(Profile& profile, const std::vector<int>& order) {
     std::vector<Profile::KeyChange> changes;
     const int n = static_cast<int>(order.size());
+    const std::optional<std::string> on = std::string(kOn);
     for (int i = 0; i < n; ++i) {
-        changes.emplace_back(KeyFor(i + 1), m_entries.at(static_cast<std::size_t>(order[i])).path);
+        const LogoEntry& entry = m_entries.at(static_cast<std::size_t>(order[i]));
+        changes.emplace_back(KeyFor(kFileKey, i + 1), entry.path);
+        changes.emplace_back(KeyFor(kCenterKey, i + 1), entry.center ? on : std::nullopt);
     }
     // Every later key goes, also ones beyond the last load's end (after a gap).
-    int highest = m_storedCount;
+    int highestFile = m_storedCount;
+    int highestCenter = 0;
     for (const auto& [key, value] : profile.SectionEntries(kSection)) {
-        highest = std::max(highest, LogofileNumber(key));
+        highestFile = std::max(highestFile, KeyNumber(kFileKey, key));
+        highestCenter = std::max(highestCenter, KeyNumber(kCenterKey, key));
     }
-    for (int k = n + 1; k <= highest; ++k) changes.emplace_back(KeyFor(k), std::nullopt);
+    for (int k = n + 1; k <= highestFile; ++k)
+        changes.emplace_back(KeyFor(kFileKey, k), std::nullopt);
+    for (int k = n + 1; k <= highestCenter; ++k)
+        changes.emplace_back(KeyFor(kCenterKey, k), std::nullopt);
     if (!profile.WriteKeys(kSection, changes)) return false;
     m_storedCount = n;
     return true;

@@ -17,6 +17,9 @@ struct LogoEntry {
     std::string name;       // the path after its last separator
     std::int64_t size = 0;  // listed size in bytes (EncodedSize)
     std::string path;
+    // The "Auto Center Align Check": the file is centred in the printable area. The mark is
+    // the file's: it stays with it wherever its row goes and is stored with it.
+    bool center = false;
 
     std::string NumberText() const;  // "%3d"
     std::string SizeText() const;    // "%15d"
@@ -32,7 +35,7 @@ struct AddBitmapResult {
 
 // The list of bitmap files that become the printer's NV bit images: numbering, capacity,
 // the counter texts and storage in the profile (section "LOGO", keys "Logofile1".., the
-// full paths in upload order). One per process.
+// full paths in upload order; "Logocenter<n>=1" for a centred one). One per process.
 class LogoList {
 public:
     static constexpr int kMaxImages = 255;
@@ -48,10 +51,12 @@ public:
     // Removes the entry with that number and frees the number; false (and no change) when
     // no entry has it.
     bool RemoveBitmap(int number);
+    // Sets the centring mark of the entry with that number; false when no entry has it.
+    bool SetCenter(int number, bool center);
     // Empties the list and its counters (not the stored count or the gray mode).
     void ResetListCounters();
-    // Reads the stored list from the profile into the list. Returns the messages to show
-    // (44 and 47 at most once each per load).
+    // Reads the stored list from the profile into the list, each file with its mark.
+    // Returns the messages to show (44 and 47 at most once each per load).
     std::vector<Notice> LoadStoredList(const Profile& profile);
     // The numbers of stored entries that failed to load become free for new files (merged
     // with the free numbers, ascending, without duplicates).
@@ -64,8 +69,8 @@ public:
     // List positions in upload order (ascending image number).
     std::vector<int> UploadOrder() const;
     // After a complete upload: writes "Logofile1".."Logofilen" with the paths in upload
-    // order and deletes every later "Logofile" key, in one atomic save. False when the
-    // profile could not be written.
+    // order and the marks of the centred ones, and deletes every later "Logofile" and
+    // "Logocenter" key, in one atomic save. False when the profile could not be written.
     bool StoreUploadedList(Profile& profile, const std::vector<int>& order);
 
     const std::vector<LogoEntry>& Entries() const { return m_entries; }

@@ -88,14 +88,12 @@ UploadResult RunUpload(PrinterLink& link, Clock& clock, ErrorLog* log, LogoList&
         const int position = order[static_cast<std::size_t>(current)];
         const LogoEntry& entry = entries[static_cast<std::size_t>(position)];
 
-        // The mark of a row belongs to the file in that row.
-        const bool centre = options.autoCenter[static_cast<std::size_t>(position)];
         std::array<std::uint8_t, 4> header{};
         if (bitmap->LoadBitmap(entry.path)) {
             if (options.grayPrinting) {
                 ConvertGray(*bitmap, options);
             } else {
-                progress.totalBytes += ConvertMono(*bitmap, options, centre);
+                progress.totalBytes += ConvertMono(*bitmap, options, entry.center);
             }
             // A conversion that produced nothing (image beyond the buffers) goes empty too.
             if (bitmap->OutputLength() > 0) {

@@ -109,5 +109,79 @@ TEST(LogoSheetFile, TheToolLoadsTheStoredListUpToTheFirstEmptyKey) {
     EXPECT_EQ(tool.data().list.Count(), 0);
 }
 
+// The main menu's way to the sheet: the stored list loaded by the tool, then a new sheet
+// over the tool's list and options (the one of an earlier opening closed first).
+struct ToolRig {
+    explicit ToolRig(LogoSheetRig& r) : rig(r) {}
+
+    CMyProperty& Open() {
+        rig.sheet.reset();
+        tool.LoadStoredList();
+        rig.sheet = std::make_unique<CMyProperty>(rig.h.services, rig.links, tool.data(),
+                                                  rig.chooser, "KP70");
+        rig.sheet->show();
+        return *rig.sheet;
+    }
+    void Store(const std::vector<QString>& files) {
+        for (std::size_t i = 0; i < files.size(); ++i)
+            rig.h.profile.WriteString("LOGO", "Logofile" + std::to_string(i + 1),
+                                      files[i].toStdString());
+    }
+    bool LastBoxSays(int message) const {
+        return !rig.h.prompter.boxes.empty() &&
+               rig.h.prompter.boxes.back().text.startsWith(rig.h.Message(message));
+    }
+
+    LogoSheetRig& rig;
+    LogoTool tool{rig.h.services, rig.links, "KP70", rig.chooser};
+};
+
+// The "Auto Center Align Check" mark is its file's: Reset and a new opening do not hand
+// it to the file that takes the same row, and an upload stores it with its file.
+TEST(LogoSheetFile, AMarkBelongsToItsFileAcrossResetOpeningsAndRuns) {
+    LogoSheetRig rig;
+    ToolRig tool(rig);
+    auto marks = [&] {
+        LogoListView* view = rig.sheet->selectPage()->listView();
+        std::vector<bool> marked;
+        for (int row = 0; row < view->RowCount(); ++row) marked.push_back(view->RowMarked(row));
+        return marked;
+    };
+    auto mark = [&](int row) {
+        rig.sheet->selectPage()->listView()->topLevelItem(row)->setCheckState(
+            LogoListView::kMarkColumn, Qt::Checked);
+    };
+    tool.Store({rig.Bmp("p.bmp"), rig.Bmp("q.bmp")});
+    tool.Open();
+    rig.Open({rig.Bmp("r.bmp")});
+    mark(2);
+    // Reset: back to p and q, unmarked; a file added then is not marked either.
+    rig.h.prompter.answers = {Prompter::Answer::Yes};
+    rig.sheet->selectPage()->resetButton()->click();
+    rig.Open({rig.Bmp("s.bmp")});
+    EXPECT_EQ(marks(), (std::vector<bool>{false, false, false}));
+
+    // Closed with r marked and never uploaded: the next opening's third file is unmarked.
+    mark(2);
+    rig.sheet->reject();
+    tool.Open();
+    rig.Open({rig.Bmp("t.bmp")});
+    EXPECT_EQ(marks(), (std::vector<bool>{false, false, false}));
+
+    // q marked and uploaded: the mark is stored with q, for the next run of the program.
+    mark(1);
+    ASSERT_TRUE(rig.sheet->ShowPage(CMyProperty::kUploadPage));
+    rig.h.prompter.answers = {Prompter::Answer::Yes};
+    rig.sheet->uploadPage()->uploadButton()->click();
+    rig.WaitIdle();
+    ASSERT_TRUE(rig.h.prompter.boxes.back().text == rig.h.Message(msg::kUploadComplete));
+    rig.sheet->reject();
+    ToolRig nextRun(rig);
+    nextRun.Open().ShowPage(CMyProperty::kSelectPage);
+    EXPECT_EQ(LogoSheetRig::Names(rig.sheet->selectPage()->listView()),
+              (QStringList{"p.bmp", "q.bmp", "t.bmp"}));
+    EXPECT_EQ(marks(), (std::vector<bool>{false, true, false}));
+}
+
 }  // namespace
 }  // namespace kp70::test

@@ -313,7 +313,7 @@ TEST_F(LogoSessionTest, CentreMarkBelongsToTheFileInItsRow) {
     m_options.maxPrintableArea = 32;
     Add("row0.bmp", 8, 8, 2);  // uploaded second
     Add("row1.bmp", 8, 8, 1);  // uploaded first
-    m_options.autoCenter[0] = true;
+    m_list.SetCenter(2, true);
     const Outcome r = Upload();
     ASSERT_TRUE(r.ok());
     // pad = (12 + 7) / 8 * 8 = 16 blank columns in front of the second image only.
