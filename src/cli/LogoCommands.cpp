@@ -331,9 +331,13 @@ int RunList(const ListOptions& o, CliContext& context) {
     // A profile that cannot be read is no empty list: it was said before the verb ran.
     if (!profile.ReadProblem().empty()) return kExitFailed;
     Report(context, list.LoadStoredList(profile));
+    // Sized as the printer holds them.
+    if (list.StoredGray()) list.SetGrayPrinting(true);
     if (o.json) {
         context.out << "{\"count\": " << list.Count() << ", \"totalBytes\": " << list.TotalBytes()
-                    << ", \"capacityKB\": " << LogoList::kCapacityKB << ", \"failed\": [";
+                    << ", \"capacityKB\": " << LogoList::kCapacityKB
+                    << ", \"gray\": " << (list.StoredGray() ? "true" : "false")
+                    << ", \"failed\": [";
         for (std::size_t i = 0; i < list.FailedNumbers().size(); ++i) {
             context.out << (i ? ", " : "") << list.FailedNumbers()[i];
         }
@@ -358,6 +362,7 @@ int RunList(const ListOptions& o, CliContext& context) {
     for (const LogoEntry& e : list.Entries())
         if (e.center) centred += (centred.empty() ? "" : ", ") + std::to_string(e.number);
     if (!centred.empty()) context.out << "Auto Center Align: " << centred << "\n";
+    if (list.StoredGray()) context.out << "Use Gray Printing: on\n";
     return kExitDone;
 }
 

@@ -132,6 +132,13 @@ Outcome UploadLogos(PrinterLinkFactory& links, Clock& clock, ErrorLog* log, Logo
                     const LogoOptions& options, Profile* profile, const UploadCallbacks& callbacks,
                     const CancelToken& cancel, UploadResult* details) {
     Outcome outcome;
+    // A list the printer cannot take, or a file gone or broken since it was listed, is
+    // refused before the printer's stored logos are erased.
+    if (std::optional<Notice> refused = CheckUpload(list, options, true)) {
+        outcome.status = OutcomeStatus::Refused;
+        outcome.notices.push_back(std::move(*refused));
+        return outcome;
+    }
     const std::unique_ptr<PrinterLink> link = LogoLinkOf(links);
     if (!Prepare(*link, UploadPreparation(link->Kind()), cancel, outcome.notices)) {
         outcome.status = OutcomeStatus::Failed;

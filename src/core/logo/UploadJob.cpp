@@ -10,6 +10,7 @@
 #include "core/app/ErrorLog.h"
 #include "core/app/MessageCatalogue.h"
 #include "core/logo/BitImageConversion.h"
+#include "core/logo/BmpDecoder.h"
 #include "core/logo/LogoBitmap.h"
 #include "core/logo/LogoList.h"
 #include "core/logo/LogoOptions.h"
@@ -42,7 +43,56 @@ std::string UpdatingText(std::int64_t sent, std::int64_t total, const std::strin
     return text;
 }
 
+std::string KBytes(std::int64_t bytes) {
+    return std::to_string((bytes + 1023) / 1024);
+}
+
 }  // namespace
+
+std::optional<Notice> CheckUpload(const LogoList& list, const LogoOptions& options,
+                                  bool readFiles) {
+    std::int64_t total = 0;
+    std::int64_t centring = 0;
+    for (const LogoEntry& entry : list.Entries()) {
+        int width = entry.width;
+        int height = entry.height;
+        if (readFiles) {
+            // The file as it is now: it may have gone or changed since it was listed.
+            const BitmapProbe probe = ProbeBitmap(entry.path);
+            if (!probe.ok || probe.bitsPerPixel > 32 || !HeaderFits(probe.width, probe.height)) {
+                Notice notice =
+                    Notice::Message(probe.ok ? msg::kBitmapNotSupported : msg::kStoredFileIncorrect,
+                                    probe.ok ? MessageIcon::None : MessageIcon::Exclamation);
+                const std::string why = !probe.ok ? probe.error
+                                        : probe.bitsPerPixel > 32
+                                            ? "more than 32 bits per pixel"
+                                            : "the image is too large for an NV image";
+                notice.secondLine = entry.path + ": " + why +
+                                    ". Nothing was sent: put the file back or remove it from "
+                                    "the list.";
+                return notice;
+            }
+            width = probe.width;
+            height = probe.height;
+        }
+        const std::int64_t size = EncodedSize(width, height, options.grayPrinting);
+        const std::int64_t sent =
+            SentSize(width, height, options.grayPrinting, entry.center, options.maxPrintableArea);
+        total += sent;
+        centring += sent - size;
+    }
+    if (total <= LogoList::kCapacityBytes) return std::nullopt;
+    Notice notice = Notice::Message(msg::kAreaTooSmall);
+    notice.secondLine =
+        "The printer would get " + KBytes(total) + " KBytes of image data" +
+        (centring > 0 ? " (" + KBytes(centring) + " of them the blank columns of centred images)"
+                      : std::string()) +
+        ", more than the " + std::to_string(LogoList::kCapacityKB) +
+        " KBytes it holds. Nothing was sent: remove files" +
+        (centring > 0 ? " or clear centring marks" : "") +
+        (options.grayPrinting ? " or turn gray printing off." : ".");
+    return notice;
+}
 
 UploadResult RunUpload(PrinterLink& link, Clock& clock, ErrorLog* log, LogoList& list,
                        const LogoOptions& options, Profile* profile,

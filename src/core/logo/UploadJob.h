@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,15 @@ struct UploadResult {
     bool stored = false;               // the list was written to the profile
     std::vector<Notice> notices;
 };
+
+// Whether the printer can take the list as it is, before anything is sent: the data it
+// would get (each image's encoded size in the options' mode, with the blank columns of the
+// centred ones) must fit the NV graphics memory, message 46. With readFiles every file is
+// read again first, from the sizes it has now: a file removed or broken since it was
+// listed is message 44 (45 for one no NV image can hold). The notice that refuses the
+// upload, or none. Without readFiles it looks at the list alone, for a screen to ask
+// before its question.
+std::optional<Notice> CheckUpload(const LogoList& list, const LogoOptions& options, bool readFiles);
 
 // Sends the whole list to the printer's NV graphics memory (the caller has connected and
 // checked the printer): the define command, the erase wait (3500 ms, 5000 ms over the

@@ -199,6 +199,10 @@ RestoreReport RestoreBackup(SetupSession& session, SettingsCollector& collector,
                                 "): " + added.reason);
             list.SetCenter(added.number, image.center);
         }
+        if (const std::optional<Notice> refused = CheckUpload(list, options, false))
+            return Stop(
+                report, OutcomeStatus::Refused,
+                "the logos do not fit the printer's NV graphics memory: " + refused->secondLine);
         if (NvMemoryTooSmall(request.modelCode, list.UsedKB()))
             return Stop(report, OutcomeStatus::Refused,
                         "the logos need " + std::to_string(list.UsedKB()) +

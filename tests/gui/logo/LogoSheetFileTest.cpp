@@ -136,6 +136,76 @@ struct ToolRig {
     LogoTool tool{rig.h.services, rig.links, "KP70", rig.chooser};
 };
 
+// Three logos of 48,640 bytes each, 194,560 in gray: they fit the 384 KB in monochrome
+// only. Gray printing left on when the sheet closed, or on at a Reset, loads them all the
+// same; turning gray on over them is refused, and an upload larger than the memory sends
+// nothing.
+TEST(LogoSheetFile, GrayPrintingNeverDropsStoredFilesAndTheMemoryIsCheckedBeforeTheUpload) {
+    LogoSheetRig rig;
+    ToolRig tool(rig);
+    CMyProperty* sheet = &tool.Open();
+    sheet->setupPage()->grayBox()->click();
+    sheet->reject();
+    tool.Store(
+        {rig.Bmp("a.bmp", 512, 760), rig.Bmp("b.bmp", 512, 760), rig.Bmp("c.bmp", 512, 760)});
+    sheet = &tool.Open();
+    const LogoList& list = tool.tool.data().list;
+    EXPECT_EQ(list.Count(), 3);
+    EXPECT_EQ(list.FailedCount(), 0);
+    EXPECT_EQ(list.TotalBytes(), 3 * 48640);
+    EXPECT_TRUE(rig.h.prompter.boxes.empty());
+
+    sheet->setupPage()->grayBox()->click();
+    EXPECT_TRUE(tool.LastBoxSays(msg::kAreaTooSmall));
+    EXPECT_FALSE(sheet->setupPage()->grayBox()->isChecked());
+    EXPECT_FALSE(tool.tool.data().options.grayPrinting);
+    EXPECT_EQ(list.TotalBytes(), 3 * 48640);
+
+    // One file left, gray on, then Reset: the stored three come back whole, in gray.
+    ASSERT_TRUE(sheet->ShowPage(CMyProperty::kSelectPage));
+    LogoSheetRig::SelectRows(sheet->selectPage()->listView(), {1, 2});
+    rig.h.prompter.answers = {Prompter::Answer::Yes};
+    sheet->selectPage()->removeButton()->click();
+    ASSERT_TRUE(sheet->ShowPage(CMyProperty::kSetupPage));
+    rig.h.prompter.boxes.clear();
+    sheet->setupPage()->grayBox()->click();
+    EXPECT_TRUE(rig.h.prompter.boxes.empty());
+    ASSERT_TRUE(sheet->ShowPage(CMyProperty::kSelectPage));
+    rig.h.prompter.answers = {Prompter::Answer::Yes};
+    sheet->selectPage()->resetButton()->click();
+    EXPECT_EQ(list.Count(), 3);
+    EXPECT_EQ(list.FailedCount(), 0);
+    EXPECT_EQ(list.TotalBytes(), 3 * 194560);
+    EXPECT_EQ(rig.h.prompter.boxes.size(), 1u);  // the Reset question only
+
+    ASSERT_TRUE(sheet->ShowPage(CMyProperty::kUploadPage));
+    rig.h.prompter.answers = {Prompter::Answer::Yes};
+    sheet->uploadPage()->uploadButton()->click();
+    rig.WaitIdle();
+    EXPECT_TRUE(tool.LastBoxSays(msg::kAreaTooSmall));
+    EXPECT_TRUE(rig.port.Writes().empty());
+}
+
+// Eight 256 x 1536 logos fill the 384 KB exactly; centring one adds 128 blank columns to
+// what the printer gets, so the upload is refused before anything is sent.
+TEST(LogoSheetFile, TheColumnsCentringAddsCountAgainstTheMemory) {
+    LogoSheetRig rig;
+    CMyProperty& sheet = rig.Build();
+    QStringList files;
+    for (int i = 0; i < 8; ++i) files << rig.Bmp("f" + std::to_string(i) + ".bmp", 256, 1536);
+    rig.Open(files);
+    ASSERT_EQ(rig.data.list.TotalBytes(), LogoList::kCapacityBytes);
+    sheet.selectPage()->listView()->topLevelItem(0)->setCheckState(LogoListView::kMarkColumn,
+                                                                   Qt::Checked);
+    ASSERT_TRUE(sheet.ShowPage(CMyProperty::kUploadPage));
+    rig.h.prompter.answers = {Prompter::Answer::Yes};
+    sheet.uploadPage()->uploadButton()->click();
+    rig.WaitIdle();
+    ASSERT_FALSE(rig.h.prompter.boxes.empty());
+    EXPECT_TRUE(rig.h.prompter.boxes.back().text.startsWith(rig.h.Message(msg::kAreaTooSmall)));
+    EXPECT_TRUE(rig.port.Writes().empty());
+}
+
 // The "Auto Center Align Check" mark is its file's: Reset and a new opening do not hand
 // it to the file that takes the same row, and an upload stores it with its file.
 TEST(LogoSheetFile, AMarkBelongsToItsFileAcrossResetOpeningsAndRuns) {
