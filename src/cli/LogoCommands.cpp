@@ -251,11 +251,6 @@ int RunUpload(const UploadOptions& o, CliContext& context) {
     if (outcome.status == OutcomeStatus::Cancelled) {
         context.err << "kp70ctl logo upload: cancelled\n";
     }
-    if (outcome.ok() && !upload.stored) {
-        const std::string problem = profile.WriteProblem();
-        context.err << "kp70ctl logo upload: the list could not be stored in "
-                    << context.profilePath << (problem.empty() ? "" : ": " + problem) << "\n";
-    }
     return ExitOf(outcome);
 }
 

@@ -4,6 +4,7 @@
 #include "core/app/Clock.h"
 #include "core/app/ConnectionSettings.h"
 #include "core/app/MessageCatalogue.h"
+#include "core/app/Profile.h"
 #include "core/logo/LogoList.h"
 #include "core/logo/LogoOptions.h"
 #include "core/logo/LogoSelection.h"
@@ -147,6 +148,17 @@ Outcome UploadLogos(PrinterLinkFactory& links, Clock& clock, ErrorLog* log, Logo
     UploadResult upload = RunUpload(*link, clock, log, list, options, profile, callbacks, cancel);
     FinishUpload(*link, clock, upload, cancel);
     link->Close();
+    if (profile && !upload.failed && !upload.cancelled && !upload.stored) {
+        // The printer holds the new logos; Reset and the next opening would show the old
+        // list as if it were theirs.
+        const std::string problem = profile->WriteProblem();
+        upload.notices.push_back(Notice::Literal(
+            "The logos are in the printer, but the list could not be stored in " + profile->Path() +
+                ": " + (problem.empty() ? std::string("the file could not be written") : problem) +
+                ". Reset and the next opening show the list stored before; upload again once "
+                "the file can be written.",
+            MessageIcon::Exclamation));
+    }
     outcome.notices.insert(outcome.notices.end(), upload.notices.begin(), upload.notices.end());
     outcome.count = upload.imagesSent;
     outcome.status = StatusOf(upload.failed, upload.cancelled);

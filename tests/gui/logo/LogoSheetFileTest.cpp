@@ -2,6 +2,7 @@
 // for the same files and options; and the tool's loading of the stored list.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -204,6 +205,29 @@ TEST(LogoSheetFile, TheColumnsCentringAddsCountAgainstTheMemory) {
     ASSERT_FALSE(rig.h.prompter.boxes.empty());
     EXPECT_TRUE(rig.h.prompter.boxes.back().text.startsWith(rig.h.Message(msg::kAreaTooSmall)));
     EXPECT_TRUE(rig.port.Writes().empty());
+}
+
+// The printer took the whole upload but the profile cannot be written: the sheet says the
+// list stayed the one stored before, after the completion message.
+TEST(LogoSheetFile, AnUploadWhoseListCannotBeStoredSaysSo) {
+    LogoSheetRig rig;
+    CMyProperty& sheet = rig.Build();
+    const std::string old = rig.Bmp("old.bmp").toStdString();
+    rig.h.profile.WriteString("LOGO", "Logofile1", old);
+    const std::string ini = rig.h.profile.Path();
+    ASSERT_EQ(::chmod(ini.c_str(), 0444), 0);
+    rig.Open({rig.Bmp("new.bmp")});
+    ASSERT_TRUE(sheet.ShowPage(CMyProperty::kUploadPage));
+    rig.h.prompter.answers = {Prompter::Answer::Yes};
+    sheet.uploadPage()->uploadButton()->click();
+    rig.WaitIdle();
+    const auto& boxes = rig.h.prompter.boxes;
+    ASSERT_GE(boxes.size(), 3u);
+    EXPECT_EQ(boxes[boxes.size() - 2].text, rig.h.Message(msg::kUploadComplete));
+    EXPECT_TRUE(boxes.back().text.contains("could not be stored in " + QString::fromStdString(ini)))
+        << boxes.back().text.toStdString();
+    EXPECT_TRUE(boxes.back().text.contains("read-only")) << boxes.back().text.toStdString();
+    EXPECT_EQ(rig.h.profile.GetString("LOGO", "Logofile1"), old);
 }
 
 // The "Auto Center Align Check" mark is its file's: Reset and a new opening do not hand
