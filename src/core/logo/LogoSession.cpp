@@ -23,6 +23,9 @@ struct Preparation {
     bool check;  // 1D 49 01
     bool init;   // 1B 40
     int initFailMessage;
+    // Why the link did not open goes under the message in the box: a print file is one the
+    // operator named, and may name another.
+    bool openErrorShown = false;
 };
 
 constexpr MessageIcon kExcl = MessageIcon::Exclamation;
@@ -35,7 +38,7 @@ Preparation UploadPreparation(PortKind kind) {
         case PortKind::Parallel:
             return {msg::kPortOpenError, false, kExcl, true, false, 0};
         case PortKind::File:
-            return {msg::kOpenPortOrFile, true, kExcl, false, false, 0};
+            return {msg::kOpenPortOrFile, true, kExcl, false, false, 0, true};
         default:
             return {msg::kOpenPortOrFile, true, kExcl, true, true, msg::kPrinterCheck};
     }
@@ -48,7 +51,7 @@ Preparation DeleteAllPreparation(PortKind kind) {
         case PortKind::Parallel:
             return {msg::kPortOpenError, false, kExcl, true, false, 0};
         case PortKind::File:
-            return {msg::kPortOpenError, false, kExcl, false, false, 0};
+            return {msg::kPortOpenError, false, kExcl, false, false, 0, true};
         default:
             return {msg::kPortOpenError, false, kExcl, true, true, msg::kPrinterStatusCheck};
     }
@@ -77,7 +80,7 @@ bool Prepare(PrinterLink& link, const Preparation& p, const CancelToken& cancel,
         Notice notice = p.openFailCode ? Notice::WithValue(p.openFailMessage, link.LastErrorCode(),
                                                            p.openFailIcon)
                                        : Notice::Message(p.openFailMessage, p.openFailIcon);
-        notice.detail = link.LastErrorText();
+        (p.openErrorShown ? notice.secondLine : notice.detail) = link.LastErrorText();
         notices.push_back(notice);
         link.Close();
         return false;
@@ -95,11 +98,13 @@ bool Prepare(PrinterLink& link, const Preparation& p, const CancelToken& cancel,
 }
 
 std::unique_ptr<PrinterLink> LogoLinkOf(PrinterLinkFactory& links, int connectRounds = 10,
-                                        int connectWaitMs = 50) {
+                                        int connectWaitMs = 50,
+                                        std::vector<std::string> readFiles = {}) {
     LinkRequest request;
     request.toolMode = kToolModeLogo;
     request.connectRounds = connectRounds;
     request.connectWaitMs = connectWaitMs;
+    request.readFiles = std::move(readFiles);
     return links.MakeLink(request);
 }
 
@@ -140,7 +145,10 @@ Outcome UploadLogos(PrinterLinkFactory& links, Clock& clock, ErrorLog* log, Logo
         outcome.notices.push_back(std::move(*refused));
         return outcome;
     }
-    const std::unique_ptr<PrinterLink> link = LogoLinkOf(links);
+    // A print file must not be one of the logos: opening it would empty it.
+    std::vector<std::string> logos;
+    for (const LogoEntry& entry : list.Entries()) logos.push_back(entry.path);
+    const std::unique_ptr<PrinterLink> link = LogoLinkOf(links, 10, 50, std::move(logos));
     if (!Prepare(*link, UploadPreparation(link->Kind()), cancel, outcome.notices)) {
         outcome.status = OutcomeStatus::Failed;
         return outcome;

@@ -138,21 +138,44 @@ UploadResult RunUpload(PrinterLink& link, Clock& clock, ErrorLog* log, LogoList&
         const int position = order[static_cast<std::size_t>(current)];
         const LogoEntry& entry = entries[static_cast<std::size_t>(position)];
 
-        std::array<std::uint8_t, 4> header{};
-        if (bitmap->LoadBitmap(entry.path)) {
+        // A file that changed since the list was checked: it is not sent as an empty image,
+        // which the printer would keep in its place, but ends the upload here.
+        std::string why;
+        int refusal = msg::kStoredFileIncorrect;
+        if (!bitmap->LoadBitmap(entry.path)) {
+            why = bitmap->LastError();
+        } else {
             if (options.grayPrinting) {
                 ConvertGray(*bitmap, options);
             } else {
                 progress.totalBytes += ConvertMono(*bitmap, options, entry.center);
             }
-            // A conversion that produced nothing (image beyond the buffers) goes empty too.
-            if (bitmap->OutputLength() > 0) {
-                header = NvImageHeader(bitmap->PaddedWidth(), bitmap->PaddedHeight(),
-                                       options.grayPrinting);
+            if (bitmap->OutputLength() <= 0) {
+                why = "the image is too large for an NV image";
+            } else if (progress.bytesSent + bitmap->OutputLength() > LogoList::kCapacityBytes) {
+                why =
+                    "the file grew since the upload began: it no longer fits the NV graphics "
+                    "memory";
+                refusal = msg::kAreaTooSmall;
             }
-        } else {
-            bitmap->SetOutputLength(0);
         }
+        if (!why.empty()) {
+            result.failed = true;
+            result.definitionOpen = true;
+            Notice notice =
+                Notice::Message(refusal, refusal == msg::kAreaTooSmall ? MessageIcon::None
+                                                                       : MessageIcon::Exclamation);
+            notice.secondLine = entry.path + ": " + why + ". The upload stopped at image " +
+                                std::to_string(step) + " of " + std::to_string(n) +
+                                "; the printer holds empty images from there on and the "
+                                "stored list is unchanged.";
+            result.notices.push_back(notice);
+            if (log)
+                log->LogLine(logotext::kLogImageFailed, step, (entry.path + ": " + why).c_str());
+            return result;
+        }
+        const std::array<std::uint8_t, 4> header =
+            NvImageHeader(bitmap->PaddedWidth(), bitmap->PaddedHeight(), options.grayPrinting);
         progress.step = step;
         progress.fileName = entry.name;
         progress.text = UpdatingText(progress.bytesSent, progress.totalBytes, entry.name);
@@ -213,8 +236,8 @@ UploadResult RunUpload(PrinterLink& link, Clock& clock, ErrorLog* log, LogoList&
 
 void FinishUpload(PrinterLink& link, Clock& clock, UploadResult& result,
                   const CancelToken& cancel) {
-    if (result.failed) return;
-    if (!result.cancelled) {
+    if (result.failed && !result.definitionOpen) return;
+    if (!result.failed && !result.cancelled) {
         result.notices.push_back(Notice::Message(msg::kUploadComplete, MessageIcon::Exclamation));
         return;
     }
@@ -226,7 +249,7 @@ void FinishUpload(PrinterLink& link, Clock& clock, UploadResult& result,
             result.notices.push_back(Notice::Message(msg::kWriteToPort, MessageIcon::Exclamation));
         }
     }
-    if (!anyFailed) clock.SleepFor(result.waitAfterCancel);
+    if (!anyFailed && !result.failed) clock.SleepFor(result.waitAfterCancel);
 }
 
 }  // namespace kp70

@@ -225,10 +225,11 @@ TEST_F(LogoSessionTest, CancelBeforeTheFirstImagePadsEveryImageAndOneMore) {
 }
 
 // A listed file that vanished or broke is never sent as an empty image: before the upload
-// it is refused with nothing sent, and no list is stored.
+// it is refused with nothing sent; at its turn the upload fails, the printer's definition
+// is completed with empty images from that image on, and no list is stored.
 TEST_F(LogoSessionTest, AFileThatCannotBeConvertedAnyMoreFailsTheUpload) {
     enum class When { BeforeTheUpload, AtItsTurn };
-    for (const When when : {When::BeforeTheUpload}) {
+    for (const When when : {When::BeforeTheUpload, When::AtItsTurn}) {
         const std::string name = when == When::AtItsTurn ? "at its turn" : "before";
         FakePrinter printer("/dev/ttyS0");
         LogoList list;
