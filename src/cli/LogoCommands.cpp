@@ -220,7 +220,7 @@ int RunUpload(const UploadOptions& o, CliContext& context) {
                 last = rows.tokens[++i];
             }
             for (int row = first; row <= last && row <= list.Count(); ++row) {
-                options.autoCenter[static_cast<std::size_t>(row - 1)] = true;
+                list.SetCenter(list.Entries()[static_cast<std::size_t>(row - 1)].number, true);
             }
         }
     }
@@ -250,11 +250,6 @@ int RunUpload(const UploadOptions& o, CliContext& context) {
     Report(context, outcome.notices);
     if (outcome.status == OutcomeStatus::Cancelled) {
         context.err << "kp70ctl logo upload: cancelled\n";
-    }
-    if (outcome.ok() && !upload.stored) {
-        const std::string problem = profile.WriteProblem();
-        context.err << "kp70ctl logo upload: the list could not be stored in "
-                    << context.profilePath << (problem.empty() ? "" : ": " + problem) << "\n";
     }
     return ExitOf(outcome);
 }
@@ -331,9 +326,13 @@ int RunList(const ListOptions& o, CliContext& context) {
     // A profile that cannot be read is no empty list: it was said before the verb ran.
     if (!profile.ReadProblem().empty()) return kExitFailed;
     Report(context, list.LoadStoredList(profile));
+    // Sized as the printer holds them.
+    if (list.StoredGray()) list.SetGrayPrinting(true);
     if (o.json) {
         context.out << "{\"count\": " << list.Count() << ", \"totalBytes\": " << list.TotalBytes()
-                    << ", \"capacityKB\": " << LogoList::kCapacityKB << ", \"failed\": [";
+                    << ", \"capacityKB\": " << LogoList::kCapacityKB
+                    << ", \"gray\": " << (list.StoredGray() ? "true" : "false")
+                    << ", \"failed\": [";
         for (std::size_t i = 0; i < list.FailedNumbers().size(); ++i) {
             context.out << (i ? ", " : "") << list.FailedNumbers()[i];
         }
@@ -342,7 +341,8 @@ int RunList(const ListOptions& o, CliContext& context) {
             const LogoEntry& e = list.Entries()[i];
             context.out << (i ? ", " : "") << "{\"number\": " << e.number
                         << ", \"name\": " << JsonString(e.name) << ", \"size\": " << e.size
-                        << ", \"path\": " << JsonString(e.path) << "}";
+                        << ", \"path\": " << JsonString(e.path)
+                        << ", \"center\": " << (e.center ? "true" : "false") << "}";
         }
         context.out << "]}\n";
         return kExitDone;
@@ -353,6 +353,11 @@ int RunList(const ListOptions& o, CliContext& context) {
     }
     context.out << "Number of Image Files: " << list.CountText() << "\n";
     context.out << "Total Image File Size: " << list.SizeText() << "\n";
+    std::string centred;
+    for (const LogoEntry& e : list.Entries())
+        if (e.center) centred += (centred.empty() ? "" : ", ") + std::to_string(e.number);
+    if (!centred.empty()) context.out << "Auto Center Align: " << centred << "\n";
+    if (list.StoredGray()) context.out << "Use Gray Printing: on\n";
     return kExitDone;
 }
 

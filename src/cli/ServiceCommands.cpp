@@ -275,6 +275,8 @@ int RunBackup(const BackupOptions& o, CliContext& context) {
                 context.err << "kp70ctl backup: --center wants list positions such as \"1,3-4\"\n";
                 return kExitUsage;
             }
+            // The positions given replace the marks stored with the list.
+            for (const LogoEntry& entry : list.Entries()) list.SetCenter(entry.number, false);
             const LogoSelection rows = ParseSelection(o.center);
             for (std::size_t i = 0; i < rows.tokens.size(); ++i) {
                 int first = rows.tokens[i];
@@ -285,7 +287,7 @@ int RunBackup(const BackupOptions& o, CliContext& context) {
                     last = rows.tokens[++i];
                 }
                 for (int row = first; row <= last && row <= list.Count(); ++row)
-                    options.autoCenter[static_cast<std::size_t>(row - 1)] = true;
+                    list.SetCenter(list.Entries()[static_cast<std::size_t>(row - 1)].number, true);
             }
         }
     }
@@ -595,7 +597,8 @@ void AddServiceCommands(CLI::App& app, CliContext& context) {
         ->check(CLI::Range(1, 512));
     b->add_flag("--star", backup->star, "the printer runs Star emulation");
     b->add_option("--center", backup->center,
-                  "Auto Center Align Check: list positions of the logos to centre, e.g. \"1,3\"");
+                  "Auto Center Align Check: list positions of the logos to centre, e.g. \"1,3\" "
+                  "(default: the marks stored with the list)");
     b->add_option("--timeout", backup->timeoutMs,
                   "how long to wait for the printer's replies, in ms (default 8000)")
         ->check(CLI::Range(100, 600000));

@@ -109,8 +109,6 @@ LogoOptions Backup::Options() const {
     options.divergingPoint = diverging;
     options.maxPrintableArea = area;
     options.starEmulation = star;
-    for (std::size_t i = 0; i < logos.size() && i < options.autoCenter.size(); ++i)
-        options.autoCenter[i] = logos[i].center;
     return options;
 }
 

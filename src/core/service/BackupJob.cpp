@@ -100,7 +100,7 @@ bool CollectLogos(const LogoList& list, const LogoOptions& options, Backup& back
         logo.number = static_cast<int>(backup.logos.size()) + 1;
         logo.name = entry.name;
         logo.file = LogoEntryName(logo.number, entry.name);
-        logo.center = options.autoCenter[static_cast<std::size_t>(position)];
+        logo.center = entry.center;
         if (!ReadFile(entry.path, logo.data)) {
             why = "logo " + std::to_string(logo.number) + ": " + entry.path + " cannot be read";
             return false;
@@ -197,7 +197,12 @@ RestoreReport RestoreBackup(SetupSession& session, SettingsCollector& collector,
                 return Stop(report, OutcomeStatus::Refused,
                             "logo " + std::to_string(image.number) + " (" + image.name +
                                 "): " + added.reason);
+            list.SetCenter(added.number, image.center);
         }
+        if (const std::optional<Notice> refused = CheckUpload(list, options, false))
+            return Stop(
+                report, OutcomeStatus::Refused,
+                "the logos do not fit the printer's NV graphics memory: " + refused->secondLine);
         if (NvMemoryTooSmall(request.modelCode, list.UsedKB()))
             return Stop(report, OutcomeStatus::Refused,
                         "the logos need " + std::to_string(list.UsedKB()) +

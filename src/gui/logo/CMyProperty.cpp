@@ -153,6 +153,12 @@ void CMyProperty::OnUpload() {
         });
         return;
     }
+    // A list the printer cannot take is said before the question; the job looks again,
+    // with the files read afresh.
+    if (const std::optional<Notice> refused = CheckUpload(list, m_context.options(), false)) {
+        services.Show(this, *refused);
+        return;
+    }
     if (!ask(msg::kUploadQuestion, Prompter::Icon::Question)) return;
 
     const std::shared_ptr<CancelToken> stop = NewCancel();

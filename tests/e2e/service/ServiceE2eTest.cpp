@@ -68,7 +68,8 @@ protected:
                    "paper-width=58mm", "code-page=16", "cutting-adjust=on", "cutting-lines=7"});
         EXPECT_EQ(run.status, 0) << run.err;
         const std::string file = m_dir.File("shop.kp70");
-        run = Run({"backup", file, "--timeout", kReadTimeout, "--center", "2", "--net", net});
+        // The backup takes the centring mark stored with the upload's second file.
+        run = Run({"backup", file, "--timeout", kReadTimeout, "--net", net});
         EXPECT_EQ(run.status, 0) << run.err;
         EXPECT_NE(run.out.find(": 2"), std::string::npos) << run.out;  // "N settings, 2 logos"
         return file;

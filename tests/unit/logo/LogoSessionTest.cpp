@@ -224,17 +224,44 @@ TEST_F(LogoSessionTest, CancelBeforeTheFirstImagePadsEveryImageAndOneMore) {
     EXPECT_EQ(m_clock.Sleeps(), (std::vector<std::int64_t>{3500, 10, 0}));
 }
 
-TEST_F(LogoSessionTest, AFileThatCannotBeDecodedAnyMoreGoesAsAnEmptyImage) {
-    Add("a.bmp", 16, 8);
-    const std::string gone = Add("b.bmp", 8, 16);
-    Add("c.bmp", 8, 8);
-    test::WriteFile(gone, "broken");
-    const Outcome r = Upload();
-    EXPECT_EQ(r.status, OutcomeStatus::Done);
-    EXPECT_EQ(m_port.WrittenBytes(), Concat({{0x1D, 0x49, 0x01, 0x1B, 0x40, 0x1C, 0x71, 0x03},
-                                             BlackImage(16, 8),
-                                             {0, 0, 0, 0},
-                                             BlackImage(8, 8)}));
+// A listed file that vanished or broke is never sent as an empty image: before the upload
+// it is refused with nothing sent; at its turn the upload fails, the printer's definition
+// is completed with empty images from that image on, and no list is stored.
+TEST_F(LogoSessionTest, AFileThatCannotBeConvertedAnyMoreFailsTheUpload) {
+    enum class When { BeforeTheUpload, AtItsTurn };
+    for (const When when : {When::BeforeTheUpload, When::AtItsTurn}) {
+        const std::string name = when == When::AtItsTurn ? "at its turn" : "before";
+        FakePrinter printer("/dev/ttyS0");
+        LogoList list;
+        std::vector<std::string> paths;
+        for (const auto& [file, height] : {std::pair{"a.bmp", 8}, {"b.bmp", 16}, {"c.bmp", 8}}) {
+            paths.push_back(test::WriteBmp(m_dir, file, test::Solid24(8, height, 0)));
+            ASSERT_TRUE(list.AddBitmap(0, paths.back()).accepted);
+        }
+        UploadCallbacks callbacks;
+        if (when == When::BeforeTheUpload) std::remove(paths[1].c_str());
+        callbacks.progress = [&](const UploadProgress& p) {
+            if (when == When::AtItsTurn && p.step == 1) test::WriteFile(paths[1], "broken");
+        };
+        Profile profile(m_dir.File(name + ".INI"));
+        const Outcome r = UploadLogos(printer.links, printer.clock, nullptr, list, m_options,
+                                      &profile, callbacks, CancelToken::Never());
+        ASSERT_EQ(r.notices.size(), 1u) << name;
+        EXPECT_EQ(r.notices[0].number, msg::kStoredFileIncorrect) << name;
+        EXPECT_NE(r.notices[0].secondLine.find(paths[1]), std::string::npos) << name;
+        EXPECT_EQ(profile.GetString("LOGO", "Logofile1", "-"), "-") << name;
+        if (when == When::BeforeTheUpload) {
+            EXPECT_EQ(r.status, OutcomeStatus::Refused);
+            EXPECT_TRUE(printer.links.requests.empty());
+            continue;
+        }
+        EXPECT_EQ(r.status, OutcomeStatus::Failed);
+        EXPECT_EQ(r.count, 1);
+        EXPECT_EQ(printer.link.WrittenBytes(),
+                  Concat({{0x1D, 0x49, 0x01, 0x1B, 0x40, 0x1C, 0x71, 0x03},
+                          BlackImage(8, 8),
+                          {0, 0, 0, 0, 0, 0, 0, 0}}));
+    }
 }
 
 TEST_F(LogoSessionTest, WriteFailuresStopTheUploadWithMessage42AndLogLines) {
@@ -313,7 +340,7 @@ TEST_F(LogoSessionTest, CentreMarkBelongsToTheFileInItsRow) {
     m_options.maxPrintableArea = 32;
     Add("row0.bmp", 8, 8, 2);  // uploaded second
     Add("row1.bmp", 8, 8, 1);  // uploaded first
-    m_options.autoCenter[0] = true;
+    m_list.SetCenter(2, true);
     const Outcome r = Upload();
     ASSERT_TRUE(r.ok());
     // pad = (12 + 7) / 8 * 8 = 16 blank columns in front of the second image only.

@@ -63,8 +63,8 @@ TEST(Backup, WhatIsEncodedDecodesAgain) {
     EXPECT_TRUE(options.grayPrinting);
     EXPECT_EQ(options.divergingPoint, 100);
     EXPECT_EQ(options.maxPrintableArea, 384);
-    EXPECT_TRUE(options.autoCenter[0]);
-    EXPECT_FALSE(options.autoCenter[1]);
+    EXPECT_TRUE(read.logos[0].center);
+    EXPECT_FALSE(read.logos[1].center);
 }
 
 TEST(Backup, DecodeRefusesManifestsThatCannotBeTrusted) {
