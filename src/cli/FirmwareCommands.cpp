@@ -125,7 +125,7 @@ bool Choose(CliContext& context, const PrinterChoice& choice, CliLinks& links, c
 
 // ---- firmware check ----
 
-int CheckTalvo10Image(const CheckOptions& o, CliContext& context) {
+int CheckTalvo10Image(const CheckOptions& o, int modelCode, CliContext& context) {
     std::ifstream file;
     if (!OpenImageFile(o.image, file)) {
         context.err << TerminalText(context.catalogue.Message(msg::kFileOpenError)) << " ("
@@ -166,7 +166,7 @@ int CheckTalvo10Image(const CheckOptions& o, CliContext& context) {
     if (o.json) {
         context.out << nlohmann::json{{"file", o.image},
                                       {"size", size},
-                                      {"model", 2},
+                                      {"model", modelCode},
                                       {"device", o.device},
                                       {"areas", areas}}
                            .dump(2)
@@ -181,12 +181,12 @@ int CheckTalvo10Image(const CheckOptions& o, CliContext& context) {
 
 int RunCheck(const CheckOptions& o, CliContext& context) {
     const int modelCode = models::ClassifyAtOk(o.device);
-    if (modelCode == 0) {
+    if (modelCode == models::kNoModel) {
         context.err << "kp70ctl firmware check: --device " << o.device << ": "
                     << TerminalText(context.catalogue.Message(msg::kInvalidDevice)) << "\n";
         return kExitUsage;
     }
-    if (modelCode == 2) return CheckTalvo10Image(o, context);
+    if (models::UsesTalvo10Download(modelCode)) return CheckTalvo10Image(o, modelCode, context);
 
     std::ifstream file;
     if (!OpenImageFile(o.image, file)) {
@@ -262,7 +262,7 @@ int RunDownload(const DownloadOptions& o, CliContext& context) {
         return kExitUsage;
     }
     const int modelCode = target.settings.modelCode;
-    if (modelCode == 2) {
+    if (models::UsesTalvo10Download(modelCode)) {
         context.err << "kp70ctl firmware download: TALVO10 printers get their firmware with "
                        "'kp70ctl firmware talvo10'\n";
         return kExitUsage;
@@ -345,7 +345,7 @@ int RunTalvo10(const DownloadOptions& o, CliContext& context) {
         context.err << "kp70ctl firmware talvo10: " << why << "\n";
         return kExitUsage;
     }
-    if (target.settings.modelCode != 2) {
+    if (!models::UsesTalvo10Download(target.settings.modelCode)) {
         context.err << "kp70ctl firmware talvo10: the download tool is for TALVO10 printers: "
                        "give a TALVO10 entry with --device (\"TALVO10 S\", \"TALVO10 P\", ...)\n";
         return kExitUsage;
