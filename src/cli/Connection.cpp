@@ -294,7 +294,7 @@ bool ResolveConnection(const ConnectionOptions& options, PrinterChoice& target,
     ConnectionChoice choice(portName);
     choice.ChooseDevice(result.deviceEntry);
     const std::string device = "--device " + result.deviceEntry + ": ";
-    if (choice.modelGroup() == 0) {
+    if (choice.modelCode() == models::kNoModel) {
         why = device + TerminalText(catalogue.Message(msg::kInvalidDevice));
         return false;
     }

@@ -56,10 +56,10 @@ int ClassifyAtOk(const std::string& e) {
     return code;
 }
 
-InterfaceKind InterfaceKindOf(const std::string& e, int modelGroup) {
+InterfaceKind InterfaceKindOf(const std::string& e, int modelCode) {
     if (EndsWith(e, "E-II")) return kInterfaceEthernet;
     if (EndsWith(e, "W")) return kInterfaceWifi;
-    if (EndsWith(e, "II")) return modelGroup != 2 ? kInterfaceUsbPrinter : kInterfaceNone;
+    if (EndsWith(e, "II")) return modelCode != 2 ? kInterfaceUsbPrinter : kInterfaceNone;
     if (EndsWith(e, "P")) return kInterfaceParallel;
     if (EndsWith(e, "-I")) return kInterfaceUsbSerial;
     if (EndsWith(e, "S")) return kInterfaceSerial;

@@ -32,9 +32,9 @@ int ClassifyAtSelection(const std::string& entry);
 // Model code stored by OK and used by everything after the connection screen.
 int ClassifyAtOk(const std::string& entry);
 
-// The interface kind by the entry's ending ("E-II", "W", "II" unless modelGroup is 2, "P",
+// The interface kind by the entry's ending ("E-II", "W", "II" unless modelCode is 2, "P",
 // "S" or "-I"), tested in that order.
-InterfaceKind InterfaceKindOf(const std::string& entry, int modelGroup);
+InterfaceKind InterfaceKindOf(const std::string& entry, int modelCode);
 
 // USB vendor id of the family and the hardware-id prefix builder.
 inline constexpr unsigned kUsbVendorId = 0x5A3D;

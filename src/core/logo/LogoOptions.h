@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "core/app/ModelCatalogue.h"
+
 namespace kp70 {
 
 // The logo tool's conversion options, one set per run.
@@ -24,10 +26,10 @@ struct LogoOptions {
     // middle diverging point.
     void ResetAreaAndDivergingPoint(int modelCode) {
         divergingPoint = 128;
-        maxPrintableArea = modelCode == 2 ? 384 : 512;
+        maxPrintableArea = models::PrintableDots(modelCode);
     }
-    // The 384-dot model (model code 2) prints no gray images.
-    static bool GrayOffered(int modelCode) { return modelCode != 2; }
+    // The 384-dot model prints no gray images.
+    static bool GrayOffered(int modelCode) { return models::PrintsGrayLogos(modelCode); }
 };
 
 // The Setup page's number fields and their ranges.

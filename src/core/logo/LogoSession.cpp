@@ -1,4 +1,5 @@
 #include "core/logo/LogoSession.h"
+#include "core/app/ModelCatalogue.h"
 
 #include "core/app/CancelToken.h"
 #include "core/app/Clock.h"
@@ -131,7 +132,8 @@ bool PrintAvailable(const std::string& portName) {
 }
 
 bool NvMemoryTooSmall(int modelCode, std::int64_t usedKB) {
-    return modelCode == 5 && usedKB > 128;
+    const int smallKB = models::SmallNvGraphicsKB(modelCode);
+    return smallKB > 0 && usedKB > smallKB;
 }
 
 Outcome UploadLogos(PrinterLinkFactory& links, Clock& clock, ErrorLog* log, LogoList& list,

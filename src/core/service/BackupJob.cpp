@@ -1,4 +1,5 @@
 #include "core/service/BackupJob.h"
+#include "core/app/ModelCatalogue.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -220,7 +221,8 @@ RestoreReport RestoreBackup(SetupSession& session, SettingsCollector& collector,
             return Stop(report, OutcomeStatus::Failed, "the printer's settings could not be read");
         }
         SetupValues values = collector.Values();
-        const bool otherModel = backup.model != 0 && backup.model != request.modelCode;
+        const bool otherModel =
+            backup.model != models::kNoModel && backup.model != request.modelCode;
         report.plan =
             PlanSettings(table, backup.settings, values, request.modelCode, request.korean,
                          otherModel && !request.skipUnavailable, request.ask);
