@@ -136,10 +136,13 @@ int CPorts::OpenSerial() {
 bool CPorts::ConfigureSerial() {
     HANDLE handle = m_handle.Get();
     ::SetupComm(handle, kDriverQueueBytes, kDriverQueueBytes);
-    // Reads return at once with what the driver holds (the receive thread asks for exactly
-    // that); a write ends after 100 ms for each byte of its block.
+    // A read ends as soon as a byte is there, with every byte the driver holds, or after
+    // kReceiveWaitMs with none (the receive thread waits so); a write ends after 100 ms for
+    // each byte of its block.
     COMMTIMEOUTS timeouts{};
     timeouts.ReadIntervalTimeout = MAXDWORD;
+    timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
+    timeouts.ReadTotalTimeoutConstant = kReceiveWaitMs;
     timeouts.WriteTotalTimeoutMultiplier = kWriteTimeoutPerByteMs;
     if (!::SetCommTimeouts(handle, &timeouts)) {
         m_lastErrorCode = static_cast<int>(::GetLastError());
@@ -272,12 +275,6 @@ void CPorts::ReleaseHandle() {
     m_run = false;
 }
 
-bool CPorts::InputWaiting() const {
-    DWORD errors = 0;
-    COMSTAT status{};
-    return ::ClearCommError(m_handle.Get(), &errors, &status) && status.cbInQue > 0;
-}
-
 long long CPorts::SerialOutputQueued() const {
     DWORD errors = 0;
     COMSTAT status{};
@@ -373,9 +370,8 @@ int CPorts::Read(std::uint8_t* buffer, int capacity) {
     if (!::ClearCommError(m_handle.Get(), &errors, &status) || status.cbInQue == 0) return 0;
     const int wanted =
         static_cast<int>(status.cbInQue) < capacity ? static_cast<int>(status.cbInQue) : capacity;
-    // The port's read time-outs (an interval of MAXDWORD, no totals) make the driver hand
-    // over what it holds and end at once, so the read is waited for to its end: a read cut
-    // short could take bytes with it.
+    // The bytes are there, and the port's read time-outs make the driver hand them over at
+    // once, so the read is waited for to its end: a read cut short could take bytes with it.
     win32::Event done;
     OVERLAPPED overlapped{};
     overlapped.hEvent = done.Get();
@@ -455,55 +451,39 @@ void CPorts::Deliver() {
 
 void CPorts::ThreadWatchComm(std::string portName) {
     HANDLE handle = m_handle.Get();
-    win32::Event arrived;
-    if (!m_wake.Valid() || !arrived.Valid() || !::SetCommMask(handle, EV_RXCHAR)) {
+    win32::Event done;
+    if (!m_wake.Valid() || !done.Valid() || !::SetCommMask(handle, EV_RXCHAR)) {
         m_notifier.ShowMessage(msg::kWatchThreadFailed, portName);
         return;
     }
+    // The thread waits in a read: the port's read time-outs make it end as soon as a byte is
+    // there, with every byte the driver holds (at most a chunk), or after kReceiveWaitMs
+    // with none. A read is cut short only when the port closes.
     std::vector<std::uint8_t> chunk(kReceiveChunk);
-    // A wait the system aborted (a purge, or a change of the port's state; Wine does so
-    // when the writer asks for the line's status) is begun again; what arrived meanwhile is
-    // read first, since it raises no new event.
-    auto aborted = [](unsigned long error) { return error == ERROR_OPERATION_ABORTED; };
     while (m_isOpen && m_run) {
         OVERLAPPED overlapped{};
-        overlapped.hEvent = arrived.Get();
-        arrived.Clear();
-        DWORD mask = 0;
+        overlapped.hEvent = done.Get();
+        done.Clear();
         unsigned long failure = 0;
-        if (!::WaitCommEvent(handle, &mask, &overlapped)) {
-            const unsigned long error = ::GetLastError();
-            if (error == ERROR_IO_PENDING) {
-                HANDLE waits[2] = {arrived.Get(), m_wake.Get()};
-                for (;;) {
-                    // The wait looks at the port now and then as well: bytes that came
-                    // without their event (Wine loses one at times) are read all the same.
-                    const DWORD woken = ::WaitForMultipleObjects(2, waits, FALSE, kWatchLookMs);
-                    const bool closing =
-                        woken == WAIT_OBJECT_0 + 1 || woken == WAIT_FAILED || !m_run;
-                    if (closing || (woken == WAIT_TIMEOUT && InputWaiting())) {
-                        // End the wait for characters before its record goes.
-                        ::CancelIoEx(handle, &overlapped);
-                        DWORD ignored = 0;
-                        ::GetOverlappedResult(handle, &overlapped, &ignored, TRUE);
-                        if (closing) return;
-                        break;
-                    }
-                    if (woken == WAIT_TIMEOUT) continue;
-                    DWORD ignored = 0;
-                    if (::GetOverlappedResult(handle, &overlapped, &ignored, FALSE)) break;
-                    failure = ::GetLastError();
-                    if (failure != ERROR_IO_INCOMPLETE) break;
-                    // The event came before the wait was over (Wine signals it so at times):
-                    // look again shortly.
-                    failure = 0;
-                    m_clock.SleepFor(kAbortedWaitPauseMs);
-                }
-            } else {
-                failure = error;
+        DWORD moved = 0;
+        if (!::ReadFile(handle, chunk.data(), kReceiveChunk, nullptr, &overlapped) &&
+            ::GetLastError() != ERROR_IO_PENDING) {
+            failure = ::GetLastError();
+        } else {
+            HANDLE waits[2] = {done.Get(), m_wake.Get()};
+            const DWORD woken = ::WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+            if (woken != WAIT_OBJECT_0 || !m_run) {
+                // Closing: end the read before its record goes; what it took is dropped
+                // with the port.
+                ::CancelIoEx(handle, &overlapped);
+                ::GetOverlappedResult(handle, &overlapped, &moved, TRUE);
+                return;
             }
+            if (!::GetOverlappedResult(handle, &overlapped, &moved, FALSE))
+                failure = ::GetLastError();
         }
-        if (failure != 0 && !aborted(failure)) {
+        if (failure != 0) {
+            if (failure == ERROR_OPERATION_ABORTED) continue;  // a purge ended the read
             // The device went away (adapter unplugged). Nothing more can arrive; the port
             // stays open until the tool closes it.
             if (m_run)
@@ -511,22 +491,12 @@ void CPorts::ThreadWatchComm(std::string portName) {
                               static_cast<int>(failure));
             return;
         }
-        int n = 0;
-        int total = 0;
-        do {
-            n = Read(chunk.data(), kReceiveChunk);
-            total += n;
-            if (m_QueueRead.FitsChunk(n)) {
-                for (int i = 0; i < n; ++i) m_QueueRead.Put(chunk[static_cast<std::size_t>(i)]);
-            } else {
-                m_notifier.ShowMessage(msg::kQueueReadFull);
-            }
-        } while (n > 0 && m_run);
-        if (total == 0 && failure != 0) {
-            // Nothing came with an aborted wait: a short pause keeps a port that aborts every
-            // wait from spinning this thread.
-            m_clock.SleepFor(kAbortedWaitPauseMs);
-            continue;
+        if (moved == 0) continue;
+        const int n = static_cast<int>(moved);
+        if (m_QueueRead.FitsChunk(n)) {
+            for (int i = 0; i < n; ++i) m_QueueRead.Put(chunk[static_cast<std::size_t>(i)]);
+        } else {
+            m_notifier.ShowMessage(msg::kQueueReadFull);
         }
         Deliver();
     }

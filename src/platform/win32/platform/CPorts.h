@@ -25,8 +25,8 @@ class ReceiveListener;
 // by the kind of `portName` (PortKindOf). Serial ports are "\\.\COMn", opened exclusively
 // and overlapped, with the line set through a DCB and the write time-out of 100 ms a byte
 // in COMMTIMEOUTS; while the user setup tool (or the download tool of model code 2) runs, a
-// receive thread (ThreadWatchComm) waits for received characters (WaitCommEvent), moves them
-// into m_QueueRead and hands off to the listener. Parallel ports are "\\.\LPTn", USB
+// receive thread (ThreadWatchComm) waits in a read for received characters, moves them into
+// m_QueueRead and hands off to the listener. Parallel ports are "\\.\LPTn", USB
 // printers the device interface whose hardware id the model's ids begin (found by the
 // DeviceEnumerator through SetupAPI). Every write is overlapped and bounded as on Linux.
 // Failures are logged with the fixed texts of the error log; LastErrorText says what stood
@@ -34,9 +34,8 @@ class ReceiveListener;
 //
 // Threads: Open, Close, Write and ReadUsbReply belong to one thread (the tool's); the
 // receive thread only fills m_QueueRead and calls the listener. Close clears the run flag,
-// signals the thread's wake-up event, which its wait includes (the thread also looks at the
-// flag every 20 ms), cancels a hand-off under way (ReceiveListener::CancelDelivery) and
-// joins it.
+// signals the thread's wake-up event, which its wait includes (its reads also end every
+// 200 ms), cancels a hand-off under way (ReceiveListener::CancelDelivery) and joins it.
 class CPorts : public PrinterPort {
 public:
     static constexpr int kReceiveChunk = 2048;
@@ -53,10 +52,8 @@ public:
     static constexpr int kDriverQueueBytes = 4086;
     // Parallel, USB and file writes go out in pieces of this size, each one progress.
     static constexpr int kWritePieceBytes = 4096;
-    // The receive thread's pause after a wait for characters the system aborted.
-    static constexpr int kAbortedWaitPauseMs = 5;
-    // How often (real milliseconds) the receive thread looks at the port while it waits.
-    static constexpr int kWatchLookMs = 20;
+    // How long (real milliseconds) a read of the receive thread waits for a first byte.
+    static constexpr int kReceiveWaitMs = 200;
 
     CPorts(ErrorLog& log, Clock& clock, Notifier& notifier, DeviceEnumerator& devices,
            OutputFileAsker& fileAsker);
@@ -107,7 +104,6 @@ private:
     void ThreadWatchComm(std::string portName);
     void Deliver();
     long long SerialOutputQueued() const;
-    bool InputWaiting() const;
 
     ErrorLog& m_log;
     Clock& m_clock;

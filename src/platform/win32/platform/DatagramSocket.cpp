@@ -1,7 +1,9 @@
 #include "platform/DatagramSocket.h"
 
-#include <iphlpapi.h>
+// Winsock first: the helper headers build on it.
 #include <winsock2.h>
+
+#include <iphlpapi.h>
 #include <ws2tcpip.h>
 
 #include <algorithm>

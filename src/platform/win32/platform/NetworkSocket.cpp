@@ -1,8 +1,9 @@
 #include "platform/NetworkSocket.h"
 
 // winsock2.h before windows.h (which Win32Io.cpp's users may pull in).
-#include <mstcpip.h>
 #include <winsock2.h>
+
+#include <mstcpip.h>
 #include <ws2tcpip.h>
 
 #include <algorithm>

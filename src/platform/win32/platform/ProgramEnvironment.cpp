@@ -1,9 +1,10 @@
 #include "platform/ProgramEnvironment.h"
 
+#include <windows.h>
+
 #include <fcntl.h>
 #include <io.h>
 #include <shlobj.h>
-#include <windows.h>
 
 #include <atomic>
 #include <cstdio>

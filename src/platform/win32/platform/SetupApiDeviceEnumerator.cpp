@@ -1,7 +1,8 @@
 #include "platform/SetupApiDeviceEnumerator.h"
 
-#include <setupapi.h>
 #include <windows.h>
+
+#include <setupapi.h>
 
 #include <algorithm>
 #include <cctype>

@@ -1,7 +1,8 @@
 #include "platform/SystemClock.h"
 
-#include <timeapi.h>
 #include <windows.h>
+
+#include <timeapi.h>
 
 #include <cmath>
 #include <cstdlib>
