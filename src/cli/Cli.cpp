@@ -1,35 +1,30 @@
 #include "cli/Cli.h"
 
 #include <CLI/CLI.hpp>
-#include <csignal>
-#include <iterator>
 #include <ostream>
 
 #include "core/app/FileLocations.h"
 #include "image/StbImageDecoder.h"
+#include "platform/ProgramEnvironment.h"
 
 namespace kp70 {
 
 namespace {
-// Set from the signal handler: a lock-free atomic flag.
+// Set from the signal handler (Linux) or the console's control thread (Windows): a
+// lock-free atomic flag.
 CancelToken g_interrupted;
-extern "C" void OnInterrupt(int) {
+void OnInterrupt() {
     g_interrupted.Cancel();
 }
 }  // namespace
 
-// Ctrl+C, and what `timeout`, a closing terminal or the service manager send.
-constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
-
 InterruptCancels::InterruptCancels() {
     g_interrupted.Reset();
-    for (std::size_t i = 0; i < std::size(kStopSignals); ++i)
-        m_previous[i] = std::signal(kStopSignals[i], OnInterrupt);
+    InstallStopHandler(OnInterrupt);
 }
 
 InterruptCancels::~InterruptCancels() {
-    for (std::size_t i = 0; i < std::size(kStopSignals); ++i)
-        std::signal(kStopSignals[i], m_previous[i]);
+    RemoveStopHandler();
 }
 
 const CancelToken& InterruptCancels::Token() const {
@@ -65,6 +60,9 @@ int RunCli(int argc, const char* const* argv, CliContext& context) {
                  "kp70ctl"};
     app.set_version_flag("--version", std::string("kp70ctl ") + KP70_VERSION_TEXT);
     app.require_subcommand(1);
+    // The same options on every system: CLI11 would take "/x" for an option on Windows, where
+    // "/path/file" (a path on the current drive) is a file name here.
+    app.allow_windows_style_options(false);
     // Logo files may be PNG, JPEG or GIF as well as bitmaps.
     InstallStandardImageDecoders();
     AddPortsCommands(app, context);

@@ -46,10 +46,10 @@ std::string NoticeText(const CliContext& context, const Notice& notice);
 // Every notice of an outcome on stderr, one after the other.
 void PrintNotices(CliContext& context, const Outcome& outcome);
 
-// While one lives, Ctrl+C (and SIGTERM, SIGHUP) cancels its token instead of ending
-// kp70ctl, so a long operation (an upload, a firmware download) stops between two of its
-// steps, or at once when the printer takes nothing, and leaves the printer in a known
-// state; the previous handlers come back afterwards.
+// While one lives, Ctrl+C (and SIGTERM, SIGHUP; on Windows Ctrl+Break and closing the
+// console) cancels its token instead of ending kp70ctl, so a long operation (an upload, a firmware
+// download) stops between two of its steps, or at once when the printer takes nothing, and leaves
+// the printer in a known state; the previous handlers come back afterwards.
 class InterruptCancels {
 public:
     InterruptCancels();
@@ -57,9 +57,6 @@ public:
     InterruptCancels(const InterruptCancels&) = delete;
     InterruptCancels& operator=(const InterruptCancels&) = delete;
     const CancelToken& Token() const;
-
-private:
-    void (*m_previous[3])(int);
 };
 
 // Runs kp70ctl with the given arguments; returns the exit status.

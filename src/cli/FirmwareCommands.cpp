@@ -2,7 +2,6 @@
 // screen's DOWNLOAD), and the TALVO10 printers' own download tool. The sequences are core's
 // (AreaDownload, Talvo10Download), so the command line refuses, waits and reports exactly
 // as the screens do.
-#include <unistd.h>
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
@@ -24,6 +23,7 @@
 #include "core/firmware/FirmwareImage.h"
 #include "core/firmware/FirmwareTexts.h"
 #include "core/firmware/Talvo10Download.h"
+#include "platform/ProgramEnvironment.h"
 
 namespace kp70 {
 
@@ -58,7 +58,7 @@ struct DownloadOptions {
 
 // The real terminal: kp70ctl's own stderr on a terminal (never a test's stream).
 bool ErrIsTerminal(const CliContext& context) {
-    return &context.err == &std::cerr && isatty(STDERR_FILENO);
+    return &context.err == &std::cerr && StderrIsTerminal();
 }
 
 // Asks a Yes/No question on the terminal, or takes --yes for the answer. nullopt when it
@@ -68,7 +68,7 @@ std::optional<bool> Ask(CliContext& context, const std::string& text, bool yes) 
         context.err << text << " Yes (--yes)\n";
         return true;
     }
-    if (!ErrIsTerminal(context) || !isatty(STDIN_FILENO)) return std::nullopt;
+    if (!ErrIsTerminal(context) || !StdinIsTerminal()) return std::nullopt;
     context.err << text << " [y/N] " << std::flush;
     std::string answer;
     if (!std::getline(std::cin, answer)) return false;

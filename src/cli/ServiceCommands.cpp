@@ -4,8 +4,6 @@
 // operator and prints what happened.
 #include "cli/ServiceCommands.h"
 
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
 #include <cerrno>
 #include <cstdio>
@@ -19,6 +17,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <random>
 #include <sstream>
 
 #include "cli/Cli.h"
@@ -39,6 +38,7 @@
 #include "core/setup/SetupProfile.h"
 #include "core/transport/PrinterPort.h"
 #include "platform/DatagramSocket.h"
+#include "platform/ProgramEnvironment.h"
 
 namespace kp70 {
 
@@ -98,7 +98,7 @@ bool Confirm(CliContext& context, const std::string& question, bool yes, const c
     context.err << question << "\n";
     // Only the real program on a terminal is asked; runs with other streams (tests, scripts
     // that capture the output) are treated as having no terminal.
-    if (!isatty(STDIN_FILENO) || &context.err != &std::cerr) {
+    if (!StdinIsTerminal() || &context.err != &std::cerr) {
         context.err << "kp70ctl " << verb << ": --yes answers Yes; nothing sent\n";
         return false;
     }
@@ -125,12 +125,22 @@ public:
                         "): set TMPDIR to a folder you can write to";
             return;
         }
-        std::string pattern = (base / "kp70-logos-XXXXXX").string();
-        if (mkdtemp(pattern.data())) {
-            m_path = pattern;
-        } else {
+        // A name of its own: create_directory makes a folder only where there was none, and
+        // only this user may then look into it.
+        std::random_device random;
+        for (int attempt = 0; attempt < 16 && m_path.empty() && !ec; ++attempt) {
+            char name[32];
+            std::snprintf(name, sizeof name, "kp70-logos-%08x", static_cast<unsigned>(random()));
+            const std::filesystem::path candidate = base / name;
+            if (!std::filesystem::create_directory(candidate, ec)) continue;
+            std::filesystem::permissions(candidate, std::filesystem::perms::owner_all,
+                                         std::filesystem::perm_options::replace, ec);
+            m_path = candidate.string();
+        }
+        if (m_path.empty()) {
             m_problem = "cannot make a temporary folder for the logos in " + base.string() + ": " +
-                        std::strerror(errno) + "; set TMPDIR to a folder you can write to";
+                        (ec ? ec.message() : std::string("every name tried was taken")) +
+                        "; set TMPDIR to a folder you can write to";
         }
     }
     ~WorkFolder() {
