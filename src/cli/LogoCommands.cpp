@@ -21,7 +21,7 @@
 #include "core/logo/LogoList.h"
 #include "core/logo/LogoOptions.h"
 #include "core/logo/LogoSelection.h"
-#include "core/logo/LogoSession.h"
+#include "core/logo/LogoOperations.h"
 #include "core/logo/LogoTexts.h"
 #include "core/logo/NvCommands.h"
 #include "core/transport/NetworkLink.h"

@@ -19,7 +19,7 @@
 #include "core/app/ModelCatalogue.h"
 #include "core/app/Profile.h"
 #include "core/service/Backup.h"
-#include "core/service/BackupJob.h"
+#include "core/service/BackupSequences.h"
 #include "core/setup/SettingModel.h"
 #include "core/setup/SettingsCollector.h"
 #include "core/setup/SetupCommands.h"

@@ -1,4 +1,4 @@
-#include "core/logo/LogoSession.h"
+#include "core/logo/LogoOperations.h"
 #include "core/app/ModelCatalogue.h"
 
 #include "core/app/CancelToken.h"
