@@ -6,7 +6,7 @@ SIM_DIR := /tmp/kp70sim
 # Seconds each libFuzzer target runs in `make fuzz`.
 FUZZ_SECONDS ?= 30
 
-.PHONY: deps configure build run test hw-test asan tsan fuzz reliability format-check bench package package-test clean
+.PHONY: deps configure build run test hw-test asan tsan fuzz reliability format-check bench package package-test windows windows-test clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -30,6 +30,10 @@ test: build
 # (tests/hardware/run-vm.sh, the ctest label "hardware"). One report line per path.
 hw-test: build
 	@ctest --preset hardware
+
+# Every test five times over while two busy loops load both cores (scripts/stress.sh).
+stress: build
+	@bash scripts/stress.sh $(PRESET)
 
 asan:
 	@$(MAKE) --no-print-directory test PRESET=asan
@@ -70,6 +74,21 @@ package: deps
 # programs and removes it again (needs root: it really installs).
 package-test: package
 	@bash scripts/package-test.sh build/package
+
+# build/windows/kp70ctl.exe (64-bit Windows, static, cross-built with mingw-w64) and
+# build/windows/kp70ctl-<version>-windows-x64.zip; core's and the Win32 platform's unit tests
+# are built too and run under Wine (ctest --preset windows).
+windows: deps
+	@cmake --preset windows >/dev/null && cmake --build --preset windows
+	@ctest --preset windows
+	@ls build/windows/kp70ctl.exe build/windows/kp70ctl-*-windows-x64.zip
+
+# kp70ctl.exe under Wine against the Linux kp70sim, over TCP and over a COM port mapped to
+# the virtual printer's pseudo-terminal, each operation compared with the Linux kp70ctl's
+# outcome and the printer's state (tests/windows/windows-e2e.sh).
+windows-test: windows
+	@cmake --preset default >/dev/null && cmake --build --preset default --target kp70ctl kp70sim
+	@bash tests/windows/windows-e2e.sh build/windows build/default
 
 clean:
 	rm -rf build

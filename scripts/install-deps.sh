@@ -27,6 +27,9 @@ set -euo pipefail
 #   bash-completion                      kp70ctl's completion and the test that tries it
 #   lintian man-db xdotool xauth         make package-test: lintian, man, finding kp70tool's
 #                                        window under xvfb-run
+#   g++-mingw-w64-x86-64-posix           make windows: kp70ctl.exe cross-built for 64-bit Windows
+#   libz-mingw-w64-dev                   (the POSIX thread model), zlib for it; its tests and
+#   wine wine64                          make windows-test run under Debian's 64-bit Wine
 #   qemu-system-x86 busybox-static cpio  make hw-test: the test machine, its shell and tools,
 #   kmod libacl1 libblkid1 libcap2       its initramfs, depmod and modprobe, and the libraries
 #   libkmod2 libselinux1                 of the guest's udevd (taken from the host)
@@ -47,6 +50,7 @@ packages=(
   scdoc librsvg2-bin dpkg-dev file desktop-file-utils appstream bash-completion
   lintian man-db xdotool xauth
   qemu-system-x86 busybox-static cpio kmod libacl1 libblkid1 libcap2 libkmod2 libselinux1
+  g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64
   libcpp-httplib-dev prometheus systemd
 )
 

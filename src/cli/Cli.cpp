@@ -1,48 +1,34 @@
 #include "cli/Cli.h"
 
 #include <CLI/CLI.hpp>
-#include <csignal>
-#include <iterator>
 #include <ostream>
 
 #include "core/app/FileLocations.h"
 #include "image/StbImageDecoder.h"
+#include "platform/ProgramEnvironment.h"
 
 namespace kp70 {
 
 namespace {
-// Set from the signal handler: a lock-free atomic flag.
+// Set from the signal handler (Linux) or the console's control thread (Windows): a
+// lock-free atomic flag.
 CancelToken g_interrupted;
-extern "C" void OnInterrupt(int) {
+void OnInterrupt() {
     g_interrupted.Cancel();
 }
 }  // namespace
 
-// Ctrl+C, and what `timeout`, a closing terminal or the service manager send.
-constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
-
 InterruptCancels::InterruptCancels() {
     g_interrupted.Reset();
-    for (std::size_t i = 0; i < std::size(kStopSignals); ++i)
-        m_previous[i] = std::signal(kStopSignals[i], OnInterrupt);
+    InstallStopHandler(OnInterrupt);
 }
 
 InterruptCancels::~InterruptCancels() {
-    for (std::size_t i = 0; i < std::size(kStopSignals); ++i)
-        std::signal(kStopSignals[i], m_previous[i]);
+    RemoveStopHandler();
 }
 
 const CancelToken& InterruptCancels::Token() const {
     return g_interrupted;
-}
-
-std::string JsonText(const std::string& text) {
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '"' || c == '\\') out += '\\';
-        out += c;
-    }
-    return out + "\"";
 }
 
 std::string TerminalText(std::string text) {
@@ -56,15 +42,14 @@ std::string NoticeText(const CliContext& context, const Notice& notice) {
     return text;
 }
 
-void PrintNotices(CliContext& context, const Outcome& outcome) {
-    for (const Notice& notice : outcome.notices) context.err << NoticeText(context, notice) << "\n";
-}
-
 int RunCli(int argc, const char* const* argv, CliContext& context) {
     CLI::App app{"kp70ctl: read and write a KP70 printer's settings, logos and firmware",
                  "kp70ctl"};
     app.set_version_flag("--version", std::string("kp70ctl ") + KP70_VERSION_TEXT);
     app.require_subcommand(1);
+    // The same options on every system: CLI11 would take "/x" for an option on Windows, where
+    // "/path/file" (a path on the current drive) is a file name here.
+    app.allow_windows_style_options(false);
     // Logo files may be PNG, JPEG or GIF as well as bitmaps.
     InstallStandardImageDecoders();
     AddPortsCommands(app, context);
@@ -75,7 +60,10 @@ int RunCli(int argc, const char* const* argv, CliContext& context) {
     AddFirmwareCommands(app, context);
     AddServiceCommands(app, context);
     AddStatusCommand(app, context);
+#ifdef KP70_MONITOR_VERB
+    // Linux only (src/cli/CMakeLists.txt): the HTTP server it answers scrapes with.
     AddMonitorCommand(app, context);
+#endif
     // Before the verb runs: a profile that cannot be used, or no folder for it, is said once
     // (the verb then goes on without the stored settings and stores nothing).
     app.parse_complete_callback([&context] {

@@ -21,6 +21,7 @@
 
 #include "cli/Cli.h"
 #include "cli/Connection.h"
+#include "cli/Verb.h"
 #include "core/app/Clock.h"
 #include "core/monitor/FleetMonitor.h"
 #include "core/monitor/StatusPoll.h"
@@ -36,7 +37,6 @@ namespace kp70 {
 
 namespace {
 
-constexpr const char* kVerb = "kp70ctl monitor: ";
 // Polls at once unless --jobs says otherwise: a healthy printer takes about a tenth of a
 // second to connect and answer, so 64 poll a few hundred printers a second, and 64 silent
 // ones still leave none waiting.
@@ -133,18 +133,20 @@ private:
     std::map<std::string, PrinterChoice> m_choices;
 };
 
-// Lines on stderr from several threads, one whole line at a time.
+// The verb's lines on stderr from several threads (the rounds, the poll workers, the HTTP
+// server, discovery), one whole line at a time.
 class Log {
 public:
-    explicit Log(std::ostream& err) : m_err(err) {}
+    explicit Log(Verb& verb) : m_verb(verb) {}
     void Say(const std::string& line) {
         std::lock_guard lock(m_mutex);
-        m_err << kVerb << line << "\n" << std::flush;
+        m_verb.Warn(line);
+        m_verb.Context().err << std::flush;
     }
 
 private:
     std::mutex m_mutex;
-    std::ostream& m_err;
+    Verb& m_verb;
 };
 
 // A printer as given (--net, a targets line, a discovery answer) checked as --net is for
@@ -268,34 +270,26 @@ int Bind(httplib::Server& server, const ListenAddress& listen, const std::string
     return -1;
 }
 
-int RunMonitor(const MonitorOptions& o, CliContext& context) {
+int RunMonitor(const MonitorOptions& o, Verb& verb) {
+    CliContext& context = verb.Context();
     const int sources =
         (o.nets.empty() ? 0 : 1) + (o.discover ? 1 : 0) + (o.targets.empty() ? 0 : 1);
     if (sources != 1) {
-        context.err << kVerb
-                    << (sources == 0
-                            ? "say which printers to watch: --net HOST[:PORT] (repeat it), "
-                              "--discover or --targets FILE"
-                            : "give the printers one way only: --net, --discover or "
-                              "--targets")
-                    << "\n";
-        return kExitUsage;
+        verb.Refuse(sources == 0
+                        ? "say which printers to watch: --net HOST[:PORT] (repeat it), "
+                          "--discover or --targets FILE"
+                        : "give the printers one way only: --net, --discover or --targets");
     }
     if (o.discover && !ParseDottedAddress(o.broadcast)) {
-        context.err << kVerb << "--broadcast wants a dotted IPv4 address such as "
-                    << kDefaultBroadcastAddress << " or 127.255.255.255, not '" << o.broadcast
-                    << "'\n";
-        return kExitUsage;
+        verb.Refuse(std::string("--broadcast wants a dotted IPv4 address such as ") +
+                    kDefaultBroadcastAddress + " or 127.255.255.255, not '" + o.broadcast + "'");
     }
     ListenAddress listen;
     std::string why;
-    if (!ParseListen(o.listen, listen, why)) {
-        context.err << kVerb << why << "\n";
-        return kExitUsage;
-    }
+    if (!ParseListen(o.listen, listen, why)) verb.Refuse(why);
     const auto intervalMs = static_cast<std::int64_t>(std::llround(o.intervalSeconds * 1000.0));
 
-    Log log(context.err);
+    Log log(verb);
     Fleet fleet;
     std::optional<TargetsFile> targetsFile;
     if (!o.nets.empty()) {
@@ -303,10 +297,7 @@ int RunMonitor(const MonitorOptions& o, CliContext& context) {
         for (const std::string& net : o.nets) {
             Candidate c;
             c.where = "--net " + net;
-            if (!Resolve(net, o, context, c.name, c.choice, why)) {
-                context.err << kVerb << why << "\n";
-                return kExitUsage;
-            }
+            if (!Resolve(net, o, context, c.name, c.choice, why)) verb.Refuse(why);
             candidates.push_back(std::move(c));
         }
         std::vector<MonitoredPrinter> printers;
@@ -316,14 +307,11 @@ int RunMonitor(const MonitorOptions& o, CliContext& context) {
     } else if (!o.targets.empty()) {
         targetsFile.emplace(o.targets);
         std::string text;
-        if (targetsFile->Check(text, why) == TargetsFile::Look::Unreadable) {
-            context.err << kVerb << "--targets " << o.targets << ": cannot be read (" << why
-                        << ")\n";
-            return kExitUsage;
-        }
+        if (targetsFile->Check(text, why) == TargetsFile::Look::Unreadable)
+            verb.Refuse("--targets " + o.targets + ": cannot be read (" + why + ")");
         std::vector<MonitoredPrinter> printers;
         std::map<std::string, PrinterChoice> choices;
-        if (!TargetsOf(text, o.targets, o, context, log, printers, choices)) return kExitUsage;
+        if (!TargetsOf(text, o.targets, o, context, log, printers, choices)) verb.Stop(kExitUsage);
         fleet.Set(std::move(printers), std::move(choices));
     }
 
@@ -332,13 +320,11 @@ int RunMonitor(const MonitorOptions& o, CliContext& context) {
     // Scrapes send no body; anything larger than a few headers is no scrape.
     server.set_payload_max_length(4096);
     const int port = Bind(server, listen, o.listen, why);
-    if (port < 0) {
-        context.err << kVerb << why << "\n";
-        return kExitFailed;
-    }
+    if (port < 0) verb.Fail(why);
 
-    InterruptCancels interrupt;
-    const CancelToken& stop = interrupt.Token();
+    // Ctrl+C, SIGTERM (the service manager's stop) and SIGHUP end the run; that is how the
+    // exporter is meant to end, so it ends with exit status 0.
+    const CancelToken& stop = verb.Cancel();
     Clock& clock = *context.clock;
     if (o.discover) {
         std::vector<MonitoredPrinter> printers;
@@ -430,10 +416,10 @@ int RunMonitor(const MonitorOptions& o, CliContext& context) {
         });
     }
 
-    context.out << kVerb << PrintersText(monitor.PrinterCount()) << " every "
-                << SecondsText(o.intervalSeconds) << "; metrics at " << listen.Url(port)
-                << "/metrics\n"
-                << std::flush;
+    // On stdout, at once: a service manager's log or a test waits for where it listens.
+    verb.Result("kp70ctl monitor: " + PrintersText(monitor.PrinterCount()) + " every " +
+                SecondsText(o.intervalSeconds) + "; metrics at " + listen.Url(port) + "/metrics");
+    context.out << std::flush;
 
     monitor.Run(stop, [&] {
         if (!targetsFile) return;
@@ -474,10 +460,11 @@ int RunMonitor(const MonitorOptions& o, CliContext& context) {
 
 void AddMonitorCommand(CLI::App& app, CliContext& context) {
     auto options = std::make_shared<MonitorOptions>();
-    CLI::App* verb = app.add_subcommand(
-        "monitor",
+    CLI::App* verb = AddVerb(
+        app, context, "monitor",
         "watch many network printers' status and serve it to Prometheus over HTTP (/metrics, "
-        "/healthz) until Ctrl+C or SIGTERM");
+        "/healthz) until Ctrl+C or SIGTERM",
+        [options](Verb& run) { return RunMonitor(*options, run); });
     verb->add_option("--net", options->nets, "a printer HOST[:PORT]; repeat for each printer");
     auto* discover = verb->add_flag("--discover", options->discover,
                                     "every printer that answers the discovery broadcast, "
@@ -503,7 +490,6 @@ void AddMonitorCommand(CLI::App& app, CliContext& context) {
         ->check(CLI::Range(1, 600000));
     verb->add_option("--jobs", options->jobs, "how many printers are polled at once (default 64)")
         ->check(CLI::Range(1, 1024));
-    verb->callback([options, &context] { context.exitCode = RunMonitor(*options, context); });
 }
 
 }  // namespace kp70

@@ -4,6 +4,7 @@
 #include <linux/ppdev.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -53,16 +54,23 @@ ReceiveListener* CPorts::notifyWindow() const {
     return m_listener;
 }
 
+void CPorts::KeepFiles(std::vector<std::string> files) {
+    m_keepFiles = std::move(files);
+}
+
 int CPorts::Open() {
     m_lastErrorCode = 0;
     m_lastErrorText.clear();
+    // The files to keep are this Open's only.
+    const std::vector<std::string> keep = std::move(m_keepFiles);
+    m_keepFiles.clear();
     switch (PortKindOf(m_settings.portName)) {
         case PortKind::Serial:
             return OpenSerial();
         case PortKind::Parallel:
             return OpenParallel();
         case PortKind::File:
-            return OpenFile();
+            return OpenFile(keep);
         case PortKind::Usb:
             return OpenUsb();
         default:
@@ -119,8 +127,8 @@ int CPorts::OpenSerial() {
     m_isOpen = true;
     m_run = true;
 
-    const bool watch =
-        s.toolMode == kToolModeSetup || (s.toolMode == kToolModeFirmware && s.modelCode == 2);
+    const bool watch = s.toolMode == kToolModeSetup || (s.toolMode == kToolModeFirmware &&
+                                                        models::UsesTalvo10Download(s.modelCode));
     if (watch && !StartReceiveThread()) {
         Close();
         m_lastErrorText = "the receive thread of " + path + " cannot be started";
@@ -168,6 +176,11 @@ int CPorts::OpenParallel() {
     // takes nothing.
     const int fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return FailOpen("CPorts::Open() CreateFile error\r\n", path, errno, "lp");
+    // A regular file or a pipe named like a port would be written over, or never read.
+    if (!posix::IsCharacterDevice(fd)) {
+        ::close(fd);
+        return FailOpen("CPorts::Open() CreateFile error\r\n", path, ENOTTY, "lp");
+    }
     if (!posix::LockExclusive(fd)) {
         ::close(fd);
         return FailOpen("CPorts::Open() CreateFile error\r\n", path, EBUSY, "lp");
@@ -189,18 +202,43 @@ int CPorts::OpenParallel() {
     return 1;
 }
 
-int CPorts::OpenFile() {
+int CPorts::OpenFile(const std::vector<std::string>& keep) {
     StopReceiveThread();
     ReleaseHandle();
     const std::optional<std::string> asked = m_fileAsker.AskOutputFile();
     const std::string path = asked && !asked->empty() ? *asked : std::string(kDefaultOutputFile);
     m_settings.portName = path;
-    const int fd =
-        ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0666);
+    // Emptied only once it is known to be ours to empty: locked, and none of the files the
+    // transfer reads (by its name or through a link, the same file is the same inode).
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
     if (fd < 0) return FailOpen("CPorts::Open() CreateFile error\r\n", path, errno, nullptr);
     if (!posix::LockExclusive(fd)) {
         ::close(fd);
         return FailOpen("CPorts::Open() CreateFile error\r\n", path, EBUSY, nullptr);
+    }
+    struct stat file {};
+    if (::fstat(fd, &file) != 0) {
+        const int err = errno;
+        ::close(fd);
+        return FailOpen("CPorts::Open() CreateFile error\r\n", path, err, nullptr);
+    }
+    for (const std::string& kept : keep) {
+        struct stat other {};
+        if (::stat(kept.c_str(), &other) != 0 || other.st_dev != file.st_dev ||
+            other.st_ino != file.st_ino)
+            continue;
+        ::close(fd);
+        m_lastErrorCode = EINVAL;
+        m_lastErrorText = path + " is one of the files being sent (" + kept +
+                          "), and writing it would empty it: choose another output file";
+        m_log.LogLine("CPorts::Open() CreateFile error\r\n");
+        m_log.LogLine("%s", m_lastErrorText.c_str());
+        return 0;
+    }
+    if (S_ISREG(file.st_mode) && ::ftruncate(fd, 0) != 0) {
+        const int err = errno;
+        ::close(fd);
+        return FailOpen("CPorts::Open() CreateFile error\r\n", path, err, nullptr);
     }
     m_fd = fd;
     m_kind = PortKind::File;

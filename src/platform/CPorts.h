@@ -5,6 +5,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "core/app/ConnectionSettings.h"
 #include "core/transport/PrinterPort.h"
@@ -60,6 +61,7 @@ public:
     ConnectionSettings& Settings() override { return m_settings; }
 
     int Open() override;
+    void KeepFiles(std::vector<std::string> files) override;
     int Close() override;
     int Write(const std::uint8_t* data, int length) override;
     SendResult WriteBounded(const std::uint8_t* data, int length,
@@ -89,7 +91,7 @@ public:
 private:
     int OpenSerial();
     int OpenParallel();
-    int OpenFile();
+    int OpenFile(const std::vector<std::string>& keep);
     int OpenUsb();
     int OpenUsbId(const std::string& id);
     int FailOpen(const char* logLine, const std::string& path, int err, const char* group);
@@ -108,6 +110,7 @@ private:
     Notifier& m_notifier;
     DeviceEnumerator& m_devices;
     OutputFileAsker& m_fileAsker;
+    std::vector<std::string> m_keepFiles;  // for the next Open
 
     ConnectionSettings m_settings;
     int m_fd = -1;

@@ -77,7 +77,9 @@ int ParPortCtl::Open(const std::string& portName) {
     const std::string path = posix::DevicePathOf(portName);
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     int err = fd < 0 ? errno : 0;
-    if (fd >= 0 && !posix::LockExclusive(fd)) err = EBUSY;
+    // A regular file or a pipe named like a port is no printer.
+    if (fd >= 0 && !posix::IsCharacterDevice(fd)) err = ENOTTY;
+    if (fd >= 0 && err == 0 && !posix::LockExclusive(fd)) err = EBUSY;
     if (fd >= 0 && err == 0 && path.find("parport") != std::string::npos) {
         // A ppdev node carries data only while claimed.
         if (::ioctl(fd, PPCLAIM) == 0) {

@@ -4,6 +4,7 @@
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -68,6 +69,8 @@ std::string OpenErrorText(const std::string& path, int err, const char* group) {
         case EBUSY:
         case EWOULDBLOCK:
             return path + ": in use by another program";
+        case ENOTTY:
+            return path + ": not a port (a file or a pipe, not a device)";
         default:
             return path + ": " + std::strerror(err);
     }
@@ -145,6 +148,11 @@ bool WaitReadable(int fd, Clock& clock, std::int64_t timeoutMs) {
         if (elapsed >= timeoutMs) return false;
         clock.SleepFor(WaitSlice(elapsed, timeoutMs - elapsed));
     }
+}
+
+bool IsCharacterDevice(int fd) {
+    struct stat info {};
+    return ::fstat(fd, &info) == 0 && S_ISCHR(info.st_mode);
 }
 
 bool LockExclusive(int fd) {

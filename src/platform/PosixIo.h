@@ -76,6 +76,10 @@ WriteOutcome SendWithin(int fd, const std::uint8_t* data, int length, Clock& clo
 // Waits (through the Clock) up to timeoutMs for fd to become readable. True when it is.
 bool WaitReadable(int fd, Clock& clock, std::int64_t timeoutMs);
 
+// True when fd is a character device (a port, a terminal, a printer node): a regular file
+// or a pipe named like a port is no printer.
+bool IsCharacterDevice(int fd);
+
 // Takes an exclusive advisory lock on an open descriptor without waiting, so that two
 // programs (or two objects of one program) never share a device. False when another holds
 // it.

@@ -11,8 +11,8 @@
 #include <string>
 
 #include "core/app/Profile.h"
-#include "core/firmware/LastImage.h"
 #include "core/firmware/FirmwareTexts.h"
+#include "core/firmware/LastImage.h"
 
 namespace {
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 #include "core/app/ErrorLog.h"
 #include "core/app/VirtualClock.h"
 #include "core/transport/OutputFileAsker.h"
+#include "platform/ParPortCtl.h"
 #include "platform/PlatformTestSupport.h"
 #include "platform/PosixIo.h"
 #include "platform/SerialLineSettings.h"
@@ -742,6 +744,36 @@ TEST(CPortsParallel, AWriteThePrinterTakesNothingOfEndsAtTheCancel) {
     EXPECT_LT(result.taken, static_cast<int>(block.size()));
     EXPECT_EQ(result.fault, SendFault::Cancelled);
     EXPECT_LE(clock.TotalSlept(), 50);
+}
+
+}  // namespace kp70
+
+namespace kp70 {
+
+// A port name that is a regular file or a pipe (a mistyped path, a leftover) is no printer:
+// the open fails at once, saying so, and the file is left as it was.
+TEST(CPortsParallel, AFileOrAPipeNamedLikeAPortIsRefusedWithoutWriting) {
+    TempDir dir;
+    const std::string file = dir.File("lpFile");
+    kp70::test::WriteFile(file, "the operator's notes");
+    const std::string fifo = dir.File("lpFifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& name : {file, fifo}) {
+        SCOPED_TRACE(name);
+        VirtualClock clock;
+        ErrorLog log(clock);
+        RecordingNotifier notifier;
+        kp70::test::FakeDeviceEnumerator devices;
+        FixedOutputFileAsker asker;
+        CPorts port(log, clock, notifier, devices, asker);
+        port.Settings().portName = name;
+        EXPECT_EQ(port.Open(), 0);
+        EXPECT_NE(port.LastErrorText().find(name + ": "), std::string::npos)
+            << port.LastErrorText();
+        ParPortCtl controller(log, clock);
+        EXPECT_EQ(controller.Open(name), 0);
+    }
+    EXPECT_EQ(kp70::test::ReadFile(file), "the operator's notes");
 }
 
 }  // namespace kp70

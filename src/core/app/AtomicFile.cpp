@@ -133,6 +133,13 @@ std::string ReplaceFile(const std::string& path, const std::string& data) {
         char suffix[32];
         std::snprintf(suffix, sizeof suffix, "%s%08x", kTemporaryInfix, TemporaryNonce());
         temp = target + suffix;
+        // Windows' C library takes "x" without keeping to it: a name that is taken already
+        // is passed over here first.
+        std::error_code taken;
+        if (fs::exists(temp, taken)) {
+            createError = EEXIST;
+            continue;
+        }
         out = std::fopen(temp.c_str(), "wbx");
         if (!out) createError = errno;
     }
@@ -151,10 +158,9 @@ std::string ReplaceFile(const std::string& path, const std::string& data) {
         std::remove(temp.c_str());
         return path + " could not be written to the disk";
     }
-    if (std::rename(temp.c_str(), target.c_str()) != 0) {
-        const int renameError = errno;
+    if (const std::string reason = ReplaceWithFile(temp, target); !reason.empty()) {
         std::remove(temp.c_str());
-        return path + " could not be replaced: " + SystemReason(renameError);
+        return path + " could not be replaced: " + reason;
     }
     // The rename is an entry of the folder: on disk once the folder is.
     SyncFile(FolderOf(target));

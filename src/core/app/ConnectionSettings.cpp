@@ -1,5 +1,7 @@
 #include "core/app/ConnectionSettings.h"
 
+#include "core/app/ModelCatalogue.h"
+
 #include <cstdio>
 
 namespace kp70 {
@@ -33,7 +35,7 @@ PortKind PortKindOf(const std::string& name) {
 }
 
 std::string BuildConnectionSummary(const ConnectionSettings& s) {
-    const std::string prefix = s.modelCode == 2 ? "TALVO10 - " : "KP70 - ";
+    const std::string prefix = std::string(models::FamilyName(s.modelCode)) + " - ";
     const PortKind kind = PortKindOf(s.portName);
     if (kind == PortKind::Usb) return "KP 70\r\nUSB-II Interface";
     if (kind != PortKind::Serial) return prefix + s.portName;

@@ -13,8 +13,18 @@ namespace {
 constexpr const char* kProgramName = "kp70tool";
 constexpr const char* kErrorLogName = "error.log";
 
+// The system's notion: "/home/u" on Linux, "C:\Users\u" on Windows; a network share
+// ("\\server\share", which the C++ library of Windows builds takes for relative) too.
 bool IsAbsolute(const std::string& path) {
-    return !path.empty() && path.front() == '/';
+    const bool windows = std::filesystem::path::preferred_separator == '\\';
+    const bool share =
+        windows && path.size() > 2 && (path[0] == '\\' || path[0] == '/') && path[1] == path[0];
+    return share || (!path.empty() && std::filesystem::path(path).is_absolute());
+}
+
+// Folder and name joined with the system's separator.
+std::string Joined(const std::string& folder, const char* name) {
+    return folder + static_cast<char>(std::filesystem::path::preferred_separator) + name;
 }
 
 // $XDG_..._HOME when it is an absolute path, else HOME + the default below it; empty when
@@ -41,32 +51,36 @@ FileLocations ChooseFileLocations(const FileLocationInputs& inputs) {
     if (config.empty() && !IsAbsolute(start)) return locations;  // no folder can be used
     if (inputs.profileInStartDirectory || config.empty()) {
         locations.profilePath = ProfilePathFor(start, kProgramName);
-        locations.errorLogPath = start + "/" + kErrorLogName;
+        locations.errorLogPath = Joined(start, kErrorLogName);
         return locations;
     }
-    locations.profilePath = ProfilePathFor(config + "/" + kProgramName, kProgramName);
+    locations.profilePath = ProfilePathFor(Joined(config, kProgramName), kProgramName);
     // The log follows the profile when only the configuration folder can be found.
     const std::string logDirectory = state.empty() ? config : state;
-    locations.errorLogPath = logDirectory + "/" + kProgramName + "/" + kErrorLogName;
+    locations.errorLogPath = Joined(Joined(logDirectory, kProgramName), kErrorLogName);
     return locations;
 }
 
-FileLocations PrepareFileLocations(const std::string& startDirectory) {
-    FileLocationInputs inputs;
-    inputs.startDirectory = startDirectory;
+FileLocations PrepareFileLocationsFor(FileLocationInputs inputs) {
     std::error_code error;
     inputs.profileInStartDirectory =
-        IsAbsolute(startDirectory) &&
-        std::filesystem::exists(ProfilePathFor(startDirectory, kProgramName), error);
-    inputs.home = Environment("HOME");
-    inputs.configHome = Environment("XDG_CONFIG_HOME");
-    inputs.stateHome = Environment("XDG_STATE_HOME");
+        IsAbsolute(inputs.startDirectory) &&
+        std::filesystem::exists(ProfilePathFor(inputs.startDirectory, kProgramName), error);
     const FileLocations locations = ChooseFileLocations(inputs);
     if (!locations.Usable()) return locations;
     for (const std::string& file : {locations.profilePath, locations.errorLogPath}) {
         std::filesystem::create_directories(std::filesystem::path(file).parent_path(), error);
     }
     return locations;
+}
+
+FileLocations PrepareFileLocations(const std::string& startDirectory) {
+    FileLocationInputs inputs;
+    inputs.startDirectory = startDirectory;
+    inputs.home = Environment("HOME");
+    inputs.configHome = Environment("XDG_CONFIG_HOME");
+    inputs.stateHome = Environment("XDG_STATE_HOME");
+    return PrepareFileLocationsFor(inputs);
 }
 
 std::vector<Notice> FileNotices(const FileLocations& locations) {

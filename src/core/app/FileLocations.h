@@ -20,9 +20,9 @@ namespace kp70 {
 struct FileLocationInputs {
     std::string startDirectory;
     bool profileInStartDirectory = false;
-    std::string home;        // $HOME
-    std::string configHome;  // $XDG_CONFIG_HOME
-    std::string stateHome;   // $XDG_STATE_HOME
+    std::string home;        // $HOME (Windows: none, the two folders below are always known)
+    std::string configHome;  // $XDG_CONFIG_HOME (Windows: the roaming application data folder)
+    std::string stateHome;   // $XDG_STATE_HOME (Windows: the local application data folder)
 };
 
 struct FileLocations {
@@ -48,9 +48,15 @@ inline constexpr BilingualText kProfileUnusable{
 // The rule itself, without looking at the system.
 FileLocations ChooseFileLocations(const FileLocationInputs& inputs);
 
-// The rule applied to this process: the environment and whether kp70tool.INI exists in
-// startDirectory. Creates the folders of both files when they are missing (a failure is
-// left for the first write to report).
+// The rule applied to the system's folders in inputs (profileInStartDirectory is looked up
+// here: whether kp70tool.INI exists in the start directory). Creates the folders of both
+// files when they are missing (a failure is left for the first write to report). A system
+// whose folders are not the XDG ones (Windows: the roaming application data folder for
+// configHome, the local one for stateHome, no home) passes them in this way.
+FileLocations PrepareFileLocationsFor(FileLocationInputs inputs);
+
+// The same with the XDG folders of this process's environment ($HOME, $XDG_CONFIG_HOME,
+// $XDG_STATE_HOME).
 FileLocations PrepareFileLocations(const std::string& startDirectory);
 
 // What both programs tell the operator at start-up about these files: that no folder can

@@ -17,4 +17,17 @@ void SetFileSync(FileSyncFunction sync);
 // Syncs path with the installed function; true when none is installed.
 bool SyncFile(const std::string& path);
 
+// Puts the file `from` in the place of the file `to` in one step, as a rename over it:
+// every other program sees the old file or the new one, never neither. Empty when done,
+// else the system's reason. The program may install the system's own way (on Windows one
+// that is written through to the disk before it returns); without one,
+// std::filesystem::rename, which replaces an existing file on every system.
+using FileReplaceFunction = std::string (*)(const std::string& from, const std::string& to);
+
+// Installs the function (nullptr: std::filesystem::rename). Called once, before any save.
+void SetFileReplace(FileReplaceFunction replace);
+
+// Replaces `to` with `from` with the installed function.
+std::string ReplaceWithFile(const std::string& from, const std::string& to);
+
 }  // namespace kp70

@@ -56,10 +56,10 @@ int ClassifyAtOk(const std::string& e) {
     return code;
 }
 
-InterfaceKind InterfaceKindOf(const std::string& e, int modelGroup) {
+InterfaceKind InterfaceKindOf(const std::string& e, int modelCode) {
     if (EndsWith(e, "E-II")) return kInterfaceEthernet;
     if (EndsWith(e, "W")) return kInterfaceWifi;
-    if (EndsWith(e, "II")) return modelGroup != 2 ? kInterfaceUsbPrinter : kInterfaceNone;
+    if (EndsWith(e, "II")) return modelCode != 2 ? kInterfaceUsbPrinter : kInterfaceNone;
     if (EndsWith(e, "P")) return kInterfaceParallel;
     if (EndsWith(e, "-I")) return kInterfaceUsbSerial;
     if (EndsWith(e, "S")) return kInterfaceSerial;
@@ -125,6 +125,46 @@ bool HardwareIdMatches(const std::string& deviceId, const std::string& prefix) {
         if (c != prefix[i]) return false;
     }
     return true;
+}
+
+namespace {
+constexpr int kTalvo10 = 2;
+constexpr int kTalvo30 = 5;
+constexpr int kKp70 = 6;
+}  // namespace
+
+bool HasUserSetup(int modelCode) {
+    return modelCode != kTalvo10;
+}
+
+bool UsesTalvo10Download(int modelCode) {
+    return modelCode == kTalvo10;
+}
+
+bool PrintsGrayLogos(int modelCode) {
+    return modelCode != kTalvo10;
+}
+
+int PrintableDots(int modelCode) {
+    return modelCode == kTalvo10 ? 384 : 512;
+}
+
+const char* FamilyName(int modelCode) {
+    return modelCode == kTalvo10 ? "TALVO10" : "KP70";
+}
+
+int SmallNvGraphicsKB(int modelCode) {
+    return modelCode == kTalvo30 ? 128 : 0;
+}
+
+FirmwareLayout FirmwareLayoutOf(int modelCode) {
+    if (modelCode == kTalvo30) return FirmwareLayout::Talvo30;
+    if (modelCode == kKp70) return FirmwareLayout::Kp70;
+    return FirmwareLayout::Other;
+}
+
+bool HasLcdFontArea(int modelCode) {
+    return modelCode == kKp70;
 }
 
 }  // namespace kp70::models

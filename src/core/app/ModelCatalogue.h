@@ -23,15 +23,18 @@ namespace models {
 // The built-in DEVICE entries, offered after the profile's entries.
 const std::vector<std::string>& BuiltInEntries();
 
+// The model code of an entry no model is recognised in.
+inline constexpr int kNoModel = 0;
+
 // Model code while an entry is selected on the connection screen; 0 when unrecognised.
 int ClassifyAtSelection(const std::string& entry);
 
 // Model code stored by OK and used by everything after the connection screen.
 int ClassifyAtOk(const std::string& entry);
 
-// The interface kind by the entry's ending ("E-II", "W", "II" unless modelGroup is 2, "P",
+// The interface kind by the entry's ending ("E-II", "W", "II" unless modelCode is 2, "P",
 // "S" or "-I"), tested in that order.
-InterfaceKind InterfaceKindOf(const std::string& entry, int modelGroup);
+InterfaceKind InterfaceKindOf(const std::string& entry, int modelCode);
 
 // USB vendor id of the family and the hardware-id prefix builder.
 inline constexpr unsigned kUsbVendorId = 0x5A3D;
@@ -48,6 +51,27 @@ std::string UsbSerialGeneralId();
 // True when the device's hardware id begins with prefix, comparing the device's id
 // upper-cased (ASCII letters only) over the prefix's length.
 bool HardwareIdMatches(const std::string& deviceId, const std::string& prefix);
+
+// What a model can do. Code outside the catalogue asks these rather than comparing model
+// codes.
+//
+// The oldest model (TALVO10, code 2): no user setup, a firmware tool of its own (packets
+// acknowledged one by one, so a serial port runs its receive thread for it), monochrome
+// logos only, 384 printable dots.
+bool HasUserSetup(int modelCode);
+bool UsesTalvo10Download(int modelCode);
+bool PrintsGrayLogos(int modelCode);
+int PrintableDots(int modelCode);
+// The name the tools show for the printer family: "TALVO10" or "KP70".
+const char* FamilyName(int modelCode);
+// The NV graphics memory of models that have less than the list can fill (TALVO30, code 5:
+// 128 KB); 0 for the others.
+int SmallNvGraphicsKB(int modelCode);
+// Which firmware image layout the model's areas follow: TALVO30 (code 5), KP70 and TALVO40
+// (code 6, the only ones with an LCD font area), or the others.
+enum class FirmwareLayout { Talvo30, Kp70, Other };
+FirmwareLayout FirmwareLayoutOf(int modelCode);
+bool HasLcdFontArea(int modelCode);
 
 }  // namespace models
 }  // namespace kp70

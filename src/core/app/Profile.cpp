@@ -353,10 +353,10 @@ bool Profile::Apply(std::vector<Line>& lines, const std::string& section, const 
 }
 
 std::string ProfilePathFor(const std::string& startDirectory, const std::string& executableName) {
-    std::string base = executableName;
-    const auto slash = base.find_last_of('/');
-    if (slash != std::string::npos) base = base.substr(slash + 1);
-    return startDirectory + "/" + base + ".INI";
+    // The base name after the system's separators; joined with the system's own.
+    const std::string base = std::filesystem::path(executableName).filename().string();
+    return startDirectory + static_cast<char>(std::filesystem::path::preferred_separator) + base +
+           ".INI";
 }
 
 }  // namespace kp70

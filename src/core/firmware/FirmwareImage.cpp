@@ -1,5 +1,7 @@
 #include "core/firmware/FirmwareImage.h"
 
+#include "core/app/ModelCatalogue.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -43,13 +45,17 @@ std::int64_t FileSizeOf(std::ifstream& file) {
 }
 
 AreaLayout LayoutOf(FirmwareArea area, int modelCode) {
+    using models::FirmwareLayout;
+    const FirmwareLayout family = models::FirmwareLayoutOf(modelCode);
+    const bool talvo30 = family == FirmwareLayout::Talvo30;
     AreaLayout layout;
     switch (area) {
         case FirmwareArea::Program:
-            layout.offset = modelCode == 5 ? 0x300000 : modelCode == 6 ? 0x400000 : 0x500000;
-            layout.length = modelCode == 5 ? 0x98000 : 0xD0000;
-            layout.code = {0x01, 0x11, static_cast<std::uint8_t>(modelCode == 5 ? 0x52 : 0x51),
-                           0x30};
+            layout.offset = talvo30                          ? 0x300000
+                            : family == FirmwareLayout::Kp70 ? 0x400000
+                                                             : 0x500000;
+            layout.length = talvo30 ? 0x98000 : 0xD0000;
+            layout.code = {0x01, 0x11, static_cast<std::uint8_t>(talvo30 ? 0x52 : 0x51), 0x30};
             break;
         case FirmwareArea::ExtFont:
             layout = {0x600000, 0x100000, {0x01, 0x11, 0x46, 0x30}};
@@ -58,7 +64,9 @@ AreaLayout LayoutOf(FirmwareArea area, int modelCode) {
             layout = {0x000000, 0x200000, {0x01, 0x11, 0xBB, 0x30}};
             break;
         case FirmwareArea::Download:
-            layout.offset = modelCode == 5 ? 0x3D0000 : modelCode == 6 ? 0x4D0000 : 0x5D0000;
+            layout.offset = talvo30                          ? 0x3D0000
+                            : family == FirmwareLayout::Kp70 ? 0x4D0000
+                                                             : 0x5D0000;
             layout.length = 0x18000;
             layout.code = {0x01, 0x11, 0x44, 0x30};
             break;
@@ -94,7 +102,7 @@ bool AreaAllowed(FirmwareArea area, int modelCode, bool serviceMode, bool bootPe
         case FirmwareArea::ExtFont:
             return true;
         case FirmwareArea::LcdFont:
-            return modelCode == 6;
+            return models::HasLcdFontArea(modelCode);
         case FirmwareArea::Download:
             return serviceMode;
         case FirmwareArea::Boot:

@@ -1,5 +1,7 @@
 #include "core/firmware/LastImage.h"
 
+#include <filesystem>
+
 #include "core/app/FileLocations.h"
 #include "core/app/Profile.h"
 #include "core/firmware/FirmwareTexts.h"
@@ -18,8 +20,8 @@ bool SaveLastImage(Profile& profile, const char* section, const LastImage& image
 }
 
 std::string FileNameOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+    // The system's separators: '/' here, '\\' and '/' on Windows.
+    return std::filesystem::path(path).filename().string();
 }
 
 }  // namespace kp70

@@ -90,6 +90,19 @@ std::int64_t EncodedSize(std::int64_t width, std::int64_t height, bool gray) {
     return gray ? size * 4 : size;
 }
 
+std::int64_t CentringBytes(std::int64_t paddedWidth, std::int64_t paddedHeight, int area) {
+    if (paddedWidth >= area) return 0;
+    const std::int64_t pad = ((area - paddedWidth) / 2 + 7) / 8 * 8;
+    if (pad == 0 || !FitsNvImage(paddedWidth + pad, paddedHeight, false)) return 0;
+    return pad * (paddedHeight / 8);
+}
+
+std::int64_t SentSize(std::int64_t width, std::int64_t height, bool gray, bool centre, int area) {
+    const std::int64_t size = EncodedSize(width, height, gray);
+    if (gray || !centre) return size;
+    return size + CentringBytes((width + 7) / 8 * 8, (height + 7) / 8 * 8, area);
+}
+
 int BrightnessAdjust(int luminance, int divergingPoint) {
     const int t = divergingPoint;
     // The factors are k/128, so integer arithmetic with truncation toward zero gives
@@ -137,10 +150,10 @@ std::int64_t ConvertMono(LogoBitmap& bitmap, const LogoOptions& options, bool ce
 
     // Centring: blank columns in front, none on the right. Skipped when the centred image
     // would not fit the printer.
-    if (!centre || width >= options.maxPrintableArea) return 0;
-    const int pad = ((options.maxPrintableArea - width) / 2 + 7) / 8 * 8;
-    const int added = pad * bands;
-    if (added == 0 || !FitsNvImage(width + pad, height, false)) return 0;
+    const int added =
+        centre ? static_cast<int>(CentringBytes(width, height, options.maxPrintableArea)) : 0;
+    if (added == 0) return 0;
+    const int pad = added / bands;
     bitmap.ReserveBuffers(0, static_cast<std::size_t>(length + added));
     std::uint8_t* data = bitmap.OutputBuffer();
     std::uint8_t* spare = bitmap.SpareBuffer();

@@ -21,6 +21,15 @@ bool HeaderFits(std::int64_t width, std::int64_t height);
 // other image, and centring is skipped where the centred image would not fit.
 bool FitsNvImage(std::int64_t width, std::int64_t height, bool gray);
 
+// The bytes of blank columns centring puts in front of a monochrome image of paddedWidth x
+// paddedHeight dots to centre it in `area` dots: none when the image is as wide as the area
+// or wider, or when the centred image would not fit the printer.
+std::int64_t CentringBytes(std::int64_t paddedWidth, std::int64_t paddedHeight, int area);
+// The image data the printer gets for a width x height image: its encoded size, and in
+// monochrome with `centre` set the blank columns centring adds. What counts against the NV
+// graphics memory in an upload.
+std::int64_t SentSize(std::int64_t width, std::int64_t height, bool gray, bool centre, int area);
+
 // Fills the bitmap's output buffer with monochrome NV image data: column-major, each byte
 // 8 vertically adjacent dots with the topmost in bit 7, 1 = dot. 1-bit images are taken
 // dot by dot (MonoDot); other depths go through the brightness pass and Floyd-Steinberg

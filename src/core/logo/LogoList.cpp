@@ -11,6 +11,7 @@
 #include "core/logo/BitImageConversion.h"
 #include "core/logo/BmpDecoder.h"
 #include "core/logo/LogoBitmap.h"
+#include "core/logo/LogoSelection.h"
 #include "core/logo/NvCommands.h"
 
 namespace kp70 {
@@ -18,11 +19,16 @@ namespace kp70 {
 namespace {
 
 constexpr const char* kSection = "LOGO";
+// "Logofile<n>" holds the path of image n, "Logocenter<n>=1" marks it centred (a missing
+// key reads as not centred, so older profiles read as they stand), "GrayPrinting=1" says
+// the list was uploaded in gray.
+constexpr const char* kFileKey = "Logofile";
+constexpr const char* kCenterKey = "Logocenter";
+constexpr const char* kGrayKey = "GrayPrinting";
+constexpr const char* kOn = "1";
 
-std::string KeyFor(int n) {
-    char key[32];
-    std::snprintf(key, sizeof key, "Logofile%d", n);
-    return key;
+std::string KeyFor(const char* prefix, int n) {
+    return prefix + std::to_string(n);
 }
 
 std::string BaseName(const std::string& path) {
@@ -30,12 +36,13 @@ std::string BaseName(const std::string& path) {
     return sep == std::string::npos ? path : path.substr(sep + 1);
 }
 
-// The n of a key "Logofile<n>" (any case), or 0.
-int LogofileNumber(const std::string& key) {
-    static const std::string prefix = "logofile";
+// The n of a key "<prefix><n>" (any case), or 0.
+int KeyNumber(const std::string& prefix, const std::string& key) {
     if (key.size() <= prefix.size()) return 0;
     for (std::size_t i = 0; i < prefix.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(key[i])) != prefix[i]) return 0;
+        if (std::tolower(static_cast<unsigned char>(key[i])) !=
+            std::tolower(static_cast<unsigned char>(prefix[i])))
+            return 0;
     }
     int n = 0;
     for (std::size_t i = prefix.size(); i < key.size(); ++i) {
@@ -140,8 +147,9 @@ AddBitmapResult LogoList::Add(int number, const std::string& path) {
     }
     // A file the operator chose is kept by its absolute path, so the stored list names the
     // same files from any other folder; stored entries stay as the profile has them.
-    m_entries.push_back(
-        LogoEntry{given, BaseName(path), size, number > 0 ? path : AbsolutePath(path)});
+    m_entries.push_back(LogoEntry{given, BaseName(path), size,
+                                  number > 0 ? path : AbsolutePath(path), probe.width, probe.height,
+                                  false});
     m_totalBytes += size;
     UpdateTexts();
     result.accepted = true;
@@ -161,6 +169,25 @@ bool LogoList::RemoveBitmap(int number) {
     return true;
 }
 
+bool LogoList::SetCenter(int number, bool center) {
+    for (LogoEntry& entry : m_entries) {
+        if (entry.number != number) continue;
+        entry.center = center;
+        return true;
+    }
+    return false;
+}
+
+bool LogoList::CentrePositions(const std::string& positions) {
+    if (!ValidateSelection(positions)) return false;
+    const std::vector<int> rows = SelectedImages(ParseSelection(positions));
+    for (std::size_t i = 0; i < m_entries.size(); ++i) {
+        const int row = static_cast<int>(i) + 1;
+        m_entries[i].center = std::find(rows.begin(), rows.end(), row) != rows.end();
+    }
+    return true;
+}
+
 void LogoList::ResetListCounters() {
     m_entries.clear();
     m_totalBytes = 0;
@@ -172,16 +199,27 @@ void LogoList::ResetListCounters() {
 
 std::vector<Notice> LogoList::LoadStoredList(const Profile& profile) {
     std::vector<Notice> messages;
+    ResetListCounters();
+    // Sized as they were uploaded, so a list that fitted the printer then is loaded whole
+    // (sized four times in gray, a monochrome list would lose files); then shown as the
+    // list's mode says.
+    const bool shown = m_grayPrinting;
+    m_storedGray = profile.GetString(kSection, kGrayKey, "") == kOn;
+    m_grayPrinting = m_storedGray;
     for (int n = 1;; ++n) {
-        const std::string path = profile.GetString(kSection, KeyFor(n), "");
+        const std::string path = profile.GetString(kSection, KeyFor(kFileKey, n), "");
         if (path.empty()) break;
         AddBitmapResult result = AddBitmap(n, path);
+        if (result.accepted)
+            SetCenter(result.number, profile.GetString(kSection, KeyFor(kCenterKey, n), "") == kOn);
         m_storedCount = n;
         if (result.message &&
             std::find(messages.begin(), messages.end(), *result.message) == messages.end()) {
             messages.push_back(*result.message);
         }
     }
+    Rescale(shown);
+    UpdateTexts();
     return messages;
 }
 
@@ -194,16 +232,32 @@ void LogoList::TakeOverFailedNumbers() {
     m_failedNumbers.clear();
 }
 
-void LogoList::SetGrayPrinting(bool on) {
-    if (on == m_grayPrinting) return;
-    m_grayPrinting = on;
-    for (LogoEntry& entry : m_entries) entry.size = on ? entry.size * 4 : entry.size / 4;
-    m_totalBytes = on ? m_totalBytes * 4 : m_totalBytes / 4;
-    UpdateTexts();
+std::optional<Notice> LogoList::SetGrayPrinting(bool on) {
+    if (on == m_grayPrinting) return std::nullopt;
+    if (on && m_totalBytes * 4 > kCapacityBytes) {
+        // Gray images take four times the memory: as with a file added in gray, the list
+        // must fit it.
+        Notice notice = Notice::Message(msg::kAreaTooSmall);
+        notice.secondLine = "In gray the listed images would take " +
+                            std::to_string((m_totalBytes * 4 + 1023) / 1024) + " of the " +
+                            std::to_string(kCapacityKB) +
+                            " KBytes: remove files to print the list in gray.";
+        return notice;
+    }
+    Rescale(on);
     char text[64];
     std::snprintf(text, sizeof text, "%3lld / %3ld KByte",
                   static_cast<long long>(m_totalBytes / 1024), static_cast<long>(kCapacityKB));
     m_sizeText = text;
+    return std::nullopt;
+}
+
+void LogoList::Rescale(bool gray) {
+    if (gray == m_grayPrinting) return;
+    m_grayPrinting = gray;
+    for (LogoEntry& entry : m_entries) entry.size = gray ? entry.size * 4 : entry.size / 4;
+    m_totalBytes = gray ? m_totalBytes * 4 : m_totalBytes / 4;
+    UpdateTexts();
 }
 
 std::vector<int> LogoList::UploadOrder() const {
@@ -215,17 +269,27 @@ std::vector<int> LogoList::UploadOrder() const {
 bool LogoList::StoreUploadedList(Profile& profile, const std::vector<int>& order) {
     std::vector<Profile::KeyChange> changes;
     const int n = static_cast<int>(order.size());
+    const std::optional<std::string> on = std::string(kOn);
     for (int i = 0; i < n; ++i) {
-        changes.emplace_back(KeyFor(i + 1), m_entries.at(static_cast<std::size_t>(order[i])).path);
+        const LogoEntry& entry = m_entries.at(static_cast<std::size_t>(order[i]));
+        changes.emplace_back(KeyFor(kFileKey, i + 1), entry.path);
+        changes.emplace_back(KeyFor(kCenterKey, i + 1), entry.center ? on : std::nullopt);
     }
+    changes.emplace_back(kGrayKey, m_grayPrinting ? on : std::nullopt);
     // Every later key goes, also ones beyond the last load's end (after a gap).
-    int highest = m_storedCount;
+    int highestFile = m_storedCount;
+    int highestCenter = 0;
     for (const auto& [key, value] : profile.SectionEntries(kSection)) {
-        highest = std::max(highest, LogofileNumber(key));
+        highestFile = std::max(highestFile, KeyNumber(kFileKey, key));
+        highestCenter = std::max(highestCenter, KeyNumber(kCenterKey, key));
     }
-    for (int k = n + 1; k <= highest; ++k) changes.emplace_back(KeyFor(k), std::nullopt);
+    for (int k = n + 1; k <= highestFile; ++k)
+        changes.emplace_back(KeyFor(kFileKey, k), std::nullopt);
+    for (int k = n + 1; k <= highestCenter; ++k)
+        changes.emplace_back(KeyFor(kCenterKey, k), std::nullopt);
     if (!profile.WriteKeys(kSection, changes)) return false;
     m_storedCount = n;
+    m_storedGray = m_grayPrinting;
     return true;
 }
 

@@ -1,25 +1,22 @@
 #pragma once
 
-#include <array>
 #include <string>
+
+#include "core/app/ModelCatalogue.h"
 
 namespace kp70 {
 
 // The logo tool's conversion options, one set per run.
 struct LogoOptions {
-    static constexpr int kMaxImages = 255;
-
     int divergingPoint = 128;    // 0..255: brightness control of the conversions
     int maxPrintableArea = 512;  // 1..512 dots: the width images are centred in
     bool grayPrinting = false;   // 4-bit gray images instead of monochrome dots
     bool starEmulation = false;  // every NV command but delete-all gets a leading ESC
     bool printToFile = false;    // send uploads to a file instead of the printer
-    // One "Auto Center Align Check" mark per list position; they keep their values for the
-    // rest of the run.
-    std::array<bool, kMaxImages> autoCenter{};
+    // Each file's "Auto Center Align Check" mark is the file's own (LogoEntry::center).
 
     // The defaults the wizard starts with: the area is 384 dots on the 384-dot model
-    // (model code 2), else 512. The marks and the print-to-file choice are not touched.
+    // (model code 2), else 512. The print-to-file choice is not touched.
     void ResetToDefaults(int modelCode) {
         ResetAreaAndDivergingPoint(modelCode);
         grayPrinting = false;
@@ -29,18 +26,10 @@ struct LogoOptions {
     // middle diverging point.
     void ResetAreaAndDivergingPoint(int modelCode) {
         divergingPoint = 128;
-        maxPrintableArea = modelCode == 2 ? 384 : 512;
+        maxPrintableArea = models::PrintableDots(modelCode);
     }
-    // The 384-dot model (model code 2) prints no gray images.
-    static bool GrayOffered(int modelCode) { return modelCode != 2; }
-
-    // The file at list position `position` left the list: the marks of the files after it
-    // move up with them and the last mark clears. A mark belongs to its file.
-    void RemoveMark(int position) {
-        if (position < 0 || position >= kMaxImages) return;
-        for (int i = position; i + 1 < kMaxImages; ++i) autoCenter[i] = autoCenter[i + 1];
-        autoCenter[kMaxImages - 1] = false;
-    }
+    // The 384-dot model prints no gray images.
+    static bool GrayOffered(int modelCode) { return models::PrintsGrayLogos(modelCode); }
 };
 
 // The Setup page's number fields and their ranges.

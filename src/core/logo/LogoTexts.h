@@ -19,6 +19,7 @@ inline constexpr const char* kLogDefineFailed = "CProgress OnInitDialog[%d]";
 inline constexpr const char* kLogHeaderFailed = "CPrograss writeInstruction[%d]";
 inline constexpr const char* kLogHeaderBytes = "CPrograss WriteInstruction [%02X-%02X-%02X-%02X]\n";
 inline constexpr const char* kLogDataFailed = "CProgress write data failed [%d]";
+inline constexpr const char* kLogImageFailed = "CProgress image %d not converted: %s";
 inline constexpr const char* kLogLinkLost = "CProgress not delivered after the last image: %s";
 
 }  // namespace kp70::logotext

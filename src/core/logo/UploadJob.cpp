@@ -10,6 +10,7 @@
 #include "core/app/ErrorLog.h"
 #include "core/app/MessageCatalogue.h"
 #include "core/logo/BitImageConversion.h"
+#include "core/logo/BmpDecoder.h"
 #include "core/logo/LogoBitmap.h"
 #include "core/logo/LogoList.h"
 #include "core/logo/LogoOptions.h"
@@ -42,7 +43,56 @@ std::string UpdatingText(std::int64_t sent, std::int64_t total, const std::strin
     return text;
 }
 
+std::string KBytes(std::int64_t bytes) {
+    return std::to_string((bytes + 1023) / 1024);
+}
+
 }  // namespace
+
+std::optional<Notice> CheckUpload(const LogoList& list, const LogoOptions& options,
+                                  bool readFiles) {
+    std::int64_t total = 0;
+    std::int64_t centring = 0;
+    for (const LogoEntry& entry : list.Entries()) {
+        int width = entry.width;
+        int height = entry.height;
+        if (readFiles) {
+            // The file as it is now: it may have gone or changed since it was listed.
+            const BitmapProbe probe = ProbeBitmap(entry.path);
+            if (!probe.ok || probe.bitsPerPixel > 32 || !HeaderFits(probe.width, probe.height)) {
+                Notice notice =
+                    Notice::Message(probe.ok ? msg::kBitmapNotSupported : msg::kStoredFileIncorrect,
+                                    probe.ok ? MessageIcon::None : MessageIcon::Exclamation);
+                const std::string why = !probe.ok ? probe.error
+                                        : probe.bitsPerPixel > 32
+                                            ? "more than 32 bits per pixel"
+                                            : "the image is too large for an NV image";
+                notice.secondLine = entry.path + ": " + why +
+                                    ". Nothing was sent: put the file back or remove it from "
+                                    "the list.";
+                return notice;
+            }
+            width = probe.width;
+            height = probe.height;
+        }
+        const std::int64_t size = EncodedSize(width, height, options.grayPrinting);
+        const std::int64_t sent =
+            SentSize(width, height, options.grayPrinting, entry.center, options.maxPrintableArea);
+        total += sent;
+        centring += sent - size;
+    }
+    if (total <= LogoList::kCapacityBytes) return std::nullopt;
+    Notice notice = Notice::Message(msg::kAreaTooSmall);
+    notice.secondLine =
+        "The printer would get " + KBytes(total) + " KBytes of image data" +
+        (centring > 0 ? " (" + KBytes(centring) + " of them the blank columns of centred images)"
+                      : std::string()) +
+        ", more than the " + std::to_string(LogoList::kCapacityKB) +
+        " KBytes it holds. Nothing was sent: remove files" +
+        (centring > 0 ? " or clear centring marks" : "") +
+        (options.grayPrinting ? " or turn gray printing off." : ".");
+    return notice;
+}
 
 UploadResult RunUpload(PrinterLink& link, Clock& clock, ErrorLog* log, LogoList& list,
                        const LogoOptions& options, Profile* profile,
@@ -88,23 +138,44 @@ UploadResult RunUpload(PrinterLink& link, Clock& clock, ErrorLog* log, LogoList&
         const int position = order[static_cast<std::size_t>(current)];
         const LogoEntry& entry = entries[static_cast<std::size_t>(position)];
 
-        // The mark of a row belongs to the file in that row.
-        const bool centre = options.autoCenter[static_cast<std::size_t>(position)];
-        std::array<std::uint8_t, 4> header{};
-        if (bitmap->LoadBitmap(entry.path)) {
+        // A file that changed since the list was checked: it is not sent as an empty image,
+        // which the printer would keep in its place, but ends the upload here.
+        std::string why;
+        int refusal = msg::kStoredFileIncorrect;
+        if (!bitmap->LoadBitmap(entry.path)) {
+            why = bitmap->LastError();
+        } else {
             if (options.grayPrinting) {
                 ConvertGray(*bitmap, options);
             } else {
-                progress.totalBytes += ConvertMono(*bitmap, options, centre);
+                progress.totalBytes += ConvertMono(*bitmap, options, entry.center);
             }
-            // A conversion that produced nothing (image beyond the buffers) goes empty too.
-            if (bitmap->OutputLength() > 0) {
-                header = NvImageHeader(bitmap->PaddedWidth(), bitmap->PaddedHeight(),
-                                       options.grayPrinting);
+            if (bitmap->OutputLength() <= 0) {
+                why = "the image is too large for an NV image";
+            } else if (progress.bytesSent + bitmap->OutputLength() > LogoList::kCapacityBytes) {
+                why =
+                    "the file grew since the upload began: it no longer fits the NV graphics "
+                    "memory";
+                refusal = msg::kAreaTooSmall;
             }
-        } else {
-            bitmap->SetOutputLength(0);
         }
+        if (!why.empty()) {
+            result.failed = true;
+            result.definitionOpen = true;
+            Notice notice =
+                Notice::Message(refusal, refusal == msg::kAreaTooSmall ? MessageIcon::None
+                                                                       : MessageIcon::Exclamation);
+            notice.secondLine = entry.path + ": " + why + ". The upload stopped at image " +
+                                std::to_string(step) + " of " + std::to_string(n) +
+                                "; the printer holds empty images from there on and the "
+                                "stored list is unchanged.";
+            result.notices.push_back(notice);
+            if (log)
+                log->LogLine(logotext::kLogImageFailed, step, (entry.path + ": " + why).c_str());
+            return result;
+        }
+        const std::array<std::uint8_t, 4> header =
+            NvImageHeader(bitmap->PaddedWidth(), bitmap->PaddedHeight(), options.grayPrinting);
         progress.step = step;
         progress.fileName = entry.name;
         progress.text = UpdatingText(progress.bytesSent, progress.totalBytes, entry.name);
@@ -165,8 +236,8 @@ UploadResult RunUpload(PrinterLink& link, Clock& clock, ErrorLog* log, LogoList&
 
 void FinishUpload(PrinterLink& link, Clock& clock, UploadResult& result,
                   const CancelToken& cancel) {
-    if (result.failed) return;
-    if (!result.cancelled) {
+    if (result.failed && !result.definitionOpen) return;
+    if (!result.failed && !result.cancelled) {
         result.notices.push_back(Notice::Message(msg::kUploadComplete, MessageIcon::Exclamation));
         return;
     }
@@ -178,7 +249,7 @@ void FinishUpload(PrinterLink& link, Clock& clock, UploadResult& result,
             result.notices.push_back(Notice::Message(msg::kWriteToPort, MessageIcon::Exclamation));
         }
     }
-    if (!anyFailed) clock.SleepFor(result.waitAfterCancel);
+    if (!anyFailed && !result.failed) clock.SleepFor(result.waitAfterCancel);
 }
 
 }  // namespace kp70

@@ -10,10 +10,9 @@ namespace kp70 {
 
 PollResult PollPrinterStatus(PrinterLinkFactory& links, Clock& clock, const CancelToken& cancel,
                              int timeoutMs) {
-    // As the user setup tool opens it, so the printer's answers are read.
-    LinkRequest request;
-    request.toolMode = kToolModeSetup;
-    request.replies = true;
+    // The status link (as the user setup tool opens it, so the printer's answers are read),
+    // its connection bounded by the poll's time-out.
+    LinkRequest request = StatusLinkRequest();
     request.connectRounds = std::max(1, timeoutMs / request.connectWaitMs);
     const std::unique_ptr<PrinterLink> link = links.MakeLink(request);
     PollResult result;

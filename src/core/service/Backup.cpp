@@ -3,7 +3,8 @@
 #include <cstdio>
 #include <ctime>
 
-#include "core/service/Json.h"
+#include <nlohmann/json.hpp>
+
 #include "core/service/Tar.h"
 
 namespace kp70 {
@@ -13,6 +14,11 @@ namespace {
 constexpr const char* kFormat = "kp70-backup";
 constexpr const char* kManifest = "manifest.json";
 constexpr int kMaxImages = 255;
+// A manifest nests three levels; anything deeper is no manifest of ours.
+constexpr std::size_t kMaxDepth = 8;
+
+// Objects keep their members in the order they were written.
+using Json = nlohmann::ordered_json;
 
 bool Fail(std::string& why, std::string text) {
     why = std::move(text);
@@ -20,40 +26,74 @@ bool Fail(std::string& why, std::string text) {
 }
 
 // Reads an integer member within a range; a missing member keeps `value`.
+const Json* Find(const Json& object, const char* name) {
+    if (!object.is_object()) return nullptr;
+    const auto at = object.find(name);
+    return at == object.end() ? nullptr : &*at;
+}
+
+// Reads an integer member within a range; a missing member keeps `value`.
 bool IntegerMember(const Json& object, const char* name, int min, int max, int& value,
                    std::string& why) {
-    const Json* member = object.Find(name);
+    const Json* member = Find(object, name);
     if (!member) return true;
-    if (!member->IsInteger() || member->AsInteger() < min || member->AsInteger() > max)
+    const bool whole = member->is_number_integer();
+    const std::int64_t number = whole ? member->get<std::int64_t>() : 0;
+    if (!whole || number < min || number > max)
         return Fail(why, std::string("manifest: \"") + name + "\" must be a whole number from " +
                              std::to_string(min) + " to " + std::to_string(max));
-    value = static_cast<int>(member->AsInteger());
+    value = static_cast<int>(number);
     return true;
 }
 
 bool BoolMember(const Json& object, const char* name, bool& value, std::string& why) {
-    const Json* member = object.Find(name);
+    const Json* member = Find(object, name);
     if (!member) return true;
-    if (!member->IsBool())
+    if (!member->is_boolean())
         return Fail(why, std::string("manifest: \"") + name + "\" must be true or false");
-    value = member->AsBool();
+    value = member->get<bool>();
     return true;
 }
 
 std::string StringMember(const Json& object, const char* name) {
-    const Json* member = object.Find(name);
-    return member && member->IsString() ? member->AsString() : std::string();
+    const Json* member = Find(object, name);
+    return member && member->is_string() ? member->get<std::string>() : std::string();
+}
+
+// Reads JSON text into `json`, refusing what nests deeper than any manifest does.
+bool Parse(const std::string& text, Json& json, std::string& why) {
+    std::size_t depth = 0;
+    bool tooDeep = false;
+    const Json::parser_callback_t limit = [&](int, Json::parse_event_t event, Json&) {
+        if (event == Json::parse_event_t::object_start ||
+            event == Json::parse_event_t::array_start) {
+            if (++depth > kMaxDepth) tooDeep = true;
+        } else if (event == Json::parse_event_t::object_end ||
+                   event == Json::parse_event_t::array_end) {
+            --depth;
+        }
+        return !tooDeep;
+    };
+    try {
+        json = Json::parse(text, limit);
+    } catch (const Json::exception& e) {
+        why = tooDeep ? "nested deeper than " + std::to_string(kMaxDepth) + " levels"
+                      : std::string(e.what());
+        return false;
+    }
+    if (tooDeep) return Fail(why, "nested deeper than " + std::to_string(kMaxDepth) + " levels");
+    return true;
 }
 
 bool SettingsFrom(const Json& object, std::vector<BackupSetting>& settings, std::string& why) {
-    if (!object.IsObject()) return Fail(why, "the settings must be a JSON object of NAME: VALUE");
+    if (!object.is_object()) return Fail(why, "the settings must be a JSON object of NAME: VALUE");
     settings.clear();
-    for (const auto& [name, value] : object.Members()) {
-        if (value.IsNull()) continue;  // a setting the printer did not answer
-        if (value.IsString()) {
-            settings.push_back({name, value.AsString()});
-        } else if (value.IsInteger()) {
-            settings.push_back({name, std::to_string(value.AsInteger())});
+    for (const auto& [name, value] : object.items()) {
+        if (value.is_null()) continue;  // a setting the printer did not answer
+        if (value.is_string()) {
+            settings.push_back({name, value.get<std::string>()});
+        } else if (value.is_number_integer()) {
+            settings.push_back({name, std::to_string(value.get<std::int64_t>())});
         } else {
             return Fail(why, "the value of \"" + name + "\" must be a text or a whole number");
         }
@@ -63,7 +103,7 @@ bool SettingsFrom(const Json& object, std::vector<BackupSetting>& settings, std:
 
 bool LogosFrom(const Json& logos, const std::vector<TarEntry>& entries, Backup& backup,
                std::string& why) {
-    if (!logos.IsObject()) return Fail(why, "manifest: \"logos\" must be an object");
+    if (!logos.is_object()) return Fail(why, "manifest: \"logos\" must be an object");
     backup.hasLogos = true;
     if (!BoolMember(logos, "gray", backup.gray, why) ||
         !IntegerMember(logos, "diverging", kDivergingPointRange.min, kDivergingPointRange.max,
@@ -72,15 +112,15 @@ bool LogosFrom(const Json& logos, const std::vector<TarEntry>& entries, Backup& 
                        why) ||
         !BoolMember(logos, "star", backup.star, why))
         return false;
-    const Json* images = logos.Find("images");
-    if (!images || !images->IsArray())
+    const Json* images = Find(logos, "images");
+    if (!images || !images->is_array())
         return Fail(why, "manifest: \"logos\" has no \"images\" list");
-    if (images->Items().size() > static_cast<std::size_t>(kMaxImages))
+    if (images->size() > static_cast<std::size_t>(kMaxImages))
         return Fail(why, "manifest: more than 255 logos");
-    for (const Json& image : images->Items()) {
+    for (const Json& image : *images) {
         BackupLogo logo;
         const int expected = static_cast<int>(backup.logos.size()) + 1;
-        if (!image.IsObject() || !IntegerMember(image, "number", 1, kMaxImages, logo.number, why))
+        if (!image.is_object() || !IntegerMember(image, "number", 1, kMaxImages, logo.number, why))
             return Fail(why, why.empty() ? "manifest: a logo entry is not an object" : why);
         if (logo.number != expected)
             return Fail(why, "manifest: logo " + std::to_string(expected) +
@@ -109,8 +149,6 @@ LogoOptions Backup::Options() const {
     options.divergingPoint = diverging;
     options.maxPrintableArea = area;
     options.starEmulation = star;
-    for (std::size_t i = 0; i < logos.size() && i < options.autoCenter.size(); ++i)
-        options.autoCenter[i] = logos[i].center;
     return options;
 }
 
@@ -137,38 +175,31 @@ std::string LogoEntryName(int number, const std::string& fileName) {
 }
 
 bool EncodeBackup(const Backup& backup, std::string& file, std::string& why) {
-    Json manifest = Json::Object();
-    manifest.Set("format", Json(kFormat));
-    manifest.Set("version", Json(Backup::kVersion));
-    manifest.Set("tool", Json(backup.tool));
-    manifest.Set("time", Json(backup.time));
-    manifest.Set("model", Json(backup.model));
-    manifest.Set("device", Json(backup.device));
-    Json settings = Json::Object();
-    for (const BackupSetting& s : backup.settings) settings.Set(s.name, Json(s.value));
-    manifest.Set("settings", std::move(settings));
+    Json manifest = {{"format", kFormat},     {"version", Backup::kVersion},
+                     {"tool", backup.tool},   {"time", backup.time},
+                     {"model", backup.model}, {"device", backup.device}};
+    Json settings = Json::object();
+    for (const BackupSetting& s : backup.settings) settings[s.name] = s.value;
+    manifest["settings"] = std::move(settings);
 
     std::vector<TarEntry> entries{{kManifest, ""}};
     if (backup.hasLogos) {
-        Json logos = Json::Object();
-        logos.Set("gray", Json(backup.gray));
-        logos.Set("diverging", Json(backup.diverging));
-        logos.Set("area", Json(backup.area));
-        logos.Set("star", Json(backup.star));
-        Json images = Json::Array();
+        Json images = Json::array();
         for (const BackupLogo& logo : backup.logos) {
-            Json image = Json::Object();
-            image.Set("number", Json(logo.number));
-            image.Set("file", Json(logo.file));
-            image.Set("name", Json(logo.name));
-            image.Set("center", Json(logo.center));
-            images.Push(std::move(image));
+            images.push_back({{"number", logo.number},
+                              {"file", logo.file},
+                              {"name", logo.name},
+                              {"center", logo.center}});
             entries.push_back({logo.file, logo.data});
         }
-        logos.Set("images", std::move(images));
-        manifest.Set("logos", std::move(logos));
+        manifest["logos"] = {{"gray", backup.gray},
+                             {"diverging", backup.diverging},
+                             {"area", backup.area},
+                             {"star", backup.star},
+                             {"images", std::move(images)}};
     }
-    entries.front().data = manifest.Dump();
+    // Names are bytes as the profile keeps them; what is not UTF-8 is written replaced.
+    entries.front().data = manifest.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
     // The entries carry the backup's time, so an archive tool lists when it was made.
     std::tm time{};
     std::uint64_t mtime = 0;
@@ -191,8 +222,8 @@ bool DecodeBackup(const std::string& file, Backup& backup, std::string& why) {
         if (e.name == kManifest) manifestEntry = &e;
     if (!manifestEntry) return Fail(why, "the file holds no manifest.json: not a backup");
     Json manifest;
-    if (!Json::Parse(manifestEntry->data, manifest, why)) return Fail(why, "manifest.json: " + why);
-    if (!manifest.IsObject() || StringMember(manifest, "format") != kFormat)
+    if (!Parse(manifestEntry->data, manifest, why)) return Fail(why, "manifest.json: " + why);
+    if (!manifest.is_object() || StringMember(manifest, "format") != kFormat)
         return Fail(why, "manifest.json is not a printer backup's manifest");
     int version = 0;
     if (!IntegerMember(manifest, "version", 1, 1000, version, why)) return false;
@@ -205,10 +236,11 @@ bool DecodeBackup(const std::string& file, Backup& backup, std::string& why) {
     read.time = StringMember(manifest, "time");
     read.device = StringMember(manifest, "device");
     if (!IntegerMember(manifest, "model", 0, 255, read.model, why)) return false;
-    const Json* settings = manifest.Find("settings");
+    const Json* settings = Find(manifest, "settings");
     if (settings && !SettingsFrom(*settings, read.settings, why))
         return Fail(why, "manifest: " + why);
-    if (const Json* logos = manifest.Find("logos"); logos && !LogosFrom(*logos, entries, read, why))
+    if (const Json* logos = Find(manifest, "logos");
+        logos && !LogosFrom(*logos, entries, read, why))
         return false;
     backup = std::move(read);
     return true;
@@ -217,9 +249,9 @@ bool DecodeBackup(const std::string& file, Backup& backup, std::string& why) {
 bool ReadSettingsJson(const std::string& text, std::vector<BackupSetting>& settings,
                       std::string& why) {
     Json json;
-    if (!Json::Parse(text, json, why)) return false;
-    if (json.IsObject() && StringMember(json, "format") == kFormat) {
-        const Json* inner = json.Find("settings");
+    if (!Parse(text, json, why)) return false;
+    if (json.is_object() && StringMember(json, "format") == kFormat) {
+        const Json* inner = Find(json, "settings");
         if (!inner) return Fail(why, "the manifest holds no settings");
         return SettingsFrom(*inner, settings, why);
     }

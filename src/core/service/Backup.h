@@ -57,7 +57,8 @@ struct Backup {
     bool star = false;
     std::vector<BackupLogo> logos;  // in image-number order
 
-    // The logo tool's options for an upload of these logos (the marks by list position).
+    // The logo tool's options for an upload of these logos (each logo's centring mark is
+    // its own: BackupLogo::center).
     LogoOptions Options() const;
 };
 

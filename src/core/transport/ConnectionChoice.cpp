@@ -73,11 +73,11 @@ std::vector<std::string> ConnectionChoice::DeviceEntries(const Profile& profile)
     return entries;
 }
 
-const std::vector<std::string>& ConnectionChoice::Baudrates(int modelGroup) {
+const std::vector<std::string>& ConnectionChoice::Baudrates(int modelCode) {
     static const std::vector<std::string> all{"115200", "38400", "19200", "9600"};
     // The oldest model's serial interface does not run at 115200.
     static const std::vector<std::string> oldest{"38400", "19200", "9600"};
-    return modelGroup == 2 ? oldest : all;
+    return modelCode == 2 ? oldest : all;
 }
 
 const std::vector<std::string>& ConnectionChoice::Parities() {
@@ -113,7 +113,7 @@ std::vector<std::string> ConnectionChoice::PortNames(InterfaceKind kind) const {
             return ListPorts(*m_devices, PortListKind::Parallel);
         case kInterfaceUsbSerial:
             // The port of the printer's USB-serial device, listed even when none was found.
-            return {FindUsbSerialPortForModel(*m_devices, m_modelGroup)};
+            return {FindUsbSerialPortForModel(*m_devices, m_modelCode)};
         default:
             return {};
     }
@@ -143,8 +143,8 @@ ChoiceStep ConnectionChoice::ChooseDevice(const std::string& entry) {
     m_entry = entry;
     m_usbFound = false;
     m_searching = false;
-    m_modelGroup = models::ClassifyAtSelection(entry);
-    if (m_modelGroup == 0) {
+    m_modelCode = models::ClassifyAtSelection(entry);
+    if (m_modelCode == 0) {
         // "Invalid Device!": the lists keep their state, and OK cannot go on with a name no
         // model answers to.
         m_kind = kInterfaceNone;
@@ -152,7 +152,7 @@ ChoiceStep ConnectionChoice::ChooseDevice(const std::string& entry) {
         return step;
     }
 
-    m_kind = models::InterfaceKindOf(entry, m_modelGroup);
+    m_kind = models::InterfaceKindOf(entry, m_modelCode);
     ChoiceListState& port = Mutable(ChoiceList::Port);
     switch (m_kind) {
         case kInterfaceEthernet:
@@ -178,7 +178,7 @@ ChoiceStep ConnectionChoice::ChooseDevice(const std::string& entry) {
             port.enabled = true;
             SetLineSettingsEnabled(m_kind != kInterfaceParallel);
             if (m_kind != kInterfaceParallel)
-                Mutable(ChoiceList::Baudrate) = {Baudrates(m_modelGroup), 0, true};
+                Mutable(ChoiceList::Baudrate) = {Baudrates(m_modelCode), 0, true};
             break;
         default:
             break;
@@ -202,7 +202,7 @@ ChoiceStep ConnectionChoice::UsbSearchEnded(int count) {
     step.clearDevice = true;
     Mutable(ChoiceList::Port).selected = -1;
     m_entry.clear();
-    m_modelGroup = 0;
+    m_modelCode = 0;
     m_kind = kInterfaceNone;
     return step;
 }
@@ -231,7 +231,7 @@ void ConnectionChoice::RebuildStopBits() {
 }
 
 bool ConnectionChoice::OkEnabled() const {
-    if (m_searching || m_modelGroup == 0) return false;
+    if (m_searching || m_modelCode == 0) return false;
     switch (m_kind) {
         case kInterfaceSerial:
         case kInterfaceParallel:
@@ -310,10 +310,10 @@ bool ConnectionChoice::NetworkDialogEnded(ConnectionSettings& settings, bool acc
     return accepted;
 }
 
-int SearchUsbPrinters(DeviceEnumerator& devices, Clock& clock, int modelGroup,
+int SearchUsbPrinters(DeviceEnumerator& devices, Clock& clock, int modelCode,
                       const CancelToken& cancel, const std::function<void()>& onEmptyRound,
                       ErrorLog* log) {
-    const std::string idPrefix = models::UsbPrinterSearchId(modelGroup);
+    const std::string idPrefix = models::UsbPrinterSearchId(modelCode);
     int count = -1;
     for (int round = 0; round < kUsbSearchRounds && !cancel.Cancelled(); ++round) {
         count = CountUsbPrinters(devices, idPrefix, log);

@@ -101,7 +101,7 @@ public:
 
     const std::string& entry() const { return m_entry; }
     // The model code of the entry as classified at selection; 0 when unrecognised.
-    int modelGroup() const { return m_modelGroup; }
+    int modelCode() const { return m_modelCode; }
     InterfaceKind interfaceKind() const { return m_kind; }
 
     // OK: stores the port name, the model code (classified at OK) and, for serial entries,
@@ -115,7 +115,7 @@ public:
     bool NetworkDialogEnded(ConnectionSettings& settings, bool accepted) const;
 
     // The built-in contents of the lists.
-    static const std::vector<std::string>& Baudrates(int modelGroup);
+    static const std::vector<std::string>& Baudrates(int modelCode);
     static const std::vector<std::string>& Parities();
     static const std::vector<std::string>& DataLengths();
     static const std::vector<std::string>& FlowControls();
@@ -135,7 +135,7 @@ private:
 
     std::array<ChoiceListState, kChoiceListCount> m_lists;
     std::string m_entry;
-    int m_modelGroup = 0;
+    int m_modelCode = 0;
     InterfaceKind m_kind = kInterfaceNone;
     bool m_searching = false;
     bool m_usbFound = false;
@@ -147,12 +147,12 @@ private:
 inline constexpr int kUsbSearchRounds = 16;
 inline constexpr int kUsbSearchWaitMs = 250;
 
-// Counts the model's USB printers (CountUsbPrinters with UsbPrinterSearchId(modelGroup))
+// Counts the model's USB printers (CountUsbPrinters with UsbPrinterSearchId(modelCode))
 // until at least one is there: after each empty round onEmptyRound is called (the screen
 // adds a dot to its title) and the search waits 250 ms on the clock, for at most 16
 // rounds. Returns the last count (-1 for none); a cancel ends it between rounds with
 // what was counted so far.
-int SearchUsbPrinters(DeviceEnumerator& devices, Clock& clock, int modelGroup,
+int SearchUsbPrinters(DeviceEnumerator& devices, Clock& clock, int modelCode,
                       const CancelToken& cancel, const std::function<void()>& onEmptyRound,
                       ErrorLog* log);
 // The message a search result gives: 10 for none, 11 for more than one, -1 for exactly one.

@@ -45,6 +45,7 @@ bool PortLink::Open(const CancelToken&) {
     if (m_port.isOpen()) m_port.Close();
     m_port.SetNotifyWindow(this);
     m_opened = true;
+    m_port.KeepFiles(m_request.readFiles);
     if (m_port.Open()) return true;
     m_port.SetNotifyWindow(nullptr);
     return false;

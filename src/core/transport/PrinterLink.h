@@ -61,6 +61,9 @@ struct LinkRequest {
     // A network printer is connected in this many rounds of a wait and a probe.
     int connectRounds = 10;
     int connectWaitMs = 50;
+    // The files the transfer reads while it sends (an upload's logos): a print file that is
+    // one of them is refused when the link opens, since opening it would empty it.
+    std::vector<std::string> readFiles;
 };
 
 // One way to reach a printer, whatever is between: a serial, USB printer-class or file

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/app/ConnectionSettings.h"
 #include "core/transport/PrinterLink.h"
@@ -23,6 +24,10 @@ public:
 
     // 1 on success, 0 on failure.
     virtual int Open() = 0;
+    // The files the next Open must not write into: a print file that is one of them fails
+    // to open (LastErrorText says so) and is left as it is. Ports that write no file ignore
+    // them.
+    virtual void KeepFiles(std::vector<std::string> files) { (void)files; }
     // 1 when a port was open, 0 when none was.
     virtual int Close() = 0;
     // The number of bytes written; 0 on failure.

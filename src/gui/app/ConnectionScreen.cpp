@@ -164,13 +164,13 @@ void ConnectionScreen::StartUsbSearch() {
     DeviceEnumerator& devices = m_devices;
     Clock& clock = m_services.clock;
     ErrorLog* log = &m_services.log;
-    const int modelGroup = m_choice.modelGroup();
+    const int modelCode = m_choice.modelCode();
     const bool started = m_runner.Run(
-        [this, &devices, &clock, log, modelGroup](StepContext& context) {
+        [this, &devices, &clock, log, modelCode](StepContext& context) {
             Outcome outcome;
             // The outcome's count carries the number of printers found (-1 for none).
             outcome.count = SearchUsbPrinters(
-                devices, clock, modelGroup, context.cancel,
+                devices, clock, modelCode, context.cancel,
                 [this, &context] { context.Post([this] { AppendSearchDot(); }); }, log);
             outcome.enabled = kChooseAction | kCancelAction;
             return outcome;

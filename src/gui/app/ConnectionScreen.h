@@ -38,7 +38,7 @@ public:
     ~ConnectionScreen() override;
 
     // The model code of the chosen entry as classified at selection; 0 when unrecognised.
-    int modelGroup() const { return m_choice.modelGroup(); }
+    int modelCode() const { return m_choice.modelCode(); }
     // The InterfaceKind of the chosen entry.
     int interfaceKind() const { return m_choice.interfaceKind(); }
     // True while the USB printer search runs (only Cancel is offered meanwhile).

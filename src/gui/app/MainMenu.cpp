@@ -1,5 +1,7 @@
 #include "gui/app/MainMenu.h"
 
+#include "core/app/ModelCatalogue.h"
+
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -40,7 +42,7 @@ MainMenu::MainMenu(const ScreenServices& services, PrinterPort& port,
     m_back = makeButton("backButton", kBackLabel);
 
     // The oldest model (code 2) has no user setup.
-    m_setup->setEnabled(m_port.Settings().modelCode != 2);
+    m_setup->setEnabled(models::HasUserSetup(m_port.Settings().modelCode));
 
     connect(m_logo, &QPushButton::clicked, this, &MainMenu::OnLogoDownload);
     connect(m_setup, &QPushButton::clicked, this, &MainMenu::OnUserSetup);

@@ -1,5 +1,6 @@
 #include "gui/firmware/FirmwareTool.h"
 
+#include "core/app/ModelCatalogue.h"
 #include "gui/app/FileChooser.h"
 #include "gui/firmware/DownloadToolDialog.h"
 #include "gui/firmware/FirmwareUpdateScreen.h"
@@ -15,7 +16,7 @@ AppToolLauncher::FirmwareOpener MakeFirmwareOpener(const ScreenServices& service
                                                    const std::string& connectionSummary) {
     return [services, &links, &connectionSummary](QWidget* parent, int modelCode) {
         DialogFileChooser chooser;
-        if (modelCode == 2) {
+        if (models::UsesTalvo10Download(modelCode)) {
             DownloadToolDialog tool(services, links, connectionSummary, chooser, parent);
             tool.exec();
         } else {

@@ -6,7 +6,7 @@
 #include <QVBoxLayout>
 
 #include "core/app/MessageCatalogue.h"
-#include "core/logo/LogoSession.h"
+#include "core/logo/LogoOperations.h"
 #include "core/logo/LogoTexts.h"
 #include "core/transport/PrinterPort.h"
 #include "gui/logo/CPage1Selection.h"
@@ -151,6 +151,12 @@ void CMyProperty::OnUpload() {
             const CancelToken cancel(stop.get(), &step.cancel);
             return DeleteAllLogos(m_links, m_context.services.clock, cancel);
         });
+        return;
+    }
+    // A list the printer cannot take is said before the question; the job looks again,
+    // with the files read afresh.
+    if (const std::optional<Notice> refused = CheckUpload(list, m_context.options(), false)) {
+        services.Show(this, *refused);
         return;
     }
     if (!ask(msg::kUploadQuestion, Prompter::Icon::Question)) return;

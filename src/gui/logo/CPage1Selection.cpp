@@ -7,7 +7,7 @@
 
 #include "core/app/ErrorLog.h"
 #include "core/app/MessageCatalogue.h"
-#include "core/logo/LogoSession.h"
+#include "core/logo/LogoOperations.h"
 #include "core/logo/LogoTexts.h"
 #include "gui/app/FileChooser.h"
 #include "gui/logo/LogoListView.h"
@@ -64,19 +64,13 @@ void CPage1Selection::Activate() {
 
 bool CPage1Selection::Leave() {
     // Each row's box is its file's mark.
-    for (int row = 0; row < m_view->RowCount(); ++row) {
-        const int position = m_context.PositionOf(m_view->RowNumber(row));
-        if (position >= 0 && position < LogoOptions::kMaxImages)
-            m_context.options().autoCenter[static_cast<std::size_t>(position)] =
-                m_view->RowMarked(row);
-    }
+    for (int row = 0; row < m_view->RowCount(); ++row)
+        m_context.list().SetCenter(m_view->RowNumber(row), m_view->RowMarked(row));
     return true;
 }
 
 void CPage1Selection::OnMarkChanged(int number, bool marked) {
-    const int position = m_context.PositionOf(number);
-    if (position >= 0 && position < LogoOptions::kMaxImages)
-        m_context.options().autoCenter[static_cast<std::size_t>(position)] = marked;
+    m_context.list().SetCenter(number, marked);
 }
 
 void CPage1Selection::NoticeSmallMemory() {
@@ -122,12 +116,7 @@ void CPage1Selection::OnRemove() {
                                          Prompter::Icon::Question, Prompter::Buttons::YesNo);
     if (answer != Prompter::Answer::Yes) return;
     // From the last selected row to the first; each file takes its mark along.
-    for (auto it = numbers.rbegin(); it != numbers.rend(); ++it) {
-        const int position = m_context.PositionOf(*it);
-        if (position < 0) continue;
-        m_context.list().RemoveBitmap(*it);
-        m_context.options().RemoveMark(position);
-    }
+    for (auto it = numbers.rbegin(); it != numbers.rend(); ++it) m_context.list().RemoveBitmap(*it);
     m_context.currentNumber = -1;
     FillList(m_view);
     ShowCounters();

@@ -104,7 +104,7 @@ void CPage2Preview::Draw() {
     const LogoEntry& entry = m_context.list().Entries()[static_cast<std::size_t>(position)];
     try {
         if (choice() == Choice::PrinterDots) {
-            DrawDots(entry, position);
+            DrawDots(entry);
         } else {
             DrawFile(entry, position);
         }
@@ -140,16 +140,14 @@ void CPage2Preview::DrawFile(const LogoEntry& entry, int) {
 
 // The printer's dots of the file with the options as they are now, the way an upload
 // converts it: gray or monochrome, centred when its mark is set.
-void CPage2Preview::DrawDots(const LogoEntry& entry, int position) {
+void CPage2Preview::DrawDots(const LogoEntry& entry) {
     const LogoOptions& options = m_context.options();
     auto bitmap = std::make_unique<LogoBitmap>();
     if (!bitmap->LoadBitmap(entry.path)) return;
     if (options.grayPrinting) {
         ConvertGray(*bitmap, options);
     } else {
-        const bool centre = position < LogoOptions::kMaxImages &&
-                            options.autoCenter[static_cast<std::size_t>(position)];
-        ConvertMono(*bitmap, options, centre);
+        ConvertMono(*bitmap, options, entry.center);
     }
     const std::vector<std::uint8_t> dots = DotsAsGray(*bitmap, options.grayPrinting);
     if (dots.empty()) return;

@@ -36,7 +36,7 @@ public:
 
 private:
     void DrawFile(const LogoEntry& entry, int position);
-    void DrawDots(const LogoEntry& entry, int position);
+    void DrawDots(const LogoEntry& entry);
 
     LogoListView* m_view = nullptr;
     LogoPreviewArea* m_area = nullptr;

@@ -1,4 +1,5 @@
 #include "gui/logo/CPage3Upload.h"
+#include "core/app/ModelCatalogue.h"
 #include "gui/app/Widgets.h"
 
 #include <QFormLayout>
@@ -55,8 +56,7 @@ void CPage3Upload::Activate() {
     ShowCounters();
     const std::string& port = m_context.settings.portName;
     m_toFile = port == logosheet::kFilePortName;
-    const char* printer =
-        m_context.settings.modelCode == 2 ? logosheet::kTalvo10Name : logosheet::kKp70Name;
+    const char* printer = models::FamilyName(m_context.settings.modelCode);
     m_printerName->setText(QString::fromUtf8(m_toFile ? logosheet::kToFile : printer));
     m_portName->setText(m_toFile ? QString::fromUtf8(logosheet::kToFile)
                                  : QString::fromStdString(port));

@@ -1,4 +1,5 @@
 #include "gui/logo/CPage4Print.h"
+#include "core/app/ModelCatalogue.h"
 #include "gui/app/Widgets.h"
 
 #include <QButtonGroup>
@@ -11,7 +12,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "core/logo/LogoSession.h"
+#include "core/logo/LogoOperations.h"
 #include "gui/logo/LogoListView.h"
 #include "gui/logo/LogoSheetTexts.h"
 
@@ -103,8 +104,7 @@ void CPage4Print::Activate() {
     }
     FillList(m_view);
     const std::string& port = m_context.settings.portName;
-    m_printerName->setText(QString::fromUtf8(
-        m_context.settings.modelCode == 2 ? logosheet::kTalvo10Name : logosheet::kKp70Name));
+    m_printerName->setText(QString::fromUtf8(models::FamilyName(m_context.settings.modelCode)));
     m_portName->setText(QString::fromStdString(port));
     m_print->setEnabled(PrintAvailable(port));
 }

@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "core/logo/LogoList.h"
 #include "gui/logo/LogoSheetTexts.h"
 
 namespace kp70 {
@@ -155,8 +156,16 @@ void CPage5Setup::OnPrintToFile(bool checked) {
 }
 
 void CPage5Setup::OnGray(bool checked) {
+    // Gray images take four times the memory: a list they would not fit stays monochrome.
+    if (const std::optional<Notice> refused = m_context.list().SetGrayPrinting(checked)) {
+        {
+            const QSignalBlocker block(m_gray);
+            m_gray->setChecked(false);
+        }
+        m_context.services.Show(this, *refused);
+        return;
+    }
     m_context.options().grayPrinting = checked;
-    m_context.list().SetGrayPrinting(checked);
 }
 
 void CPage5Setup::ShowDevice() {

@@ -107,8 +107,7 @@ void LogoListView::Fill(const LogoList& list, const LogoOptions& options) {
         item->setToolTip(kNameColumn, QString::fromStdString(entry.path));
         if (m_withMarks) {
             item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-            const bool marked = i < options.autoCenter.size() && options.autoCenter[i];
-            item->setCheckState(kMarkColumn, marked ? Qt::Checked : Qt::Unchecked);
+            item->setCheckState(kMarkColumn, entry.center ? Qt::Checked : Qt::Unchecked);
         }
     }
     m_filling = false;

@@ -29,7 +29,7 @@ public:
     explicit LogoListView(bool withMarks, QWidget* parent = nullptr);
 
     // One row per list entry in list order; with marks, each row's box shows its file's
-    // mark (the mark of list position i). Remembered for the refill of a heading click.
+    // mark. Remembered for the refill of a heading click.
     void Fill(const LogoList& list, const LogoOptions& options);
     // Selects the row of image `number` and makes it current; -1 selects none.
     void SelectNumber(int number);

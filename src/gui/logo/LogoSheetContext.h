@@ -13,8 +13,8 @@ namespace kp70 {
 class FileChooser;
 
 // What the logo tool keeps for the whole run: the one list and the one set of options
-// (the marks and the print-to-file choice outlive the sheet; the list is emptied when the
-// sheet closes and loaded from the profile when it opens).
+// (the print-to-file choice outlives the sheet; the list, each file with its mark, is
+// emptied when the sheet closes and loaded from the profile when it opens).
 struct LogoToolData {
     LogoList list;
     LogoOptions options;

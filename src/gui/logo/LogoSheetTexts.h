@@ -52,8 +52,6 @@ inline constexpr Text kUpload{"Upload", "전송"};
 inline constexpr Text kPrinterDetails{"Printer Details", "프린터 정보"};
 inline constexpr Text kPrinterName{"Printer Name", "프린터 이름"};
 inline constexpr Text kPortName{"Port Name", "프린터 포트"};
-inline constexpr const char* kTalvo10Name = "TALVO10";
-inline constexpr const char* kKp70Name = "KP70";
 inline constexpr const char* kToFile = "To File";
 
 // Print Bitmap, its qualities in the print command's order (m = 0..3).

@@ -220,6 +220,24 @@ TEST_F(LogoE2eTest, UploadToAFileWritesOnlyTheDefinition) {
     }
 }
 
+// An output file that is one of the logos, by its name or through a link, would empty the
+// logo before it is read: it is refused, and the logo and the stored list stay as they are.
+TEST_F(LogoE2eTest, AnOutputFileThatIsOneOfTheLogosIsRefused) {
+    const std::string a = WriteBmp24(m_dir.File("a.bmp"), 20, 9);
+    const std::string b = WriteBmp24(m_dir.File("b.bmp"), 8, 8);
+    const std::string logo = test::ReadFile(a);
+    std::filesystem::create_symlink(a, m_dir.File("link.prn"));
+    for (const std::string& out : {a, m_dir.File("link.prn")}) {
+        const CliRun up = Run({"logo", "upload", b, a, "--file", out});
+        EXPECT_EQ(up.status, 1) << out;
+        EXPECT_NE(up.err.find(out + " is one of the files being sent (" + a + ")"),
+                  std::string::npos)
+            << up.err;
+        EXPECT_EQ(test::ReadFile(a), logo) << out;
+    }
+    EXPECT_EQ(nlohmann::json::parse(Run({"logo", "list", "--json"}).out)["count"], 0);
+}
+
 // Files named relative to the current folder are stored by their absolute paths, so the
 // list (and a backup of it) and the firmware tools' last image name the same files from
 // any other folder.

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <thread>
 
@@ -67,7 +68,8 @@ protected:
                    "paper-width=58mm", "code-page=16", "cutting-adjust=on", "cutting-lines=7"});
         EXPECT_EQ(run.status, 0) << run.err;
         const std::string file = m_dir.File("shop.kp70");
-        run = Run({"backup", file, "--timeout", kReadTimeout, "--center", "2", "--net", net});
+        // The backup takes the centring mark stored with the upload's second file.
+        run = Run({"backup", file, "--timeout", kReadTimeout, "--net", net});
         EXPECT_EQ(run.status, 0) << run.err;
         EXPECT_NE(run.out.find(": 2"), std::string::npos) << run.out;  // "N settings, 2 logos"
         return file;
@@ -216,6 +218,83 @@ TEST_F(ServiceE2eTest, ProvisioningGoesOnPastASilentPrinterAndSaysWhichFailed) {
         EXPECT_EQ(Memory(states[i], "user-settings"), Memory(states[0], "user-settings"));
         EXPECT_EQ(Memory(states[i], "nv"), Memory(states[0], "nv"));
     }
+}
+
+}  // namespace
+}  // namespace kp70
+
+namespace kp70 {
+namespace {
+
+// A temporary folder that cannot be used only matters to a backup with logos to unpack: it
+// is said in words, with exit status 1, and nothing is written.
+TEST_F(ServiceE2eTest, ARestoreWithoutAUsableTemporaryFolderSaysSo) {
+    SimProcess source, target;
+    ASSERT_TRUE(Start(source)) << source.Log();
+    ASSERT_TRUE(Start(target)) << target.Log();
+    const std::string withLogos = PrepareBackup(Net("127.0.0.1", source.TcpPort()));
+    const std::string settingsOnly = m_dir.File("settings.kp70");
+    CliRun run = Run({"backup", settingsOnly, "--no-logos", "--timeout", kReadTimeout, "--net",
+                      Net("127.0.0.1", source.TcpPort())});
+    ASSERT_EQ(run.status, 0) << run.err;
+
+    const char* before = std::getenv("TMPDIR");
+    const std::string saved = before ? before : "";
+    test::WriteFile(m_dir.File("not-a-folder"), "x");
+    setenv("TMPDIR", m_dir.File("not-a-folder").c_str(), 1);
+    const std::string net = Net("127.0.0.1", target.TcpPort());
+    const CliRun logos =
+        Run({"restore", withLogos, "--yes", "--timeout", kReadTimeout, "--net", net});
+    const CliRun settings =
+        Run({"restore", settingsOnly, "--yes", "--timeout", kReadTimeout, "--net", net});
+    if (before) {
+        setenv("TMPDIR", saved.c_str(), 1);
+    } else {
+        unsetenv("TMPDIR");
+    }
+    EXPECT_EQ(logos.status, 1) << logos.err;
+    EXPECT_NE(logos.err.find("set TMPDIR to a folder you can write to"), std::string::npos)
+        << logos.err;
+    EXPECT_EQ(settings.status, 0) << settings.err;
+}
+
+// SIGTERM (what `timeout` sends) stops a restore as Ctrl+C does: nothing is written after
+// it, exit status 130, and the logos' temporary folder is gone.
+TEST_F(ServiceE2eTest, ASignalStopsARestoreBeforeItWritesAndLeavesNoFolder) {
+    SimProcess source;
+    ASSERT_TRUE(Start(source)) << source.Log();
+    const std::string file = PrepareBackup(Net("127.0.0.1", source.TcpPort()));
+    SimProcess slow;  // answers every setting late, so the read is still going on
+    ASSERT_TRUE(Start(slow, {"--fault", "late=3000"})) << slow.Log();
+    const std::string tmp = m_dir.File("tmp");
+    std::filesystem::create_directories(tmp);
+    const char* before = std::getenv("TMPDIR");
+    const std::string saved = before ? before : "";
+    setenv("TMPDIR", tmp.c_str(), 1);
+    std::thread stopper([&] {
+        // Once the printer has been asked for its settings (the verb's handler is in place
+        // then); without that the signal is never sent, and the test fails below.
+        for (int i = 0; i < 2000; ++i) {
+            if (!test::ReadFile(slow.OutDir() + "/capture-tcp-1.bin").empty()) {
+                raise(SIGTERM);
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    const CliRun run = Run({"restore", file, "--yes", "--timeout", kReadTimeout, "--net",
+                            Net("127.0.0.1", slow.TcpPort())});
+    stopper.join();
+    if (before) {
+        setenv("TMPDIR", saved.c_str(), 1);
+    } else {
+        unsetenv("TMPDIR");
+    }
+    EXPECT_EQ(run.status, 130) << run.err;
+    EXPECT_TRUE(std::filesystem::is_empty(tmp));
+    EXPECT_EQ(Memory(slow.StatePath(), "nv"), nlohmann::json()) << "logos were sent";
+    const nlohmann::json settings = Memory(slow.StatePath(), "user-settings");
+    EXPECT_TRUE(settings.is_null() || settings.value("leftMargin", 0) != 300) << settings.dump();
 }
 
 }  // namespace

@@ -113,7 +113,7 @@ TEST_F(ConnectionScreenTest, ProfileEntriesComeFirstAndAreClassifiedLikeAnyOther
 
     devices.serial = {{"/dev/ttyS0"}};
     Choose("TALVO10 S");
-    EXPECT_EQ(Screen().modelGroup(), 2);
+    EXPECT_EQ(Screen().modelCode(), 2);
     EXPECT_EQ(Items("baudCombo"), QStringList({"38400", "19200", "9600"}));
     EXPECT_EQ(List("baudCombo")->currentText(), "38400");
     EXPECT_TRUE(Ok()->isEnabled());
@@ -123,7 +123,7 @@ TEST_F(ConnectionScreenTest, ProfileEntriesComeFirstAndAreClassifiedLikeAnyOther
     Choose("Printer X");
     EXPECT_EQ(h.prompter.Texts(), QStringList({"Invalid Device!"}));
     EXPECT_EQ(h.prompter.boxes.front().caption, "KP70 Tool");
-    EXPECT_EQ(Screen().modelGroup(), 0);
+    EXPECT_EQ(Screen().modelCode(), 0);
     EXPECT_FALSE(Ok()->isEnabled());
     EXPECT_TRUE(List("portCombo")->isEnabled());
 
@@ -409,7 +409,7 @@ TEST_F(ConnectionScreenTest, DefaultLineSettingsAreStoredAsTheirCodes) {
     ASSERT_EQ(menu.shown.size(), 1u);
     const ConnectionSettings& s = menu.shown[0];
     // "T40" is model 4 at selection but 1 at OK.
-    EXPECT_EQ(Screen().modelGroup(), 4);
+    EXPECT_EQ(Screen().modelCode(), 4);
     EXPECT_EQ(s.modelCode, 1);
     EXPECT_EQ(s.baudRate, 115200);
     EXPECT_EQ(s.dataBits, 8);

@@ -112,6 +112,7 @@ TEST(OperationRunner, ShutdownReleasesAThreadWaitingToHandOffAndJoinsTheRunningS
     OperationRunner& runner = screen.runner;
     std::atomic<int> handOffs{0};
     std::atomic<bool> refused{false};
+    std::atomic<bool> stepStarted{false};
     std::atomic<bool> stepEnded{false};
     // A receive thread hands replies over one at a time; the screen's thread stops
     // handling them, because the screen shuts down.
@@ -122,13 +123,15 @@ TEST(OperationRunner, ShutdownReleasesAThreadWaitingToHandOffAndJoinsTheRunningS
     });
     ASSERT_TRUE(runner.Run(
         [&](StepContext& context) {
+            stepStarted = true;
             while (!context.cancel.Cancelled()) std::this_thread::yield();
             stepEnded = true;
             return Outcome{};
         },
         nullptr));
-    // Let a few hand-offs through, so the receiver is surely waiting in one.
-    ASSERT_TRUE(ProcessUntil([&] { return handOffs.load() >= 3; }));
+    // Let a few hand-offs through, so the receiver is surely waiting in one, and the step
+    // run (a step that has not started when Shutdown comes is dropped, never run).
+    ASSERT_TRUE(ProcessUntil([&] { return handOffs.load() >= 3 && stepStarted.load(); }));
 
     runner.Shutdown();  // no event loop runs from here on
     receiver.join();

@@ -54,10 +54,9 @@ TEST(LogoSheet, OpensOnSetupWithFivePagesAndOnlyOkAndCancel) {
     };
     for (const Case& c : {Case{6, 512, true}, Case{2, 384, false}}) {
         LogoSheetRig rig("/dev/ttyS0", c.modelCode);
-        // Options of an earlier opening; the marks outlive it, the rest starts afresh.
+        // Options of an earlier opening start afresh.
         rig.data.options.divergingPoint = 200;
         rig.data.options.starEmulation = true;
-        rig.data.options.autoCenter[3] = true;
         CMyProperty& sheet = rig.Build();
         EXPECT_EQ(sheet.windowTitle(), "KP 70 Tool : Image Logo Setup");
         QStringList tabs;
@@ -70,7 +69,6 @@ TEST(LogoSheet, OpensOnSetupWithFivePagesAndOnlyOkAndCancel) {
         const LogoOptions& options = rig.data.options;
         EXPECT_EQ(options.divergingPoint, 128);
         EXPECT_FALSE(options.starEmulation);
-        EXPECT_TRUE(options.autoCenter[3]);
         EXPECT_EQ(options.maxPrintableArea, c.area);
         CPage5Setup* setup = sheet.setupPage();
         EXPECT_EQ(setup->areaField()->text(), QString::number(c.area));
@@ -138,7 +136,7 @@ TEST(LogoSheet, RemoveTakesTheSelectedRowsWithTheirMarksAndFreesTheirNumbers) {
         {rig.Bmp("1.bmp"), rig.Bmp("2.bmp"), rig.Bmp("3.bmp"), rig.Bmp("4.bmp"), rig.Bmp("5.bmp")});
     LogoListView* view = sheet.selectPage()->listView();
     view->topLevelItem(2)->setCheckState(LogoListView::kMarkColumn, Qt::Checked);
-    EXPECT_TRUE(rig.data.options.autoCenter[2]);
+    EXPECT_TRUE(rig.data.list.Entries()[2].center);
 
     view->clearSelection();
     sheet.selectPage()->removeButton()->click();
@@ -158,8 +156,8 @@ TEST(LogoSheet, RemoveTakesTheSelectedRowsWithTheirMarksAndFreesTheirNumbers) {
     EXPECT_EQ(rig.data.list.FreeNumbers(), (std::vector<int>{2, 5}));
     // The mark stays with file 3, now second in the list.
     EXPECT_TRUE(view->RowMarked(1));
-    EXPECT_TRUE(rig.data.options.autoCenter[1]);
-    EXPECT_FALSE(rig.data.options.autoCenter[2]);
+    EXPECT_TRUE(rig.data.list.Entries()[1].center);
+    EXPECT_FALSE(rig.data.list.Entries()[2].center);
     EXPECT_EQ(sheet.context().currentNumber, -1);
 
     rig.Open({rig.Bmp("6.bmp"), rig.Bmp("7.bmp")});
@@ -197,9 +195,9 @@ TEST(LogoSheet, HeadingClicksSortAndAMarkFollowsItsFile) {
     }
     // Leaving the page writes each file's mark, whatever order the rows are in.
     ASSERT_TRUE(sheet.ShowPage(CMyProperty::kUploadPage));
-    EXPECT_FALSE(rig.data.options.autoCenter[0]);
-    EXPECT_FALSE(rig.data.options.autoCenter[1]);
-    EXPECT_TRUE(rig.data.options.autoCenter[2]);
+    EXPECT_FALSE(rig.data.list.Entries()[0].center);
+    EXPECT_FALSE(rig.data.list.Entries()[1].center);
+    EXPECT_TRUE(rig.data.list.Entries()[2].center);
     // Other pages show the list order again.
     EXPECT_EQ(LogoSheetRig::Names(sheet.uploadPage()->listView()),
               (QStringList{"b.bmp", "A.bmp", "c.bmp"}));

@@ -9,6 +9,7 @@
 
 using namespace kp70;
 
+#ifndef _WIN32
 TEST(FileLocations, StartDirectoryProfileWinsElseXdgFolders) {
     struct Case {
         const char* what;
@@ -87,6 +88,41 @@ TEST(FileLocations, PrepareLooksForTheProfileAndCreatesTheFolders) {
             unsetenv(names[i]);
     }
 }
+
+#else
+// Windows gives the rule its application data folders and no home.
+TEST(FileLocations, StartDirectoryProfileWinsElseApplicationDataFolders) {
+    struct Case {
+        const char* what;
+        FileLocationInputs inputs;
+        const char* profile;
+        const char* log;
+    };
+    const Case cases[] = {
+        {"profile in the start folder keeps both there",
+         {"C:\\work", true, "", "C:\\Users\\u\\AppData\\Roaming", "C:\\Users\\u\\AppData\\Local"},
+         "C:\\work\\kp70tool.INI",
+         "C:\\work\\error.log"},
+        {"no profile: the roaming folder for the profile, the local one for the log",
+         {"C:\\work", false, "", "C:\\Users\\u\\AppData\\Roaming", "C:\\Users\\u\\AppData\\Local"},
+         "C:\\Users\\u\\AppData\\Roaming\\kp70tool\\kp70tool.INI",
+         "C:\\Users\\u\\AppData\\Local\\kp70tool\\error.log"},
+        {"a network share is a folder too",
+         {"\\\\server\\share\\work", true, "", "", ""},
+         "\\\\server\\share\\work\\kp70tool.INI",
+         "\\\\server\\share\\work\\error.log"},
+        {"a path without a drive is no folder to keep files in",
+         {"\\work", false, "", "\\cfg", ""},
+         "",
+         ""},
+    };
+    for (const Case& c : cases) {
+        const FileLocations got = ChooseFileLocations(c.inputs);
+        EXPECT_EQ(got.profilePath, c.profile) << c.what;
+        EXPECT_EQ(got.errorLogPath, c.log) << c.what;
+    }
+}
+#endif
 
 // With no folder to use, nothing is created or written anywhere and the operator is told;
 // a profile that cannot be read is told too.

@@ -94,8 +94,14 @@ TEST(Profile, UnwritableLocationReportsFailureAndKeepsTheFile) {
 }
 
 TEST(Profile, PathIsStartDirectoryAndExecutableBaseName) {
+#ifndef _WIN32
     EXPECT_EQ(ProfilePathFor("/home/u", "/usr/bin/kp70tool"), "/home/u/kp70tool.INI");
     EXPECT_EQ(ProfilePathFor("", "kp70tool"), "/kp70tool.INI");
+#else
+    EXPECT_EQ(ProfilePathFor("C:\\Users\\u", "C:\\Program Files\\kp70\\kp70tool"),
+              "C:\\Users\\u\\kp70tool.INI");
+    EXPECT_EQ(ProfilePathFor("", "kp70tool"), "\\kp70tool.INI");
+#endif
 }
 
 // A file that ends in a bare CR (found by fuzzing): a new section and key used to be
@@ -222,7 +228,9 @@ TEST(Profile, ValuesThatWouldBreakTheirLineReadBackExactlyAndInjectNothing) {
 }
 
 // A save changes the file a link names (the link stays, the shared file changes) and keeps
-// its mode; a read-only profile is refused and left as it was.
+// its mode; a read-only profile is refused and left as it was. (Symbolic links and file
+// modes are POSIX's; the Windows tests refuse a read-only profile on their own.)
+#ifndef _WIN32
 TEST(Profile, SavesWriteThroughLinksKeepTheModeAndRefuseAReadOnlyFile) {
     namespace fs = std::filesystem;
     kp70::test::TempDir dir;
@@ -248,6 +256,7 @@ TEST(Profile, SavesWriteThroughLinksKeepTheModeAndRefuseAReadOnlyFile) {
     EXPECT_NE(profile.WriteProblem().find("is read-only"), std::string::npos)
         << profile.WriteProblem();
 }
+#endif
 
 // A profile larger than a profile can be is not read (it reads as empty) and never
 // replaced; a change another program saved is read again.

@@ -201,6 +201,35 @@ TEST_F(LogoListTest, CompleteUploadStoresPathsInUploadOrderAndDropsSurplusKeys) 
     EXPECT_EQ(again.Entries()[2].number, 3);
 }
 
+// A complete upload stores each file's mark and the gray mode with the list; the next
+// load sizes the files as they were uploaded and shows them in the list's mode. Keys of an
+// earlier upload go, and a profile without them reads as monochrome and not centred.
+TEST_F(LogoListTest, MarksAndTheGrayModeAreStoredWithTheList) {
+    Profile profile(m_dir.File("kp70tool.INI"));
+    const std::string a = Bmp("a.bmp");
+    ASSERT_TRUE(m_list.AddBitmap(0, a).accepted);
+    ASSERT_TRUE(m_list.AddBitmap(0, Bmp("big.bmp", 512, 760)).accepted);  // 194,560 in gray
+    ASSERT_FALSE(m_list.SetGrayPrinting(true));
+    ASSERT_TRUE(m_list.SetCenter(2, true));
+    ASSERT_TRUE(m_list.StoreUploadedList(profile, m_list.UploadOrder()));
+    EXPECT_EQ(profile.GetString("LOGO", "Logocenter1", "-"), "-");
+    EXPECT_EQ(profile.GetString("LOGO", "Logocenter2"), "1");
+    EXPECT_EQ(profile.GetString("LOGO", "GrayPrinting"), "1");
+
+    LogoList mono;
+    EXPECT_TRUE(mono.LoadStoredList(profile).empty());
+    EXPECT_TRUE(mono.StoredGray());
+    ASSERT_EQ(mono.Count(), 2);
+    EXPECT_EQ(mono.TotalBytes(), 1352 + 48640);
+    EXPECT_FALSE(mono.Entries()[0].center);
+    EXPECT_TRUE(mono.Entries()[1].center);
+
+    LogoList one;
+    ASSERT_TRUE(one.AddBitmap(0, a).accepted);
+    ASSERT_TRUE(one.StoreUploadedList(profile, one.UploadOrder()));
+    EXPECT_EQ(test::ReadFile(profile.Path()), "[LOGO]\nLogofile1=" + a + "\n");
+}
+
 TEST_F(LogoListTest, ResetEmptiesTheListAndCounters) {
     m_list.AddBitmap(0, Bmp("a.bmp"));
     m_list.RemoveBitmap(1);

@@ -43,21 +43,6 @@ TEST(LogoOptions, SetupEntriesAreCheckedBeforeAnyOptionChanges) {
     EXPECT_EQ(options.divergingPoint, 40);
 }
 
-TEST(LogoOptions, ARemovedFileTakesItsMarkAlong) {
-    LogoOptions options;
-    options.autoCenter[1] = true;
-    options.autoCenter[3] = true;
-    options.autoCenter[254] = true;
-    options.RemoveMark(1);
-    EXPECT_FALSE(options.autoCenter[1]);
-    EXPECT_TRUE(options.autoCenter[2]);  // the file that was fourth is third now
-    EXPECT_FALSE(options.autoCenter[3]);
-    EXPECT_TRUE(options.autoCenter[253]);
-    EXPECT_FALSE(options.autoCenter[254]);
-    options.RemoveMark(255);  // no such position: nothing moves
-    EXPECT_TRUE(options.autoCenter[2]);
-}
-
 TEST(LogoPreview, SizesFollowTheIntegerArithmetic) {
     struct Case {
         int areaW, areaH, imageW, imageH;

@@ -7,7 +7,7 @@
 
 #include "core/app/VirtualClock.h"
 #include "core/service/Backup.h"
-#include "core/service/BackupJob.h"
+#include "core/service/BackupSequences.h"
 #include "core/service/ParallelRunner.h"
 #include "core/service/Tar.h"
 #include "core/setup/SetupLists.h"
@@ -63,8 +63,8 @@ TEST(Backup, WhatIsEncodedDecodesAgain) {
     EXPECT_TRUE(options.grayPrinting);
     EXPECT_EQ(options.divergingPoint, 100);
     EXPECT_EQ(options.maxPrintableArea, 384);
-    EXPECT_TRUE(options.autoCenter[0]);
-    EXPECT_FALSE(options.autoCenter[1]);
+    EXPECT_TRUE(read.logos[0].center);
+    EXPECT_FALSE(read.logos[1].center);
 }
 
 TEST(Backup, DecodeRefusesManifestsThatCannotBeTrusted) {

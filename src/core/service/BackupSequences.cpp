@@ -1,4 +1,5 @@
-#include "core/service/BackupJob.h"
+#include "core/service/BackupSequences.h"
+#include "core/app/ModelCatalogue.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -7,7 +8,7 @@
 
 #include "core/app/Clock.h"
 #include "core/logo/LogoList.h"
-#include "core/logo/LogoSession.h"
+#include "core/logo/LogoOperations.h"
 #include "core/setup/SettingsCollector.h"
 #include "core/setup/SetupSession.h"
 #include "core/setup/WriteBlock.h"
@@ -100,7 +101,7 @@ bool CollectLogos(const LogoList& list, const LogoOptions& options, Backup& back
         logo.number = static_cast<int>(backup.logos.size()) + 1;
         logo.name = entry.name;
         logo.file = LogoEntryName(logo.number, entry.name);
-        logo.center = options.autoCenter[static_cast<std::size_t>(position)];
+        logo.center = entry.center;
         if (!ReadFile(entry.path, logo.data)) {
             why = "logo " + std::to_string(logo.number) + ": " + entry.path + " cannot be read";
             return false;
@@ -197,7 +198,12 @@ RestoreReport RestoreBackup(SetupSession& session, SettingsCollector& collector,
                 return Stop(report, OutcomeStatus::Refused,
                             "logo " + std::to_string(image.number) + " (" + image.name +
                                 "): " + added.reason);
+            list.SetCenter(added.number, image.center);
         }
+        if (const std::optional<Notice> refused = CheckUpload(list, options, false))
+            return Stop(
+                report, OutcomeStatus::Refused,
+                "the logos do not fit the printer's NV graphics memory: " + refused->secondLine);
         if (NvMemoryTooSmall(request.modelCode, list.UsedKB()))
             return Stop(report, OutcomeStatus::Refused,
                         "the logos need " + std::to_string(list.UsedKB()) +
@@ -215,7 +221,8 @@ RestoreReport RestoreBackup(SetupSession& session, SettingsCollector& collector,
             return Stop(report, OutcomeStatus::Failed, "the printer's settings could not be read");
         }
         SetupValues values = collector.Values();
-        const bool otherModel = backup.model != 0 && backup.model != request.modelCode;
+        const bool otherModel =
+            backup.model != models::kNoModel && backup.model != request.modelCode;
         report.plan =
             PlanSettings(table, backup.settings, values, request.modelCode, request.korean,
                          otherModel && !request.skipUnavailable, request.ask);

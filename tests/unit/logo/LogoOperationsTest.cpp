@@ -1,4 +1,4 @@
-#include "core/logo/LogoSession.h"
+#include "core/logo/LogoOperations.h"
 
 #include <gtest/gtest.h>
 
@@ -35,7 +35,7 @@ struct FakePrinter {
     VirtualClock clock;
 };
 
-class LogoSessionTest : public ::testing::Test {
+class LogoOperationsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         m_port.SetClock(&m_clock);
@@ -80,7 +80,7 @@ protected:
     Profile m_profile{m_dir.File("kp70tool.INI")};
 };
 
-TEST_F(LogoSessionTest, SerialUploadChecksInitialisesAndSendsInNumberOrder) {
+TEST_F(LogoOperationsTest, SerialUploadChecksInitialisesAndSendsInNumberOrder) {
     Add("a.bmp", 16, 8, 5);
     Add("b.bmp", 8, 8, 2);
     Add("c.bmp", 24, 8, 9);
@@ -107,7 +107,7 @@ TEST_F(LogoSessionTest, SerialUploadChecksInitialisesAndSendsInNumberOrder) {
     EXPECT_EQ(m_profile.GetString("LOGO", "Logofile3"), m_dir.File("c.bmp"));
 }
 
-TEST_F(LogoSessionTest, ConnectionStepsPerPortKind) {
+TEST_F(LogoOperationsTest, ConnectionStepsPerPortKind) {
     struct Case {
         const char* port;
         FakeBytes before;  // what precedes the define command
@@ -136,7 +136,7 @@ TEST_F(LogoSessionTest, ConnectionStepsPerPortKind) {
     }
 }
 
-TEST_F(LogoSessionTest, NetworkUploadNeitherChecksNorInitialisesAndWaitsLonger) {
+TEST_F(LogoOperationsTest, NetworkUploadNeitherChecksNorInitialisesAndWaitsLonger) {
     PortName("ETHERNET_II");
     Add("a.bmp", 8, 8);
     const Outcome r = Upload();
@@ -156,7 +156,7 @@ TEST_F(LogoSessionTest, NetworkUploadNeitherChecksNorInitialisesAndWaitsLonger) 
     EXPECT_EQ(m_port.Count("Send"), 0);
 }
 
-TEST_F(LogoSessionTest, DataGoesIn512ByteChunksWithProgress) {
+TEST_F(LogoOperationsTest, DataGoesIn512ByteChunksWithProgress) {
     Add("big.bmp", 100, 100);  // 1352 bytes: 512 + 512 + 328
     Add("even.bmp", 128, 64);  // 1024 bytes: exactly two chunks
     std::vector<UploadProgress> seen;
@@ -178,7 +178,7 @@ TEST_F(LogoSessionTest, DataGoesIn512ByteChunksWithProgress) {
     EXPECT_EQ(seen[seen.size() - 2].bytesSent, 2376);
 }
 
-TEST_F(LogoSessionTest, CancelAfterTwoOfFiveImagesPadsWithFourEmptyImages) {
+TEST_F(LogoOperationsTest, CancelAfterTwoOfFiveImagesPadsWithFourEmptyImages) {
     for (int i = 0; i < 5; ++i) Add("f" + std::to_string(i) + ".bmp", 8, 8 * (i + 1));
     int images = 0;
     CancelToken cancel;
@@ -210,7 +210,7 @@ TEST_F(LogoSessionTest, CancelAfterTwoOfFiveImagesPadsWithFourEmptyImages) {
     EXPECT_EQ(m_profile.GetString("LOGO", "Logofile1", "-"), "-");
 }
 
-TEST_F(LogoSessionTest, CancelBeforeTheFirstImagePadsEveryImageAndOneMore) {
+TEST_F(LogoOperationsTest, CancelBeforeTheFirstImagePadsEveryImageAndOneMore) {
     Add("a.bmp", 8, 8);
     Add("b.bmp", 8, 8);
     CancelToken cancel;
@@ -224,20 +224,47 @@ TEST_F(LogoSessionTest, CancelBeforeTheFirstImagePadsEveryImageAndOneMore) {
     EXPECT_EQ(m_clock.Sleeps(), (std::vector<std::int64_t>{3500, 10, 0}));
 }
 
-TEST_F(LogoSessionTest, AFileThatCannotBeDecodedAnyMoreGoesAsAnEmptyImage) {
-    Add("a.bmp", 16, 8);
-    const std::string gone = Add("b.bmp", 8, 16);
-    Add("c.bmp", 8, 8);
-    test::WriteFile(gone, "broken");
-    const Outcome r = Upload();
-    EXPECT_EQ(r.status, OutcomeStatus::Done);
-    EXPECT_EQ(m_port.WrittenBytes(), Concat({{0x1D, 0x49, 0x01, 0x1B, 0x40, 0x1C, 0x71, 0x03},
-                                             BlackImage(16, 8),
-                                             {0, 0, 0, 0},
-                                             BlackImage(8, 8)}));
+// A listed file that vanished or broke is never sent as an empty image: before the upload
+// it is refused with nothing sent; at its turn the upload fails, the printer's definition
+// is completed with empty images from that image on, and no list is stored.
+TEST_F(LogoOperationsTest, AFileThatCannotBeConvertedAnyMoreFailsTheUpload) {
+    enum class When { BeforeTheUpload, AtItsTurn };
+    for (const When when : {When::BeforeTheUpload, When::AtItsTurn}) {
+        const std::string name = when == When::AtItsTurn ? "at its turn" : "before";
+        FakePrinter printer("/dev/ttyS0");
+        LogoList list;
+        std::vector<std::string> paths;
+        for (const auto& [file, height] : {std::pair{"a.bmp", 8}, {"b.bmp", 16}, {"c.bmp", 8}}) {
+            paths.push_back(test::WriteBmp(m_dir, file, test::Solid24(8, height, 0)));
+            ASSERT_TRUE(list.AddBitmap(0, paths.back()).accepted);
+        }
+        UploadCallbacks callbacks;
+        if (when == When::BeforeTheUpload) std::remove(paths[1].c_str());
+        callbacks.progress = [&](const UploadProgress& p) {
+            if (when == When::AtItsTurn && p.step == 1) test::WriteFile(paths[1], "broken");
+        };
+        Profile profile(m_dir.File(name + ".INI"));
+        const Outcome r = UploadLogos(printer.links, printer.clock, nullptr, list, m_options,
+                                      &profile, callbacks, CancelToken::Never());
+        ASSERT_EQ(r.notices.size(), 1u) << name;
+        EXPECT_EQ(r.notices[0].number, msg::kStoredFileIncorrect) << name;
+        EXPECT_NE(r.notices[0].secondLine.find(paths[1]), std::string::npos) << name;
+        EXPECT_EQ(profile.GetString("LOGO", "Logofile1", "-"), "-") << name;
+        if (when == When::BeforeTheUpload) {
+            EXPECT_EQ(r.status, OutcomeStatus::Refused);
+            EXPECT_TRUE(printer.links.requests.empty());
+            continue;
+        }
+        EXPECT_EQ(r.status, OutcomeStatus::Failed);
+        EXPECT_EQ(r.count, 1);
+        EXPECT_EQ(printer.link.WrittenBytes(),
+                  Concat({{0x1D, 0x49, 0x01, 0x1B, 0x40, 0x1C, 0x71, 0x03},
+                          BlackImage(8, 8),
+                          {0, 0, 0, 0, 0, 0, 0, 0}}));
+    }
 }
 
-TEST_F(LogoSessionTest, WriteFailuresStopTheUploadWithMessage42AndLogLines) {
+TEST_F(LogoOperationsTest, WriteFailuresStopTheUploadWithMessage42AndLogLines) {
     const std::string logPath = m_dir.File("error.log");
     m_log = std::make_unique<ErrorLog>(m_clock);
     ASSERT_TRUE(m_log->Open(logPath));
@@ -278,7 +305,7 @@ TEST_F(LogoSessionTest, WriteFailuresStopTheUploadWithMessage42AndLogLines) {
     EXPECT_NE(test::ReadFile(logPath).find("CProgress write data failed [0]"), std::string::npos);
 }
 
-TEST_F(LogoSessionTest, OpenAndCheckFailures) {
+TEST_F(LogoOperationsTest, OpenAndCheckFailures) {
     Add("a.bmp", 8, 8);
     struct Case {
         const char* port;
@@ -309,11 +336,11 @@ TEST_F(LogoSessionTest, OpenAndCheckFailures) {
     }
 }
 
-TEST_F(LogoSessionTest, CentreMarkBelongsToTheFileInItsRow) {
+TEST_F(LogoOperationsTest, CentreMarkBelongsToTheFileInItsRow) {
     m_options.maxPrintableArea = 32;
     Add("row0.bmp", 8, 8, 2);  // uploaded second
     Add("row1.bmp", 8, 8, 1);  // uploaded first
-    m_options.autoCenter[0] = true;
+    m_list.SetCenter(2, true);
     const Outcome r = Upload();
     ASSERT_TRUE(r.ok());
     // pad = (12 + 7) / 8 * 8 = 16 blank columns in front of the second image only.
@@ -325,7 +352,7 @@ TEST_F(LogoSessionTest, CentreMarkBelongsToTheFileInItsRow) {
         Concat({{0x1D, 0x49, 0x01, 0x1B, 0x40, 0x1C, 0x71, 0x02}, BlackImage(8, 8), centred}));
 }
 
-TEST_F(LogoSessionTest, GrayAndStarUpload) {
+TEST_F(LogoOperationsTest, GrayAndStarUpload) {
     m_options.grayPrinting = true;
     m_options.starEmulation = true;
     m_list.SetGrayPrinting(true);
@@ -337,7 +364,7 @@ TEST_F(LogoSessionTest, GrayAndStarUpload) {
     EXPECT_EQ(m_port.WrittenBytes(), expected);
 }
 
-TEST_F(LogoSessionTest, AFullWidthGrayLogoBeyondTheOldBuffersUploads) {
+TEST_F(LogoOperationsTest, AFullWidthGrayLogoBeyondTheOldBuffersUploads) {
     m_options.grayPrinting = true;
     m_list.SetGrayPrinting(true);
     PortName("FILE");
@@ -349,7 +376,7 @@ TEST_F(LogoSessionTest, AFullWidthGrayLogoBeyondTheOldBuffersUploads) {
     EXPECT_EQ(m_port.WrittenBytes(), expected);
 }
 
-TEST_F(LogoSessionTest, PrintIsOfferedOnPrinterPortsOnly) {
+TEST_F(LogoOperationsTest, PrintIsOfferedOnPrinterPortsOnly) {
     const std::pair<const char*, bool> cases[] = {
         {"COM3", true},        {"LPT1", true},          {"USB", true},
         {"ETHERNET_II", true}, {"/dev/ttyUSB0", true},  {"/tmp/kp70sim/lpKP70", true},
@@ -358,7 +385,7 @@ TEST_F(LogoSessionTest, PrintIsOfferedOnPrinterPortsOnly) {
     for (const auto& [port, offered] : cases) EXPECT_EQ(PrintAvailable(port), offered) << port;
 }
 
-TEST_F(LogoSessionTest, DeleteAllPerPortKind) {
+TEST_F(LogoOperationsTest, DeleteAllPerPortKind) {
     const FakeBytes kDelete = {0x1C, 0x71, 0x01, 0x00, 0x00, 0x00, 0x00};
     struct Case {
         const char* port;
@@ -403,7 +430,7 @@ TEST_F(LogoSessionTest, DeleteAllPerPortKind) {
     EXPECT_EQ(r.notices, (std::vector<Notice>{Notice::WithValue(msg::kOpenPortOrFile, 111)}));
 }
 
-TEST_F(LogoSessionTest, PrintAllIssues255CommandsOnTimerTicks) {
+TEST_F(LogoOperationsTest, PrintAllIssues255CommandsOnTimerTicks) {
     PrintRequest request;
     request.mode = NvPrintMode::DoubleWidth;
     const Outcome r = Print(request, "");
@@ -422,7 +449,7 @@ TEST_F(LogoSessionTest, PrintAllIssues255CommandsOnTimerTicks) {
     EXPECT_EQ(m_port.EventNames().back(), "Close");
 }
 
-TEST_F(LogoSessionTest, PrintSelectionWithHeadersOnAParallelPort) {
+TEST_F(LogoOperationsTest, PrintSelectionWithHeadersOnAParallelPort) {
     PortName("LPT1");
     PrintRequest request;
     request.all = false;
@@ -448,7 +475,7 @@ TEST_F(LogoSessionTest, PrintSelectionWithHeadersOnAParallelPort) {
     EXPECT_EQ(seen[4].text, "Printing... 4/255");
 }
 
-TEST_F(LogoSessionTest, PrintRefusesABadSelectionAndReportsWriteFailures) {
+TEST_F(LogoOperationsTest, PrintRefusesABadSelectionAndReportsWriteFailures) {
     PrintRequest request;
     request.all = false;
     Outcome r = Print(request, "1--3");
@@ -474,7 +501,7 @@ TEST_F(LogoSessionTest, PrintRefusesABadSelectionAndReportsWriteFailures) {
     EXPECT_EQ(net.link.EventNames().back(), "Close");
 }
 
-TEST_F(LogoSessionTest, PrintCancelStopsBeforeTheNextImage) {
+TEST_F(LogoOperationsTest, PrintCancelStopsBeforeTheNextImage) {
     PrintRequest request;
     CancelToken cancel;
     PrintCallbacks callbacks;
@@ -493,7 +520,7 @@ TEST_F(LogoSessionTest, PrintCancelStopsBeforeTheNextImage) {
 
 // A printer that closed the connection: a send the socket cannot deliver (an error or a
 // short send) fails the operation with the same message as a failed write on the port.
-TEST_F(LogoSessionTest, NetworkSendsThatDoNotArriveFailLikePortWrites) {
+TEST_F(LogoOperationsTest, NetworkSendsThatDoNotArriveFailLikePortWrites) {
     // On the wire: define 3 | header 4, data 512 + 512 + 328 | header 4, data 8.
     Add("a.bmp", 100, 100);
     Add("b.bmp", 8, 8);
@@ -561,7 +588,7 @@ TEST_F(LogoSessionTest, NetworkSendsThatDoNotArriveFailLikePortWrites) {
 // Every send returned, but the printer dropped the link while the last bytes sat in the
 // system's buffers, or never acknowledged them (it stopped reading): neither an upload nor
 // a print is a success then, and no list is stored.
-TEST_F(LogoSessionTest, LinkLostBehindTheLastSendsIsNoSuccess) {
+TEST_F(LogoOperationsTest, LinkLostBehindTheLastSendsIsNoSuccess) {
     Add("a.bmp", 16, 8);
     enum class Link { SerialHungUp, NetworkClosed, NetworkNeverRead };
     for (const Link kind : {Link::SerialHungUp, Link::NetworkClosed, Link::NetworkNeverRead}) {
@@ -586,7 +613,7 @@ TEST_F(LogoSessionTest, LinkLostBehindTheLastSendsIsNoSuccess) {
     }
 }
 
-TEST(LogoSession, NvMemoryOf128KBModels) {
+TEST(LogoOperations, NvMemoryOf128KBModels) {
     EXPECT_TRUE(NvMemoryTooSmall(5, 129));
     EXPECT_FALSE(NvMemoryTooSmall(5, 128));
     EXPECT_FALSE(NvMemoryTooSmall(6, 300));

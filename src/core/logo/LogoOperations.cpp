@@ -1,9 +1,11 @@
-#include "core/logo/LogoSession.h"
+#include "core/logo/LogoOperations.h"
+#include "core/app/ModelCatalogue.h"
 
 #include "core/app/CancelToken.h"
 #include "core/app/Clock.h"
 #include "core/app/ConnectionSettings.h"
 #include "core/app/MessageCatalogue.h"
+#include "core/app/Profile.h"
 #include "core/logo/LogoList.h"
 #include "core/logo/LogoOptions.h"
 #include "core/logo/LogoSelection.h"
@@ -22,6 +24,9 @@ struct Preparation {
     bool check;  // 1D 49 01
     bool init;   // 1B 40
     int initFailMessage;
+    // Why the link did not open goes under the message in the box: a print file is one the
+    // operator named, and may name another.
+    bool openErrorShown = false;
 };
 
 constexpr MessageIcon kExcl = MessageIcon::Exclamation;
@@ -34,7 +39,7 @@ Preparation UploadPreparation(PortKind kind) {
         case PortKind::Parallel:
             return {msg::kPortOpenError, false, kExcl, true, false, 0};
         case PortKind::File:
-            return {msg::kOpenPortOrFile, true, kExcl, false, false, 0};
+            return {msg::kOpenPortOrFile, true, kExcl, false, false, 0, true};
         default:
             return {msg::kOpenPortOrFile, true, kExcl, true, true, msg::kPrinterCheck};
     }
@@ -47,7 +52,7 @@ Preparation DeleteAllPreparation(PortKind kind) {
         case PortKind::Parallel:
             return {msg::kPortOpenError, false, kExcl, true, false, 0};
         case PortKind::File:
-            return {msg::kPortOpenError, false, kExcl, false, false, 0};
+            return {msg::kPortOpenError, false, kExcl, false, false, 0, true};
         default:
             return {msg::kPortOpenError, false, kExcl, true, true, msg::kPrinterStatusCheck};
     }
@@ -76,7 +81,7 @@ bool Prepare(PrinterLink& link, const Preparation& p, const CancelToken& cancel,
         Notice notice = p.openFailCode ? Notice::WithValue(p.openFailMessage, link.LastErrorCode(),
                                                            p.openFailIcon)
                                        : Notice::Message(p.openFailMessage, p.openFailIcon);
-        notice.detail = link.LastErrorText();
+        (p.openErrorShown ? notice.secondLine : notice.detail) = link.LastErrorText();
         notices.push_back(notice);
         link.Close();
         return false;
@@ -94,11 +99,13 @@ bool Prepare(PrinterLink& link, const Preparation& p, const CancelToken& cancel,
 }
 
 std::unique_ptr<PrinterLink> LogoLinkOf(PrinterLinkFactory& links, int connectRounds = 10,
-                                        int connectWaitMs = 50) {
+                                        int connectWaitMs = 50,
+                                        std::vector<std::string> readFiles = {}) {
     LinkRequest request;
     request.toolMode = kToolModeLogo;
     request.connectRounds = connectRounds;
     request.connectWaitMs = connectWaitMs;
+    request.readFiles = std::move(readFiles);
     return links.MakeLink(request);
 }
 
@@ -125,14 +132,25 @@ bool PrintAvailable(const std::string& portName) {
 }
 
 bool NvMemoryTooSmall(int modelCode, std::int64_t usedKB) {
-    return modelCode == 5 && usedKB > 128;
+    const int smallKB = models::SmallNvGraphicsKB(modelCode);
+    return smallKB > 0 && usedKB > smallKB;
 }
 
 Outcome UploadLogos(PrinterLinkFactory& links, Clock& clock, ErrorLog* log, LogoList& list,
                     const LogoOptions& options, Profile* profile, const UploadCallbacks& callbacks,
                     const CancelToken& cancel, UploadResult* details) {
     Outcome outcome;
-    const std::unique_ptr<PrinterLink> link = LogoLinkOf(links);
+    // A list the printer cannot take, or a file gone or broken since it was listed, is
+    // refused before the printer's stored logos are erased.
+    if (std::optional<Notice> refused = CheckUpload(list, options, true)) {
+        outcome.status = OutcomeStatus::Refused;
+        outcome.notices.push_back(std::move(*refused));
+        return outcome;
+    }
+    // A print file must not be one of the logos: opening it would empty it.
+    std::vector<std::string> logos;
+    for (const LogoEntry& entry : list.Entries()) logos.push_back(entry.path);
+    const std::unique_ptr<PrinterLink> link = LogoLinkOf(links, 10, 50, std::move(logos));
     if (!Prepare(*link, UploadPreparation(link->Kind()), cancel, outcome.notices)) {
         outcome.status = OutcomeStatus::Failed;
         return outcome;
@@ -140,6 +158,17 @@ Outcome UploadLogos(PrinterLinkFactory& links, Clock& clock, ErrorLog* log, Logo
     UploadResult upload = RunUpload(*link, clock, log, list, options, profile, callbacks, cancel);
     FinishUpload(*link, clock, upload, cancel);
     link->Close();
+    if (profile && !upload.failed && !upload.cancelled && !upload.stored) {
+        // The printer holds the new logos; Reset and the next opening would show the old
+        // list as if it were theirs.
+        const std::string problem = profile->WriteProblem();
+        upload.notices.push_back(Notice::Literal(
+            "The logos are in the printer, but the list could not be stored in " + profile->Path() +
+                ": " + (problem.empty() ? std::string("the file could not be written") : problem) +
+                ". Reset and the next opening show the list stored before; upload again once "
+                "the file can be written.",
+            MessageIcon::Exclamation));
+    }
     outcome.notices.insert(outcome.notices.end(), upload.notices.begin(), upload.notices.end());
     outcome.count = upload.imagesSent;
     outcome.status = StatusOf(upload.failed, upload.cancelled);
@@ -182,9 +211,7 @@ Outcome PrintLogos(PrinterLinkFactory& links, Clock& clock, PrintRequest request
             link->Close();
             return outcome;
         }
-        const LogoSelection parsed = ParseSelection(selection);
-        request.tokens = parsed.tokens;
-        request.count = parsed.imageCount;
+        request.images = SelectedImages(ParseSelection(selection));
     }
     PrintResult print = RunPrint(*link, clock, request, callbacks, cancel);
     link->Close();

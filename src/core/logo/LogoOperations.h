@@ -42,7 +42,10 @@ bool PrintAvailable(const std::string& portName);
 bool NvMemoryTooSmall(int modelCode, std::int64_t usedKB);
 
 // The Upload button with a non-empty list (after the operator confirmed message 17): run
-// the upload, report. details, when given, receives the upload window's result.
+// the upload, report. Refused, with nothing sent, when CheckUpload (with the files read
+// again) refuses the list; a print file that is one of the logos does not open. After a
+// complete upload whose list the profile could not take, a notice under message 21 says
+// so. details, when given, receives the upload window's result.
 Outcome UploadLogos(PrinterLinkFactory& links, Clock& clock, ErrorLog* log, LogoList& list,
                     const LogoOptions& options, Profile* profile, const UploadCallbacks& callbacks,
                     const CancelToken& cancel, UploadResult* details = nullptr);
