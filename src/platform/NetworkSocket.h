@@ -17,7 +17,7 @@ class Notifier;
 // The TCP link to an Ethernet printer: a non-blocking stream socket whose connection is
 // checked with zero-length sends (ConnectNetwork), and a receive thread that moves what the
 // printer sends into Queue() in chunks of up to 1024 bytes. A chunk the queue cannot take
-// is dropped with message 41. A failed receive stores nothing; when the printer closes the
+// is dropped with msg::kQueueReadFull. A failed receive stores nothing; when the printer closes the
 // connection, `connected` is cleared and the socket is shut down.
 //
 // Threads: StartConnect, Send and CloseSocket belong to the owner's thread; the receive

@@ -6,6 +6,11 @@ namespace kp70::models {
 
 namespace {
 
+// The model codes the capabilities below single out.
+constexpr int kTalvo10 = 2;
+constexpr int kTalvo30 = 5;
+constexpr int kKp70 = 6;
+
 bool StartsWith(const std::string& text, const char* prefix) {
     return text.rfind(prefix, 0) == 0;
 }
@@ -59,7 +64,7 @@ int ClassifyAtOk(const std::string& e) {
 InterfaceKind InterfaceKindOf(const std::string& e, int modelCode) {
     if (EndsWith(e, "E-II")) return kInterfaceEthernet;
     if (EndsWith(e, "W")) return kInterfaceWifi;
-    if (EndsWith(e, "II")) return modelCode != 2 ? kInterfaceUsbPrinter : kInterfaceNone;
+    if (EndsWith(e, "II")) return modelCode != kTalvo10 ? kInterfaceUsbPrinter : kInterfaceNone;
     if (EndsWith(e, "P")) return kInterfaceParallel;
     if (EndsWith(e, "-I")) return kInterfaceUsbSerial;
     if (EndsWith(e, "S")) return kInterfaceSerial;
@@ -127,11 +132,9 @@ bool HardwareIdMatches(const std::string& deviceId, const std::string& prefix) {
     return true;
 }
 
-namespace {
-constexpr int kTalvo10 = 2;
-constexpr int kTalvo30 = 5;
-constexpr int kKp70 = 6;
-}  // namespace
+int MaxBaudrate(int modelCode) {
+    return modelCode == kTalvo10 ? 38400 : 115200;
+}
 
 bool HasUserSetup(int modelCode) {
     return modelCode != kTalvo10;

@@ -62,6 +62,8 @@ bool HasUserSetup(int modelCode);
 bool UsesTalvo10Download(int modelCode);
 bool PrintsGrayLogos(int modelCode);
 int PrintableDots(int modelCode);
+// The fastest serial line the model runs: 38400 on TALVO10, else 115200.
+int MaxBaudrate(int modelCode);
 // The name the tools show for the printer family: "TALVO10" or "KP70".
 const char* FamilyName(int modelCode);
 // The NV graphics memory of models that have less than the list can fill (TALVO30, code 5:

@@ -18,7 +18,8 @@ enum class MessageIcon { None, Exclamation, Question, Stop, Information };
 struct Notice {
     int number = -1;  // catalogue entry; -1 when literal holds the text
     MessageIcon icon = MessageIcon::None;
-    bool hasValue = false;  // the %d of messages 19, 33 and 50
+    bool hasValue =
+        false;  // the %d of msg::kOpenPortOrFile, msg::kLptWriteError and msg::kNvBudget
     int value = 0;
     std::string literal;     // a text that is not in the catalogue ("GetValueCmd Fail!")
     BilingualText text{};    // a text of the tool's own in both languages, when set

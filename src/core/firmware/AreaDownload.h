@@ -38,10 +38,10 @@ inline constexpr int kPortSettlingSteps = 16;
 inline constexpr std::uint32_t kPortSettlingStride = 1280;
 inline constexpr int kNetworkSettlingSteps = 256;
 inline constexpr std::uint32_t kNetworkSettlingStride = 80;
-// A network block the printer takes nothing of for 10 s ends the transfer with message 42;
+// A network block the printer takes nothing of for 10 s ends the transfer with msg::kCommunication;
 // a serial block that the port cannot write within its write time-out (100 ms per byte,
-// 204.8 s for a full block) with message 32; a block the parallel, USB or file port does
-// not take with message 33.
+// 204.8 s for a full block) with msg::kPrinterNotReady; a block the parallel, USB or file port does
+// not take with msg::kLptWriteError.
 
 // The caption while a transfer runs: the title and " - %d %%" with p x 100 / (L + 20,480),
 // p taken as the bar shows it (the bar stops at its maximum, so the caption at 100 %).
@@ -69,7 +69,7 @@ struct AreaDownloadObserver {
 // Every outcome says which actions the screen offers afterwards, as the F/W Update screen
 // leaves them after each failure: after a failure of the transfer itself DOWNLOAD and File
 // Open stay off (EXIT only), except after a serial or network block that could not be
-// delivered, where DOWNLOAD is offered again. Message 34 is returned only when the link
+// delivered, where DOWNLOAD is offered again. msg::kUpdateComplete is returned only when the link
 // delivered every byte of the packet (a network printer acknowledged them all, even if it
 // closed the connection afterwards to restart) and the settling wait ran to its end.
 class AreaDownload {
@@ -87,9 +87,9 @@ public:
     Outcome CheckFile(const std::string& path, Profile* profile);
 
     // Steps 6 to 9 and the transfer, on the checked file: re-opens the port (not for the
-    // network: message 2), builds the packet (its failures close the port; DOWNLOAD offered
+    // network: msg::kInitFail), builds the packet (its failures close the port; DOWNLOAD offered
     // again), sends it in blocks, waits until the printer has taken it, closes the port or
-    // socket, waits for the printer to write its flash and ends with message 34. A cancel
+    // socket, waits for the printer to write its flash and ends with msg::kUpdateComplete. A cancel
     // stops between two blocks or settling steps (a block the printer takes nothing of at
     // once), closes what was opened and returns Cancelled without a notice.
     Outcome Send(FirmwareArea area, const AreaDownloadObserver& observer,

@@ -41,8 +41,9 @@ struct AreaLayout {
 };
 AreaLayout LayoutOf(FirmwareArea area, int modelCode);
 
-// The Yes/No question asked before the area is sent: messages 37, 36 and 35, and for the LCD
-// font a text of the tool's own; none for the program area.
+// The Yes/No question asked before the area is sent: msg::kExtFontAreaQuestion,
+// msg::kDownloaderAreaQuestion and msg::kBootAreaQuestion, and for the LCD font a text of the
+// tool's own; none for the program area.
 std::optional<Notice> AreaQuestion(FirmwareArea area);
 
 // Whether the operator may choose the area: program and Ext. Font always, the LCD font on

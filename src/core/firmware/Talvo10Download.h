@@ -33,7 +33,8 @@ inline constexpr ActionSet kCancel = 1u << 2;
 inline constexpr std::int64_t kPacketPauseMs = 50;
 // On a serial port each packet waits for the printer's DLE ACK or DLE NAK. A printer that
 // says nothing for 10 s after a packet (or after the erase pauses) has stopped: the
-// download ends with message 60. A packet refused 16 times in a row ends it with message 42.
+// download ends with msg::kReadFail. A packet refused 16 times in a row ends it with
+// msg::kCommunication.
 inline constexpr std::int64_t kReplyTimeoutMs = 10000;
 inline constexpr int kMaxRefusals = 16;
 // Over the network the printer's answers are read after each packet's pause, and after the
@@ -45,9 +46,9 @@ std::string ErasingCaption(int step);
 // "Writing...(%lX)" with the address of the next byte.
 std::string WritingCaption(std::uint32_t position);
 
-// The bytes of an area read from an image file, or why the file cannot feed it: message 4
-// when an Ext Font file holds "T15S" at 0x80000, message 43 (with the addresses in the
-// detail) when the file ends before the area does.
+// The bytes of an area read from an image file, or why the file cannot feed it:
+// msg::kNoExtendedFont when an Ext Font file holds "T15S" at 0x80000, msg::kNoMoreFiles (with the
+// addresses in the detail) when the file ends before the area does.
 struct FlashSlice {
     std::vector<std::uint8_t> bytes;  // end - start bytes when there is no refusal
     std::optional<Notice> refusal;
@@ -72,7 +73,7 @@ struct Talvo10Observer {
 // DLE NAK is sent again. Each packet is judged only by the answers that came after it was
 // sent.
 //
-// Outcomes: Done with message 1 and closeScreen when the area was sent and delivered (on a
+// Outcomes: Done with msg::kCompleted and closeScreen when the area was sent and delivered (on a
 // serial port: when the printer acknowledged the last packet); Failed with the message of
 // the step that failed (2 or 18 the port or connection, 3 the file, 4 "T15S" in an Ext Font
 // file, 43 a file that ends before the area does, 22 a write, 60 a printer that stopped

@@ -75,7 +75,7 @@ public:
     void TakeOverFailedNumbers();
     // Turning gray printing on multiplies every listed size and the total by 4, off divides
     // them by 4. Turning it on is refused, and nothing changes, when the gray images would
-    // not fit the NV graphics memory: the notice (message 46) says so. Nothing happens when
+    // not fit the NV graphics memory: the notice (msg::kAreaTooSmall) says so. Nothing happens when
     // the mode does not change.
     std::optional<Notice> SetGrayPrinting(bool on);
     bool GrayPrinting() const { return m_grayPrinting; }

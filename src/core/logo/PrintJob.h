@@ -42,7 +42,7 @@ struct PrintResult {
 // Prints one image every 300 ms: [header line] [1B] 1C 70 n m. "All" always issues 255
 // commands, numbered 1..255, whatever the printer holds. After the last image a 1000 ms
 // pause. A header line or print command the link does not take, or a link that does not
-// deliver the last of them, fails with message 42. The cancel is looked at before each
+// deliver the last of them, fails with msg::kCommunication. The cancel is looked at before each
 // image.
 PrintResult RunPrint(PrinterLink& link, Clock& clock, const PrintRequest& request,
                      const PrintCallbacks& callbacks, const CancelToken& cancel);

@@ -52,11 +52,11 @@ struct UploadResult {
 
 // Whether the printer can take the list as it is, before anything is sent: the data it
 // would get (each image's encoded size in the options' mode, with the blank columns of the
-// centred ones) must fit the NV graphics memory, message 46. With readFiles every file is
+// centred ones) must fit the NV graphics memory, msg::kAreaTooSmall. With readFiles every file is
 // read again first, from the sizes it has now: a file removed or broken since it was
-// listed is message 44 (45 for one no NV image can hold). The notice that refuses the
-// upload, or none. Without readFiles it looks at the list alone, for a screen to ask
-// before its question.
+// listed is msg::kStoredFileIncorrect (45 for one no NV image can hold). The notice that refuses
+// the upload, or none. Without readFiles it looks at the list alone, for a screen to ask before its
+// question.
 std::optional<Notice> CheckUpload(const LogoList& list, const LogoOptions& options, bool readFiles);
 
 // Sends the whole list to the printer's NV graphics memory (the caller has connected and
@@ -66,16 +66,16 @@ std::optional<Notice> CheckUpload(const LogoList& list, const LogoOptions& optio
 // effect between images (a send the printer takes nothing of ends at once): the window
 // waits twice the listed size of the last image in ms. A file that cannot be converted at
 // its turn (gone, broken, or grown past what the memory has left) fails the upload with
-// message 44 or 46 before its header, the definition left open for FinishUpload to
-// complete. A define command, header or data chunk the link does not take, or a link that
-// does not deliver the last bytes, fails the upload with message 42 and log lines; only an
-// upload the printer took whole stores the list in the profile (when one is given).
+// msg::kStoredFileIncorrect or msg::kAreaTooSmall before its header, the definition left open for
+// FinishUpload to complete. A define command, header or data chunk the link does not take, or a
+// link that does not deliver the last bytes, fails the upload with msg::kCommunication and log
+// lines; only an upload the printer took whole stores the list in the profile (when one is given).
 UploadResult RunUpload(PrinterLink& link, Clock& clock, ErrorLog* log, LogoList& list,
                        const LogoOptions& options, Profile* profile,
                        const UploadCallbacks& callbacks, const CancelToken& cancel);
 
-// What the upload page does after the window: message 21 after success; after a cancel,
-// n - started + 1 empty images (message 22 for each the link does not take), then the
+// What the upload page does after the window: msg::kUploadComplete after success; after a cancel,
+// n - started + 1 empty images (msg::kWriteToPort for each the link does not take), then the
 // wait after cancel when none failed; after a failure nothing, unless an image could not be
 // converted: then the same empty images from that image on, so the printer is not left
 // waiting for image data. Notices go to result.

@@ -79,7 +79,7 @@ public:
     const std::string& SelectedMac() const { return m_selectedMac; }
 
     // Makes the two sockets and learns the PC's own addresses. Done, with a notice for each
-    // set-up step that failed ("socket() error", else message 56 with the reason), or Failed
+    // set-up step that failed ("socket() error", else msg::kSystemError with the reason), or Failed
     // when nothing could be made at all. Never stops what follows.
     Outcome Open();
 
@@ -88,22 +88,23 @@ public:
     // has lasted kDiscoveryWindowLimit receive windows. found is called once for each MAC
     // address that a 35-byte frame from an address that is not the PC's names, in order of
     // arrival: a printer that answers twice (two programs searching at once each make it
-    // answer) is one row. Ends with message 57 whatever was found (count = the printers
-    // found), and closes the sockets. A cancel ends the receiving early, still with message 57.
-    // Without an Open before, it opens the sockets itself and its outcome begins with their notices
-    // (Change too).
+    // answer) is one row. Ends with msg::kSearchFinished whatever was found (count = the printers
+    // found), and closes the sockets. A cancel ends the receiving early, still with
+    // msg::kSearchFinished. Without an Open before, it opens the sockets itself and its outcome
+    // begins with their notices (Change too).
     Outcome Search(const CancelToken& cancel,
                    const std::function<void(const DiscoveredPrinter&)>& found);
 
-    // The question before a change: message 58 (caption "Notice" for "Change Setting").
+    // The question before a change: msg::kChangeNetworkQuestion (caption "Notice" for "Change
+    // Setting").
     static Notice ChangeQuestion(ChangeKind kind);
 
     // After Yes: broadcasts the set frame, waits until a frame that names a printer comes
     // from another address than the PC's (the printer's answer, not read further), or the
     // wait ends as a search's does; then broadcasts the same frame as the end of the change
     // (command 04), which the printer needs to take the settings, even when nobody answered.
-    // Message 59 (caption "Notice" for "Change Setting") once a printer answered; when none
-    // did (a mistyped MAC address, a printer switched off) Failed with kNoPrinterAnswered
+    // msg::kNetworkUpdateComplete (caption "Notice" for "Change Setting") once a printer answered;
+    // when none did (a mistyped MAC address, a printer switched off) Failed with kNoPrinterAnswered
     // instead. Closes the sockets; "Change Setting" is no longer offered. A cancel cuts the
     // wait short (Cancelled, unless the answer had come); the end frame still goes.
     Outcome Change(ChangeKind kind, const DiscoveryFrame& setFrame, const CancelToken& cancel);

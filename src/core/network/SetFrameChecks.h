@@ -41,8 +41,8 @@ struct SetFrameCheck {
 // Builds the set frame from the fields and checks it before anything is opened or sent,
 // stopping at the first refusal:
 //  1. IP, Subnet and Gateway must each be four numbers 0..255 separated by ".";
-//  2. FromRow only: the last number of the new address must be 1..254 (message 62);
-//  3. the port must be 1024..65534, or 515 for FromRow (message 55);
+//  2. FromRow only: the last number of the new address must be 1..254 (msg::kIpRange);
+//  3. the port must be 1024..65534, or 515 for FromRow (msg::kTcpPortRange);
 //  4. FromRow: the MAC text must be six pairs of hexadecimal digits separated by ":";
 //     ManualMac: each box, upper-cased, must be exactly two hexadecimal digits.
 // Lower-case hexadecimal digits are taken as upper case.

@@ -137,7 +137,7 @@ struct ChangeOutcome {
 //   two-colour density becomes MEDIUM;
 // - 58mm proposes "32 Column"; choosing a stop bit marks it touched (the next write warns);
 // - NV user plus graphic memory above 448 KB unsets the one just chosen and is Refused
-//   with message 50 (value 448).
+//   with msg::kNvBudget (value 448).
 // A question that cannot be asked refuses the change and leaves everything as it was.
 ChangeOutcome ChangeSetting(SetupValues& values, const Setting& setting, int value, int modelCode,
                             bool korean, const AskOperator& ask);

@@ -91,8 +91,9 @@ public:
 
     PortKind Kind() const { return m_kind; }
 
-    // Opens the connection as the setup screen does when it opens (messages 2, 20, 24, 52;
-    // a failure closes the screen).
+    // Opens the connection as the setup screen does when it opens (msg::kInitFail,
+    // msg::kPrinterCheck, msg::kPrinterStatusCheck, msg::kReceiveThreadFailed; a failure closes the
+    // screen).
     Outcome Start(const CancelToken& cancel = CancelToken::Never());
 
     // "Get Value": sends the read requests of the port kind and waits for the answers as
@@ -107,8 +108,8 @@ public:
     ActionSet ActionsDuringRead() const;
 
     // The steps of Read, for tests and callers with their own pacing. ReadSettings sends the
-    // requests (messages 60, 22, 52); on the parallel port the result is Waiting and the
-    // read timer runs (ReadTimerMs, OnReadTimer).
+    // requests (msg::kReadFail, msg::kWriteToPort, msg::kReceiveThreadFailed); on the parallel port
+    // the result is Waiting and the read timer runs (ReadTimerMs, OnReadTimer).
     Outcome ReadSettings(const CancelToken& cancel = CancelToken::Never());
     // The settings this port kind asks for, in request order.
     const std::vector<int>& ReadList() const;
@@ -136,7 +137,7 @@ public:
     // The actions a screen offers during that rest.
     ActionSet ActionsDuringRest() const;
 
-    // Enter user setting, the block, leave user setting, and what follows (message 48, also
+    // Enter user setting, the block, leave user setting, and what follows (msg::kWriteFail, also
     // when the link does not deliver them). A block that is not Ready is returned as
     // Refused or NothingToDo without sending. A cancel stops the sequence where it stands:
     // Cancelled, the connection closed.
@@ -147,7 +148,7 @@ public:
     Outcome WriteSettings(SetupValues& values, WriteBlock* built = nullptr,
                           const CancelToken& cancel = CancelToken::Never());
 
-    // Sends the test page (message 48 when it stops or is not delivered).
+    // Sends the test page (msg::kWriteFail when it stops or is not delivered).
     Outcome PrintTestPage(bool korean, const CancelToken& cancel = CancelToken::Never());
 
     // Closes the connection and ends the receive thread. exitButton: "EXIT" stops the

@@ -65,7 +65,7 @@ enum class NvChange { User, Graphic };
 
 // Checks user plus graphic memory against the 448 KB budget after a change of one of them.
 // When the sum is larger, the changed setting becomes unset and false is returned: the
-// caller shows message 50 with kNvBudgetKb.
+// caller shows msg::kNvBudget with kNvBudgetKb.
 bool CheckNvBudget(SetupValues& values, NvChange changed);
 
 }  // namespace kp70

@@ -15,7 +15,7 @@ struct SetupValues;
 enum class WriteBlockStatus {
     Ready,           // bytes hold the block to send
     NothingToWrite,  // every setting unset, margin 0, code "0": send nothing, show nothing
-    MarginRefused,   // margin outside 0..512: show message 61 ("Notice"), send nothing
+    MarginRefused,   // margin outside 0..512: show msg::kMarginRange ("Notice"), send nothing
     RangeRefused,    // image number or lines outside their range: send nothing
 };
 
@@ -28,7 +28,7 @@ struct WriteBlock;
 // (msg::kMarginRange, "Notice"), an image number or a number of lines outside its range
 // (IntegerRangeNotice), nothing for the other states.
 std::optional<Notice> RefusalNotice(const WriteBlock& block);
-// The stop-bit warning a block asks for (message 54, "Notice", information only).
+// The stop-bit warning a block asks for (msg::kStopBitWarning, "Notice", information only).
 Notice StopBitWarning();
 
 struct WriteBlock {
@@ -36,7 +36,7 @@ struct WriteBlock {
     std::vector<std::uint8_t> bytes;  // GS ( E pL pH 05 items..., when Ready
     bool usbModeIncluded = false;     // the block changes the USB mode: the printer restarts
                                       // as another device, so the port is not reopened
-    bool stopBitWarning = false;      // show message 54 ("Notice", OK) before sending
+    bool stopBitWarning = false;      // show msg::kStopBitWarning ("Notice", OK) before sending
     int message = -1;                 // 61 for MarginRefused
     RangeField rangeField = RangeField::None;
     int rangeValue = 0;  // the refused value

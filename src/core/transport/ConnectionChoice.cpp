@@ -75,9 +75,8 @@ std::vector<std::string> ConnectionChoice::DeviceEntries(const Profile& profile)
 
 const std::vector<std::string>& ConnectionChoice::Baudrates(int modelCode) {
     static const std::vector<std::string> all{"115200", "38400", "19200", "9600"};
-    // The oldest model's serial interface does not run at 115200.
-    static const std::vector<std::string> oldest{"38400", "19200", "9600"};
-    return modelCode == 2 ? oldest : all;
+    static const std::vector<std::string> slower{"38400", "19200", "9600"};
+    return models::MaxBaudrate(modelCode) < 115200 ? slower : all;
 }
 
 const std::vector<std::string>& ConnectionChoice::Parities() {
@@ -144,7 +143,7 @@ ChoiceStep ConnectionChoice::ChooseDevice(const std::string& entry) {
     m_usbFound = false;
     m_searching = false;
     m_modelCode = models::ClassifyAtSelection(entry);
-    if (m_modelCode == 0) {
+    if (m_modelCode == models::kNoModel) {
         // "Invalid Device!": the lists keep their state, and OK cannot go on with a name no
         // model answers to.
         m_kind = kInterfaceNone;
@@ -231,7 +230,7 @@ void ConnectionChoice::RebuildStopBits() {
 }
 
 bool ConnectionChoice::OkEnabled() const {
-    if (m_searching || m_modelCode == 0) return false;
+    if (m_searching || m_modelCode == models::kNoModel) return false;
     switch (m_kind) {
         case kInterfaceSerial:
         case kInterfaceParallel:

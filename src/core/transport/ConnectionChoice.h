@@ -40,7 +40,7 @@ struct ChoiceListState {
 
 // What follows the choice of a DEVICE entry, or the end of the USB printer search.
 struct ChoiceStep {
-    std::vector<Notice> notices;  // shown in this order (messages 9 to 13)
+    std::vector<Notice> notices;  // shown in this order (msg::kInvalidDevice to 13)
     bool searchUsb = false;       // run SearchUsbPrinters now, then UsbSearchEnded
     bool clearDevice = false;     // the DEVICE selection is cleared: choose again
 };
@@ -105,8 +105,8 @@ public:
     InterfaceKind interfaceKind() const { return m_kind; }
 
     // OK: stores the port name, the model code (classified at OK) and, for serial entries,
-    // the line settings, checked in the order baud rate (message 5), data length (6),
-    // parity (7), stop bit (53), flow control (8); the first missing one is refused and
+    // the line settings, checked in the order baud rate (msg::kBaudrateNotSelected), data length
+    // (6), parity (7), stop bit (53), flow control (8); the first missing one is refused and
     // nothing after it is stored.
     OkStep Ok(ConnectionSettings& settings) const;
     // The network dialog that OK led to has ended: a WiFi printer is reached over TCP like
@@ -173,7 +173,7 @@ inline constexpr BilingualText kIpv4AddressNeeded{
 enum class NetworkRefusal { None, Port, Address };
 
 // The address and port box of the network dialog, checked as its OK does: the port first
-// (message 55), then the address. The port counts as accepted once it passes, even when
+// (msg::kTcpPortRange), then the address. The port counts as accepted once it passes, even when
 // the address is then refused.
 struct NetworkTarget {
     NetworkRefusal refusal = NetworkRefusal::None;
@@ -186,13 +186,13 @@ struct NetworkTarget {
 // address either way.
 NetworkTarget CheckNetworkTarget(const std::string& address, const std::string& portText,
                                  bool allowHostNames = false);
-// The notice a refusal shows: message 55, or kIpv4AddressNeeded in the interface's
+// The notice a refusal shows: msg::kTcpPortRange, or kIpv4AddressNeeded in the interface's
 // language.
 Notice NetworkRefusalNotice(NetworkRefusal refusal, bool korean);
 
 // The dialog's connection check: ConnectNetwork with an extra 10 ms before the first probe
 // round, then the socket is closed again (the tools connect when they need the printer).
-// Message 20 when the printer did not answer; Cancelled when cancel stopped it.
+// msg::kPrinterCheck when the printer did not answer; Cancelled when cancel stopped it.
 Outcome CheckNetworkPrinter(NetworkLink& link, Clock& clock, const std::string& address,
                             std::uint16_t port, const CancelToken& cancel);
 

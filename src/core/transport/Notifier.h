@@ -5,9 +5,9 @@
 namespace kp70 {
 
 // How the transport tells the operator about the few failures it reports itself (the
-// receive queue overflow, message 41, and a receive thread that cannot watch its port,
-// message 40 followed by the port name). The GUI shows a message box on its own thread;
-// the command line prints to stderr. Both may be called on a receive thread: they must not
+// receive queue overflow, msg::kQueueReadFull, and a receive thread that cannot watch its port,
+// msg::kWatchThreadFailed followed by the port name). The GUI shows a message box on its own
+// thread; the command line prints to stderr. Both may be called on a receive thread: they must not
 // wait for the thread that closes the port (the GUI posts the box to its own thread).
 class Notifier {
 public:

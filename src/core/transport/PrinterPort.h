@@ -57,7 +57,7 @@ public:
     // The listener told about received bytes (notifyWindow); nullptr for none.
     virtual void SetNotifyWindow(ReceiveListener* listener) = 0;
 
-    // The operating system's error code of the last failed operation (for message 19).
+    // The operating system's error code of the last failed operation (for msg::kOpenPortOrFile).
     virtual int LastErrorCode() const = 0;
     // A short text saying why the last Open failed, e.g. "/dev/ttyS0: permission denied".
     virtual std::string LastErrorText() const = 0;
