@@ -12,9 +12,9 @@
 #include "core/transport/DeviceLinkFactory.h"
 #include "gui/app/FileChooser.h"
 #include "gui/app/GuiHarness.h"
-#include "gui/logo/CMyProperty.h"
-#include "gui/logo/CPage1Selection.h"
 #include "gui/logo/LogoListView.h"
+#include "gui/logo/LogoSelectPage.h"
+#include "gui/logo/LogoSheetScreen.h"
 #include "support/BmpBuilder.h"
 #include "support/FakeNetworkLink.h"
 #include "support/FakePrinterPort.h"
@@ -66,9 +66,9 @@ public:
 
     ~LogoSheetRig() { sheet.reset(); }
 
-    CMyProperty& Build() {
-        sheet = std::make_unique<CMyProperty>(h.services, links, data, chooser,
-                                              "KP70 - /dev/ttyS0\r\nBaud : 115200");
+    LogoSheetScreen& Build() {
+        sheet = std::make_unique<LogoSheetScreen>(h.services, links, data, chooser,
+                                                  "KP70 - /dev/ttyS0\r\nBaud : 115200");
         sheet->show();
         return *sheet;
     }
@@ -79,7 +79,7 @@ public:
     }
     // Open File... on Select Bitmap, answered with these files.
     void Open(const QStringList& files) {
-        sheet->ShowPage(CMyProperty::kSelectPage);
+        sheet->ShowPage(LogoSheetScreen::kSelectPage);
         chooser.answers.push_back(files);
         sheet->selectPage()->openFileButton()->click();
     }
@@ -111,7 +111,7 @@ public:
     DeviceLinkFactory links{port, network, h.clock, {}};
     LogoToolData data;
     ScriptedFileChooser chooser;
-    std::unique_ptr<CMyProperty> sheet;
+    std::unique_ptr<LogoSheetScreen> sheet;
 };
 
 }  // namespace kp70::test
