@@ -31,15 +31,6 @@ const CancelToken& InterruptCancels::Token() const {
     return g_interrupted;
 }
 
-std::string JsonText(const std::string& text) {
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '"' || c == '\\') out += '\\';
-        out += c;
-    }
-    return out + "\"";
-}
-
 std::string TerminalText(std::string text) {
     for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.erase(at, 1);
     return text;
@@ -49,10 +40,6 @@ std::string NoticeText(const CliContext& context, const Notice& notice) {
     std::string text = TerminalText(context.catalogue.Text(notice));
     if (!notice.detail.empty()) text += " (" + notice.detail + ")";
     return text;
-}
-
-void PrintNotices(CliContext& context, const Outcome& outcome) {
-    for (const Notice& notice : outcome.notices) context.err << NoticeText(context, notice) << "\n";
 }
 
 int RunCli(int argc, const char* const* argv, CliContext& context) {

@@ -34,17 +34,17 @@ struct CliContext {
     Clock* clock = nullptr;
     DeviceEnumerator* devices = nullptr;
     int exitCode = kExitDone;  // set by a verb's callback
+    // Whether standard input and standard error are a terminal: only then is the operator
+    // asked a question, or a progress line redrawn in place.
+    bool stdinIsTerminal = false;
+    bool stderrIsTerminal = false;
 };
 
-// A text as a JSON string: quoted, with its quotes and backslashes escaped.
-std::string JsonText(const std::string& text);
 // A catalogue text on a terminal: its "\r\n" line breaks become "\n".
 std::string TerminalText(std::string text);
 // A notice as kp70ctl prints it: the catalogue text (or literal text) in the locale's
 // language with its line breaks, the second line, and the technical detail in brackets.
 std::string NoticeText(const CliContext& context, const Notice& notice);
-// Every notice of an outcome on stderr, one after the other.
-void PrintNotices(CliContext& context, const Outcome& outcome);
 
 // While one lives, Ctrl+C (and SIGTERM, SIGHUP; on Windows Ctrl+Break and closing the
 // console) cancels its token instead of ending kp70ctl, so a long operation (an upload, a firmware

@@ -1,32 +1,23 @@
 #include "cli/CliSetup.h"
 
-#include <ostream>
-
-#include "cli/Cli.h"
+#include "cli/Verb.h"
 #include "core/transport/PrinterLink.h"
 
 namespace kp70 {
 
-CliSetup::CliSetup(CliContext& context) : m_context(context), m_links(context) {}
+CliSetup::CliSetup(Verb& verb, CliLinks& links) : m_verb(verb), m_links(links) {}
 
 CliSetup::~CliSetup() {
     if (m_session) m_session->Close(false);
 }
 
-bool CliSetup::Open(const PrinterChoice& choice, const CancelToken& cancel) {
-    std::string why;
-    if (!m_links.Choose(choice, why)) {
-        m_context.err << why << "\n";
-        return false;
-    }
-    Clock& clock = *m_context.clock;
+bool CliSetup::Open(const CancelToken& cancel) {
+    Clock& clock = m_verb.Time();
     m_session = std::make_unique<SetupSession>(m_links.Factory(), clock, clock, m_collector);
     const Outcome outcome = m_session->Start(cancel);
-    if (!outcome.ok()) {
-        PrintNotices(m_context, outcome);
-        return false;
-    }
-    return true;
+    if (outcome.ok()) return true;
+    m_verb.Tell(outcome.notices);
+    return false;
 }
 
 }  // namespace kp70

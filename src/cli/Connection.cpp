@@ -1,7 +1,6 @@
 #include "cli/Connection.h"
 
 #include <CLI/CLI.hpp>
-#include <cctype>
 #include <filesystem>
 #include <ostream>
 
@@ -13,6 +12,7 @@
 #include "core/transport/Notifier.h"
 #include "core/transport/OutputFileAsker.h"
 #include "core/transport/PrinterLink.h"
+#include "core/transport/TypedConnection.h"
 #include "platform/CPorts.h"
 #include "platform/NetworkSocket.h"
 #include "platform/SystemLinkFactory.h"
@@ -37,25 +37,7 @@ private:
     const MessageCatalogue& m_catalogue;
 };
 
-// Whether a DEVICE entry attached as `kind` can be reached through a connection of
-// `connection` kind. Entries whose ending says nothing (profile entries) fit anything.
-bool EntryFits(InterfaceKind kind, PortKind connection) {
-    switch (kind) {
-        case kInterfaceSerial:
-        case kInterfaceUsbSerial:
-            return connection == PortKind::Serial || connection == PortKind::File;
-        case kInterfaceParallel:
-            return connection == PortKind::Parallel || connection == PortKind::File;
-        case kInterfaceUsbPrinter:
-            return connection == PortKind::Usb || connection == PortKind::File;
-        case kInterfaceEthernet:
-        case kInterfaceWifi:
-            return connection == PortKind::Network;
-        default:
-            return true;
-    }
-}
-
+// How the entry's printer is attached, as the option that reaches it.
 const char* ConnectionFor(InterfaceKind kind) {
     switch (kind) {
         case kInterfaceSerial:
@@ -75,132 +57,57 @@ const char* ConnectionFor(InterfaceKind kind) {
     }
 }
 
-std::string DefaultEntry(PortKind kind) {
-    switch (kind) {
-        case PortKind::Parallel:
-            return "KP70 P";
-        case PortKind::Usb:
-            return "KP70 U-II";
-        case PortKind::Network:
-            return "KP70 E-II";
-        default:
-            return "KP70 S";
-    }
-}
-
-// HOST[:PORT] checked as the network dialog checks its address and port box; a host name
-// may stand for the address here.
-bool ParseNet(const std::string& text, ConnectionSettings& target,
-              const MessageCatalogue& catalogue, std::string& why) {
-    const auto colon = text.rfind(':');
-    const std::string host = text.substr(0, colon);
-    if (host.empty()) {
-        why = "--net wants HOST[:PORT], for example 192.168.0.254 or 127.0.0.1:6001";
-        return false;
-    }
-    const std::string portText =
-        colon == std::string::npos ? std::to_string(kDefaultPrinterPort) : text.substr(colon + 1);
-    const NetworkTarget checked = CheckNetworkTarget(host, portText, true);
-    if (checked.refusal != NetworkRefusal::None) {
-        const Notice notice = NetworkRefusalNotice(checked.refusal, catalogue.IsKorean());
-        why = "--net " + text + ": " + TerminalText(catalogue.Text(notice));
-        return false;
-    }
-    target.networkAddress = checked.address;
-    target.networkPort = checked.port;
-    return true;
-}
-
-std::string Upper(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
-
-std::string Lower(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
-// The option text that stands for an item of a line-setting list, and back: "--data 5" is
-// "5 Bits", "--parity odd" "ODD", "--flow hw" "H/W"; baud rate and stop bit read the same.
-std::string ItemFor(ChoiceList list, const std::string& typed) {
-    switch (list) {
-        case ChoiceList::DataLength:
-            return typed + " Bits";
-        case ChoiceList::Parity:
-            return Upper(typed);
-        case ChoiceList::FlowControl: {
-            const std::string flow = Upper(typed);
-            return flow == "HW" ? "H/W" : flow == "SW" ? "S/W" : flow;
-        }
-        default:
-            return typed;
-    }
-}
-
-std::string OptionTextFor(ChoiceList list, const std::string& item) {
-    switch (list) {
-        case ChoiceList::DataLength:
-            return item.substr(0, item.find(' '));
-        case ChoiceList::Parity:
-            return Lower(item);
-        case ChoiceList::FlowControl:
-            return item == "H/W" ? "hw" : item == "S/W" ? "sw" : Lower(item);
-        default:
-            return item;
-    }
-}
-
-// The line-setting options, in the order they go into the lists: data length before stop
-// bit, whose list depends on it. Each with the message OK gives when its list has no
-// selection.
+// The line-setting options, in LineSetting's order.
 struct LineOption {
     const char* name;
     std::string ConnectionOptions::*typed;
-    ChoiceList list;
-    int message;
 };
-constexpr LineOption kLineOptions[] = {
-    {"--baud", &ConnectionOptions::baud, ChoiceList::Baudrate, msg::kBaudrateNotSelected},
-    {"--data", &ConnectionOptions::data, ChoiceList::DataLength, msg::kDataLengthNotSelected},
-    {"--parity", &ConnectionOptions::parity, ChoiceList::Parity, msg::kParityNotSelected},
-    {"--stop", &ConnectionOptions::stop, ChoiceList::StopBit, msg::kStopBitNotSelected},
-    {"--flow", &ConnectionOptions::flow, ChoiceList::FlowControl, msg::kFlowControlNotSelected},
+constexpr LineOption kLineOptions[kLineSettingCount] = {
+    {"--baud", &ConnectionOptions::baud},     {"--data", &ConnectionOptions::data},
+    {"--parity", &ConnectionOptions::parity}, {"--stop", &ConnectionOptions::stop},
+    {"--flow", &ConnectionOptions::flow},
 };
 
-// Puts the typed line settings into the connection screen's lists. A text a list does not
-// hold leaves it without a selection, which OK then refuses with that list's message, as
-// the screen would. A line setting left out keeps the list's first item.
-void SelectLineSettings(const ConnectionOptions& options, ConnectionChoice& choice) {
-    for (const LineOption& o : kLineOptions) {
-        const std::string& typed = options.*o.typed;
-        if (!typed.empty()) choice.SelectText(o.list, ItemFor(o.list, typed));
+// What the resolution refused, said with the options that caused it.
+std::string RefusalText(const TypedResolution& r, const ConnectionOptions& options,
+                        const MessageCatalogue& catalogue) {
+    const std::string device = "--device " + r.deviceEntry + ": ";
+    switch (r.refusal) {
+        case TypedRefusal::None:
+            return "";
+        case TypedRefusal::UnknownDevice:
+            return device + TerminalText(catalogue.Message(msg::kInvalidDevice));
+        case TypedRefusal::NoConnectionForEntry:
+            return device +
+                   "the connection screen offers no connection for this entry (its name ends "
+                   "with S, P, U-I, U-II, E-II or W; TALVO10 printers have no USB printer "
+                   "interface)";
+        case TypedRefusal::AttachedOtherwise:
+            return device + "attached by " + ConnectionFor(r.attached);
+        case TypedRefusal::LineSettingsOnParallel:
+            return "a parallel port has no line settings: leave out --baud, --data, --parity, "
+                   "--stop and --flow";
+        case TypedRefusal::Network:
+            return "--net " + options.net + ": " +
+                   TerminalText(
+                       catalogue.Text(NetworkRefusalNotice(r.network, catalogue.IsKorean())));
+        case TypedRefusal::LineSetting:
+            break;
     }
-}
-
-// OK's message, followed by the option that caused it and what its list holds.
-std::string RefusalText(int message, const ConnectionOptions& options,
-                        const ConnectionChoice& choice, const MessageCatalogue& catalogue) {
-    std::string text = TerminalText(catalogue.Message(message));
-    for (const LineOption& o : kLineOptions) {
-        if (o.message != message) continue;
-        std::string accepted;
-        for (const std::string& item : choice.List(o.list).items)
-            accepted += (accepted.empty() ? "" : "|") + OptionTextFor(o.list, item);
-        text += " (" + std::string(o.name) + " " + options.*o.typed + ": ";
-        if (o.list == ChoiceList::Baudrate) {
-            text += choice.entry() + " offers " + accepted;
-        } else if (o.list == ChoiceList::StopBit) {
-            text +=
-                "--data " +
-                OptionTextFor(ChoiceList::DataLength, choice.List(ChoiceList::DataLength).Text()) +
-                " allows " + accepted;
-        } else {
-            text += "choose " + accepted;
-        }
-        text += ")";
+    // OK's message, followed by the option that caused it and what its list holds.
+    const LineOption& o = kLineOptions[static_cast<int>(r.refused)];
+    std::string accepted;
+    for (const std::string& item : r.offered) accepted += (accepted.empty() ? "" : "|") + item;
+    std::string text =
+        TerminalText(catalogue.Message(r.message)) + " (" + o.name + " " + options.*o.typed + ": ";
+    if (r.refused == LineSetting::Baudrate) {
+        text += r.deviceEntry + " offers " + accepted;
+    } else if (r.refused == LineSetting::StopBit) {
+        text += "--data " + r.dataLength + " allows " + accepted;
+    } else {
+        text += "choose " + accepted;
     }
-    return text;
+    return text + ")";
 }
 
 // The kind of a --port name; a link (such as a pty link) is followed when its own name says
@@ -266,7 +173,6 @@ bool ResolveConnection(const ConnectionOptions& options, PrinterChoice& target,
         return false;
     }
 
-    PrinterChoice result;
     std::string portName;
     PortKind kind = PortKind::None;
     if (!options.port.empty()) {
@@ -289,61 +195,31 @@ bool ResolveConnection(const ConnectionOptions& options, PrinterChoice& target,
         kind = PortKind::File;
     }
 
-    // The entry as the connection screen takes it: PORT holds the port named outright.
-    result.deviceEntry = options.device.empty() ? DefaultEntry(kind) : options.device;
-    ConnectionChoice choice(portName);
-    choice.ChooseDevice(result.deviceEntry);
-    const std::string device = "--device " + result.deviceEntry + ": ";
-    if (choice.modelCode() == models::kNoModel) {
-        why = device + TerminalText(catalogue.Message(msg::kInvalidDevice));
-        return false;
-    }
-    const InterfaceKind attached = choice.interfaceKind();
-    if (attached == kInterfaceNone) {
-        why = device +
-              "the connection screen offers no connection for this entry (its name ends with "
-              "S, P, U-I, U-II, E-II or W; TALVO10 printers have no USB printer interface)";
-        return false;
-    }
-    if (!EntryFits(attached, kind)) {
-        why = device + "attached by " + ConnectionFor(attached);
-        return false;
-    }
-
-    ConnectionSettings& s = result.settings;
-    if (kind == PortKind::File) {
-        // No connection screen path leads here: the printer's model decides, the port is the
-        // file (as the logo tool's print-to-file option does).
-        s.portName = "FILE";
-        s.modelCode = models::ClassifyAtOk(result.deviceEntry);
-        result.filePath = options.file;
-        target = std::move(result);
-        return true;
-    }
-
-    if (!choice.List(ChoiceList::Baudrate).enabled) {
-        for (const std::string* typed :
-             {&options.baud, &options.data, &options.parity, &options.stop, &options.flow}) {
-            if (!typed->empty()) {
-                why =
-                    "a parallel port has no line settings: leave out --baud, --data, "
-                    "--parity, --stop and --flow";
-                return false;
-            }
+    TypedConnection typed;
+    typed.device = options.device;
+    typed.kind = kind;
+    typed.port = portName;
+    for (int i = 0; i < kLineSettingCount; ++i) typed.line[i] = options.*kLineOptions[i].typed;
+    if (kind == PortKind::Network) {
+        // HOST[:PORT]; a host name may stand for the address.
+        const auto colon = options.net.rfind(':');
+        typed.host = options.net.substr(0, colon);
+        if (typed.host.empty()) {
+            why = "--net wants HOST[:PORT], for example 192.168.0.254 or 127.0.0.1:6001";
+            return false;
         }
+        if (colon != std::string::npos) typed.tcpPort = options.net.substr(colon + 1);
     }
-    SelectLineSettings(options, choice);
-    const OkStep ok = choice.Ok(s);
-    if (!ok.notices.empty()) {
-        why = RefusalText(ok.notices.front().number, options, choice, catalogue);
+    typed.file = options.file;
+
+    const TypedResolution resolved = ResolveTypedConnection(typed);
+    if (!resolved.ok()) {
+        why = RefusalText(resolved, options, catalogue);
         return false;
     }
-    if (ok.next == AfterOk::NetworkDialog) {
-        // The network dialog's part: the address and TCP port, checked as it checks them.
-        if (!ParseNet(options.net, result.settings, catalogue, why)) return false;
-        choice.NetworkDialogEnded(s, true);
-    }
-    target = std::move(result);
+    target.deviceEntry = resolved.deviceEntry;
+    target.settings = resolved.settings;
+    target.filePath = resolved.filePath;
     return true;
 }
 

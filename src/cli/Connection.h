@@ -14,19 +14,9 @@
 //   --net HOST[:PORT]  an Ethernet printer (port 6001 unless given)
 //   --file PATH     print into a file instead of a printer
 //
-// A verb uses it in three steps:
-//
-//   ConnectionOptions options;
-//   AddConnectionOptions(*verb, options);                  // while building the command line
-//   ...                                                    // in the verb's callback:
-//   PrinterChoice choice;
-//   std::string why;
-//   if (!ResolveConnection(options, choice, context.catalogue, why)) { ...kExitUsage }
-//   CliLinks links(context);
-//   if (!links.Choose(choice, why)) { ...kExitFailed }     // a USB printer is searched for
-//   ... core sessions make their links with links.Factory() ...
-//
-// ResolveConnection needs no hardware; the links open the real port or socket.
+// A verb adds them with AddConnectionOptions and takes its printer with Verb::Choose
+// (cli/Verb.h), which resolves them once (ResolveConnection: core's TypedConnection rules,
+// no hardware needed) and gives the core sessions their links (CliLinks).
 
 #include <cstdint>
 #include <memory>
@@ -78,13 +68,15 @@ struct PrinterChoice {
     bool IsNetwork() const { return settings.portName == "ETHERNET_II"; }
 };
 
-// Checks the options as the connection screen (ConnectionChoice) and the network dialog
-// check the same choice, and fills choice. False, with `why` (a usage error: exit status
-// 2), when no connection or more than one was given, a port name is of no known kind,
-// --device names no known model (message 9), an entry the screen offers no connection for
-// or a printer attached another way, a line setting the screen's list does not offer
-// (messages 5, 6, 7, 53, 8 in the order OK checks them: --baud 230400, --baud 115200 for
-// a TALVO10 entry, --data 5 with --stop 2), or --net's port is out of range (message 55).
+// Parses the options into a TypedConnection and resolves it as the connection screen and
+// the network dialog resolve the same choice (ResolveTypedConnection), filling choice.
+// False, with `why` (a usage error: exit status 2), when no connection or more than one was
+// given, a port name is of no known kind, or the rules refuse the choice: --device names no
+// known model (msg::kInvalidDevice), an entry the screen offers no connection for or a
+// printer attached another way, a line setting the screen's list does not offer (OK's
+// "not selected" messages in the order it checks them: --baud 230400, --baud 115200 for a
+// TALVO10 entry, --data 5 with --stop 2), or --net's port is out of range
+// (msg::kTcpPortRange).
 bool ResolveConnection(const ConnectionOptions& options, PrinterChoice& choice,
                        const MessageCatalogue& catalogue, std::string& why);
 
@@ -100,16 +92,17 @@ public:
     CliLinks& operator=(const CliLinks&) = delete;
 
     // Takes the chosen printer. A USB printer is first searched for as the connection
-    // screen does (up to 16 rounds 250 ms apart on the context's clock): none gives message
-    // 10, more than one 11 (false, with `why`).
+    // screen does (up to 16 rounds 250 ms apart on the context's clock): none, or more than
+    // one, gives UsbSearchMessage's message (false, with `why`).
     bool Choose(const PrinterChoice& choice, std::string& why);
 
     PrinterLinkFactory& Factory();
     ErrorLog& Log();
     const PrinterChoice& Choice() const { return m_choice; }
 
-    // A link opened for a verb that talks to the printer itself: false, with `why` (message
-    // 18 and what stood in the way, such as "/dev/ttyS0: permission denied").
+    // A link opened for a verb that talks to the printer itself: false, with `why`
+    // (msg::kPortOpenError and what stood in the way, such as "/dev/ttyS0: permission
+    // denied").
     std::unique_ptr<PrinterLink> OpenLink(const LinkRequest& request, const CancelToken& cancel,
                                           std::string& why);
 

@@ -3,12 +3,16 @@
 #include <CLI/CLI.hpp>
 #include <fstream>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <ostream>
 #include <vector>
 
 #include "cli/Cli.h"
 #include "cli/Connection.h"
+#include "cli/LogoFlags.h"
 #include "cli/PngFile.h"
+#include "cli/Verb.h"
+#include "core/app/HexText.h"
 #include "core/app/MessageCatalogue.h"
 #include "core/app/Outcome.h"
 #include "core/app/Profile.h"
@@ -17,7 +21,7 @@
 #include "core/logo/LogoList.h"
 #include "core/logo/LogoOptions.h"
 #include "core/logo/LogoSelection.h"
-#include "core/logo/LogoSession.h"
+#include "core/logo/LogoOperations.h"
 #include "core/logo/LogoTexts.h"
 #include "core/logo/NvCommands.h"
 #include "core/transport/NetworkLink.h"
@@ -27,16 +31,8 @@ namespace kp70 {
 
 namespace {
 
-// The options named after the Setup page.
-struct ConversionOptions {
-    bool gray = false;
-    int diverging = 128;
-    int area = 0;  // 0: the model's default
-    bool star = false;
-};
-
 struct ConvertOptions {
-    ConversionOptions conversion;
+    LogoFlags flags;
     std::string file;
     std::string png;
     std::string raw;
@@ -45,7 +41,7 @@ struct ConvertOptions {
 
 struct UploadOptions {
     ConnectionOptions connection;
-    ConversionOptions conversion;
+    LogoFlags flags;
     std::vector<std::string> files;
     std::string center;
 };
@@ -68,77 +64,16 @@ struct ListOptions {
     bool json = false;
 };
 
-void AddConversionOptions(CLI::App& verb, ConversionOptions& options) {
-    verb.add_flag("--gray", options.gray, "Use Gray Printing: 4-bit gray images");
-    verb.add_option("--diverging", options.diverging,
-                    "Black / White diverging point (0~255), default 128")
-        ->check(CLI::Range(0, 255));
-    verb.add_option("--area", options.area,
-                    "Max Printable Area in dots (1~512) that centred images use, default 512 "
-                    "(384 on TALVO10)")
-        ->check(CLI::Range(1, 512));
-}
-
-LogoOptions MakeLogoOptions(const ConversionOptions& c, int modelCode) {
-    LogoOptions options;
-    options.ResetToDefaults(modelCode);
-    options.grayPrinting = c.gray;
-    options.divergingPoint = c.diverging;
-    if (c.area > 0) options.maxPrintableArea = c.area;
-    options.starEmulation = c.star;
-    return options;
-}
-
-// The success message goes to stdout, everything else to stderr.
-void Report(CliContext& context, const std::vector<Notice>& notices) {
-    for (const Notice& n : notices) {
-        (n.number == msg::kUploadComplete ? context.out : context.err)
-            << NoticeText(context, n) << "\n";
-    }
-}
-
-// The printer the options name, taken by the links (a USB printer is searched for first);
-// the logo sessions open and check it themselves.
-bool ChoosePrinter(CliContext& context, const ConnectionOptions& options, CliLinks& links,
-                   PrinterChoice& choice, int& exitCode) {
-    std::string why;
-    if (!ResolveConnection(options, choice, context.catalogue, why)) {
-        context.err << "kp70ctl logo: " << why << "\n";
-        exitCode = kExitUsage;
-        return false;
-    }
-    if (!links.Choose(choice, why)) {
-        context.err << why << "\n";
-        exitCode = kExitFailed;
-        return false;
-    }
-    return true;
-}
-
-// The exit status of a logo job.
-int ExitOf(const Outcome& outcome) {
-    if (outcome.status == OutcomeStatus::Cancelled) return kExitInterrupted;
-    return outcome.ok() ? kExitDone : kExitFailed;
-}
-
 // ---- logo convert ----
 
-int RunConvert(const ConvertOptions& o, CliContext& context) {
-    if (o.png.empty() && o.raw.empty()) {
-        context.err << "kp70ctl logo convert: give --png OUT.png and/or --raw OUT.bin\n";
-        return kExitUsage;
-    }
-    const LogoOptions options = MakeLogoOptions(o.conversion, 0);
+int RunConvert(const ConvertOptions& o, Verb& verb) {
+    if (o.png.empty() && o.raw.empty()) verb.Refuse("give --png OUT.png and/or --raw OUT.bin");
+    const LogoOptions options = LogoOptionsOf(o.flags, 0, verb);
     auto bitmap = std::make_unique<LogoBitmap>();
-    if (!bitmap->LoadBitmap(o.file)) {
-        context.err << o.file << ": " << bitmap->LastError() << "\n";
-        return kExitFailed;
-    }
+    if (!bitmap->LoadBitmap(o.file)) verb.Fail(o.file + ": " + bitmap->LastError());
     if (!FitsNvImage(bitmap->PaddedWidth(), bitmap->PaddedHeight(), options.grayPrinting)) {
-        context.err << o.file
-                    << ": the image is too large for the printer (an NV image holds at most "
-                    << LogoList::kCapacityBytes << " bytes of data)\n";
-        return kExitFailed;
+        verb.Fail(o.file + ": the image is too large for the printer (an NV image holds at most " +
+                  std::to_string(LogoList::kCapacityBytes) + " bytes of data)");
     }
     if (options.grayPrinting) {
         ConvertGray(*bitmap, options);
@@ -152,134 +87,67 @@ int RunConvert(const ConvertOptions& o, CliContext& context) {
     const int length = bitmap->OutputLength();
 
     std::string why;
-    if (!o.png.empty()) {
-        // The printer's dots: black dots, gray levels as grays, white elsewhere.
-        if (!WriteGrayPng(o.png, width, height, DotsAsGray(*bitmap, options.grayPrinting), why)) {
-            context.err << why << "\n";
-            return kExitFailed;
-        }
-    }
+    // The printer's dots: black dots, gray levels as grays, white elsewhere.
+    if (!o.png.empty() &&
+        !WriteGrayPng(o.png, width, height, DotsAsGray(*bitmap, options.grayPrinting), why))
+        verb.Fail(why);
     if (!o.raw.empty()) {
         std::ofstream out(o.raw, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(header.data()), 4);
         out.write(reinterpret_cast<const char*>(data), length);
-        if (!out) {
-            context.err << o.raw << ": the file could not be written\n";
-            return kExitFailed;
-        }
+        if (!out) verb.Fail(o.raw + ": the file could not be written");
     }
-    char line[160];
-    std::snprintf(line, sizeof line, "%d x %d dots, header %02X %02X %02X %02X, %d data bytes\n",
-                  width, height, header[0], header[1], header[2], header[3], length);
-    context.out << line;
+    verb.Result(std::to_string(width) + " x " + std::to_string(height) + " dots, header " +
+                HexBytes(header.data(), 4) + ", " + std::to_string(length) + " data bytes");
     return kExitDone;
 }
 
 // ---- logo upload / delete-all ----
 
-int RunUpload(const UploadOptions& o, CliContext& context) {
-    PrinterChoice target;
-    std::string why;
-    if (!ResolveConnection(o.connection, target, context.catalogue, why)) {
-        context.err << "kp70ctl logo upload: " << why << "\n";
-        return kExitUsage;
-    }
-    LogoOptions options = MakeLogoOptions(o.conversion, target.settings.modelCode);
-    if (options.grayPrinting && !LogoOptions::GrayOffered(target.settings.modelCode)) {
-        context.err << "kp70ctl logo upload: TALVO10 printers cannot print gray images\n";
-        return kExitUsage;
-    }
+int RunUpload(const UploadOptions& o, Verb& verb) {
+    const int modelCode = verb.Resolve(o.connection, PrinterNeed::Bytes).settings.modelCode;
+    const LogoOptions options = LogoOptionsOf(o.flags, modelCode, verb);
     LogoList list;
     list.SetGrayPrinting(options.grayPrinting);
     for (const std::string& file : o.files) {
         const AddBitmapResult added = list.AddBitmap(0, file);
-        if (!added.accepted) {
-            if (added.message) {
-                Notice m = *added.message;
-                m.detail = file + ": " + added.reason;
-                Report(context, {m});
-            } else {
-                context.err << file << ": " << added.reason << "\n";
-            }
-            return kExitFailed;
+        if (added.accepted) continue;
+        if (added.message) {
+            Notice notice = *added.message;
+            notice.detail = file + ": " + added.reason;
+            verb.Tell(notice);
+        } else {
+            verb.Tell(file + ": " + added.reason);
         }
+        verb.Stop(kExitFailed);
     }
-    if (!o.center.empty()) {
-        if (!ValidateSelection(o.center)) {
-            context.err << "kp70ctl logo upload: --center wants file positions such as "
-                           "\"1,3-4\" (1 is the first file given)\n";
-            return kExitUsage;
-        }
-        const LogoSelection rows = ParseSelection(o.center);
-        for (std::size_t i = 0; i < rows.tokens.size(); ++i) {
-            int first = rows.tokens[i];
-            int last = first;
-            if (first > 256) {
-                first = last = first - 256;
-            } else {
-                last = rows.tokens[++i];
-            }
-            for (int row = first; row <= last && row <= list.Count(); ++row) {
-                list.SetCenter(list.Entries()[static_cast<std::size_t>(row - 1)].number, true);
-            }
-        }
-    }
-    if (NvMemoryTooSmall(target.settings.modelCode, list.UsedKB())) {
-        context.err << texts::kNoticeCaption << ": " << logotext::kTalvo30Notice << "\n";
-        return kExitFailed;
-    }
+    if (!o.center.empty()) CentreListed(list, o.center, verb);
+    if (NvMemoryTooSmall(modelCode, list.UsedKB()))
+        verb.Fail(std::string(texts::kNoticeCaption) + ": " + logotext::kTalvo30Notice);
 
-    CliLinks links(context);
-    if (!links.Choose(target, why)) {
-        context.err << why << "\n";
-        return kExitFailed;
-    }
-    Profile profile(context.profilePath);
-    InterruptCancels interrupt;
+    Profile profile(verb.Context().profilePath);
     UploadCallbacks callbacks;
-    int lastStep = 0;
-    callbacks.progress = [&](const UploadProgress& p) {
-        if (p.step != lastStep && p.step > 0) {
-            lastStep = p.step;
-            context.err << "image " << p.step << "/" << p.count << ": " << p.fileName << "\n";
-        }
-    };
-    UploadResult upload;
-    const Outcome outcome = UploadLogos(links.Factory(), *context.clock, &links.Log(), list,
-                                        options, &profile, callbacks, interrupt.Token(), &upload);
-    Report(context, outcome.notices);
-    if (outcome.status == OutcomeStatus::Cancelled) {
-        context.err << "kp70ctl logo upload: cancelled\n";
-    }
-    return ExitOf(outcome);
+    callbacks.progress = ImageLines(verb);
+    const Outcome outcome = UploadLogos(verb.Links().Factory(), verb.Time(), &verb.Links().Log(),
+                                        list, options, &profile, callbacks, verb.Cancel());
+    if (outcome.status == OutcomeStatus::Cancelled) verb.Warn("cancelled");
+    return verb.Finish(outcome);
 }
 
-int RunDeleteAll(const DeleteOptions& o, CliContext& context) {
-    CliLinks links(context);
-    PrinterChoice target;
-    int exitCode = kExitDone;
-    if (!ChoosePrinter(context, o.connection, links, target, exitCode)) return exitCode;
-    InterruptCancels interrupt;
-    const Outcome outcome = DeleteAllLogos(links.Factory(), *context.clock, interrupt.Token());
-    Report(context, outcome.notices);
-    return ExitOf(outcome);
+int RunDeleteAll(const DeleteOptions& o, Verb& verb) {
+    verb.Resolve(o.connection, PrinterNeed::Bytes);
+    return verb.Finish(DeleteAllLogos(verb.Links().Factory(), verb.Time(), verb.Cancel()));
 }
 
 // ---- logo print ----
 
-int RunPrint(const PrintOptions& o, CliContext& context) {
-    if (o.all == !o.select.empty()) {
-        context.err << "kp70ctl logo print: give either --all or --select LIST\n";
-        return kExitUsage;
-    }
+int RunPrint(const PrintOptions& o, Verb& verb) {
+    if (o.all == !o.select.empty()) verb.Refuse("give either --all or --select LIST");
     if (!o.all && !ValidateSelection(o.select)) {
-        Report(context, {Notice::Message(msg::kSelectionIncorrect, MessageIcon::Exclamation)});
-        return kExitUsage;
+        verb.Tell(Notice::Message(msg::kSelectionIncorrect, MessageIcon::Exclamation));
+        verb.Stop(kExitUsage);
     }
-    if (!o.connection.file.empty()) {
-        context.err << "kp70ctl logo print: printing stored logos needs a printer, not --file\n";
-        return kExitUsage;
-    }
+    verb.Resolve(o.connection, PrinterNeed::Answers);
     PrintRequest request;
     request.all = o.all;
     request.header = o.header;
@@ -288,76 +156,50 @@ int RunPrint(const PrintOptions& o, CliContext& context) {
     for (std::size_t m = 0; m < sizes.size(); ++m) {
         if (o.size == sizes[m]) request.mode = static_cast<NvPrintMode>(m);
     }
-
-    CliLinks links(context);
-    PrinterChoice target;
-    int exitCode = kExitDone;
-    if (!ChoosePrinter(context, o.connection, links, target, exitCode)) return exitCode;
-    InterruptCancels interrupt;
     const Outcome outcome =
-        PrintLogos(links.Factory(), *context.clock, request, o.select, {}, interrupt.Token());
-    Report(context, outcome.notices);
-    if (outcome.ok()) context.out << "printed " << outcome.count << " images\n";
-    return ExitOf(outcome);
+        PrintLogos(verb.Links().Factory(), verb.Time(), request, o.select, {}, verb.Cancel());
+    const int exitCode = verb.Finish(outcome);
+    if (outcome.ok()) verb.Result("printed " + std::to_string(outcome.count) + " images");
+    return exitCode;
 }
 
 // ---- logo list ----
 
-std::string JsonString(const std::string& text) {
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char esc[8];
-            std::snprintf(esc, sizeof esc, "\\u%04x", c);
-            out += esc;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
-
-int RunList(const ListOptions& o, CliContext& context) {
+int RunList(const ListOptions& o, Verb& verb) {
     LogoList list;
-    const Profile profile(context.profilePath);
+    const Profile profile(verb.Context().profilePath);
     // A profile that cannot be read is no empty list: it was said before the verb ran.
-    if (!profile.ReadProblem().empty()) return kExitFailed;
-    Report(context, list.LoadStoredList(profile));
+    if (!profile.ReadProblem().empty()) verb.Stop(kExitFailed);
+    verb.Tell(list.LoadStoredList(profile));
     // Sized as the printer holds them.
     if (list.StoredGray()) list.SetGrayPrinting(true);
     if (o.json) {
-        context.out << "{\"count\": " << list.Count() << ", \"totalBytes\": " << list.TotalBytes()
-                    << ", \"capacityKB\": " << LogoList::kCapacityKB
-                    << ", \"gray\": " << (list.StoredGray() ? "true" : "false")
-                    << ", \"failed\": [";
-        for (std::size_t i = 0; i < list.FailedNumbers().size(); ++i) {
-            context.out << (i ? ", " : "") << list.FailedNumbers()[i];
+        nlohmann::ordered_json images = nlohmann::ordered_json::array();
+        for (const LogoEntry& e : list.Entries()) {
+            images.push_back({{"number", e.number},
+                              {"name", e.name},
+                              {"size", e.size},
+                              {"path", e.path},
+                              {"center", e.center}});
         }
-        context.out << "], \"images\": [";
-        for (std::size_t i = 0; i < list.Entries().size(); ++i) {
-            const LogoEntry& e = list.Entries()[i];
-            context.out << (i ? ", " : "") << "{\"number\": " << e.number
-                        << ", \"name\": " << JsonString(e.name) << ", \"size\": " << e.size
-                        << ", \"path\": " << JsonString(e.path)
-                        << ", \"center\": " << (e.center ? "true" : "false") << "}";
-        }
-        context.out << "]}\n";
+        verb.Json(nlohmann::ordered_json{{"count", list.Count()},
+                                         {"totalBytes", list.TotalBytes()},
+                                         {"capacityKB", LogoList::kCapacityKB},
+                                         {"gray", list.StoredGray()},
+                                         {"failed", list.FailedNumbers()},
+                                         {"images", images}});
         return kExitDone;
     }
-    context.out << "   No.  Size             Name\n";
-    for (const LogoEntry& e : list.Entries()) {
-        context.out << "   " << e.NumberText() << "  " << e.SizeText() << "  " << e.path << "\n";
-    }
-    context.out << "Number of Image Files: " << list.CountText() << "\n";
-    context.out << "Total Image File Size: " << list.SizeText() << "\n";
+    verb.Result("   No.  Size             Name");
+    for (const LogoEntry& e : list.Entries())
+        verb.Result("   " + e.NumberText() + "  " + e.SizeText() + "  " + e.path);
+    verb.Result("Number of Image Files: " + list.CountText());
+    verb.Result("Total Image File Size: " + list.SizeText());
     std::string centred;
     for (const LogoEntry& e : list.Entries())
         if (e.center) centred += (centred.empty() ? "" : ", ") + std::to_string(e.number);
-    if (!centred.empty()) context.out << "Auto Center Align: " << centred << "\n";
-    if (list.StoredGray()) context.out << "Use Gray Printing: on\n";
+    if (!centred.empty()) verb.Result("Auto Center Align: " + centred);
+    if (list.StoredGray()) verb.Result("Use Gray Printing: on");
     return kExitDone;
 }
 
@@ -368,36 +210,37 @@ void AddLogoCommands(CLI::App& app, CliContext& context) {
     logo->require_subcommand(1);
 
     auto convert = std::make_shared<ConvertOptions>();
-    CLI::App* c = logo->add_subcommand("convert", "show the printer's dots of a logo file");
+    CLI::App* c = AddVerb(*logo, context, "convert", "show the printer's dots of a logo file",
+                          [convert](Verb& verb) { return RunConvert(*convert, verb); });
     c->add_option("FILE", convert->file, "a .bmp, .png, .jpg or .gif file")->required();
     c->add_option("--png", convert->png, "write the dots as a PNG image");
     c->add_option("--raw", convert->raw, "write the image header and data the printer gets");
     c->add_flag("--center", convert->center, "Auto Center Align in the printable area");
-    AddConversionOptions(*c, convert->conversion);
-    c->callback([convert, &context] { context.exitCode = RunConvert(*convert, context); });
+    AddLogoFlags(*c, convert->flags);
 
     auto upload = std::make_shared<UploadOptions>();
-    CLI::App* u = logo->add_subcommand(
-        "upload", "store logo files as NV images 1..n (replaces every stored image)");
+    CLI::App* u = AddVerb(*logo, context, "upload",
+                          "store logo files as NV images 1..n (replaces every stored image)",
+                          [upload](Verb& verb) { return RunUpload(*upload, verb); });
     u->add_option("FILES", upload->files, "the .bmp, .png, .jpg or .gif files, image 1 first")
         ->required();
-    AddConversionOptions(*u, upload->conversion);
+    AddLogoFlags(*u, upload->flags);
     u->add_option("--center", upload->center,
                   "Auto Center Align Check: positions of the files to centre, e.g. \"1,3-4\"");
-    u->add_flag("--star", upload->conversion.star, "Use Star Emulation (ESC before NV commands)");
+    u->add_flag("--star", upload->flags.star, "Use Star Emulation (ESC before NV commands)");
     AddConnectionOptions(*u, upload->connection);
-    u->callback([upload, &context] { context.exitCode = RunUpload(*upload, context); });
 
     auto del = std::make_shared<DeleteOptions>();
-    CLI::App* d = logo->add_subcommand("delete-all", "delete every stored NV image");
+    CLI::App* d = AddVerb(*logo, context, "delete-all", "delete every stored NV image",
+                          [del](Verb& verb) { return RunDeleteAll(*del, verb); });
     // Taken like the other logo verbs take it; the delete-all command carries no ESC either
     // way, so a printer in Star emulation gets the same seven bytes.
     d->add_flag("--star", del->star, "Use Star Emulation (delete-all sends the same bytes)");
     AddConnectionOptions(*d, del->connection);
-    d->callback([del, &context] { context.exitCode = RunDeleteAll(*del, context); });
 
     auto print = std::make_shared<PrintOptions>();
-    CLI::App* p = logo->add_subcommand("print", "print stored NV images");
+    CLI::App* p = AddVerb(*logo, context, "print", "print stored NV images",
+                          [print](Verb& verb) { return RunPrint(*print, verb); });
     p->add_flag("--all", print->all, "print images 1..255");
     p->add_option("--select", print->select, "the images to print, e.g. \"1,3,5-9\"");
     p->add_option("--size", print->size, "normal, double-width, double-height or quadruple")
@@ -405,12 +248,11 @@ void AddLogoCommands(CLI::App& app, CliContext& context) {
     p->add_flag("--header", print->header, "print \"--- Logo n ---\" before each image");
     p->add_flag("--star", print->star, "Use Star Emulation (ESC before NV commands)");
     AddConnectionOptions(*p, print->connection);
-    p->callback([print, &context] { context.exitCode = RunPrint(*print, context); });
 
     auto list = std::make_shared<ListOptions>();
-    CLI::App* l = logo->add_subcommand("list", "show the stored logo list of the profile");
+    CLI::App* l = AddVerb(*logo, context, "list", "show the stored logo list of the profile",
+                          [list](Verb& verb) { return RunList(*list, verb); });
     l->add_flag("--json", list->json, "print the list as JSON");
-    l->callback([list, &context] { context.exitCode = RunList(*list, context); });
 }
 
 }  // namespace kp70

@@ -6,10 +6,12 @@
 #include <CLI/CLI.hpp>
 #include <iomanip>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <ostream>
 #include <sstream>
 
 #include "cli/Cli.h"
+#include "cli/Verb.h"
 #include "core/app/CancelToken.h"
 #include "core/network/NetworkSettingSession.h"
 #include "core/network/SetFrameChecks.h"
@@ -37,53 +39,50 @@ void PrintRow(std::ostream& out, const std::string& ip, const std::string& port,
         << std::setw(17) << gateway << mac << "\n";
 }
 
-// The broadcast address must be a dotted IPv4 address. False (exit 2) otherwise.
-bool CheckBroadcast(const NetCliOptions& options, const char* verb, CliContext& context) {
-    if (ParseDottedAddress(options.broadcast)) return true;
-    context.err << "kp70ctl net " << verb << ": --broadcast wants a dotted IPv4 address such as "
-                << kDefaultBroadcastAddress << " or 127.255.255.255, not '" << options.broadcast
-                << "'\n";
-    return false;
+// The broadcast address must be a dotted IPv4 address; another ends the verb with 2.
+void CheckBroadcast(const NetCliOptions& options, Verb& verb) {
+    if (ParseDottedAddress(options.broadcast)) return;
+    verb.Refuse(std::string("--broadcast wants a dotted IPv4 address such as ") +
+                kDefaultBroadcastAddress + " or 127.255.255.255, not '" + options.broadcast + "'");
 }
 
-int RunSearch(const NetCliOptions& options, CliContext& context) {
-    if (!CheckBroadcast(options, "search", context)) return kExitUsage;
-    DatagramSocket sockets(*context.clock);
-    NetworkSettingSession session(sockets, *context.clock, options.broadcast, options.timeoutMs);
+int RunSearch(const NetCliOptions& options, Verb& verb) {
+    CheckBroadcast(options, verb);
+    DatagramSocket sockets(verb.Time());
+    NetworkSettingSession session(sockets, verb.Time(), options.broadcast, options.timeoutMs);
     const Outcome opened = session.Open();
-    PrintNotices(context, opened);
+    verb.Tell(opened.notices);
 
     std::vector<DiscoveredPrinter> printers;
-    CancelToken never;
     const Outcome searched = session.Search(
-        never, [&](const DiscoveredPrinter& printer) { printers.push_back(printer); });
+        verb.Cancel(), [&](const DiscoveredPrinter& printer) { printers.push_back(printer); });
     if (options.json) {
-        context.out << "[";
-        for (std::size_t i = 0; i < printers.size(); ++i) {
-            const DiscoveredPrinter& p = printers[i];
-            context.out << (i ? ",\n " : "")
-                        << "{\"address\": " << JsonText(DottedText(p.settings.address))
-                        << ", \"port\": " << p.settings.port
-                        << ", \"subnet\": " << JsonText(p.subnet)
-                        << ", \"gateway\": " << JsonText(p.gateway)
-                        << ", \"mac\": " << JsonText(p.mac)
-                        << ", \"dhcp\": " << (p.settings.dhcp ? "true" : "false") << "}";
+        nlohmann::ordered_json rows = nlohmann::ordered_json::array();
+        for (const DiscoveredPrinter& p : printers) {
+            rows.push_back({{"address", DottedText(p.settings.address)},
+                            {"port", p.settings.port},
+                            {"subnet", p.subnet},
+                            {"gateway", p.gateway},
+                            {"mac", p.mac},
+                            {"dhcp", p.settings.dhcp}});
         }
-        context.out << "]\n";
+        verb.Json(rows);
     } else {
+        std::ostringstream table;
         if (!printers.empty())
-            PrintRow(context.out, kPrinterColumns[0], kPrinterColumns[1], kPrinterColumns[2],
+            PrintRow(table, kPrinterColumns[0], kPrinterColumns[1], kPrinterColumns[2],
                      kPrinterColumns[3], kPrinterColumns[4]);
         for (const DiscoveredPrinter& p : printers)
-            PrintRow(context.out, p.ip, p.port, p.subnet, p.gateway, p.mac);
+            PrintRow(table, p.ip, p.port, p.subnet, p.gateway, p.mac);
+        verb.Context().out << table.str();
     }
-    PrintNotices(context, searched);
-    return opened.ok() && searched.ok() ? kExitDone : kExitFailed;
+    const int exitCode = verb.Finish(searched);
+    return opened.ok() ? exitCode : kExitFailed;
 }
 
-int RunChange(ChangeKind kind, const NetCliOptions& options, CliContext& context) {
-    const char* verb = kind == ChangeKind::FromRow ? "set" : "set-mac";
-    if (!CheckBroadcast(options, verb, context)) return kExitUsage;
+int RunChange(ChangeKind kind, const NetCliOptions& options, Verb& verb) {
+    verb.AnswerYes(options.yes);
+    CheckBroadcast(options, verb);
     SettingInput input;
     input.address = options.ip;
     input.subnet = options.subnet;
@@ -99,26 +98,15 @@ int RunChange(ChangeKind kind, const NetCliOptions& options, CliContext& context
         if (std::getline(boxes, rest) && !rest.empty()) input.macLow[2] += ":" + rest;
     }
     const SetFrameCheck check = CheckSetFrame(kind, input);
-    if (!check.ok()) {
-        context.err << "kp70ctl net " << verb << ": " << NoticeText(context, check.refusal) << "\n";
-        return kExitUsage;
-    }
-    const Notice question = NetworkSettingSession::ChangeQuestion(kind);
-    if (!options.yes) {
-        context.err << NoticeText(context, question) << "\n"
-                    << "kp70ctl net " << verb << ": --yes answers Yes; nothing sent\n";
-        return kExitUsage;
-    }
+    if (!check.ok()) verb.Refuse(NoticeText(verb.Context(), check.refusal));
+    verb.Confirm(NoticeText(verb.Context(), NetworkSettingSession::ChangeQuestion(kind)));
 
-    DatagramSocket sockets(*context.clock);
-    NetworkSettingSession session(sockets, *context.clock, options.broadcast, options.timeoutMs);
+    DatagramSocket sockets(verb.Time());
+    NetworkSettingSession session(sockets, verb.Time(), options.broadcast, options.timeoutMs);
     const Outcome opened = session.Open();
-    PrintNotices(context, opened);
-    context.err << NoticeText(context, question) << " Yes (--yes)\n";
-    CancelToken never;
-    const Outcome changed = session.Change(kind, *check.frame, never);
-    PrintNotices(context, changed);
-    return opened.ok() && changed.ok() ? kExitDone : kExitFailed;
+    verb.Tell(opened.notices);
+    const int exitCode = verb.Finish(session.Change(kind, *check.frame, verb.Cancel()));
+    return opened.ok() ? exitCode : kExitFailed;
 }
 
 void AddCommonOptions(CLI::App& verb, NetCliOptions& options) {
@@ -150,32 +138,29 @@ void AddNetCommands(CLI::App& app, CliContext& context) {
 
     auto search = std::make_shared<NetCliOptions>();
     CLI::App* searchVerb =
-        net->add_subcommand("search", "list every printer that answers the discovery broadcast");
+        AddVerb(*net, context, "search", "list every printer that answers the discovery broadcast",
+                [search](Verb& verb) { return RunSearch(*search, verb); });
     searchVerb->add_flag("--json", search->json,
                          "print a JSON array of {address, port, subnet, gateway, mac, dhcp}");
     AddCommonOptions(*searchVerb, *search);
-    searchVerb->callback([search, &context] { context.exitCode = RunSearch(*search, context); });
 
     auto set = std::make_shared<NetCliOptions>();
-    CLI::App* setVerb = net->add_subcommand(
-        "set", "send new network settings to the printer with the MAC address given");
+    CLI::App* setVerb = AddVerb(
+        *net, context, "set", "send new network settings to the printer with the MAC address given",
+        [set](Verb& verb) { return RunChange(ChangeKind::FromRow, *set, verb); });
     setVerb->add_option("--mac", set->mac, "the printer's MAC address, as 00:1A:2B:3C:4D:5E")
         ->required();
     AddSettingOptions(*setVerb, *set);
-    setVerb->callback(
-        [set, &context] { context.exitCode = RunChange(ChangeKind::FromRow, *set, context); });
 
     auto setMac = std::make_shared<NetCliOptions>();
-    CLI::App* setMacVerb = net->add_subcommand(
-        "set-mac",
-        "service use: send new network settings, and the MAC address 02:5A:3D:LOW3, to the "
-        "printer that takes them");
+    CLI::App* setMacVerb =
+        AddVerb(*net, context, "set-mac",
+                "service use: send new network settings, and the MAC address 02:5A:3D:LOW3, to the "
+                "printer that takes them",
+                [setMac](Verb& verb) { return RunChange(ChangeKind::ManualMac, *setMac, verb); });
     setMacVerb->add_option("low3", setMac->macLow, "the last three MAC bytes, as 4D:5E:6F")
         ->required();
     AddSettingOptions(*setMacVerb, *setMac);
-    setMacVerb->callback([setMac, &context] {
-        context.exitCode = RunChange(ChangeKind::ManualMac, *setMac, context);
-    });
 }
 
 }  // namespace kp70

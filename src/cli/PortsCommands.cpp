@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cli/Cli.h"
+#include "cli/Verb.h"
 #include "core/app/ModelCatalogue.h"
 #include "core/app/Profile.h"
 #include "core/transport/ConnectionChoice.h"
@@ -45,14 +46,14 @@ PortRow Probe(DeviceEnumerator& devices, const std::string& path, const std::str
 }
 
 // A text, or null when there is none.
-nlohmann::json OrNull(const std::string& text) {
-    return text.empty() ? nlohmann::json() : nlohmann::json(text);
+nlohmann::ordered_json OrNull(const std::string& text) {
+    return text.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(text);
 }
 
-nlohmann::json ToJson(const std::vector<PortRow>& rows) {
-    nlohmann::json array = nlohmann::json::array();
+nlohmann::ordered_json ToJson(const std::vector<PortRow>& rows) {
+    nlohmann::ordered_json array = nlohmann::ordered_json::array();
     for (const PortRow& row : rows) {
-        nlohmann::json item{{"path", row.path}, {"canOpen", row.canOpen}};
+        nlohmann::ordered_json item{{"path", row.path}, {"canOpen", row.canOpen}};
         item["hardwareId"] = OrNull(row.hardwareId);
         item["error"] = OrNull(row.why);
         item["group"] = OrNull(row.group);
@@ -80,11 +81,9 @@ void PrintRows(std::ostream& out, const char* title, const std::vector<PortRow>&
     }
 }
 
-int RunPorts(CliContext& context, bool json) {
-    if (!context.devices) {
-        context.err << "kp70ctl ports: device enumeration is not available\n";
-        return kExitFailed;
-    }
+int RunPorts(Verb& verb, bool json) {
+    CliContext& context = verb.Context();
+    if (!context.devices) verb.Fail("device enumeration is not available");
     DeviceEnumerator& devices = *context.devices;
 
     std::vector<PortRow> serial;
@@ -105,9 +104,8 @@ int RunPorts(CliContext& context, bool json) {
         usb.push_back(Probe(devices, printer.devnode, printer.hardwareId, kPrinterGroup));
 
     if (json) {
-        const nlohmann::json result{
-            {"serial", ToJson(serial)}, {"parallel", ToJson(parallel)}, {"usb", ToJson(usb)}};
-        context.out << result.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+        verb.Json(nlohmann::ordered_json{
+            {"serial", ToJson(serial)}, {"parallel", ToJson(parallel)}, {"usb", ToJson(usb)}});
         return kExitDone;
     }
     PrintRows(context.out, "Serial ports", serial);
@@ -135,12 +133,13 @@ const char* InterfaceName(int kind) {
     }
 }
 
-int RunDevices(CliContext& context, bool json) {
+int RunDevices(Verb& verb, bool json) {
+    CliContext& context = verb.Context();
     // The profile's entries come first, as on the connection screen.
     const std::vector<std::string> entries =
         ConnectionChoice::DeviceEntries(Profile(context.profilePath));
 
-    nlohmann::json array = nlohmann::json::array();
+    nlohmann::ordered_json array = nlohmann::ordered_json::array();
     std::size_t width = 6;
     for (const std::string& entry : entries) width = std::max(width, entry.size());
     if (!json) {
@@ -163,8 +162,7 @@ int RunDevices(CliContext& context, bool json) {
         if (selection == 0) context.out << "  " << context.catalogue.Message(msg::kInvalidDevice);
         context.out << "\n";
     }
-    if (json)
-        context.out << array.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+    if (json) verb.Json(array);
     return kExitDone;
 }
 
@@ -172,22 +170,21 @@ int RunDevices(CliContext& context, bool json) {
 
 void AddPortsCommands(CLI::App& app, CliContext& context) {
     auto portsJson = std::make_shared<bool>(false);
-    CLI::App* ports = app.add_subcommand(
-        "ports",
-        "list the serial and parallel ports and USB printers, and whether each can be opened");
+    CLI::App* ports = AddVerb(
+        app, context, "ports",
+        "list the serial and parallel ports and USB printers, and whether each can be opened",
+        [portsJson](Verb& verb) { return RunPorts(verb, *portsJson); });
     ports->add_flag("--json", *portsJson, "print the lists as JSON");
-    ports->callback([portsJson, &context] { context.exitCode = RunPorts(context, *portsJson); });
 
     auto devicesJson = std::make_shared<bool>(false);
-    CLI::App* devices = app.add_subcommand(
-        "devices",
+    CLI::App* devices = AddVerb(
+        app, context, "devices",
         "list the DEVICE entries (the profile's DEVICELIST first) with the model code at "
         "selection, the model code at OK and the interface kind (0 none, 1 serial, 2 parallel, "
-        "3 USB virtual serial, 4 USB printer, 6 Ethernet, 7 WiFi)");
+        "3 USB virtual serial, 4 USB printer, 6 Ethernet, 7 WiFi)",
+        [devicesJson](Verb& verb) { return RunDevices(verb, *devicesJson); });
     devices->add_flag("--json", *devicesJson,
                       "print an array of objects with the keys name, selection, ok, interface");
-    devices->callback(
-        [devicesJson, &context] { context.exitCode = RunDevices(context, *devicesJson); });
 }
 
 }  // namespace kp70

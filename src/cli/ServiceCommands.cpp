@@ -16,6 +16,7 @@
 #include <iterator>
 #include <memory>
 #include <mutex>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <random>
 #include <sstream>
@@ -23,17 +24,19 @@
 #include "cli/Cli.h"
 #include "cli/CliSetup.h"
 #include "cli/Connection.h"
+#include "cli/LogoFlags.h"
+#include "cli/Verb.h"
 #include "core/app/AtomicFile.h"
 #include "core/app/Clock.h"
 #include "core/app/Profile.h"
 #include "core/logo/LogoList.h"
 #include "core/logo/LogoSelection.h"
-#include "core/logo/LogoSession.h"
+#include "core/logo/LogoOperations.h"
 #include "core/network/DiscoveryFrame.h"
 #include "core/network/NetworkSettingSession.h"
 #include "core/network/SetFrameChecks.h"
 #include "core/service/Backup.h"
-#include "core/service/BackupJob.h"
+#include "core/service/BackupSequences.h"
 #include "core/service/ParallelRunner.h"
 #include "core/setup/SetupProfile.h"
 #include "core/transport/PrinterPort.h"
@@ -50,10 +53,7 @@ struct BackupOptions {
     ConnectionOptions connection;
     std::string file;
     bool noLogos = false;
-    bool gray = false;
-    int diverging = 128;
-    int area = 0;
-    bool star = false;
+    LogoFlags logos;
     std::string center;
     int timeoutMs = kDefaultTimeoutMs;
 };
@@ -91,26 +91,6 @@ const char* RestoreWord(SettingRestore status) {
     return "";
 }
 
-// Asks the operator on the terminal; without one, prints the question and says that --yes
-// answers it. True to go on.
-bool Confirm(CliContext& context, const std::string& question, bool yes, const char* verb) {
-    if (yes) return true;
-    context.err << question << "\n";
-    // Only the real program on a terminal is asked; runs with other streams (tests, scripts
-    // that capture the output) are treated as having no terminal.
-    if (!StdinIsTerminal() || &context.err != &std::cerr) {
-        context.err << "kp70ctl " << verb << ": --yes answers Yes; nothing sent\n";
-        return false;
-    }
-    context.err << "Continue? [y/N] " << std::flush;
-    std::string answer;
-    std::getline(std::cin, answer);
-    if (answer == "y" || answer == "Y" || answer == "yes") return true;
-    context.err << "kp70ctl " << verb << ": nothing sent\n";
-    return false;
-}
-
-// A folder of its own under the system's temporary folder, removed when destroyed.
 // A folder of its own under the system's temporary folder, removed with everything in it
 // when the object goes. Path() is empty, and Problem() says why, when none can be made.
 class WorkFolder {
@@ -157,13 +137,13 @@ private:
     std::string m_problem;
 };
 
-bool LoadBackup(CliContext& context, const std::string& path, const char* verb, Backup& backup) {
+// The backup file; one that cannot be read or decoded ends the verb with 1.
+Backup LoadBackup(Verb& verb, const std::string& path) {
+    Backup backup;
     std::string data, why;
-    if (!ReadTextFile(path, data, why) || !DecodeBackup(data, backup, why)) {
-        context.err << "kp70ctl " << verb << ": " << path << ": " << why << "\n";
-        return false;
-    }
-    return true;
+    if (!ReadTextFile(path, data, why) || !DecodeBackup(data, backup, why))
+        verb.Fail(path + ": " + why);
+    return backup;
 }
 
 std::string RestoreQuestion(const Backup& backup, const std::string& where) {
@@ -194,10 +174,11 @@ std::string ErrorText(CliContext& context, const RestoreReport& report, const st
     return text;
 }
 
-// Restores onto one printer. Every word goes to context's streams.
-RestoreReport RestoreOnto(CliContext& context, const PrinterChoice& target, const Backup& backup,
-                          bool skipUnavailable, int timeoutMs, const AskOperator& ask,
-                          const CancelToken& cancel, const RestoreCallbacks& callbacks) {
+// Restores onto the printer `links` has taken; what its connection says is told through
+// `verb`.
+RestoreReport RestoreOnto(Verb& verb, CliLinks& links, const Backup& backup, bool skipUnavailable,
+                          int timeoutMs, const AskOperator& ask, const CancelToken& cancel,
+                          const RestoreCallbacks& callbacks) {
     RestoreReport report;
     // Only a backup with logos needs a folder to unpack them into.
     std::optional<WorkFolder> work;
@@ -209,11 +190,11 @@ RestoreReport RestoreOnto(CliContext& context, const PrinterChoice& target, cons
             return report;
         }
     }
-    Profile profile(context.profilePath);
-    const bool korean = context.catalogue.IsKorean();
-    const auto table = SettingTable(LoadReceiveBufferList(profile, korean));
-    CliSetup link(context);
-    if (!link.Open(target, cancel)) {
+    const Profile profile(verb.Context().profilePath);
+    const bool korean = verb.Catalogue().IsKorean();
+    const auto table = SettingTable(ReadReceiveBufferList(profile, korean));
+    CliSetup link(verb, links);
+    if (!link.Open(cancel)) {
         report.status = cancel.Cancelled() ? OutcomeStatus::Cancelled : OutcomeStatus::Failed;
         report.error = "the printer could not be opened";
         return report;
@@ -222,207 +203,141 @@ RestoreReport RestoreOnto(CliContext& context, const PrinterChoice& target, cons
     RestoreRequest request;
     request.backup = &backup;
     request.table = &table;
-    request.modelCode = target.settings.modelCode;
+    request.modelCode = links.Choice().settings.modelCode;
     request.korean = korean;
     request.skipUnavailable = skipUnavailable;
     request.readTimeoutMs = timeoutMs;
     request.workDir = work ? work->Path() : std::string();
     request.ask = ask;
-    return RestoreBackup(link.Session(), link.Collector(), link.Links().Factory(),
-                         &link.Links().Log(), *context.clock, request, cancel, callbacks);
-}
-
-AskOperator AnswerYes(CliContext& context, bool yes) {
-    return [&context, yes](const Question& question) -> std::optional<bool> {
-        if (!yes) return std::nullopt;
-        context.err << TerminalText(question.text) << " Yes (--yes)\n";
-        return true;
-    };
+    return RestoreBackup(link.Session(), link.Collector(), links.Factory(), &links.Log(),
+                         verb.Time(), request, cancel, callbacks);
 }
 
 // ---- backup ----
 
-int RunBackup(const BackupOptions& o, CliContext& context) {
-    PrinterChoice target;
-    std::string why;
-    if (!ResolveConnection(o.connection, target, context.catalogue, why)) {
-        context.err << "kp70ctl backup: " << why << "\n";
-        return kExitUsage;
-    }
-    if (!target.filePath.empty()) {
-        context.err << "kp70ctl backup: a file cannot answer; give a printer connection\n";
-        return kExitUsage;
-    }
+int RunBackup(const BackupOptions& o, Verb& verb) {
+    CliContext& context = verb.Context();
+    const PrinterChoice& target = verb.Resolve(o.connection, PrinterNeed::Answers);
     const int modelCode = target.settings.modelCode;
-    Profile profile(context.profilePath);
-    const bool korean = context.catalogue.IsKorean();
-    const auto table = SettingTable(LoadReceiveBufferList(profile, korean));
+    const Profile profile(context.profilePath);
+    const auto table = SettingTable(ReadReceiveBufferList(profile, verb.Catalogue().IsKorean()));
 
     // The printer cannot send its logos back: the backup takes the list the last complete
     // upload from this computer stored, with the conversion options given here.
     LogoList list;
-    LogoOptions options;
-    options.ResetToDefaults(modelCode);
-    options.grayPrinting = o.gray;
-    options.divergingPoint = o.diverging;
-    if (o.area > 0) options.maxPrintableArea = o.area;
-    options.starEmulation = o.star;
+    const LogoOptions options = LogoOptionsOf(o.logos, modelCode, verb);
     if (!o.noLogos) {
         if (const std::string problem = profile.ReadProblem(); !problem.empty()) {
-            context.err << "kp70ctl backup: the stored logo list cannot be read: " << problem
-                        << "; nothing written (--no-logos backs up the settings alone)\n";
-            return kExitFailed;
+            verb.Fail("the stored logo list cannot be read: " + problem +
+                      "; nothing written (--no-logos backs up the settings alone)");
         }
-        for (const Notice& notice : list.LoadStoredList(profile))
-            context.err << NoticeText(context, notice) << "\n";
+        verb.Tell(list.LoadStoredList(profile));
         if (list.FailedCount() > 0) {
-            context.err << "kp70ctl backup: the stored logo list names files that cannot be "
-                           "read; nothing written (--no-logos backs up the settings alone)\n";
-            return kExitFailed;
+            verb.Fail(
+                "the stored logo list names files that cannot be read; nothing written "
+                "(--no-logos backs up the settings alone)");
         }
-        if (!o.center.empty()) {
-            if (!ValidateSelection(o.center)) {
-                context.err << "kp70ctl backup: --center wants list positions such as \"1,3-4\"\n";
-                return kExitUsage;
-            }
-            // The positions given replace the marks stored with the list.
-            for (const LogoEntry& entry : list.Entries()) list.SetCenter(entry.number, false);
-            const LogoSelection rows = ParseSelection(o.center);
-            for (std::size_t i = 0; i < rows.tokens.size(); ++i) {
-                int first = rows.tokens[i];
-                int last = first;
-                if (first > 256) {
-                    first = last = first - 256;
-                } else {
-                    last = rows.tokens[++i];
-                }
-                for (int row = first; row <= last && row <= list.Count(); ++row)
-                    list.SetCenter(list.Entries()[static_cast<std::size_t>(row - 1)].number, true);
-            }
-        }
+        // The positions given replace the marks stored with the list.
+        if (!o.center.empty()) CentreListed(list, o.center, verb);
     }
 
     Backup backup;
     backup.tool = KP70_VERSION_TEXT;
-    backup.time = BackupTimeText(context.clock->LocalTime());
+    backup.time = BackupTimeText(verb.Time().LocalTime());
     backup.model = modelCode;
     backup.device = target.deviceEntry;
-    if (!CollectLogos(list, options, backup, why)) {
-        context.err << "kp70ctl backup: " << why << "; nothing written\n";
-        return kExitFailed;
-    }
+    std::string why;
+    if (!CollectLogos(list, options, backup, why)) verb.Fail(why + "; nothing written");
 
-    CliSetup link(context);
-    if (!link.Open(target)) return kExitFailed;
+    CliSetup link(verb, verb.Links());
+    if (!link.Open(verb.Cancel()))
+        verb.Stop(verb.Cancel().Cancelled() ? kExitInterrupted : kExitFailed);
     std::vector<Notice> notices;
-    if (!ReadSettingsForBackup(link.Session(), link.Collector(), *context.clock, o.timeoutMs, table,
+    if (!ReadSettingsForBackup(link.Session(), link.Collector(), verb.Time(), o.timeoutMs, table,
                                backup.settings, notices, why)) {
-        for (const Notice& notice : notices) context.err << NoticeText(context, notice) << "\n";
-        context.err << "kp70ctl backup: " << why << "; nothing written\n";
-        return kExitFailed;
+        verb.Tell(notices);
+        verb.Fail(why + "; nothing written");
     }
 
     std::string file;
-    if (!EncodeBackup(backup, file, why)) {
-        context.err << "kp70ctl backup: " << why << "\n";
-        return kExitFailed;
-    }
+    if (!EncodeBackup(backup, file, why)) verb.Fail(why);
     // "-" is standard output; a pipe or a device is written into; a file (or what a link
     // names) is replaced at once, so a failed write never leaves half a backup.
     const bool toStdout = o.file == "-";
     if (toStdout) {
         context.out.write(file.data(), static_cast<std::streamsize>(file.size()));
         context.out.flush();
-        if (!context.out) {
-            context.err << "kp70ctl backup: the backup could not be written to standard output\n";
-            return kExitFailed;
-        }
+        if (!context.out) verb.Fail("the backup could not be written to standard output");
     } else if (const std::string failure = WriteOutputFile(o.file, file); !failure.empty()) {
-        context.err << "kp70ctl backup: " << failure << "\n";
-        return kExitFailed;
+        verb.Fail(failure);
     }
-    (toStdout ? context.err : context.out)
-        << (toStdout ? "standard output" : o.file) << ": " << backup.settings.size()
-        << " settings, " << backup.logos.size() << " logos\n";
+    const std::string summary = (toStdout ? std::string("standard output") : o.file) + ": " +
+                                std::to_string(backup.settings.size()) + " settings, " +
+                                std::to_string(backup.logos.size()) + " logos";
+    // The backup itself may be what stdout carries.
+    if (toStdout) {
+        verb.Tell(summary);
+    } else {
+        verb.Result(summary);
+    }
     if (!o.noLogos && !backup.hasLogos)
-        context.err << "no logo list stored in " << context.profilePath
-                    << ": the backup holds the settings alone, and a restore leaves the "
-                       "printer's logos as they are\n";
+        verb.Tell("no logo list stored in " + context.profilePath +
+                  ": the backup holds the settings alone, and a restore leaves the printer's "
+                  "logos as they are");
     return kExitDone;
 }
 
 // ---- restore ----
 
-int RunRestore(const RestoreOptions& o, CliContext& context) {
-    PrinterChoice target;
-    std::string why;
-    if (!ResolveConnection(o.connection, target, context.catalogue, why)) {
-        context.err << "kp70ctl restore: " << why << "\n";
-        return kExitUsage;
-    }
-    if (!target.filePath.empty()) {
-        context.err << "kp70ctl restore: a file cannot answer the settings read; give a printer "
-                       "connection\n";
-        return kExitUsage;
-    }
-    Backup backup;
-    if (!LoadBackup(context, o.file, "restore", backup)) return kExitFailed;
-    if (!Confirm(context, RestoreQuestion(backup, "the printer"), o.yes, "restore"))
-        return kExitUsage;
+int RunRestore(const RestoreOptions& o, Verb& verb) {
+    verb.AnswerYes(o.yes);
+    verb.Resolve(o.connection, PrinterNeed::Answers);
+    const Backup backup = LoadBackup(verb, o.file);
+    verb.Confirm(RestoreQuestion(backup, "the printer"));
 
-    InterruptCancels interrupt;
     RestoreCallbacks callbacks;
-    int lastStep = 0;
-    callbacks.uploadProgress = [&](const UploadProgress& p) {
-        if (p.step != lastStep && p.step > 0) {
-            lastStep = p.step;
-            context.err << "image " << p.step << "/" << p.count << ": " << p.fileName << "\n";
-        }
-    };
+    callbacks.uploadProgress = ImageLines(verb);
     const RestoreReport report =
-        RestoreOnto(context, target, backup, o.skipUnavailable, o.timeoutMs,
-                    AnswerYes(context, o.yes), interrupt.Token(), callbacks);
-    for (const Notice& notice : report.plan.notices)
-        context.err << NoticeText(context, notice) << "\n";
+        RestoreOnto(verb, verb.Links(), backup, o.skipUnavailable, o.timeoutMs,
+                    verb.Operator().RuleAnswers(), verb.Cancel(), callbacks);
+    verb.Tell(report.plan.notices);
     const bool written = report.settingsWritten > 0;
     for (const SettingRestoreItem& item : report.plan.items) {
         const char* word = item.status == SettingRestore::Write && !written
                                ? "not written"
                                : RestoreWord(item.status);
-        context.out << std::left << std::setw(12) << word << std::setw(22) << item.name
-                    << item.value << (item.note.empty() ? "" : "  (" + item.note + ")") << "\n";
+        std::ostringstream line;
+        line << std::left << std::setw(12) << word << std::setw(22) << item.name << item.value
+             << (item.note.empty() ? "" : "  (" + item.note + ")");
+        verb.Result(line.str());
     }
     if (!report.logosIncluded) {
-        context.out << "logos: none in the backup; the printer's logos are left as they are\n";
+        verb.Result("logos: none in the backup; the printer's logos are left as they are");
     } else {
-        context.out << "logos: " << report.logosStored << " of " << backup.logos.size()
-                    << " stored\n";
+        verb.Result("logos: " + std::to_string(report.logosStored) + " of " +
+                    std::to_string(backup.logos.size()) + " stored");
     }
-    for (const Notice& notice : report.notices) {
-        if (notice.number == msg::kUploadComplete) continue;
-        context.err << NoticeText(context, notice) << "\n";
-    }
-    if (!report.ok()) context.err << "kp70ctl restore: " << report.error << "\n";
-    if (report.status == OutcomeStatus::Refused) return kExitUsage;
-    if (report.status == OutcomeStatus::Cancelled) return kExitInterrupted;
-    return report.ok() ? kExitDone : kExitFailed;
+    for (const Notice& notice : report.notices)
+        if (notice.number != msg::kUploadComplete) verb.Tell(notice);
+    if (!report.ok()) verb.Warn(report.error);
+    return Verb::ExitOf(report.status);
 }
 
 // ---- provision ----
 
-bool Discover(const ProvisionOptions& o, CliContext& context, std::vector<std::string>& nets) {
-    DatagramSocket sockets(*context.clock);
-    NetworkSettingSession session(sockets, *context.clock, o.broadcast,
+// The printers that answer the search, as HOST:PORT; ends the verb (1) when the search could
+// not be made.
+std::vector<std::string> Discover(const ProvisionOptions& o, Verb& verb) {
+    DatagramSocket sockets(verb.Time());
+    NetworkSettingSession session(sockets, verb.Time(), o.broadcast,
                                   static_cast<int>(kDiscoveryReceiveMs));
-    const Outcome opened = session.Open();
-    PrintNotices(context, opened);
-    CancelToken never;
-    const Outcome searched = session.Search(never, [&](const DiscoveredPrinter& printer) {
+    verb.Require(session.Open());
+    std::vector<std::string> nets;
+    verb.Require(session.Search(verb.Cancel(), [&](const DiscoveredPrinter& printer) {
         nets.push_back(DottedText(printer.settings.address) + ":" +
                        std::to_string(printer.settings.port));
-    });
-    PrintNotices(context, searched);
-    return opened.ok() && searched.ok();
+    }));
+    return nets;
 }
 
 std::string Seconds(std::int64_t ms) {
@@ -431,30 +346,58 @@ std::string Seconds(std::int64_t ms) {
     return text;
 }
 
-int RunProvision(const ProvisionOptions& o, CliContext& context) {
-    if (o.discover == !o.nets.empty()) {
-        context.err << "kp70ctl provision: give the printers with --net ADDRESS (repeatable) or "
-                       "find them with --discover\n";
-        return kExitUsage;
+// One printer of a provisioning run: a context and a verb of its own, so what its
+// connection says ends in its row, and the run's --yes for the rules' questions, unsaid.
+ProvisionRow ProvisionOne(const ProvisionOptions& o, Verb& verb, const PrinterChoice& target,
+                          const Backup& backup, const CancelToken& cancel) {
+    CliContext& context = verb.Context();
+    std::ostringstream out, err;
+    CliContext local{out,
+                     err,
+                     context.catalogue,
+                     context.profilePath,
+                     context.errorLogPath,
+                     context.clock,
+                     context.devices};
+    Verb own(local, verb.Name());
+    own.AnswerYes(o.yes);
+    ProvisionRow row;
+    RestoreReport report;
+    CliLinks links(local);
+    std::string why;
+    if (!links.Choose(target, why)) {
+        report.status = OutcomeStatus::Failed;
+        report.error = why;
+    } else {
+        report = RestoreOnto(own, links, backup, o.skipUnavailable, o.timeoutMs,
+                             own.Operator().RuleAnswers(true), cancel, {});
     }
+    row.settingsWritten = report.settingsWritten;
+    row.logosStored = report.logosStored;
+    row.status = report.ok()                                 ? ProvisionRow::Status::Done
+                 : report.status == OutcomeStatus::Cancelled ? ProvisionRow::Status::Cancelled
+                                                             : ProvisionRow::Status::Failed;
+    if (!report.ok()) row.error = ErrorText(local, report, err.str());
+    return row;
+}
+
+int RunProvision(const ProvisionOptions& o, Verb& verb) {
+    verb.AnswerYes(o.yes);
+    if (o.discover == !o.nets.empty())
+        verb.Refuse(
+            "give the printers with --net ADDRESS (repeatable) or find them with --discover");
     if (o.discover && !ParseDottedAddress(o.broadcast)) {
-        context.err << "kp70ctl provision: --broadcast wants a dotted IPv4 address such as "
-                    << kDefaultBroadcastAddress << ", not '" << o.broadcast << "'\n";
-        return kExitUsage;
+        verb.Refuse(std::string("--broadcast wants a dotted IPv4 address such as ") +
+                    kDefaultBroadcastAddress + ", not '" + o.broadcast + "'");
+    }
+    const Backup backup = LoadBackup(verb, o.file);
+    std::vector<std::string> nets = o.nets;
+    if (o.discover) {
+        nets = Discover(o, verb);
+        if (nets.empty()) verb.Fail("no printer answered the search on " + o.broadcast);
     }
     // Every address is checked before anything is sent.
     std::vector<PrinterChoice> targets;
-    std::vector<std::string> nets = o.nets;
-    Backup backup;
-    if (!LoadBackup(context, o.file, "provision", backup)) return kExitFailed;
-    if (o.discover) {
-        if (!Discover(o, context, nets)) return kExitFailed;
-        if (nets.empty()) {
-            context.err << "kp70ctl provision: no printer answered the search on " << o.broadcast
-                        << "\n";
-            return kExitFailed;
-        }
-    }
     std::vector<std::string> names;
     for (const std::string& net : nets) {
         ConnectionOptions connection;
@@ -462,10 +405,8 @@ int RunProvision(const ProvisionOptions& o, CliContext& context) {
         connection.device = o.device;
         PrinterChoice target;
         std::string why;
-        if (!ResolveConnection(connection, target, context.catalogue, why)) {
-            context.err << "kp70ctl provision: " << net << ": " << why << "\n";
-            return kExitUsage;
-        }
+        if (!ResolveConnection(connection, target, verb.Catalogue(), why))
+            verb.Refuse(net + ": " + why);
         targets.push_back(target);
         names.push_back(target.settings.networkAddress + ":" +
                         std::to_string(target.settings.networkPort));
@@ -480,77 +421,53 @@ int RunProvision(const ProvisionOptions& o, CliContext& context) {
             distinctNames.push_back(names[i]);
             ++next;
         } else {
-            context.err << "kp70ctl provision: " << names[i]
-                        << " is given more than once; it is provisioned once\n";
+            verb.Warn(names[i] + " is given more than once; it is provisioned once");
         }
     }
     targets = std::move(distinctTargets);
     names = std::move(distinctNames);
-    if (!Confirm(context, RestoreQuestion(backup, std::to_string(targets.size()) + " printers"),
-                 o.yes, "provision"))
-        return kExitUsage;
+    verb.Confirm(RestoreQuestion(backup, std::to_string(targets.size()) + " printers"));
 
-    InterruptCancels interrupt;
     std::mutex outputMutex;
     const auto rows = RunInParallel(
-        names, o.jobs, *context.clock, interrupt.Token(),
+        names, o.jobs, verb.Time(), verb.Cancel(),
         [&](std::size_t index, const CancelToken& cancel) {
-            // Each printer gets streams of its own: what its connection says ends in its row.
-            std::ostringstream out, err;
-            CliContext local{out,
-                             err,
-                             context.catalogue,
-                             context.profilePath,
-                             context.errorLogPath,
-                             context.clock,
-                             context.devices};
-            std::ostringstream questions;
-            CliContext asked{questions, questions,     context.catalogue, {},
-                             {},        context.clock, context.devices};
-            const RestoreReport report =
-                RestoreOnto(local, targets[index], backup, o.skipUnavailable, o.timeoutMs,
-                            AnswerYes(asked, o.yes), cancel, {});
-            ProvisionRow row;
-            row.settingsWritten = report.settingsWritten;
-            row.logosStored = report.logosStored;
-            row.status = report.ok() ? ProvisionRow::Status::Done
-                         : report.status == OutcomeStatus::Cancelled
-                             ? ProvisionRow::Status::Cancelled
-                             : ProvisionRow::Status::Failed;
-            if (!report.ok()) row.error = ErrorText(local, report, err.str());
-            return row;
+            return ProvisionOne(o, verb, targets[index], backup, cancel);
         },
         [&](const ProvisionRow& row) {
             std::lock_guard lock(outputMutex);
-            context.err << row.printer << ": " << StatusText(row.status) << ", "
-                        << row.settingsWritten << " settings written, " << row.logosStored
-                        << " logos stored, " << Seconds(row.ms)
-                        << (row.error.empty() ? "" : " - " + row.error) << "\n";
+            verb.Tell(row.printer + ": " + StatusText(row.status) + ", " +
+                      std::to_string(row.settingsWritten) + " settings written, " +
+                      std::to_string(row.logosStored) + " logos stored, " + Seconds(row.ms) +
+                      (row.error.empty() ? "" : " - " + row.error));
         });
 
     bool allDone = true;
     for (const ProvisionRow& row : rows)
         allDone = allDone && row.status == ProvisionRow::Status::Done;
     if (o.json) {
-        context.out << "[";
-        for (std::size_t i = 0; i < rows.size(); ++i) {
-            const ProvisionRow& r = rows[i];
-            context.out << (i ? ",\n " : "") << "{\"printer\": " << JsonText(r.printer)
-                        << ", \"settingsWritten\": " << r.settingsWritten
-                        << ", \"logosStored\": " << r.logosStored
-                        << ", \"status\": " << JsonText(StatusText(r.status))
-                        << ", \"ms\": " << r.ms << ", \"error\": " << JsonText(r.error) << "}";
-        }
-        context.out << "]\n";
-    } else {
-        context.out << std::left << std::setw(22) << "printer" << std::setw(10) << "settings"
-                    << std::setw(7) << "logos" << std::setw(13) << "status" << std::setw(9)
-                    << "time"
-                    << "error\n";
+        nlohmann::ordered_json table = nlohmann::ordered_json::array();
         for (const ProvisionRow& r : rows) {
-            context.out << std::left << std::setw(22) << r.printer << std::setw(10)
-                        << r.settingsWritten << std::setw(7) << r.logosStored << std::setw(13)
-                        << StatusText(r.status) << std::setw(9) << Seconds(r.ms) << r.error << "\n";
+            table.push_back({{"printer", r.printer},
+                             {"settingsWritten", r.settingsWritten},
+                             {"logosStored", r.logosStored},
+                             {"status", StatusText(r.status)},
+                             {"ms", r.ms},
+                             {"error", r.error}});
+        }
+        verb.Json(table);
+    } else {
+        std::ostringstream head;
+        head << std::left << std::setw(22) << "printer" << std::setw(10) << "settings"
+             << std::setw(7) << "logos" << std::setw(13) << "status" << std::setw(9) << "time"
+             << "error";
+        verb.Result(head.str());
+        for (const ProvisionRow& r : rows) {
+            std::ostringstream line;
+            line << std::left << std::setw(22) << r.printer << std::setw(10) << r.settingsWritten
+                 << std::setw(7) << r.logosStored << std::setw(13) << StatusText(r.status)
+                 << std::setw(9) << Seconds(r.ms) << r.error;
+            verb.Result(line.str());
         }
     }
     return allDone ? kExitDone : kExitFailed;
@@ -582,41 +499,38 @@ bool ReadTextFile(const std::string& path, std::string& text, std::string& why,
     return true;
 }
 
-void PrintPlanNotes(CliContext& context, const SettingsPlan& plan) {
+void PrintPlanNotes(Verb& verb, const SettingsPlan& plan) {
     for (const SettingRestoreItem& item : plan.items) {
         if (item.status == SettingRestore::Write) continue;
-        context.err << RestoreWord(item.status) << " " << item.name << "=" << item.value << ": "
-                    << item.note << "\n";
+        verb.Tell(std::string(RestoreWord(item.status)) + " " + item.name + "=" + item.value +
+                  ": " + item.note);
     }
 }
 
 void AddServiceCommands(CLI::App& app, CliContext& context) {
     auto backup = std::make_shared<BackupOptions>();
-    CLI::App* b = app.add_subcommand(
-        "backup", "save the printer's settings and the stored logo list into one .kp70 file");
+    CLI::App* b =
+        AddVerb(app, context, "backup",
+                "save the printer's settings and the stored logo list into one .kp70 file",
+                [backup](Verb& verb) { return RunBackup(*backup, verb); });
     b->add_option("FILE", backup->file,
                   "the backup file to write (OUT.kp70; - for standard output)")
         ->required();
     AddConnectionOptions(*b, backup->connection);
     b->add_flag("--no-logos", backup->noLogos, "save the settings alone");
-    b->add_flag("--gray", backup->gray, "the logos are uploaded as 4-bit gray images");
-    b->add_option("--diverging", backup->diverging,
-                  "Black / White diverging point (0~255) for the logos, default 128")
-        ->check(CLI::Range(0, 255));
-    b->add_option("--area", backup->area, "Max Printable Area in dots (1~512) for the logos")
-        ->check(CLI::Range(1, 512));
-    b->add_flag("--star", backup->star, "the printer runs Star emulation");
+    AddLogoFlags(*b, backup->logos);
+    b->add_flag("--star", backup->logos.star, "the printer runs Star emulation");
     b->add_option("--center", backup->center,
                   "Auto Center Align Check: list positions of the logos to centre, e.g. \"1,3\" "
                   "(default: the marks stored with the list)");
     b->add_option("--timeout", backup->timeoutMs,
                   "how long to wait for the printer's replies, in ms (default 8000)")
         ->check(CLI::Range(100, 600000));
-    b->callback([backup, &context] { context.exitCode = RunBackup(*backup, context); });
 
     auto restore = std::make_shared<RestoreOptions>();
-    CLI::App* r =
-        app.add_subcommand("restore", "write a .kp70 backup's settings back and upload its logos");
+    CLI::App* r = AddVerb(app, context, "restore",
+                          "write a .kp70 backup's settings back and upload its logos",
+                          [restore](Verb& verb) { return RunRestore(*restore, verb); });
     r->add_option("FILE", restore->file, "the backup file (IN.kp70)")->required();
     AddConnectionOptions(*r, restore->connection);
     r->add_flag("--yes", restore->yes,
@@ -627,11 +541,11 @@ void AddServiceCommands(CLI::App& app, CliContext& context) {
     r->add_option("--timeout", restore->timeoutMs,
                   "how long to wait for the printer's replies, in ms (default 8000)")
         ->check(CLI::Range(100, 600000));
-    r->callback([restore, &context] { context.exitCode = RunRestore(*restore, context); });
 
     auto provision = std::make_shared<ProvisionOptions>();
-    CLI::App* p = app.add_subcommand(
-        "provision", "apply a .kp70 backup to many network printers, several at a time");
+    CLI::App* p = AddVerb(app, context, "provision",
+                          "apply a .kp70 backup to many network printers, several at a time",
+                          [provision](Verb& verb) { return RunProvision(*provision, verb); });
     p->add_option("FILE", provision->file, "the backup file (IN.kp70)")->required();
     p->add_option("--net", provision->nets, "a printer HOST[:PORT]; repeat for each printer");
     p->add_flag("--discover", provision->discover,
@@ -651,7 +565,6 @@ void AddServiceCommands(CLI::App& app, CliContext& context) {
     p->add_option("--timeout", provision->timeoutMs,
                   "how long to wait for each printer's replies, in ms (default 8000)")
         ->check(CLI::Range(100, 600000));
-    p->callback([provision, &context] { context.exitCode = RunProvision(*provision, context); });
 }
 
 }  // namespace kp70

@@ -6,7 +6,7 @@
 
 namespace kp70 {
 
-struct CliContext;
+class Verb;
 struct SettingsPlan;
 
 // Reads a whole file of at most maxBytes. False, with `why`.
@@ -14,6 +14,6 @@ bool ReadTextFile(const std::string& path, std::string& text, std::string& why,
                   std::size_t maxBytes = 64u * 1024 * 1024);
 
 // The settings a plan keeps or refuses, one line each on stderr, with the reason.
-void PrintPlanNotes(CliContext& context, const SettingsPlan& plan);
+void PrintPlanNotes(Verb& verb, const SettingsPlan& plan);
 
 }  // namespace kp70

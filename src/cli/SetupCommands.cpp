@@ -13,12 +13,13 @@
 #include "cli/CliSetup.h"
 #include "cli/Connection.h"
 #include "cli/ServiceCommands.h"
+#include "cli/Verb.h"
 #include "core/app/Clock.h"
 #include "core/app/ErrorLog.h"
 #include "core/app/ModelCatalogue.h"
 #include "core/app/Profile.h"
 #include "core/service/Backup.h"
-#include "core/service/BackupJob.h"
+#include "core/service/BackupSequences.h"
 #include "core/setup/SettingModel.h"
 #include "core/setup/SettingsCollector.h"
 #include "core/setup/SetupCommands.h"
@@ -43,28 +44,6 @@ struct SetupCliOptions {
     std::string from;  // set: a JSON file of settings (setup get --json, a backup manifest)
 };
 
-// The receive-buffer list for --help, without writing the profile.
-std::vector<std::string> ReceiveBuffersForHelp(const std::string& profilePath) {
-    Profile profile(profilePath);
-    std::vector<std::string> list;
-    for (int i = 0;; ++i) {
-        const std::string v = profile.GetString("USER", "R_BUF_SZ" + std::to_string(i));
-        if (v.empty()) break;
-        list.push_back(v);
-    }
-    if (list.empty()) list = {"64", "32", "20", "4"};
-    return list;
-}
-
-bool Resolve(const SetupCliOptions& options, const char* verb, CliContext& context,
-             PrinterChoice& target) {
-    std::string why;
-    if (ResolveConnection(options.connection, target, context.catalogue, why)) return true;
-    context.err << "kp70ctl setup " << verb << ": " << why << "\n";
-    context.exitCode = kExitUsage;
-    return false;
-}
-
 std::vector<std::string> NamesOf(const std::vector<Setting>& table,
                                  const std::vector<int>& numbers) {
     std::vector<std::string> names;
@@ -74,71 +53,61 @@ std::vector<std::string> NamesOf(const std::vector<Setting>& table,
     return names;
 }
 
-// Reads every setting the connection reports. False (with the message printed) when the
-// read failed or nothing came back; `missing` lists what did not answer.
-bool ReadAll(CliSetup& link, const SetupCliOptions& options, CliContext& context,
-             std::vector<int>& missing) {
+// Reads every setting the printer reports; ends the verb (1) when the read failed or
+// nothing came back. Returns the settings that did not answer.
+std::vector<int> ReadAll(CliSetup& link, const SetupCliOptions& options, Verb& verb) {
     SetupSession& session = link.Session();
-    if (!session.ReadAllowed()) {
-        context.err << "this parallel port cannot read the printer's settings\n";
-        return false;
-    }
+    if (!session.ReadAllowed()) verb.Fail("this parallel port cannot read the printer's settings");
+    std::vector<int> missing;
     const Outcome outcome =
-        CollectSettings(session, link.Collector(), *context.clock, options.timeoutMs, missing);
+        CollectSettings(session, link.Collector(), verb.Time(), options.timeoutMs, missing);
     if (!outcome.ok() || !outcome.notices.empty()) {
-        PrintNotices(context, outcome);
-        return false;
+        verb.Tell(outcome.notices);
+        verb.Stop(outcome.ok() ? kExitFailed : Verb::ExitOf(outcome.status));
     }
     if (missing.size() == session.ReadList().size()) {
-        context.err << TerminalText(context.catalogue.Message(msg::kReadFail)) << "\n";
-        return false;
+        verb.Tell(TerminalText(verb.Catalogue().Message(msg::kReadFail)));
+        verb.Stop(kExitFailed);
     }
-    return true;
+    return missing;
 }
 
-int RunGet(const SetupCliOptions& options, CliContext& context) {
-    PrinterChoice target;
-    if (!Resolve(options, "get", context, target)) return kExitUsage;
-    if (!target.filePath.empty()) {
-        context.err << "kp70ctl setup get: a file cannot answer; give a printer connection\n";
-        return kExitUsage;
-    }
-    Profile profile(context.profilePath);
-    const auto table = SettingTable(LoadReceiveBufferList(profile, context.catalogue.IsKorean()));
+// The setup session on the verb's printer, opened; ends the verb (1) when it does not open.
+void OpenSetup(CliSetup& link, Verb& verb) {
+    if (!link.Open(verb.Cancel()))
+        verb.Stop(verb.Cancel().Cancelled() ? kExitInterrupted : kExitFailed);
+}
 
-    CliSetup link(context);
-    if (!link.Open(target)) return kExitFailed;
-    std::vector<int> missing;
-    if (!ReadAll(link, options, context, missing)) return kExitFailed;
+int RunGet(const SetupCliOptions& options, Verb& verb) {
+    verb.Resolve(options.connection, PrinterNeed::Answers);
+    Profile profile(verb.Context().profilePath);
+    const auto table = SettingTable(LoadReceiveBufferList(profile, verb.Catalogue().IsKorean()));
+
+    CliSetup link(verb, verb.Links());
+    OpenSetup(link, verb);
+    const std::vector<int> missing = ReadAll(link, options, verb);
     const SetupValues values = link.Collector().Values();
     const std::vector<int>& asked = link.Session().ReadList();
 
-    std::vector<std::pair<std::string, std::string>> rows;
+    nlohmann::ordered_json document = nlohmann::ordered_json::object();
     for (const Setting& s : table) {
         if (std::find(asked.begin(), asked.end(), s.number) == asked.end()) continue;
         const bool answered = std::find(missing.begin(), missing.end(), s.number) == missing.end();
-        rows.emplace_back(s.name, answered ? FormatSetting(s, values) : std::string());
-    }
-    if (options.json) {
-        context.out << "{";
-        for (std::size_t i = 0; i < rows.size(); ++i) {
-            context.out << (i ? ", " : "") << JsonText(rows[i].first) << ": "
-                        << (rows[i].second.empty() || rows[i].second == "-"
-                                ? std::string("null")
-                                : JsonText(rows[i].second));
+        const std::string value = answered ? FormatSetting(s, values) : std::string();
+        if (options.json) {
+            document[s.name] = value.empty() || value == "-" ? nlohmann::ordered_json()
+                                                             : nlohmann::ordered_json(value);
+            continue;
         }
-        context.out << "}\n";
-    } else {
-        for (const auto& [name, value] : rows) {
-            std::string line = name;
-            line.resize(22, ' ');
-            context.out << line << (value.empty() ? "(no reply)" : value) << "\n";
-        }
+        std::string line = s.name;
+        line.resize(22, ' ');
+        verb.Result(line + (value.empty() ? "(no reply)" : value));
     }
+    if (options.json) verb.Json(document);
     if (!missing.empty()) {
-        context.err << "no reply for:";
-        for (const std::string& name : NamesOf(table, missing)) context.err << " " << name;
-        context.err << "\n";
+        std::string names;
+        for (const std::string& name : NamesOf(table, missing)) names += " " + name;
+        verb.Tell("no reply for:" + names);
         return kExitFailed;
     }
     return kExitDone;
@@ -153,24 +122,23 @@ struct ReadBack {
     std::vector<int> changed;
 };
 
-// Writes the block: into the file, or through the session. Prints what happened.
-int WriteValues(SetupValues& values, CliSetup& link, CliContext& context,
+// Writes the block: into the file, or through the session. Says what happened.
+int WriteValues(SetupValues& values, CliSetup& link, Verb& verb,
                 const ReadBack* readBack = nullptr) {
     const WriteBlock block = BuildWriteBlock(values);
     switch (block.status) {
         case WriteBlockStatus::NothingToWrite:
-            context.err << "nothing to write\n";
+            verb.Tell("nothing to write");
             return kExitDone;
         case WriteBlockStatus::MarginRefused:
-            context.err << context.catalogue.Message(msg::kMarginRange) << " (left-margin is "
-                        << block.rangeValue << "; nothing written)\n";
+        case WriteBlockStatus::RangeRefused: {
+            const char* field = block.status == WriteBlockStatus::MarginRefused ? "left-margin"
+                                : block.rangeField == RangeField::ImageNumber   ? "water-mark-image"
+                                                                                : "cutting-lines";
+            verb.Tell(NoticeText(verb.Context(), *RefusalNotice(block)) + " (" + field + " is " +
+                      std::to_string(block.rangeValue) + "; nothing written)");
             return kExitFailed;
-        case WriteBlockStatus::RangeRefused:
-            context.err << (block.rangeField == RangeField::ImageNumber ? "water-mark-image"
-                                                                        : "cutting-lines")
-                        << " is " << block.rangeValue << ", outside " << block.rangeMin << " .. "
-                        << block.rangeMax << "; nothing written\n";
-            return kExitFailed;
+        }
         case WriteBlockStatus::Ready:
             break;
     }
@@ -178,48 +146,42 @@ int WriteValues(SetupValues& values, CliSetup& link, CliContext& context,
         const std::vector<int> unclean =
             readBack->collector->UncleanForWrite(block.settings, readBack->changed);
         if (!unclean.empty()) {
-            context.err << "kp70ctl setup set: no clean reply from the printer for:";
-            for (const std::string& name : NamesOf(*readBack->table, unclean))
-                context.err << " " << name;
-            context.err << "\nnothing written: every write carries these settings as read; "
-                           "read again, or give them as NAME=VALUE\n";
+            std::string names;
+            for (const std::string& name : NamesOf(*readBack->table, unclean)) names += " " + name;
+            verb.Warn("no clean reply from the printer for:" + names);
+            verb.Tell(
+                "nothing written: every write carries these settings as read; read again, or "
+                "give them as NAME=VALUE");
             return kExitFailed;
         }
     }
     // The stop bit matters to the link only on a serial port, and the USB mode only when
     // the printer is reached over USB (as a printer or as a virtual serial port).
-    const PrinterChoice& choice = link.Links().Choice();
+    const PrinterChoice& choice = verb.Printer();
     const PortKind kind = link.Session().Kind();
     const InterfaceKind attached =
         models::InterfaceKindOf(choice.deviceEntry, models::ClassifyAtOk(choice.deviceEntry));
     const bool overUsb = kind == PortKind::Usb || attached == kInterfaceUsbSerial;
-    if (block.stopBitWarning && kind == PortKind::Serial && !overUsb)
-        context.err << TerminalText(context.catalogue.Message(msg::kStopBitWarning)) << "\n";
-    InterruptCancels interrupt;
-    const Outcome outcome = link.Session().WriteSettings(block, interrupt.Token());
+    if (block.stopBitWarning && kind == PortKind::Serial && !overUsb) verb.Tell(StopBitWarning());
+    const Outcome outcome = link.Session().WriteSettings(block, verb.Cancel());
     if (outcome.status == OutcomeStatus::Cancelled) {
-        context.err << "interrupted: the settings may be written only in part; read them "
-                       "again\n";
+        verb.Tell("interrupted: the settings may be written only in part; read them again");
         return kExitInterrupted;
     }
-    if (!outcome.ok()) {
-        PrintNotices(context, outcome);
-        return kExitFailed;
-    }
-    context.out << context.catalogue.Message(msg::kCompleted) << "\n";
+    if (!outcome.ok()) return verb.Finish(outcome);
+    verb.Result(verb.Catalogue().Message(msg::kCompleted));
     if (outcome.connectionClosed && overUsb) {
-        context.err << "the write set the USB mode: the printer restarts as a "
-                    << (values.usbMode == 1 ? "virtual serial (COM)" : "USB printer")
-                    << " device; connect to it again\n";
+        verb.Tell(std::string("the write set the USB mode: the printer restarts as a ") +
+                  (values.usbMode == 1 ? "virtual serial (COM)" : "USB printer") +
+                  " device; connect to it again");
     }
     return kExitDone;
 }
 
-int RunSet(const SetupCliOptions& options, CliContext& context) {
-    PrinterChoice target;
-    if (!Resolve(options, "set", context, target)) return kExitUsage;
-    Profile profile(context.profilePath);
-    const bool korean = context.catalogue.IsKorean();
+int RunSet(const SetupCliOptions& options, Verb& verb) {
+    const PrinterChoice& target = verb.Resolve(options.connection, PrinterNeed::Bytes);
+    Profile profile(verb.Context().profilePath);
+    const bool korean = verb.Catalogue().IsKorean();
     const int modelCode = target.settings.modelCode;
     const auto table = SettingTable(LoadReceiveBufferList(profile, korean));
 
@@ -234,33 +196,27 @@ int RunSet(const SetupCliOptions& options, CliContext& context) {
         const auto eq = assignment.find('=');
         const Setting* setting =
             eq == std::string::npos ? nullptr : FindSetting(table, assignment.substr(0, eq));
-        if (!setting) {
-            context.err << "kp70ctl setup set: \"" << assignment
-                        << "\" is not NAME=VALUE with a setting name; see kp70ctl setup --help\n";
-            return kExitUsage;
-        }
+        if (!setting)
+            verb.Refuse("\"" + assignment +
+                        "\" is not NAME=VALUE with a setting name; see kp70ctl setup --help");
         std::string why;
         int value = 0;
         if (!ParseSetting(*setting, assignment.substr(eq + 1), value, why)) {
+            // The margin's own message first, as the screen shows it.
             if (setting->number == setup::kLeftMargin)
-                context.err << context.catalogue.Message(msg::kMarginRange) << " ";
-            context.err << "kp70ctl setup set: " << why << "\n";
-            return kExitUsage;
+                why = verb.Catalogue().Message(msg::kMarginRange) + " " + why;
+            verb.Refuse(why);
         }
         changes.push_back({setting, value, assignment});
     }
     std::vector<BackupSetting> fromFile;
     if (!options.from.empty()) {
         std::string text, why;
-        if (!ReadTextFile(options.from, text, why) || !ReadSettingsJson(text, fromFile, why)) {
-            context.err << "kp70ctl setup set: " << options.from << ": " << why << "\n";
-            return kExitUsage;
-        }
+        if (!ReadTextFile(options.from, text, why) || !ReadSettingsJson(text, fromFile, why))
+            verb.Refuse(options.from + ": " + why);
     }
-    if (changes.empty() && options.from.empty()) {
-        context.err << "kp70ctl setup set: give at least one NAME=VALUE, or --from FILE\n";
-        return kExitUsage;
-    }
+    if (changes.empty() && options.from.empty())
+        verb.Refuse("give at least one NAME=VALUE, or --from FILE");
     // In the screen's order, whatever the command line's: a setting comes after the ones it
     // depends on (paper-type before two-color-density), as an operator works down the rows.
     std::stable_sort(changes.begin(), changes.end(), [&](const Change& a, const Change& b) {
@@ -270,86 +226,74 @@ int RunSet(const SetupCliOptions& options, CliContext& context) {
     // The printer's current settings first, as Get Value before Set Value (a file has
     // none to give).
     SetupValues values;
-    CliSetup link(context);
     const bool file = !target.filePath.empty();
+    CliSetup link(verb, verb.Links());
     if (!file) {
-        if (!link.Open(target)) return kExitFailed;
-        std::vector<int> missing;
-        if (!ReadAll(link, options, context, missing)) return kExitFailed;
+        OpenSetup(link, verb);
+        ReadAll(link, options, verb);
         values = link.Collector().Values();
     }
 
     // The screen's rules, with the questions answered by --yes or not at all.
-    const AskOperator ask = [&](const Question& question) -> std::optional<bool> {
-        if (!options.yes) return std::nullopt;
-        context.err << TerminalText(question.text) << " Yes (--yes)\n";
-        return true;
-    };
+    const AskOperator ask = verb.Operator().RuleAnswers();
     ReadBack readBack{&table, &link.Collector(), {}};
     if (!options.from.empty()) {
         // The file's settings first, as a restore applies them; NAME=VALUE then overrides.
         const SettingsPlan plan =
             PlanSettings(table, fromFile, values, modelCode, korean, false, ask);
-        for (const Notice& notice : plan.notices)
-            context.err << NoticeText(context, notice) << "\n";
-        PrintPlanNotes(context, plan);
-        if (plan.refused) {
-            context.err << "kp70ctl setup set: " << options.from << ": nothing written\n";
-            return kExitUsage;
-        }
+        verb.Tell(plan.notices);
+        PrintPlanNotes(verb, plan);
+        if (plan.refused) verb.Refuse(options.from + ": nothing written");
         readBack.changed = plan.changed;
     }
     for (const Change& change : changes) {
         const ChangeOutcome outcome =
             ChangeSetting(values, *change.setting, change.value, modelCode, korean, ask);
-        for (const Notice& notice : outcome.notices)
-            context.err << NoticeText(context, notice) << "\n";
+        verb.Tell(outcome.notices);
         if (outcome.status != ChangeStatus::Applied) {
-            context.err << "kp70ctl setup set: " << change.assignment
-                        << (outcome.unanswered ? " asks this question; --yes answers Yes"
-                                               : " refused")
-                        << "; nothing written\n";
-            return kExitUsage;
+            verb.Refuse(
+                change.assignment +
+                (outcome.unanswered ? " asks this question; --yes answers Yes" : " refused") +
+                "; nothing written");
         }
         readBack.changed.insert(readBack.changed.end(), outcome.changed.begin(),
                                 outcome.changed.end());
     }
     // A file is made only for what is written.
-    if (file && !link.Open(target)) return kExitFailed;
-    return WriteValues(values, link, context, file ? nullptr : &readBack);
+    if (file) OpenSetup(link, verb);
+    return WriteValues(values, link, verb, file ? nullptr : &readBack);
 }
 
-int RunDefaults(const SetupCliOptions& options, CliContext& context) {
-    PrinterChoice target;
-    if (!Resolve(options, "defaults", context, target)) return kExitUsage;
+int RunDefaults(const SetupCliOptions& options, Verb& verb) {
+    verb.Resolve(options.connection, PrinterNeed::Bytes);
     SetupValues values;
-    LoadDefaults(values, context.catalogue.IsKorean());
-    CliSetup link(context);
-    if (!link.Open(target)) return kExitFailed;
-    return WriteValues(values, link, context);
+    LoadDefaults(values, verb.Catalogue().IsKorean());
+    CliSetup link(verb, verb.Links());
+    OpenSetup(link, verb);
+    return WriteValues(values, link, verb);
 }
 
-int RunTestPrint(const SetupCliOptions& options, CliContext& context) {
-    PrinterChoice target;
-    if (!Resolve(options, "test-print", context, target)) return kExitUsage;
-    const bool korean = context.catalogue.IsKorean();
-    CliSetup link(context);
-    if (!link.Open(target)) return kExitFailed;
-    InterruptCancels interrupt;
-    const Outcome outcome = link.Session().PrintTestPage(korean, interrupt.Token());
+int RunTestPrint(const SetupCliOptions& options, Verb& verb) {
+    verb.Resolve(options.connection, PrinterNeed::Bytes);
+    CliSetup link(verb, verb.Links());
+    OpenSetup(link, verb);
+    const Outcome outcome =
+        link.Session().PrintTestPage(verb.Catalogue().IsKorean(), verb.Cancel());
     if (outcome.status == OutcomeStatus::Cancelled) return kExitInterrupted;
-    if (!outcome.ok()) {
-        PrintNotices(context, outcome);
-        return kExitFailed;
-    }
-    return kExitDone;
+    return verb.Finish(outcome);
 }
 
-CLI::App* AddVerb(CLI::App& setup, const char* name, const char* description,
-                  std::shared_ptr<SetupCliOptions> options) {
-    CLI::App* verb = setup.add_subcommand(name, description);
-    AddConnectionOptions(*verb, options->connection);
-    return verb;
+using SetupRun = int (*)(const SetupCliOptions&, Verb&);
+
+CLI::App* AddSetupVerb(CLI::App& setup, CliContext& context, const char* name,
+                       const char* description, std::shared_ptr<SetupCliOptions> options,
+                       SetupRun run) {
+    CLI::App* command = AddVerb(setup, context, name, description, [options, run](Verb& verb) {
+        verb.AnswerYes(options->yes);
+        return run(*options, verb);
+    });
+    AddConnectionOptions(*command, options->connection);
+    return command;
 }
 
 void AddTimeout(CLI::App& verb, SetupCliOptions& options) {
@@ -364,18 +308,22 @@ void AddSetupCommands(CLI::App& app, CliContext& context) {
     CLI::App* setup = app.add_subcommand(
         "setup", "read and change the printer's user settings, restore defaults, test print");
     setup->require_subcommand(1);
+    // The receive-buffer list as the setup screen would offer it, without writing the profile.
+    const Profile profile(context.profilePath);
     setup->footer("Settings (NAME=VALUE for set):\n" +
-                  DescribeSettings(SettingTable(ReceiveBuffersForHelp(context.profilePath))));
+                  DescribeSettings(
+                      SettingTable(ReadReceiveBufferList(profile, context.catalogue.IsKorean()))));
 
     auto get = std::make_shared<SetupCliOptions>();
-    CLI::App* getVerb = AddVerb(*setup, "get", "print every setting the printer reports", get);
+    CLI::App* getVerb = AddSetupVerb(*setup, context, "get",
+                                     "print every setting the printer reports", get, RunGet);
     getVerb->add_flag("--json", get->json, "print the settings as a JSON object");
     AddTimeout(*getVerb, *get);
-    getVerb->callback([get, &context] { context.exitCode = RunGet(*get, context); });
 
     auto set = std::make_shared<SetupCliOptions>();
-    CLI::App* setVerb = AddVerb(
-        *setup, "set", "change settings: reads the printer, applies NAME=VALUE, writes", set);
+    CLI::App* setVerb =
+        AddSetupVerb(*setup, context, "set",
+                     "change settings: reads the printer, applies NAME=VALUE, writes", set, RunSet);
     setVerb->add_option("assignments", set->assignments, "NAME=VALUE, see kp70ctl setup --help");
     setVerb->add_option("--from", set->from,
                         "a JSON file of settings: the output of setup get --json or a backup's "
@@ -383,16 +331,11 @@ void AddSetupCommands(CLI::App& app, CliContext& context) {
     setVerb->add_flag("--yes", set->yes,
                       "answer Yes to the questions the rules ask (water mark and 2Color)");
     AddTimeout(*setVerb, *set);
-    setVerb->callback([set, &context] { context.exitCode = RunSet(*set, context); });
 
-    auto defaults = std::make_shared<SetupCliOptions>();
-    AddVerb(*setup, "defaults", "write the default value of every setting", defaults)
-        ->callback([defaults, &context] { context.exitCode = RunDefaults(*defaults, context); });
-
-    auto test = std::make_shared<SetupCliOptions>();
-    AddVerb(*setup, "test-print", "print the setup test page", test)->callback([test, &context] {
-        context.exitCode = RunTestPrint(*test, context);
-    });
+    AddSetupVerb(*setup, context, "defaults", "write the default value of every setting",
+                 std::make_shared<SetupCliOptions>(), RunDefaults);
+    AddSetupVerb(*setup, context, "test-print", "print the setup test page",
+                 std::make_shared<SetupCliOptions>(), RunTestPrint);
 }
 
 }  // namespace kp70

@@ -3,11 +3,14 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <ostream>
 
 #include "cli/Cli.h"
 #include "cli/Connection.h"
+#include "cli/Verb.h"
 #include "core/app/Clock.h"
+#include "core/app/HexText.h"
 #include "core/status/StatusSession.h"
 #include "core/transport/PrinterLink.h"
 
@@ -22,47 +25,35 @@ struct StatusOptions {
     bool watch = false;
 };
 
-std::string Hex(std::uint8_t byte) {
-    char text[3];
-    std::snprintf(text, sizeof text, "%02X", byte);
-    return text;
-}
-
 std::string BlockHex(const StatusBlock& block) {
-    std::string text;
-    for (std::uint8_t b : block) text += (text.empty() ? "" : " ") + Hex(b);
-    return text;
+    return HexBytes(block.data(), block.size());
 }
 
-std::string Json(const StatusReport& report, bool korean) {
-    std::string json = "{\"answered\": ";
-    json += report.Complete() ? "true" : "false";
-    json += ", \"source\": ";
-    json += report.automatic ? "\"status-block\"" : "\"requests\"";
+nlohmann::ordered_json Json(const StatusReport& report, bool korean) {
+    nlohmann::ordered_json json{{"answered", report.Complete()},
+                                {"source", report.automatic ? "status-block" : "requests"}};
     if (report.automatic) {
-        json += ", \"block\": ";
-        json += report.block ? JsonText(BlockHex(*report.block)) : "null";
+        json["block"] = report.block ? nlohmann::ordered_json(BlockHex(*report.block)) : nullptr;
     } else {
-        json += ", \"answers\": {";
+        nlohmann::ordered_json answers = nlohmann::ordered_json::object();
         for (int n = 1; n <= kStatusRequestCount; ++n) {
             const auto& answer = report.answers[n - 1];
-            json += (n > 1 ? ", " : "") + JsonText(std::to_string(n)) + ": " +
-                    (answer ? JsonText(Hex(*answer)) : "null");
+            answers[std::to_string(n)] =
+                answer ? nlohmann::ordered_json(HexByte(*answer)) : nullptr;
         }
-        json += "}";
+        json["answers"] = answers;
     }
-    json += ", \"conditions\": {";
+    nlohmann::ordered_json conditions = nlohmann::ordered_json::object();
     for (std::size_t i = 0; i < kStatusConditionCount; ++i) {
         const auto c = static_cast<StatusCondition>(i);
-        json += (i ? ", " : "") + JsonText(ConditionName(c)) + ": ";
-        json += !report.status.Known(c) ? "null" : report.status.Present(c) ? "true" : "false";
+        conditions[ConditionName(c)] =
+            report.status.Known(c) ? nlohmann::ordered_json(report.status.Present(c)) : nullptr;
     }
-    json += "}, \"status\": ";
+    json["conditions"] = conditions;
     const std::string line = StatusLine(report.status, korean);
-    json += line.empty() ? "null" : JsonText(line);
-    json += ", \"problem\": ";
-    json += report.Complete() ? "null" : JsonText(report.ProblemText(korean));
-    json += "}";
+    json["status"] = line.empty() ? nullptr : nlohmann::ordered_json(line);
+    json["problem"] =
+        report.Complete() ? nullptr : nlohmann::ordered_json(report.ProblemText(korean));
     return json;
 }
 
@@ -81,7 +72,7 @@ void PrintReport(const StatusReport& report, CliContext& context) {
             const auto decoded = DecodeStatusAnswer(n, *answer);
             char name[32];
             std::snprintf(name, sizeof name, "%-14s", StatusRequestName(n).In(false));
-            context.out << "DLE EOT " << n << "  " << name << " " << Hex(*answer) << "  "
+            context.out << "DLE EOT " << n << "  " << name << " " << HexByte(*answer) << "  "
                         << (decoded ? PresentConditions(*decoded, korean) : "?") << "\n";
         }
     }
@@ -99,54 +90,30 @@ std::string WatchLine(const StatusReport& report, CliContext& context) {
     return stamp + line;
 }
 
-int RunStatus(const StatusOptions& options, CliContext& context) {
-    PrinterChoice choice;
-    std::string why;
-    if (!ResolveConnection(options.connection, choice, context.catalogue, why)) {
-        context.err << "kp70ctl status: " << why << "\n";
-        return kExitUsage;
-    }
-    if (PortKindOf(choice.settings.portName) == PortKind::File) {
-        context.err << "kp70ctl status: a print file does not answer; give a printer "
-                       "connection (--port, --usb or --net)\n";
-        return kExitUsage;
-    }
-
-    Clock& clock = *context.clock;
-    CliLinks links(context);
-    if (!links.Choose(choice, why)) {
-        context.err << why << "\n";
-        return kExitFailed;
-    }
-    // As the user setup tool opens it: a serial port runs its receive thread, a parallel
-    // port is read with the controller that keeps the automatic status blocks apart.
-    LinkRequest request;
-    request.toolMode = kToolModeSetup;
-    request.replies = true;
-    const std::unique_ptr<PrinterLink> link = links.OpenLink(request, CancelToken::Never(), why);
-    if (!link) {
-        context.err << why << "\n";
-        return kExitFailed;
-    }
-
-    StatusSession session(*link, clock, options.timeoutMs);
-    const bool korean = context.catalogue.IsKorean();
+int RunStatus(const StatusOptions& options, Verb& verb) {
+    CliContext& context = verb.Context();
+    verb.Resolve(options.connection, PrinterNeed::Answers);
+    const std::unique_ptr<PrinterLink> link = verb.OpenLink(StatusLinkRequest());
+    StatusSession session(*link, verb.Time(), options.timeoutMs);
+    const bool korean = verb.Catalogue().IsKorean();
     int exitCode = kExitDone;
     if (options.watch) {
-        InterruptCancels interrupt;
-        session.Watch(interrupt.Token(), [&](const StatusReport& report) {
-            context.out << (options.json ? Json(report, korean) : WatchLine(report, context))
-                        << "\n";
+        // One JSON document a line while watching, so a reader takes each change as it comes.
+        session.Watch(verb.Cancel(), [&](const StatusReport& report) {
+            verb.Result(options.json
+                            ? Json(report, korean)
+                                  .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)
+                            : WatchLine(report, context));
         });
     } else {
-        const StatusReport report = session.Query(CancelToken::Never());
+        const StatusReport report = session.Query(verb.Cancel());
         if (options.json) {
-            context.out << Json(report, korean) << "\n";
+            verb.Json(Json(report, korean));
         } else {
             PrintReport(report, context);
         }
         if (!report.Complete()) {
-            context.err << "kp70ctl status: " << report.ProblemText(korean) << "\n";
+            verb.Warn(report.ProblemText(korean));
             exitCode = kExitFailed;
         }
     }
@@ -159,18 +126,20 @@ int RunStatus(const StatusOptions& options, CliContext& context) {
 
 void AddStatusCommand(CLI::App& app, CliContext& context) {
     auto options = std::make_shared<StatusOptions>();
-    CLI::App* verb = app.add_subcommand(
-        "status",
+    CLI::App* command = AddVerb(
+        app, context, "status",
         "ask the printer how it is: on line or off, cover, paper, errors (DLE EOT 1..4; on a "
-        "parallel port its automatic status block)");
-    AddConnectionOptions(*verb, options->connection);
-    verb->add_option("--timeout", options->timeoutMs,
+        "parallel port its automatic status block)",
+        [options](Verb& verb) { return RunStatus(*options, verb); });
+    AddConnectionOptions(*command, options->connection);
+    command
+        ->add_option("--timeout", options->timeoutMs,
                      "how long each answer is waited for, in ms (default 1000)")
         ->check(CLI::Range(1, 600000));
-    verb->add_flag("--json", options->json, "print the outcome as JSON");
-    verb->add_flag("--watch", options->watch,
-                   "ask every second and print a line whenever the status changes, until Ctrl+C");
-    verb->callback([options, &context] { context.exitCode = RunStatus(*options, context); });
+    command->add_flag("--json", options->json, "print the outcome as JSON");
+    command->add_flag(
+        "--watch", options->watch,
+        "ask every second and print a line whenever the status changes, until Ctrl+C");
 }
 
 }  // namespace kp70

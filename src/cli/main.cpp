@@ -22,6 +22,8 @@ int main(int argc, char** argv) {
     kp70::SystemDeviceEnumerator devices;
     kp70::CliContext context{std::cout, std::cerr, {}, {}, {}, &clock, &devices};
     context.catalogue.SelectLanguage(kp70::SystemLanguageIsKorean());
+    context.stdinIsTerminal = kp70::StdinIsTerminal();
+    context.stderrIsTerminal = kp70::StderrIsTerminal();
 
     std::error_code error;
     const std::filesystem::path cwd = std::filesystem::current_path(error);

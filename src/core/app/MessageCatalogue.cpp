@@ -183,4 +183,12 @@ std::string MessageCatalogue::Text(const Notice& notice) const {
     return text;
 }
 
+Notice IntegerRangeNotice(int min, int max) {
+    Notice notice = Notice::Literal("Please enter an integer between " + std::to_string(min) +
+                                        " and " + std::to_string(max) + ".",
+                                    MessageIcon::Exclamation);
+    notice.caption = texts::kCaption;
+    return notice;
+}
+
 }  // namespace kp70

@@ -98,6 +98,13 @@ inline constexpr int kNetworkUpdateComplete = 59;   // "Update Complete. ..." (n
 inline constexpr int kReadFail = 60;                // "ERROR : Read Fail! ..."
 inline constexpr int kMarginRange = 61;             // "Please input a value between 0 ~ 512."
 inline constexpr int kIpRange = 62;                 // "Please enter IP address between 1 ~ 254."
+
+// Whether the entry says that an operation is complete (kCompleted, kUploadComplete,
+// kUpdateComplete, kNetworkUpdateComplete): the result of one that went well.
+constexpr bool IsCompletion(int number) {
+    return number == kCompleted || number == kUploadComplete || number == kUpdateComplete ||
+           number == kNetworkUpdateComplete;
+}
 }  // namespace msg
 
 // Window titles and fixed texts that are the same in both languages.
@@ -113,5 +120,9 @@ inline constexpr const char* kFirmware15Title = "KP 70 Tool : irmware Download";
 inline constexpr const char* kUsbSummary = "KP 70\r\nUSB-II Interface";
 inline constexpr const char* kSearchingTitle = "Searching for the printer";
 }  // namespace texts
+
+// "Please enter an integer between MIN and MAX." (the application's caption, a warning): a
+// number field's value outside its range.
+Notice IntegerRangeNotice(int min, int max);
 
 }  // namespace kp70

@@ -1,4 +1,5 @@
 #include "core/firmware/Talvo10Download.h"
+#include "core/app/HexText.h"
 
 #include <algorithm>
 #include <array>
@@ -21,12 +22,6 @@ namespace {
 using namespace talvo10;
 
 constexpr int kErasePauses = 6;
-
-std::string Hex(std::uint32_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%X", static_cast<unsigned>(value));
-    return text;
-}
 
 }  // namespace
 
@@ -63,8 +58,8 @@ FlashSlice ReadFlashSlice(std::istream& file, FlashArea area, const std::string&
     const auto got = static_cast<std::uint32_t>(std::max<std::streamsize>(file.gcount(), 0));
     if (got < slice.bytes.size()) {
         Notice notice = Notice::Message(msg::kNoMoreFiles);
-        notice.detail = fileName + " ends at " + Hex(info.start + got) + "; the area ends at " +
-                        Hex(info.end) + ". Nothing was erased.";
+        notice.detail = fileName + " ends at " + HexAddress(info.start + got) +
+                        "; the area ends at " + HexAddress(info.end) + ". Nothing was erased.";
         slice.refusal = std::move(notice);
         slice.bytes = {};
     }
@@ -119,8 +114,8 @@ Outcome Talvo10Download::Run(const std::string& path, FlashArea area, Profile* p
     completed.closeScreen = true;
     auto refusedTooOften = [&](int refusals) {
         Notice notice = Notice::Message(msg::kCommunication);
-        notice.detail = "the printer refused the packet at " + Hex(transfer.Position()) + " " +
-                        std::to_string(refusals) + " times";
+        notice.detail = "the printer refused the packet at " + HexAddress(transfer.Position()) +
+                        " " + std::to_string(refusals) + " times";
         return Failure(notice);
     };
     auto delivered = [&]() -> std::optional<Outcome> {
@@ -180,7 +175,7 @@ Outcome Talvo10Download::Run(const std::string& path, FlashArea area, Profile* p
                 Notice notice = Notice::Message(msg::kReadFail);
                 notice.detail = "no answer from the printer for " +
                                 std::to_string(kReplyTimeoutMs / 1000) + " s at " +
-                                Hex(transfer.Position());
+                                HexAddress(transfer.Position());
                 return Failure(notice);
             }
             case Wait::Nak:

@@ -11,6 +11,7 @@
 #include "core/logo/BitImageConversion.h"
 #include "core/logo/BmpDecoder.h"
 #include "core/logo/LogoBitmap.h"
+#include "core/logo/LogoSelection.h"
 #include "core/logo/NvCommands.h"
 
 namespace kp70 {
@@ -175,6 +176,16 @@ bool LogoList::SetCenter(int number, bool center) {
         return true;
     }
     return false;
+}
+
+bool LogoList::CentrePositions(const std::string& positions) {
+    if (!ValidateSelection(positions)) return false;
+    const std::vector<int> rows = SelectedImages(ParseSelection(positions));
+    for (std::size_t i = 0; i < m_entries.size(); ++i) {
+        const int row = static_cast<int>(i) + 1;
+        m_entries[i].center = std::find(rows.begin(), rows.end(), row) != rows.end();
+    }
+    return true;
 }
 
 void LogoList::ResetListCounters() {

@@ -56,6 +56,10 @@ public:
     bool RemoveBitmap(int number);
     // Sets the centring mark of the entry with that number; false when no entry has it.
     bool SetCenter(int number, bool center);
+    // Marks the entries at the list positions a selection text names ("1,3-4": 1 is the
+    // first entry; positions past the end name nothing) as centred and every other entry as
+    // not. False, and no change, when the text is no selection (ValidateSelection).
+    bool CentrePositions(const std::string& positions);
     // Empties the list and its counters (not the stored count or the gray mode).
     void ResetListCounters();
     // Reads the stored list from the profile into the emptied list, each file with its

@@ -76,4 +76,19 @@ LogoSelection ParseSelection(const std::string& text) {
     return selection;
 }
 
+std::vector<int> SelectedImages(const LogoSelection& selection) {
+    std::vector<int> images;
+    const std::vector<int>& t = selection.tokens;
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        if (t[i] > 256) {
+            images.push_back(t[i] - 256);
+            continue;
+        }
+        const int first = t[i];
+        const int last = i + 1 < t.size() ? t[++i] : first;
+        for (int image = first; image <= last; ++image) images.push_back(image);
+    }
+    return images;
+}
+
 }  // namespace kp70

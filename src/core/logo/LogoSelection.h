@@ -22,4 +22,8 @@ bool ValidateSelection(const std::string& text);
 // a-b gives min(a, b) and max(a, b) (b read up to the next non-digit, so "1-2-3" is 1..2).
 LogoSelection ParseSelection(const std::string& text);
 
+// The images a selection names, in its order, a range from its first image to its last:
+// "3,1-2" is 3, 1, 2 (imageCount of them).
+std::vector<int> SelectedImages(const LogoSelection& selection);
+
 }  // namespace kp70

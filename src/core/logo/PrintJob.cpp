@@ -22,13 +22,10 @@ PrintResult RunPrint(PrinterLink& link, Clock& clock, const PrintRequest& reques
     PrintResult result;
     PrintProgress progress;
     progress.text = " ";
-    progress.range = request.all ? kAllImages : request.count;
+    const int toPrint = request.all ? kAllImages : static_cast<int>(request.images.size());
+    progress.range = toPrint;
     if (callbacks.progress) callbacks.progress(progress);
 
-    const int toPrint = request.all ? kAllImages : request.count;
-    int current = 0;   // the last image printed
-    int rangeEnd = 0;  // the last image of the current range
-    std::size_t token = 0;
     for (;;) {
         clock.SleepFor(kTickMs);
         if (cancel.Cancelled()) {
@@ -38,19 +35,8 @@ PrintResult RunPrint(PrinterLink& link, Clock& clock, const PrintRequest& reques
         // The next image, or 0 when nothing is left.
         int image = 0;
         if (result.printed < toPrint) {
-            if (request.all) {
-                image = result.printed + 1;
-            } else if (current < rangeEnd) {
-                image = ++current;
-            } else if (token < request.tokens.size()) {
-                const int t = request.tokens[token++];
-                if (t > 256) {
-                    image = current = rangeEnd = t - 256;
-                } else {
-                    rangeEnd = token < request.tokens.size() ? request.tokens[token++] : t;
-                    image = current = t;
-                }
-            }
+            image = request.all ? result.printed + 1
+                                : request.images[static_cast<std::size_t>(result.printed)];
         }
         if (image == 0) {
             clock.SleepFor(kEndPauseMs);

@@ -16,8 +16,7 @@ class PrinterLink;
 // What to print of the printer's stored NV images.
 struct PrintRequest {
     bool all = true;          // images 1..255 in turn
-    std::vector<int> tokens;  // a selection (see LogoSelection) when !all
-    int count = 0;            // images the selection prints
+    std::vector<int> images;  // when !all: the images to print, in order (SelectedImages)
     NvPrintMode mode = NvPrintMode::Normal;
     bool header = false;  // "--- Logo n ---" before each image
     bool starEmulation = false;

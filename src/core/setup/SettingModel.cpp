@@ -1,4 +1,5 @@
 #include "core/setup/SettingModel.h"
+#include "core/app/HexText.h"
 
 #include <algorithm>
 #include <cctype>
@@ -210,12 +211,6 @@ bool InRange(const Setting& s, int value) {
     return false;
 }
 
-std::string HexText(int value) {
-    char hex[16];
-    std::snprintf(hex, sizeof hex, "%X", static_cast<std::uint32_t>(value));
-    return hex;
-}
-
 ChangeOutcome Refusal(Notice notice) {
     ChangeOutcome outcome;
     outcome.status = ChangeStatus::Refused;
@@ -412,7 +407,7 @@ ChangeOutcome ChangeSetting(SetupValues& values, const Setting& setting, int val
     };
 
     if (setting.kind == Kind::Hex) {
-        values.setupCode = HexText(value);
+        values.setupCode = HexNumber(static_cast<std::uint32_t>(value));
         outcome.changed.push_back(setting.number);
         return outcome;
     }

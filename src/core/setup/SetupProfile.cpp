@@ -8,20 +8,37 @@
 namespace kp70 {
 
 namespace {
-constexpr const char* kSection = "USER";
-}
 
-std::vector<std::string> LoadReceiveBufferList(Profile& profile, bool korean) {
+constexpr const char* kSection = "USER";
+
+std::vector<std::string> StoredReceiveBuffers(const Profile& profile) {
     std::vector<std::string> list;
     for (int i = 0;; ++i) {
         const std::string value = profile.GetString(kSection, "R_BUF_SZ" + std::to_string(i));
         if (value.empty()) break;
         list.push_back(value);
     }
+    return list;
+}
+
+std::vector<std::string> BuiltInReceiveBuffers(bool korean) {
+    std::vector<std::string> list = {"64", "32", "20"};
+    if (!korean) list.push_back("4");
+    return list;
+}
+
+}  // namespace
+
+std::vector<std::string> ReadReceiveBufferList(const Profile& profile, bool korean) {
+    std::vector<std::string> list = StoredReceiveBuffers(profile);
+    return list.empty() ? BuiltInReceiveBuffers(korean) : list;
+}
+
+std::vector<std::string> LoadReceiveBufferList(Profile& profile, bool korean) {
+    std::vector<std::string> list = StoredReceiveBuffers(profile);
     if (!list.empty()) return list;
 
-    list = {"64", "32", "20"};
-    if (!korean) list.push_back("4");
+    list = BuiltInReceiveBuffers(korean);
     for (int i = 0; i < 4; ++i)
         profile.WriteString(kSection, "R_BUF_SZ" + std::to_string(i),
                             setup::kBuiltInReceiveBuffers[static_cast<std::size_t>(i)]);

@@ -167,6 +167,8 @@ WriteBlock BuildWriteBlock(SetupValues& v) {
 }
 
 std::optional<Notice> RefusalNotice(const WriteBlock& block) {
+    if (block.status == WriteBlockStatus::RangeRefused)
+        return IntegerRangeNotice(block.rangeMin, block.rangeMax);
     if (block.status != WriteBlockStatus::MarginRefused) return std::nullopt;
     Notice notice = Notice::Message(block.message, MessageIcon::Exclamation);
     notice.caption = texts::kNoticeCaption;

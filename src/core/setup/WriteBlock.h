@@ -24,8 +24,9 @@ enum class RangeField { None, ImageNumber, Lines };
 
 struct WriteBlock;
 
-// What the operator is told about a block before anything is sent: the refusal of a margin
-// outside 0..512 (message 61, "Notice"), nothing for the other states.
+// What the operator is told about a block before anything is sent: a margin outside 0..512
+// (msg::kMarginRange, "Notice"), an image number or a number of lines outside its range
+// (IntegerRangeNotice), nothing for the other states.
 std::optional<Notice> RefusalNotice(const WriteBlock& block);
 // The stop-bit warning a block asks for (message 54, "Notice", information only).
 Notice StopBitWarning();

@@ -4,6 +4,7 @@
 
 #include "core/app/CancelToken.h"
 #include "core/app/Clock.h"
+#include "core/app/HexText.h"
 #include "core/transport/PrinterLink.h"
 
 namespace kp70 {
@@ -12,11 +13,6 @@ namespace {
 
 // How often the link is looked at while an answer is due.
 constexpr int kPollMs = 10;
-
-std::string Hex(std::uint8_t byte) {
-    static const char kDigits[] = "0123456789ABCDEF";
-    return {kDigits[byte >> 4], kDigits[byte & 0x0F]};
-}
 
 }  // namespace
 
@@ -35,9 +31,9 @@ std::string StatusReport::ProblemText(bool korean) const {
         case Problem::NotStatus: {
             std::string bytes;
             if (block) {
-                for (std::uint8_t b : *block) bytes += (bytes.empty() ? "" : " ") + Hex(b);
+                bytes = HexBytes(block->data(), block->size());
             } else if (problemRequest >= 1 && answers[problemRequest - 1]) {
-                bytes = Hex(*answers[problemRequest - 1]);
+                bytes = HexByte(*answers[problemRequest - 1]);
             }
             const std::string to =
                 problemRequest > 0 ? " to DLE EOT " + std::to_string(problemRequest) : "";
@@ -154,6 +150,26 @@ void StatusSession::Watch(const CancelToken& cancel,
         last = report;
         if (!SleepUnlessCancelled(m_clock, periodMs, cancel)) return;
     }
+}
+
+LinkRequest StatusLinkRequest() {
+    LinkRequest request;
+    request.toolMode = kToolModeSetup;
+    request.replies = true;
+    return request;
+}
+
+StatusReport ProbeStatus(PrinterLinkFactory& links, Clock& clock, const CancelToken& cancel,
+                         int answerBoundMs) {
+    StatusReport report;
+    report.boundMs = answerBoundMs;
+    report.problem = StatusReport::Problem::SendFailed;
+    const std::unique_ptr<PrinterLink> link = links.MakeLink(StatusLinkRequest());
+    if (!link->CanAnswer() || !link->Open(cancel)) return report;
+    report = StatusSession(*link, clock, answerBoundMs).Query(cancel);
+    link->StopReplies();
+    link->Close();
+    return report;
 }
 
 }  // namespace kp70

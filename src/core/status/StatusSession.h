@@ -14,6 +14,8 @@ namespace kp70 {
 class CancelToken;
 class Clock;
 class PrinterLink;
+class PrinterLinkFactory;
+struct LinkRequest;
 
 // What one status query found.
 struct StatusReport {
@@ -79,5 +81,17 @@ private:
     std::vector<std::uint8_t> m_pending;  // received and not yet taken as an answer
     std::optional<StatusBlock> m_lastBlock;
 };
+
+// The link a status query runs on, opened as the user setup tool opens it: a serial port
+// runs its receive thread, a parallel port is read through the controller that keeps the
+// automatic status blocks apart.
+LinkRequest StatusLinkRequest();
+
+// Asks for the printer's status on a link of its own, for a screen that holds no connection
+// between its operations (the firmware screen opens the port afresh for each transfer): the
+// link (StatusLinkRequest) is opened, asked and closed again. A link that cannot answer (a
+// print file) or cannot be opened gives a report with SendFailed and nothing known.
+StatusReport ProbeStatus(PrinterLinkFactory& links, Clock& clock, const CancelToken& cancel,
+                         int answerBoundMs = StatusSession::kDefaultAnswerBoundMs);
 
 }  // namespace kp70

@@ -9,7 +9,7 @@
 
 #include "core/app/Profile.h"
 #include "core/firmware/FirmwareTexts.h"
-#include "core/status/StatusProbe.h"
+#include "core/status/StatusSession.h"
 #include "core/transport/PrinterLink.h"
 #include "gui/app/FileChooser.h"
 #include "gui/app/KeyboardState.h"

@@ -12,7 +12,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "core/logo/LogoSession.h"
+#include "core/logo/LogoOperations.h"
 #include "gui/logo/LogoListView.h"
 #include "gui/logo/LogoSheetTexts.h"
 

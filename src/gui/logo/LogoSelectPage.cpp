@@ -7,7 +7,7 @@
 
 #include "core/app/ErrorLog.h"
 #include "core/app/MessageCatalogue.h"
-#include "core/logo/LogoSession.h"
+#include "core/logo/LogoOperations.h"
 #include "core/logo/LogoTexts.h"
 #include "gui/app/FileChooser.h"
 #include "gui/logo/LogoListView.h"

@@ -6,7 +6,7 @@
 #include <QVBoxLayout>
 
 #include "core/app/MessageCatalogue.h"
-#include "core/logo/LogoSession.h"
+#include "core/logo/LogoOperations.h"
 #include "core/logo/LogoTexts.h"
 #include "core/transport/PrinterPort.h"
 #include "gui/logo/LogoPreviewPage.h"

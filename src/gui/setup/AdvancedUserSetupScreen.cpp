@@ -263,15 +263,12 @@ void AdvancedUserSetupScreen::OnSetValue() {
             m_services.Show(this, *RefusalNotice(block));
             UserSetupForm::FocusField(m_form->marginField());
             return;
-        case WriteBlockStatus::RangeRefused: {
-            QLineEdit* field = block.rangeField == RangeField::Lines ? m_form->linesField()
-                                                                     : m_form->imageNumberField();
-            m_services.prompter.Show(
-                this, QString::fromUtf8(kRangePrompt).arg(block.rangeMin).arg(block.rangeMax),
-                QString::fromUtf8(texts::kCaption), Prompter::Icon::Warning);
-            UserSetupForm::FocusField(field);
+        case WriteBlockStatus::RangeRefused:
+            m_services.Show(this, *RefusalNotice(block));
+            UserSetupForm::FocusField(block.rangeField == RangeField::Lines
+                                          ? m_form->linesField()
+                                          : m_form->imageNumberField());
             return;
-        }
         case WriteBlockStatus::Ready:
             break;
     }

@@ -57,6 +57,5 @@ inline constexpr Text kDefault{"Default", "기본값"};
 inline constexpr Text kExit{"EXIT", "취소"};
 
 // The range prompt of a number field that holds no number in its range.
-inline constexpr const char* kRangePrompt = "Please enter an integer between %1 and %2.";
 
 }  // namespace kp70::setupscreen

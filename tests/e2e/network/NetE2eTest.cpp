@@ -73,7 +73,7 @@ TEST_F(NetE2eTest, AChangeIsAppliedKeptAndFoundByTheNextSearch) {
     CliRun run = Run({"net", "set", "--mac", "02:5a:3d:00:00:02", "--ip", "127.0.0.77", "--subnet",
                       "255.0.0.0", "--gateway", "127.0.0.254", "--port", "515", "--dhcp", "--yes"});
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.err.find("Update Complete."), std::string::npos);
+    EXPECT_NE(run.out.find("Update Complete."), std::string::npos);
     // Service use: a new address for the printer whose MAC ends 00:00:03.
     run = Run({"net", "set-mac", "00:00:03", "--ip", "127.0.0.255", "--subnet", "255.0.0.0",
                "--gateway", "127.0.0.1", "--port", "9100", "--yes"});

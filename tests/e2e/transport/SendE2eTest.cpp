@@ -72,7 +72,8 @@ TEST_F(SendTest, BytesReachTcpExactlyAndJsonDescribesTheExchange) {
     const CliRun run =
         Run({"send", "--net", Port(sim), "--hex", "1b,40,0a", "--json", "--wait", "150"});
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out, "{\"sent\": 3, \"receivedCount\": 2, \"received\": \"4F 4B\"}\n");
+    EXPECT_EQ(run.out,
+              "{\n  \"sent\": 3,\n  \"receivedCount\": 2,\n  \"received\": \"4F 4B\"\n}\n");
     EXPECT_TRUE(sim.WaitForCapture("capture-tcp-1.bin", 3));
     EXPECT_EQ(sim.Capture("capture-tcp-1.bin"), kInitLf);
 }

@@ -7,6 +7,7 @@
 
 #include "cli/Cli.h"
 #include "core/app/VirtualClock.h"
+#include "support/BmpBuilder.h"
 #include "support/FakeDeviceEnumerator.h"
 #include "support/TempDir.h"
 
@@ -123,6 +124,39 @@ TEST_F(PortsCommandsTest, HelpAndBadOptions) {
         EXPECT_NE(out.str().find("--json"), std::string::npos);
         EXPECT_EQ(Run({verb, "--bogus"}), 2);
         EXPECT_NE(err.str().find("--bogus"), std::string::npos);
+    }
+}
+
+// Every --json document parses, whatever the texts it carries hold: control characters, a
+// quote, a backslash, non-ASCII, and a byte that is no UTF-8 (which becomes U+FFFD).
+TEST_F(PortsCommandsTest, EveryJsonDocumentIsValidWhateverItsTextsHold) {
+    const std::string odd = "a\x01\x1f\t\"\\ \xC3\xA9 \xFF";
+    devices.serial = {{"/dev/tty" + odd}};
+    const std::string bitmap = WriteBmp(dir, "logo " + odd + ".bmp", BmpSpec{});
+    const std::string image = dir.File("image " + odd + ".bin");
+    WriteFile(image, std::string(1024, '\0'));
+    WriteFile(dir.File("kp70tool.INI"),
+              "[DEVICELIST]\r\na=" + odd + " S\r\n[LOGO]\r\nLogofile1=" + bitmap + "\r\n");
+    struct Case {
+        std::vector<const char*> args;
+        std::string expected;  // a text of the document, as the reader gives it back
+    };
+    const std::string replaced = "a\x01\x1f\t\"\\ \xC3\xA9 \xEF\xBF\xBD";
+    const Case cases[] = {
+        {{"ports", "--json"}, "/dev/tty" + replaced},
+        {{"devices", "--json"}, replaced + " S"},
+        {{"logo", "list", "--json"}, "logo " + replaced + ".bmp"},
+        {{"firmware", "check", image.c_str(), "--device", "TALVO10 S", "--json"},
+         "image " + replaced + ".bin"},
+    };
+    for (const Case& c : cases) {
+        Run(c.args);
+        const std::string document = out.str();
+        SCOPED_TRACE(std::string(c.args[0]) + " " + c.args[1] + ": " + document + err.str());
+        nlohmann::json json;
+        ASSERT_NO_THROW(json = nlohmann::json::parse(document));
+        EXPECT_NE(json.dump().find(nlohmann::json(c.expected).dump(-1, ' ', false).substr(1)),
+                  std::string::npos);
     }
 }
 

@@ -7,7 +7,7 @@
 
 #include "core/app/VirtualClock.h"
 #include "core/service/Backup.h"
-#include "core/service/BackupJob.h"
+#include "core/service/BackupSequences.h"
 #include "core/service/ParallelRunner.h"
 #include "core/service/Tar.h"
 #include "core/setup/SetupLists.h"

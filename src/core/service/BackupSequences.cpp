@@ -1,4 +1,4 @@
-#include "core/service/BackupJob.h"
+#include "core/service/BackupSequences.h"
 #include "core/app/ModelCatalogue.h"
 
 #include <algorithm>
@@ -8,7 +8,7 @@
 
 #include "core/app/Clock.h"
 #include "core/logo/LogoList.h"
-#include "core/logo/LogoSession.h"
+#include "core/logo/LogoOperations.h"
 #include "core/setup/SettingsCollector.h"
 #include "core/setup/SetupSession.h"
 #include "core/setup/WriteBlock.h"

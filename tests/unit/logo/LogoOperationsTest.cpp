@@ -1,4 +1,4 @@
-#include "core/logo/LogoSession.h"
+#include "core/logo/LogoOperations.h"
 
 #include <gtest/gtest.h>
 
@@ -35,7 +35,7 @@ struct FakePrinter {
     VirtualClock clock;
 };
 
-class LogoSessionTest : public ::testing::Test {
+class LogoOperationsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         m_port.SetClock(&m_clock);
@@ -80,7 +80,7 @@ protected:
     Profile m_profile{m_dir.File("kp70tool.INI")};
 };
 
-TEST_F(LogoSessionTest, SerialUploadChecksInitialisesAndSendsInNumberOrder) {
+TEST_F(LogoOperationsTest, SerialUploadChecksInitialisesAndSendsInNumberOrder) {
     Add("a.bmp", 16, 8, 5);
     Add("b.bmp", 8, 8, 2);
     Add("c.bmp", 24, 8, 9);
@@ -107,7 +107,7 @@ TEST_F(LogoSessionTest, SerialUploadChecksInitialisesAndSendsInNumberOrder) {
     EXPECT_EQ(m_profile.GetString("LOGO", "Logofile3"), m_dir.File("c.bmp"));
 }
 
-TEST_F(LogoSessionTest, ConnectionStepsPerPortKind) {
+TEST_F(LogoOperationsTest, ConnectionStepsPerPortKind) {
     struct Case {
         const char* port;
         FakeBytes before;  // what precedes the define command
@@ -136,7 +136,7 @@ TEST_F(LogoSessionTest, ConnectionStepsPerPortKind) {
     }
 }
 
-TEST_F(LogoSessionTest, NetworkUploadNeitherChecksNorInitialisesAndWaitsLonger) {
+TEST_F(LogoOperationsTest, NetworkUploadNeitherChecksNorInitialisesAndWaitsLonger) {
     PortName("ETHERNET_II");
     Add("a.bmp", 8, 8);
     const Outcome r = Upload();
@@ -156,7 +156,7 @@ TEST_F(LogoSessionTest, NetworkUploadNeitherChecksNorInitialisesAndWaitsLonger) 
     EXPECT_EQ(m_port.Count("Send"), 0);
 }
 
-TEST_F(LogoSessionTest, DataGoesIn512ByteChunksWithProgress) {
+TEST_F(LogoOperationsTest, DataGoesIn512ByteChunksWithProgress) {
     Add("big.bmp", 100, 100);  // 1352 bytes: 512 + 512 + 328
     Add("even.bmp", 128, 64);  // 1024 bytes: exactly two chunks
     std::vector<UploadProgress> seen;
@@ -178,7 +178,7 @@ TEST_F(LogoSessionTest, DataGoesIn512ByteChunksWithProgress) {
     EXPECT_EQ(seen[seen.size() - 2].bytesSent, 2376);
 }
 
-TEST_F(LogoSessionTest, CancelAfterTwoOfFiveImagesPadsWithFourEmptyImages) {
+TEST_F(LogoOperationsTest, CancelAfterTwoOfFiveImagesPadsWithFourEmptyImages) {
     for (int i = 0; i < 5; ++i) Add("f" + std::to_string(i) + ".bmp", 8, 8 * (i + 1));
     int images = 0;
     CancelToken cancel;
@@ -210,7 +210,7 @@ TEST_F(LogoSessionTest, CancelAfterTwoOfFiveImagesPadsWithFourEmptyImages) {
     EXPECT_EQ(m_profile.GetString("LOGO", "Logofile1", "-"), "-");
 }
 
-TEST_F(LogoSessionTest, CancelBeforeTheFirstImagePadsEveryImageAndOneMore) {
+TEST_F(LogoOperationsTest, CancelBeforeTheFirstImagePadsEveryImageAndOneMore) {
     Add("a.bmp", 8, 8);
     Add("b.bmp", 8, 8);
     CancelToken cancel;
@@ -227,7 +227,7 @@ TEST_F(LogoSessionTest, CancelBeforeTheFirstImagePadsEveryImageAndOneMore) {
 // A listed file that vanished or broke is never sent as an empty image: before the upload
 // it is refused with nothing sent; at its turn the upload fails, the printer's definition
 // is completed with empty images from that image on, and no list is stored.
-TEST_F(LogoSessionTest, AFileThatCannotBeConvertedAnyMoreFailsTheUpload) {
+TEST_F(LogoOperationsTest, AFileThatCannotBeConvertedAnyMoreFailsTheUpload) {
     enum class When { BeforeTheUpload, AtItsTurn };
     for (const When when : {When::BeforeTheUpload, When::AtItsTurn}) {
         const std::string name = when == When::AtItsTurn ? "at its turn" : "before";
@@ -264,7 +264,7 @@ TEST_F(LogoSessionTest, AFileThatCannotBeConvertedAnyMoreFailsTheUpload) {
     }
 }
 
-TEST_F(LogoSessionTest, WriteFailuresStopTheUploadWithMessage42AndLogLines) {
+TEST_F(LogoOperationsTest, WriteFailuresStopTheUploadWithMessage42AndLogLines) {
     const std::string logPath = m_dir.File("error.log");
     m_log = std::make_unique<ErrorLog>(m_clock);
     ASSERT_TRUE(m_log->Open(logPath));
@@ -305,7 +305,7 @@ TEST_F(LogoSessionTest, WriteFailuresStopTheUploadWithMessage42AndLogLines) {
     EXPECT_NE(test::ReadFile(logPath).find("CProgress write data failed [0]"), std::string::npos);
 }
 
-TEST_F(LogoSessionTest, OpenAndCheckFailures) {
+TEST_F(LogoOperationsTest, OpenAndCheckFailures) {
     Add("a.bmp", 8, 8);
     struct Case {
         const char* port;
@@ -336,7 +336,7 @@ TEST_F(LogoSessionTest, OpenAndCheckFailures) {
     }
 }
 
-TEST_F(LogoSessionTest, CentreMarkBelongsToTheFileInItsRow) {
+TEST_F(LogoOperationsTest, CentreMarkBelongsToTheFileInItsRow) {
     m_options.maxPrintableArea = 32;
     Add("row0.bmp", 8, 8, 2);  // uploaded second
     Add("row1.bmp", 8, 8, 1);  // uploaded first
@@ -352,7 +352,7 @@ TEST_F(LogoSessionTest, CentreMarkBelongsToTheFileInItsRow) {
         Concat({{0x1D, 0x49, 0x01, 0x1B, 0x40, 0x1C, 0x71, 0x02}, BlackImage(8, 8), centred}));
 }
 
-TEST_F(LogoSessionTest, GrayAndStarUpload) {
+TEST_F(LogoOperationsTest, GrayAndStarUpload) {
     m_options.grayPrinting = true;
     m_options.starEmulation = true;
     m_list.SetGrayPrinting(true);
@@ -364,7 +364,7 @@ TEST_F(LogoSessionTest, GrayAndStarUpload) {
     EXPECT_EQ(m_port.WrittenBytes(), expected);
 }
 
-TEST_F(LogoSessionTest, AFullWidthGrayLogoBeyondTheOldBuffersUploads) {
+TEST_F(LogoOperationsTest, AFullWidthGrayLogoBeyondTheOldBuffersUploads) {
     m_options.grayPrinting = true;
     m_list.SetGrayPrinting(true);
     PortName("FILE");
@@ -376,7 +376,7 @@ TEST_F(LogoSessionTest, AFullWidthGrayLogoBeyondTheOldBuffersUploads) {
     EXPECT_EQ(m_port.WrittenBytes(), expected);
 }
 
-TEST_F(LogoSessionTest, PrintIsOfferedOnPrinterPortsOnly) {
+TEST_F(LogoOperationsTest, PrintIsOfferedOnPrinterPortsOnly) {
     const std::pair<const char*, bool> cases[] = {
         {"COM3", true},        {"LPT1", true},          {"USB", true},
         {"ETHERNET_II", true}, {"/dev/ttyUSB0", true},  {"/tmp/kp70sim/lpKP70", true},
@@ -385,7 +385,7 @@ TEST_F(LogoSessionTest, PrintIsOfferedOnPrinterPortsOnly) {
     for (const auto& [port, offered] : cases) EXPECT_EQ(PrintAvailable(port), offered) << port;
 }
 
-TEST_F(LogoSessionTest, DeleteAllPerPortKind) {
+TEST_F(LogoOperationsTest, DeleteAllPerPortKind) {
     const FakeBytes kDelete = {0x1C, 0x71, 0x01, 0x00, 0x00, 0x00, 0x00};
     struct Case {
         const char* port;
@@ -430,7 +430,7 @@ TEST_F(LogoSessionTest, DeleteAllPerPortKind) {
     EXPECT_EQ(r.notices, (std::vector<Notice>{Notice::WithValue(msg::kOpenPortOrFile, 111)}));
 }
 
-TEST_F(LogoSessionTest, PrintAllIssues255CommandsOnTimerTicks) {
+TEST_F(LogoOperationsTest, PrintAllIssues255CommandsOnTimerTicks) {
     PrintRequest request;
     request.mode = NvPrintMode::DoubleWidth;
     const Outcome r = Print(request, "");
@@ -449,7 +449,7 @@ TEST_F(LogoSessionTest, PrintAllIssues255CommandsOnTimerTicks) {
     EXPECT_EQ(m_port.EventNames().back(), "Close");
 }
 
-TEST_F(LogoSessionTest, PrintSelectionWithHeadersOnAParallelPort) {
+TEST_F(LogoOperationsTest, PrintSelectionWithHeadersOnAParallelPort) {
     PortName("LPT1");
     PrintRequest request;
     request.all = false;
@@ -475,7 +475,7 @@ TEST_F(LogoSessionTest, PrintSelectionWithHeadersOnAParallelPort) {
     EXPECT_EQ(seen[4].text, "Printing... 4/255");
 }
 
-TEST_F(LogoSessionTest, PrintRefusesABadSelectionAndReportsWriteFailures) {
+TEST_F(LogoOperationsTest, PrintRefusesABadSelectionAndReportsWriteFailures) {
     PrintRequest request;
     request.all = false;
     Outcome r = Print(request, "1--3");
@@ -501,7 +501,7 @@ TEST_F(LogoSessionTest, PrintRefusesABadSelectionAndReportsWriteFailures) {
     EXPECT_EQ(net.link.EventNames().back(), "Close");
 }
 
-TEST_F(LogoSessionTest, PrintCancelStopsBeforeTheNextImage) {
+TEST_F(LogoOperationsTest, PrintCancelStopsBeforeTheNextImage) {
     PrintRequest request;
     CancelToken cancel;
     PrintCallbacks callbacks;
@@ -520,7 +520,7 @@ TEST_F(LogoSessionTest, PrintCancelStopsBeforeTheNextImage) {
 
 // A printer that closed the connection: a send the socket cannot deliver (an error or a
 // short send) fails the operation with the same message as a failed write on the port.
-TEST_F(LogoSessionTest, NetworkSendsThatDoNotArriveFailLikePortWrites) {
+TEST_F(LogoOperationsTest, NetworkSendsThatDoNotArriveFailLikePortWrites) {
     // On the wire: define 3 | header 4, data 512 + 512 + 328 | header 4, data 8.
     Add("a.bmp", 100, 100);
     Add("b.bmp", 8, 8);
@@ -588,7 +588,7 @@ TEST_F(LogoSessionTest, NetworkSendsThatDoNotArriveFailLikePortWrites) {
 // Every send returned, but the printer dropped the link while the last bytes sat in the
 // system's buffers, or never acknowledged them (it stopped reading): neither an upload nor
 // a print is a success then, and no list is stored.
-TEST_F(LogoSessionTest, LinkLostBehindTheLastSendsIsNoSuccess) {
+TEST_F(LogoOperationsTest, LinkLostBehindTheLastSendsIsNoSuccess) {
     Add("a.bmp", 16, 8);
     enum class Link { SerialHungUp, NetworkClosed, NetworkNeverRead };
     for (const Link kind : {Link::SerialHungUp, Link::NetworkClosed, Link::NetworkNeverRead}) {
@@ -613,7 +613,7 @@ TEST_F(LogoSessionTest, LinkLostBehindTheLastSendsIsNoSuccess) {
     }
 }
 
-TEST(LogoSession, NvMemoryOf128KBModels) {
+TEST(LogoOperations, NvMemoryOf128KBModels) {
     EXPECT_TRUE(NvMemoryTooSmall(5, 129));
     EXPECT_FALSE(NvMemoryTooSmall(5, 128));
     EXPECT_FALSE(NvMemoryTooSmall(6, 300));

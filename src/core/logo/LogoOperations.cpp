@@ -1,4 +1,4 @@
-#include "core/logo/LogoSession.h"
+#include "core/logo/LogoOperations.h"
 #include "core/app/ModelCatalogue.h"
 
 #include "core/app/CancelToken.h"
@@ -211,9 +211,7 @@ Outcome PrintLogos(PrinterLinkFactory& links, Clock& clock, PrintRequest request
             link->Close();
             return outcome;
         }
-        const LogoSelection parsed = ParseSelection(selection);
-        request.tokens = parsed.tokens;
-        request.count = parsed.imageCount;
+        request.images = SelectedImages(ParseSelection(selection));
     }
     PrintResult print = RunPrint(*link, clock, request, callbacks, cancel);
     link->Close();
