@@ -6,7 +6,7 @@
 
 #include "FirmwareScreenRig.h"
 #include "core/firmware/LastImage.h"
-#include "gui/app/MainMenu.h"
+#include "gui/app/MainMenuScreen.h"
 #include "gui/app/NetworkConnectionDialog.h"
 #include "gui/firmware/FirmwareTool.h"
 #include "support/FastClock.h"
@@ -138,7 +138,7 @@ TEST(FirmwareTool, FirmwareDownloadOpensTheModelsTool) {
         std::string summary;
         AppToolLauncher tools;
         tools.SetFirmwareTool(MakeFirmwareOpener(h.services, links, summary));
-        MainMenu menu(h.services, port, summary, tools);
+        MainMenuScreen menu(h.services, port, summary, tools);
         QString opened;
         QTimer::singleShot(0, [&] {
             QWidget* tool = QApplication::activeModalWidget();
