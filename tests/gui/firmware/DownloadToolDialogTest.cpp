@@ -7,7 +7,7 @@
 #include "FirmwareScreenRig.h"
 #include "core/firmware/LastImage.h"
 #include "gui/app/MainMenuScreen.h"
-#include "gui/app/NetworkConnectionDialog.h"
+#include "gui/app/NetworkConnectionScreen.h"
 #include "gui/firmware/FirmwareTool.h"
 #include "support/FastClock.h"
 

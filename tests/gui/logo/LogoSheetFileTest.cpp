@@ -13,7 +13,7 @@
 #include "core/transport/Notifier.h"
 #include "core/transport/OutputFileAsker.h"
 #include "gui/app/GuiHarness.h"
-#include "gui/app/NetworkConnectionDialog.h"
+#include "gui/app/NetworkConnectionScreen.h"
 #include "gui/logo/LogoListView.h"
 #include "gui/logo/LogoSelectPage.h"
 #include "gui/logo/LogoSetupPage.h"

@@ -1,5 +1,5 @@
 // The network setting screen over fake discovery sockets in virtual time, and the WiFi
-// buttons of the network connection dialog with and without the set-up component.
+// buttons of the network connection screen with and without the set-up component.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@
 
 #include "../app/GuiHarness.h"
 #include "core/network/DiscoveryFrame.h"
-#include "gui/app/NetworkConnectionDialog.h"
+#include "gui/app/NetworkConnectionScreen.h"
 #include "gui/network/NetworkSettingDialog.h"
 #include "gui/network/NetworkSettingForm.h"
 #include "gui/network/NetworkSettingTool.h"
@@ -245,7 +245,7 @@ TEST_F(NetworkSettingDialogTest, RefusedFieldsOpenNothingAndKeepChangeSetting) {
 TEST_F(NetworkSettingDialogTest, WifiButtonsCallTheComponentOrSayWhereItWasLookedFor) {
     ConnectionSettings settings{"WIFI"};
     FakeNetworkLink tcp;
-    NetworkConnectionDialog connection(h.services, settings, tcp);
+    NetworkConnectionScreen connection(h.services, settings, tcp);
     TempDir empty;
     WifiPlugin absent({empty.Path().string()});
     connection.SetWifiSetup(MakeWifiSetup(h.services, absent));
