@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-#include "gui/network/NetworkSettingDialog.h"
+#include "gui/network/NetworkSettingScreen.h"
 #include "gui/network/NetworkSettingTexts.h"
 #include "platform/DatagramSocket.h"
 #include "platform/WifiPlugin.h"
@@ -13,7 +13,7 @@ NetworkConnectionScreen::SettingScreenFunction MakeNetworkSettingOpener(
     const ScreenServices& services, std::string broadcastAddress) {
     return [services, broadcastAddress](QWidget* parent) {
         DatagramSocket sockets(services.clock);
-        NetworkSettingDialog screen(services, sockets, broadcastAddress, parent);
+        NetworkSettingScreen screen(services, sockets, broadcastAddress, parent);
         screen.exec();
     };
 }
