@@ -14,8 +14,8 @@
 #include "core/transport/DeviceLinkFactory.h"
 #include "gui/app/FileChooser.h"
 #include "gui/app/GuiHarness.h"
-#include "gui/firmware/DownloadToolDialog.h"
 #include "gui/firmware/DownloadToolForm.h"
+#include "gui/firmware/DownloadToolScreen.h"
 #include "gui/firmware/FirmwareUpdateForm.h"
 #include "gui/firmware/FirmwareUpdateScreen.h"
 #include "support/FakeNetworkLink.h"
@@ -42,7 +42,7 @@ struct ScriptedChooser : FileChooser {
     std::vector<QString> filters;
 };
 
-// A firmware screen (Screen: FirmwareUpdateScreen or DownloadToolDialog) on fake links, its
+// A firmware screen (Screen: FirmwareUpdateScreen or DownloadToolScreen) on fake links, its
 // sequence waits on `clock` (the harness's virtual clock unless given).
 template <typename Screen>
 class FirmwareScreenRig {

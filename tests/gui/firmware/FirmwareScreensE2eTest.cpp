@@ -118,7 +118,7 @@ TEST_F(FirmwareScreensE2eTest, FirmwareUpdateScreenShowsThePrinterStatusInItsDev
 
 TEST_F(FirmwareScreensE2eTest, DownloadToolFlashesTheBootAreaOverThePty) {
     SaveLastImage(m_h.profile, "FWDN15", {m_h.dir.File("t10.bin"), "t10.bin"});
-    DownloadToolDialog tool(m_services, Links(false, 2), "TALVO10 - virtual printer", m_chooser);
+    DownloadToolScreen tool(m_services, Links(false, 2), "TALVO10 - virtual printer", m_chooser);
     tool.show();
     tool.form().areaRadio(2)->click();
     tool.form().okButton()->click();

@@ -14,11 +14,11 @@
 namespace kp70::test {
 namespace {
 
-using Rig = FirmwareScreenRig<DownloadToolDialog>;
+using Rig = FirmwareScreenRig<DownloadToolScreen>;
 
 const FakeBytes kDleAck = {0x10, 0x06};
 
-TEST(DownloadToolDialog, LabelsInBothLanguages) {
+TEST(DownloadToolScreen, LabelsInBothLanguages) {
     for (bool korean : {false, true}) {
         Rig rig("COM1", 2, korean);
         SaveLastImage(rig.h.profile, "FWDN15", {"/images/t10.bin", "t10.bin"});
@@ -36,7 +36,7 @@ TEST(DownloadToolDialog, LabelsInBothLanguages) {
     }
 }
 
-TEST(DownloadToolDialog, AcknowledgedDownloadCompletesAndEndsTheScreen) {
+TEST(DownloadToolScreen, AcknowledgedDownloadCompletesAndEndsTheScreen) {
     Rig rig("COM1", 2);
     WriteBytes(rig.File("t10.bin"), MakeTalvo10Image());
     rig.port.responder = [](const FakeBytes&) { return kDleAck; };
@@ -62,7 +62,7 @@ TEST(DownloadToolDialog, AcknowledgedDownloadCompletesAndEndsTheScreen) {
     EXPECT_EQ(LoadLastImage(rig.h.profile, "FWDN15").name, "t10.bin");
 }
 
-TEST(DownloadToolDialog, RefusedFileLeavesTheScreenOpenWithOkOffered) {
+TEST(DownloadToolScreen, RefusedFileLeavesTheScreenOpenWithOkOffered) {
     Rig rig("LPT1", 2);
     std::vector<std::uint8_t> image = MakeTalvo10Image();
     std::copy_n("T15S", 4, image.begin() + 0x80000);
@@ -81,7 +81,7 @@ TEST(DownloadToolDialog, RefusedFileLeavesTheScreenOpenWithOkOffered) {
     EXPECT_FALSE(rig.port.isOpen());
 }
 
-TEST(DownloadToolDialog, CancelDuringTheErasePausesClosesThePort) {
+TEST(DownloadToolScreen, CancelDuringTheErasePausesClosesThePort) {
     FastClock fast;
     Rig rig("COM1", 2, false, &fast);
     WriteBytes(rig.File("t10.bin"), MakeTalvo10Image());
@@ -106,7 +106,7 @@ TEST(DownloadToolDialog, CancelDuringTheErasePausesClosesThePort) {
     EXPECT_TRUE(texts[1].startsWith("The download was stopped: the area is erased"));
 }
 
-TEST(DownloadToolDialog, NoToTheStopQuestionLetsTheDownloadGoOn) {
+TEST(DownloadToolScreen, NoToTheStopQuestionLetsTheDownloadGoOn) {
     FastClock fast;
     Rig rig("COM1", 2, false, &fast);
     WriteBytes(rig.File("t10.bin"), MakeTalvo10Image());
