@@ -24,8 +24,8 @@ class LogoPrintPage;
 class LogoSelectPage;
 class LogoSetupPage;
 class LogoUploadPage;
-class PrinterLinkFactory;
 class PrintProgressWindow;
+class PrinterLinkFactory;
 class UploadProgressWindow;
 
 // The logo tool's sheet, "KP 70 Tool : Image Logo Setup": the five pages Select Bitmap,
