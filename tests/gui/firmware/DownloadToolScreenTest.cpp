@@ -42,9 +42,9 @@ TEST(DownloadToolScreen, AcknowledgedDownloadCompletesAndEndsTheScreen) {
     rig.port.responder = [](const FakeBytes&) { return kDleAck; };
     rig.Open();
     DownloadToolForm& form = rig.screen->form();
-    rig.chooser.answers = {QString::fromStdString(rig.File("t10.bin"))};
+    rig.chooser.answers = {QStringList{QString::fromStdString(rig.File("t10.bin"))}};
     form.openButton()->click();
-    EXPECT_EQ(rig.chooser.filters.back(), "BINARY(*.bin)|*.bin|ALL FILE(*.*)|*.*|");
+    EXPECT_EQ(rig.chooser.boxes.back().filter, "BINARY(*.bin)|*.bin|ALL FILE(*.*)|*.*|");
     EXPECT_EQ(form.nameBox()->text(), "t10.bin");
     form.areaRadio(2)->click();
     QString titleWhileShown;

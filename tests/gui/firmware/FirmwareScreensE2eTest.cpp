@@ -70,7 +70,7 @@ protected:
     CPorts m_port{m_h.log, m_clock, m_notifier, m_devices, m_asker};
     NetworkSocket m_socket{m_clock, m_notifier};
     SystemLinkFactory m_links{m_port, m_socket, m_h.log, m_clock};
-    ScriptedChooser m_chooser;
+    ScriptedFileChooser m_chooser{ScriptedFileChooser::Kind::OneFile};
     const std::vector<std::uint8_t> m_image = MakeImage();
     const std::vector<std::uint8_t> m_talvo10 = MakeTalvo10Image();
 };

@@ -247,7 +247,7 @@ protected:
     NetworkSocket m_socket{m_clock, m_notifier};
     SystemLinkFactory m_links{m_port, m_socket, m_h.log, m_clock};
     LogoToolData m_data;
-    ScriptedFileChooser m_chooser;
+    ScriptedFileChooser m_chooser{ScriptedFileChooser::Kind::SeveralFiles};
     std::vector<std::string> m_files;
     std::unique_ptr<LogoSheetScreen> m_sheet;
 };

@@ -55,7 +55,7 @@ TEST(LogoSheetFile, UploadToAFileWritesWhatKp70ctlWrites) {
     port.Settings() = {"/dev/ttyS0", 115200, 8, 0, 0, 1, 6, kToolModeLogo};
     FakeNetworkLink network;
     LogoToolData data;
-    ScriptedFileChooser chooser;
+    ScriptedFileChooser chooser(ScriptedFileChooser::Kind::SeveralFiles);
     const QStringList files = {Gradient(h.dir, "a.bmp", 61, 30), Gradient(h.dir, "b.bmp", 100, 17),
                                Gradient(h.dir, "c.bmp", 40, 16)};
     chooser.answers.push_back(files);
