@@ -119,8 +119,8 @@ TEST_F(ConnectionScreenTest, ProfileEntriesComeFirstAndAreClassifiedLikeAnyOther
     EXPECT_EQ(List("baudCombo")->currentText(), "38400");
     EXPECT_TRUE(Ok()->isEnabled());
 
-    // An unknown model: message 9; the other controls keep their state, but OK cannot go on
-    // with the unknown name.
+    // An unknown model is refused as an invalid device; the other controls keep their state,
+    // but OK cannot go on with the unknown name.
     Choose("Printer X");
     EXPECT_EQ(h.prompter.Texts(), QStringList({"Invalid Device!"}));
     EXPECT_EQ(h.prompter.boxes.front().caption, "KP70 Tool");

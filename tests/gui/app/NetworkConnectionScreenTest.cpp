@@ -127,7 +127,7 @@ TEST_F(NetworkConnectionScreenTest, ConnectedPrinterClosesTheSocketAndAccepts) {
     EXPECT_EQ(h.clock.Sleeps(), (std::vector<std::int64_t>{10, 50, 50, 50}));
 }
 
-TEST_F(NetworkConnectionScreenTest, PrinterThatNeverAnswersGivesMessage20AndStays) {
+TEST_F(NetworkConnectionScreenTest, PrinterThatNeverAnswersFailsThePrinterCheckAndStays) {
     link.refuse = true;
     PressOk("192.168.0.254", "6001");
     EXPECT_EQ(h.prompter.Texts(), QStringList({"ERROR : Printer check."}));

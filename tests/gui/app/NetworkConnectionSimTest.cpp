@@ -46,7 +46,7 @@ TEST_F(NetworkConnectionSimTest, ListeningPrinterIsAccepted) {
     EXPECT_FALSE(socket.connected()) << "the check closes its connection";
 }
 
-TEST_F(NetworkConnectionSimTest, RefusingPrinterGivesMessage20) {
+TEST_F(NetworkConnectionSimTest, RefusingPrinterFailsThePrinterCheck) {
     ASSERT_TRUE(sim.Start({"--fault", "refuse"})) << sim.Log();
     EXPECT_FALSE(CheckConnection(sim.TcpPort()));
     EXPECT_EQ(h.prompter.Texts(), QStringList({"ERROR : Printer check."}));
