@@ -1,5 +1,5 @@
 // kp70tool: builds the long-lived objects (the printer port with the connection settings,
-// the network connection dialog with its socket, the error log, the catalogue in the
+// the network connection screen with its socket, the error log, the catalogue in the
 // locale's language), then shows the connection screen modally; the program ends when that
 // screen is cancelled.
 #include <unistd.h>
@@ -22,7 +22,7 @@
 #include "gui/app/GuiNotifier.h"
 #include "gui/app/KeyboardState.h"
 #include "gui/app/ModalMainMenuRunner.h"
-#include "gui/app/NetworkConnectionDialog.h"
+#include "gui/app/NetworkConnectionScreen.h"
 #include "gui/app/PrintToFileDialog.h"
 #include "gui/app/Prompter.h"
 #include "gui/app/ScreenServices.h"
@@ -104,17 +104,18 @@ int main(int argc, char** argv) {
     kp70::CPorts port(log, clock, notifier, devices, fileAsker);
     kp70::NetworkSocket socket(clock, notifier);
     kp70::WifiPlugin wifi;
-    kp70::NetworkConnectionDialog networkDialog(services, port.Settings(), socket);
+    kp70::NetworkConnectionScreen networkConnection(services, port.Settings(), socket);
     // "Network Setting" searches and configures printers by broadcast (255.255.255.255
     // unless KP70_DISCOVERY_BROADCAST names another, as make run does for the virtual
     // printers on the loopback network); the WiFi buttons call the WiFi set-up component.
     const QByteArray broadcast = qgetenv("KP70_DISCOVERY_BROADCAST");
-    networkDialog.SetSettingScreen(kp70::MakeNetworkSettingOpener(
+    networkConnection.SetSettingScreen(kp70::MakeNetworkSettingOpener(
         services, broadcast.isEmpty() ? kp70::kDefaultBroadcastAddress : broadcast.toStdString()));
-    networkDialog.SetWifiSetup(kp70::MakeWifiSetup(services, wifi));
+    networkConnection.SetWifiSetup(kp70::MakeWifiSetup(services, wifi));
 
     // Every tool reaches the printer through links this factory makes from the connection
-    // settings: the port object, the network socket at the address the dialog accepted.
+    // settings: the port object, the network socket at the address the network connection screen
+    // accepted.
     kp70::SystemLinkFactory links(port, socket, log, clock);
     std::string connectionSummary;
     kp70::AppToolLauncher tools;
@@ -126,7 +127,7 @@ int main(int argc, char** argv) {
     tools.SetFirmwareTool(kp70::MakeFirmwareOpener(services, links, connectionSummary));
     kp70::ModalMainMenuRunner mainMenu(services, port, connectionSummary, tools);
 
-    kp70::ConnectionScreen screen(services, devices, port.Settings(), networkDialog, mainMenu,
+    kp70::ConnectionScreen screen(services, devices, port.Settings(), networkConnection, mainMenu,
                                   extraPorts);
     if (qEnvironmentVariableIsSet(kp70::StartupProbe::kEnvironmentVariable))
         new kp70::StartupProbe(&screen);

@@ -12,7 +12,7 @@
 #include "core/app/ConnectionSettings.h"
 #include "core/app/ErrorLog.h"
 #include "gui/app/MainMenuRunner.h"
-#include "gui/app/NetworkDialogRunner.h"
+#include "gui/app/NetworkConnectionRunner.h"
 
 namespace kp70 {
 
@@ -53,14 +53,15 @@ bool SameItems(const QComboBox* list, const std::vector<std::string>& items) {
 }  // namespace
 
 ConnectionScreen::ConnectionScreen(const ScreenServices& services, DeviceEnumerator& devices,
-                                   ConnectionSettings& settings, NetworkDialogRunner& networkDialog,
+                                   ConnectionSettings& settings,
+                                   NetworkConnectionRunner& networkConnection,
                                    MainMenuRunner& mainMenu,
                                    std::vector<std::string> preferredPorts, QWidget* parent)
     : QDialog(parent),
       m_services(services),
       m_devices(devices),
       m_settings(settings),
-      m_networkDialog(networkDialog),
+      m_networkConnection(networkConnection),
       m_mainMenu(mainMenu),
       m_choice(devices, std::move(preferredPorts)) {
     BuildControls();
@@ -221,7 +222,7 @@ void ConnectionScreen::OnOk() {
             m_mainMenu.RunMainMenu(this);
             break;
         case AfterOk::NetworkDialog: {
-            const bool accepted = m_networkDialog.RunNetworkDialog(this);
+            const bool accepted = m_networkConnection.RunNetworkConnectionScreen(this);
             if (m_choice.NetworkDialogEnded(m_settings, accepted)) m_mainMenu.RunMainMenu(this);
             break;
         }

@@ -19,11 +19,11 @@ namespace kp70 {
 struct ConnectionSettings;
 class DeviceEnumerator;
 class MainMenuRunner;
-class NetworkDialogRunner;
+class NetworkConnectionRunner;
 
 // The first screen: the operator picks a DEVICE entry and, depending on how it is
 // attached, a port and the serial line settings. OK stores them in ConnectionSettings and
-// opens the main menu (for network entries after the network dialog has checked the
+// opens the main menu (for network entries after the network connection screen has checked the
 // connection); the screen stays open until Cancel. The rules are ConnectionChoice's; the
 // screen shows its lists and notices.
 class ConnectionScreen : public QDialog {
@@ -32,7 +32,7 @@ class ConnectionScreen : public QDialog {
 public:
     // preferredPorts: ports PORT selects when it lists them (the virtual printer's links).
     ConnectionScreen(const ScreenServices& services, DeviceEnumerator& devices,
-                     ConnectionSettings& settings, NetworkDialogRunner& networkDialog,
+                     ConnectionSettings& settings, NetworkConnectionRunner& networkConnection,
                      MainMenuRunner& mainMenu, std::vector<std::string> preferredPorts = {},
                      QWidget* parent = nullptr);
     ~ConnectionScreen() override;
@@ -66,7 +66,7 @@ private:
     ScreenServices m_services;
     DeviceEnumerator& m_devices;
     ConnectionSettings& m_settings;
-    NetworkDialogRunner& m_networkDialog;
+    NetworkConnectionRunner& m_networkConnection;
     MainMenuRunner& m_mainMenu;
     ConnectionChoice m_choice;
 

@@ -10,7 +10,7 @@ namespace kp70 {
 class PrinterPort;
 class ToolLauncher;
 
-// Builds a fresh MainMenu each time the connection screen's OK asks for it and runs it
+// Builds a fresh MainMenuScreen each time the connection screen's OK asks for it and runs it
 // modally.
 class ModalMainMenuRunner : public MainMenuRunner {
 public:

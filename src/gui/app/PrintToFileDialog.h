@@ -12,7 +12,7 @@ class QLineEdit;
 namespace kp70 {
 
 // "Print to File": asks for the name of the file that stands in for the printer. OK with
-// an empty field shows message 0 and keeps the dialog open.
+// an empty field asks for a name ("Input the output file name!") and keeps the dialog open.
 class PrintToFileDialog : public QDialog {
     Q_OBJECT
 

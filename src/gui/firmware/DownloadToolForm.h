@@ -13,7 +13,7 @@ namespace kp70 {
 
 // The controls of the TALVO10 download tool: the image's path and name, "&Open", the four
 // area radio buttons, the connection summary, the progress bar, OK and CANCEL, labelled in
-// the interface's language. The dialog's controller decides what they do.
+// the interface's language. The screen's controller decides what they do.
 class DownloadToolForm : public QWidget {
     Q_OBJECT
 

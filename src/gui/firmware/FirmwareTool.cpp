@@ -2,7 +2,7 @@
 
 #include "core/app/ModelCatalogue.h"
 #include "gui/app/FileChooser.h"
-#include "gui/firmware/DownloadToolDialog.h"
+#include "gui/firmware/DownloadToolScreen.h"
 #include "gui/firmware/FirmwareUpdateScreen.h"
 
 namespace kp70 {
@@ -17,7 +17,7 @@ AppToolLauncher::FirmwareOpener MakeFirmwareOpener(const ScreenServices& service
     return [services, &links, &connectionSummary](QWidget* parent, int modelCode) {
         DialogFileChooser chooser;
         if (models::UsesTalvo10Download(modelCode)) {
-            DownloadToolDialog tool(services, links, connectionSummary, chooser, parent);
+            DownloadToolScreen tool(services, links, connectionSummary, chooser, parent);
             tool.exec();
         } else {
             // The F/W Update screen shows the printer's status when a printer answers within

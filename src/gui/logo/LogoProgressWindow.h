@@ -9,8 +9,8 @@ class QPushButton;
 
 namespace kp70 {
 
-// The small window an upload ("Uploading", CProgress) or a print ("Printing",
-// CPrintProgress) shows while the core job runs off the screen's thread: the job's text, a
+// The small window an upload ("Uploading", UploadProgressWindow) or a print ("Printing",
+// PrintProgressWindow) shows while the core job runs off the screen's thread: the job's text, a
 // progress bar and Cancel. It is modal without an event loop of its own; the sheet closes
 // it when the job has ended. Cancel asks the job to stop before its next image and then
 // stays off.

@@ -1,6 +1,6 @@
 #include "gui/logo/LogoTool.h"
 
-#include "gui/logo/CMyProperty.h"
+#include "gui/logo/LogoSheetScreen.h"
 
 namespace kp70 {
 
@@ -19,7 +19,7 @@ void LogoTool::LoadStoredList() {
 void LogoTool::Open(QWidget* parent) {
     for (const Notice& notice : m_loadNotices) m_services.Show(parent, notice);
     m_loadNotices.clear();
-    CMyProperty sheet(m_services, m_links, m_data, m_chooser, m_connectionSummary, parent);
+    LogoSheetScreen sheet(m_services, m_links, m_data, m_chooser, m_connectionSummary, parent);
     sheet.exec();
 }
 

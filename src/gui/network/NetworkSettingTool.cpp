@@ -2,25 +2,25 @@
 
 #include <QWidget>
 
-#include "gui/network/NetworkSettingDialog.h"
+#include "gui/network/NetworkSettingScreen.h"
 #include "gui/network/NetworkSettingTexts.h"
 #include "platform/DatagramSocket.h"
 #include "platform/WifiPlugin.h"
 
 namespace kp70 {
 
-NetworkConnectionDialog::SettingScreenFunction MakeNetworkSettingOpener(
+NetworkConnectionScreen::SettingScreenFunction MakeNetworkSettingOpener(
     const ScreenServices& services, std::string broadcastAddress) {
     return [services, broadcastAddress](QWidget* parent) {
         DatagramSocket sockets(services.clock);
-        NetworkSettingDialog screen(services, sockets, broadcastAddress, parent);
+        NetworkSettingScreen screen(services, sockets, broadcastAddress, parent);
         screen.exec();
     };
 }
 
-NetworkConnectionDialog::WifiSetupFunction MakeWifiSetup(const ScreenServices& services,
+NetworkConnectionScreen::WifiSetupFunction MakeWifiSetup(const ScreenServices& services,
                                                          WifiPlugin& plugin) {
-    return [services, &plugin](NetworkConnectionDialog::WifiSetup which, QWidget* parent) {
+    return [services, &plugin](NetworkConnectionScreen::WifiSetup which, QWidget* parent) {
         if (!plugin.Load()) {
             // Where it was looked for, and why a library that is there could not be used.
             QString text = services.Text(networkscreen::kWifiComponentMissing) + "\n" +
@@ -29,9 +29,10 @@ NetworkConnectionDialog::WifiSetupFunction MakeWifiSetup(const ScreenServices& s
             services.ShowText(parent, text);
             return;
         }
-        // The component runs its own windows over the dialog and returns when done.
+        // The component runs its own windows over the network connection screen and returns when
+        // done.
         const auto window = static_cast<std::uintptr_t>(parent ? parent->winId() : 0);
-        if (which == NetworkConnectionDialog::WifiSetup::Infrastructure) {
+        if (which == NetworkConnectionScreen::WifiSetup::Infrastructure) {
             plugin.Infrastructure(window);
         } else {
             plugin.LimitedAp(window);

@@ -18,8 +18,8 @@ namespace kp70 {
 
 class Clock;
 class PrinterLinkFactory;
-class UserSetupForm;
 struct Setting;
+class UserSetupForm;
 
 // The Advanced User Setup screen's controller: opens the connection when the screen is
 // shown, runs Get Value, Set Value, TEST and the closing as steps of a SetupSession on the

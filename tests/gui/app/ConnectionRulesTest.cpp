@@ -14,14 +14,14 @@
 #include "cli/Connection.h"
 #include "gui/app/ConnectionScreen.h"
 #include "gui/app/MainMenuRunner.h"
-#include "gui/app/NetworkDialogRunner.h"
+#include "gui/app/NetworkConnectionRunner.h"
 #include "support/FakeDeviceEnumerator.h"
 
 namespace kp70::test {
 namespace {
 
-struct AcceptingNetworkDialog : NetworkDialogRunner {
-    bool RunNetworkDialog(QWidget*) override { return true; }
+struct AcceptingNetworkConnection : NetworkConnectionRunner {
+    bool RunNetworkConnectionScreen(QWidget*) override { return true; }
 };
 
 // One choice, as the command line types it.
@@ -65,7 +65,7 @@ protected:
         Decision d;
         ConnectionSettings settings;
         RecordingMenu menu(settings);
-        AcceptingNetworkDialog network;
+        AcceptingNetworkConnection network;
         h.prompter.Clear();
         ConnectionScreen screen(h.services, devices, settings, network, menu);
         auto list = [&](const char* name) { return screen.findChild<QComboBox*>(name); };

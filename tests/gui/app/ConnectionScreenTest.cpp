@@ -9,16 +9,17 @@
 
 #include "GuiHarness.h"
 #include "gui/app/MainMenuRunner.h"
-#include "gui/app/NetworkDialogRunner.h"
+#include "gui/app/NetworkConnectionRunner.h"
 #include "support/FakeDeviceEnumerator.h"
 
 namespace kp70::test {
 namespace {
 
-// Answers the network dialog with a fixed result and records the port name it opened with.
-struct ScriptedNetworkDialog : NetworkDialogRunner {
-    explicit ScriptedNetworkDialog(ConnectionSettings& s) : settings(s) {}
-    bool RunNetworkDialog(QWidget*) override {
+// Answers for the network connection screen with a fixed result and records the port name it opened
+// with.
+struct ScriptedNetworkConnection : NetworkConnectionRunner {
+    explicit ScriptedNetworkConnection(ConnectionSettings& s) : settings(s) {}
+    bool RunNetworkConnectionScreen(QWidget*) override {
         portNames.push_back(settings.portName);
         return accept;
     }
@@ -77,7 +78,7 @@ protected:
     GuiHarness h;
     FakeDeviceEnumerator devices;
     ConnectionSettings settings;
-    ScriptedNetworkDialog network{settings};
+    ScriptedNetworkConnection network{settings};
     RecordingMenu menu{settings};
     std::unique_ptr<ConnectionScreen> m_screen;
 };
@@ -118,8 +119,8 @@ TEST_F(ConnectionScreenTest, ProfileEntriesComeFirstAndAreClassifiedLikeAnyOther
     EXPECT_EQ(List("baudCombo")->currentText(), "38400");
     EXPECT_TRUE(Ok()->isEnabled());
 
-    // An unknown model: message 9; the other controls keep their state, but OK cannot go on
-    // with the unknown name.
+    // An unknown model is refused as an invalid device; the other controls keep their state,
+    // but OK cannot go on with the unknown name.
     Choose("Printer X");
     EXPECT_EQ(h.prompter.Texts(), QStringList({"Invalid Device!"}));
     EXPECT_EQ(h.prompter.boxes.front().caption, "KP70 Tool");
@@ -421,11 +422,11 @@ TEST_F(ConnectionScreenTest, DefaultLineSettingsAreStoredAsTheirCodes) {
     EXPECT_EQ(Screen().result(), 0);
 }
 
-TEST_F(ConnectionScreenTest, NetworkEntriesGoThroughTheNetworkDialog) {
+TEST_F(ConnectionScreenTest, NetworkEntriesGoThroughTheNetworkConnectionScreen) {
     struct Case {
         const char* entry;
         bool accept;
-        const char* nameDuringDialog;
+        const char* nameDuringScreen;
         bool menuShown;
     };
     const Case cases[] = {
@@ -441,7 +442,7 @@ TEST_F(ConnectionScreenTest, NetworkEntriesGoThroughTheNetworkDialog) {
         network.accept = c.accept;
         Choose(c.entry);
         Ok()->click();
-        EXPECT_EQ(network.portNames, std::vector<std::string>{c.nameDuringDialog});
+        EXPECT_EQ(network.portNames, std::vector<std::string>{c.nameDuringScreen});
         EXPECT_EQ(settings.portName, "ETHERNET_II");
         EXPECT_EQ(settings.modelCode, 6);
         EXPECT_EQ(menu.shown.size(), c.menuShown ? 1u : 0u);

@@ -31,7 +31,7 @@ TEST(GuiNotifierTest, MessagesFromAnyThreadAreShownOnTheGuiThread) {
     EXPECT_EQ(h.prompter.Captions(), QStringList({"KP70 Tool", "KP70 Tool", "KP70 Tool"}));
 }
 
-TEST(PrintToFileDialogTest, EmptyNameIsRefusedWithMessage0) {
+TEST(PrintToFileDialogTest, EmptyNameIsRefusedAskingForAName) {
     GuiHarness h;
     PrintToFileDialog dialog(h.services);
     EXPECT_EQ(dialog.windowTitle(), "Print to File");

@@ -12,37 +12,19 @@
 #include <type_traits>
 
 #include "core/transport/DeviceLinkFactory.h"
-#include "gui/app/FileChooser.h"
 #include "gui/app/GuiHarness.h"
-#include "gui/firmware/DownloadToolDialog.h"
 #include "gui/firmware/DownloadToolForm.h"
+#include "gui/firmware/DownloadToolScreen.h"
 #include "gui/firmware/FirmwareUpdateForm.h"
 #include "gui/firmware/FirmwareUpdateScreen.h"
 #include "support/FakeNetworkLink.h"
 #include "support/FakePrinterPort.h"
 #include "support/FirmwareImages.h"
+#include "support/ScriptedFileChooser.h"
 
 namespace kp70::test {
 
-// A file-open box answered from a script; records the filters it was asked with.
-struct ScriptedChooser : FileChooser {
-    QString ChooseFile(QWidget*, const QString& filter, const QString&) override {
-        filters.push_back(filter);
-        if (answers.empty()) return {};
-        const QString answer = answers.front();
-        answers.pop_front();
-        return answer;
-    }
-    // The logo list's box; the firmware tools never open it.
-    QStringList OpenFiles(QWidget*, const QString&, const QString&, const QString&) override {
-        ADD_FAILURE() << "a firmware tool opened the logo list's file box";
-        return {};
-    }
-    std::deque<QString> answers;
-    std::vector<QString> filters;
-};
-
-// A firmware screen (Screen: FirmwareUpdateScreen or DownloadToolDialog) on fake links, its
+// A firmware screen (Screen: FirmwareUpdateScreen or DownloadToolScreen) on fake links, its
 // sequence waits on `clock` (the harness's virtual clock unless given).
 template <typename Screen>
 class FirmwareScreenRig {
@@ -92,7 +74,7 @@ public:
     FakePrinterPort port;
     FakeNetworkLink network;
     DeviceLinkFactory links{port, network, clock, {}};
-    ScriptedChooser chooser;
+    ScriptedFileChooser chooser{ScriptedFileChooser::Kind::OneFile};
     std::unique_ptr<Screen> screen;
 };
 

@@ -70,7 +70,7 @@ protected:
     CPorts m_port{m_h.log, m_clock, m_notifier, m_devices, m_asker};
     NetworkSocket m_socket{m_clock, m_notifier};
     SystemLinkFactory m_links{m_port, m_socket, m_h.log, m_clock};
-    ScriptedChooser m_chooser;
+    ScriptedFileChooser m_chooser{ScriptedFileChooser::Kind::OneFile};
     const std::vector<std::uint8_t> m_image = MakeImage();
     const std::vector<std::uint8_t> m_talvo10 = MakeTalvo10Image();
 };
@@ -118,7 +118,7 @@ TEST_F(FirmwareScreensE2eTest, FirmwareUpdateScreenShowsThePrinterStatusInItsDev
 
 TEST_F(FirmwareScreensE2eTest, DownloadToolFlashesTheBootAreaOverThePty) {
     SaveLastImage(m_h.profile, "FWDN15", {m_h.dir.File("t10.bin"), "t10.bin"});
-    DownloadToolDialog tool(m_services, Links(false, 2), "TALVO10 - virtual printer", m_chooser);
+    DownloadToolScreen tool(m_services, Links(false, 2), "TALVO10 - virtual printer", m_chooser);
     tool.show();
     tool.form().areaRadio(2)->click();
     tool.form().okButton()->click();

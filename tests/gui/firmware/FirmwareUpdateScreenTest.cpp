@@ -64,20 +64,20 @@ TEST(FirmwareUpdateScreen, FileOpenAppliesTheBootRuleToTheNewFile) {
     FirmwareUpdateForm& form = rig.screen->form();
     EXPECT_FALSE(Enabled(rig, 4));  // nothing chosen yet: undecided
 
-    rig.chooser.answers = {QString::fromStdString(rig.File("boot.SHC"))};
+    rig.chooser.answers = {QStringList{QString::fromStdString(rig.File("boot.SHC"))}};
     form.fileOpenButton()->click();
-    EXPECT_EQ(rig.chooser.filters.back(), "Firmware file(*.SHC)|*.SHC|ALL FILE(*.*)|*.*|");
+    EXPECT_EQ(rig.chooser.boxes.back().filter, "Firmware file(*.SHC)|*.SHC|ALL FILE(*.*)|*.*|");
     EXPECT_EQ(form.pathBox()->text().toStdString(), rig.File("boot.SHC"));
     EXPECT_TRUE(Enabled(rig, 4));
     form.areaRadio(4)->click();
 
-    rig.chooser.answers = {QString::fromStdString(rig.File("noboot.SHC"))};
+    rig.chooser.answers = {QStringList{QString::fromStdString(rig.File("noboot.SHC"))}};
     form.fileOpenButton()->click();
     EXPECT_FALSE(Enabled(rig, 4));
     EXPECT_TRUE(form.areaRadio(0)->isChecked());
 
     // A file that cannot be read: the box says so, the Boot choice stays as it was.
-    rig.chooser.answers = {QString::fromStdString(rig.File("missing.SHC"))};
+    rig.chooser.answers = {QStringList{QString::fromStdString(rig.File("missing.SHC"))}};
     form.fileOpenButton()->click();
     EXPECT_EQ(rig.h.prompter.Texts(), QStringList{"ERROR : File Open"});
     EXPECT_TRUE(form.downloadButton()->isEnabled());
@@ -99,7 +99,7 @@ TEST(FirmwareUpdateScreen, DownloadStatesAfterTheFileChecksAndTheQuestion) {
     EXPECT_TRUE(form.downloadButton()->isEnabled());
 
     rig.h.prompter.Clear();
-    rig.chooser.answers = {QString::fromStdString(rig.File("big.SHC"))};
+    rig.chooser.answers = {QStringList{QString::fromStdString(rig.File("big.SHC"))}};
     form.fileOpenButton()->click();
     form.downloadButton()->click();
     EXPECT_EQ(rig.h.prompter.Texts(), QStringList{"FileSize (8388609 bytes) Error!"});
@@ -109,7 +109,7 @@ TEST(FirmwareUpdateScreen, DownloadStatesAfterTheFileChecksAndTheQuestion) {
 
     // "No" to the Ext. Font question sends nothing and leaves DOWNLOAD off.
     rig.h.prompter.Clear();
-    rig.chooser.answers = {QString::fromStdString(rig.File("fw.SHC"))};
+    rig.chooser.answers = {QStringList{QString::fromStdString(rig.File("fw.SHC"))}};
     form.fileOpenButton()->click();
     form.areaRadio(1)->click();
     form.downloadButton()->click();
@@ -126,7 +126,7 @@ TEST(FirmwareUpdateScreen, SerialTransferEndsWithTheBuzzerMessageAndAnEmptyBar) 
     rig.WriteImage("fw.SHC");
     rig.Open();
     FirmwareUpdateForm& form = rig.screen->form();
-    rig.chooser.answers = {QString::fromStdString(rig.File("fw.SHC"))};
+    rig.chooser.answers = {QStringList{QString::fromStdString(rig.File("fw.SHC"))}};
     form.fileOpenButton()->click();
     form.areaRadio(3)->click();
     rig.h.prompter.answers = {Prompter::Answer::Yes};

@@ -19,12 +19,12 @@
 #include "core/logo/LogoBitmap.h"
 #include "core/transport/Notifier.h"
 #include "core/transport/OutputFileAsker.h"
-#include "gui/logo/CMyProperty.h"
-#include "gui/logo/CPage1Selection.h"
-#include "gui/logo/CPage3Upload.h"
-#include "gui/logo/CPage4Print.h"
-#include "gui/logo/CProgress.h"
+#include "gui/logo/LogoPrintPage.h"
+#include "gui/logo/LogoSelectPage.h"
 #include "gui/logo/LogoSheetRig.h"
+#include "gui/logo/LogoSheetScreen.h"
+#include "gui/logo/LogoUploadPage.h"
+#include "gui/logo/UploadProgressWindow.h"
 #include "platform/CPorts.h"
 #include "platform/NetworkSocket.h"
 #include "platform/SystemLinkFactory.h"
@@ -157,13 +157,13 @@ protected:
         m_port.Settings().networkPort = static_cast<std::uint16_t>(m_sim.TcpPort());
         m_files = {Gradient(m_h.dir, "a.bmp", 64, 40), Gradient(m_h.dir, "b.bmp", 120, 24),
                    Gradient(m_h.dir, "c.bmp", 48, 16)};
-        m_sheet = std::make_unique<CMyProperty>(m_services, m_links, m_data, m_chooser,
-                                                "KP70 - virtual printer");
+        m_sheet = std::make_unique<LogoSheetScreen>(m_services, m_links, m_data, m_chooser,
+                                                    "KP70 - virtual printer");
         m_sheet->show();
         QStringList files;
         for (const std::string& f : m_files) files << QString::fromStdString(f);
         m_chooser.answers.push_back(files);
-        m_sheet->ShowPage(CMyProperty::kSelectPage);
+        m_sheet->ShowPage(LogoSheetScreen::kSelectPage);
         m_sheet->selectPage()->openFileButton()->click();
         ASSERT_EQ(m_sheet->selectPage()->listView()->RowCount(), 3);
     }
@@ -173,7 +173,7 @@ protected:
     }
 
     void StartUpload() {
-        ASSERT_TRUE(m_sheet->ShowPage(CMyProperty::kUploadPage));
+        ASSERT_TRUE(m_sheet->ShowPage(LogoSheetScreen::kUploadPage));
         m_h.prompter.answers = {Prompter::Answer::Yes};
         m_sheet->uploadPage()->uploadButton()->click();
     }
@@ -247,9 +247,9 @@ protected:
     NetworkSocket m_socket{m_clock, m_notifier};
     SystemLinkFactory m_links{m_port, m_socket, m_h.log, m_clock};
     LogoToolData m_data;
-    ScriptedFileChooser m_chooser;
+    ScriptedFileChooser m_chooser{ScriptedFileChooser::Kind::SeveralFiles};
     std::vector<std::string> m_files;
-    std::unique_ptr<CMyProperty> m_sheet;
+    std::unique_ptr<LogoSheetScreen> m_sheet;
 };
 
 TEST_P(LogoSheetE2eTest, UploadThreeFilesThenPrintASelection) {
@@ -265,8 +265,8 @@ TEST_P(LogoSheetE2eTest, UploadThreeFilesThenPrintASelection) {
     // The profile holds the list in upload order.
     EXPECT_EQ(m_h.profile.GetString("LOGO", "Logofile3", ""), m_files[2]);
 
-    ASSERT_TRUE(m_sheet->ShowPage(CMyProperty::kPrintPage));
-    CPage4Print* print = m_sheet->printPage();
+    ASSERT_TRUE(m_sheet->ShowPage(LogoSheetScreen::kPrintPage));
+    LogoPrintPage* print = m_sheet->printPage();
     ASSERT_TRUE(print->printButton()->isEnabled());
     print->selectionButton()->click();
     QTest::keyClicks(print->selectionField(), "3,1");
@@ -290,7 +290,7 @@ TEST_P(LogoSheetE2eTest, ACancelAfterTheFirstImageLeavesThePaddedDefinition) {
         ASSERT_TRUE(QTest::qWaitFor([&] { return m_clock.Held() || !m_sheet->busy(); }, kWaitMs));
         ASSERT_TRUE(m_sheet->busy()) << "the upload ended before the cancel";
         QCoreApplication::processEvents();  // the progress posted before the pause
-        CProgress* window = m_sheet->uploadWindow();
+        UploadProgressWindow* window = m_sheet->uploadWindow();
         if (window && window->textLabel()->text().startsWith(firstDone)) {
             window->cancelButton()->click();
             cancelled = true;

@@ -13,14 +13,14 @@
 #include "core/transport/Notifier.h"
 #include "core/transport/OutputFileAsker.h"
 #include "gui/app/GuiHarness.h"
-#include "gui/app/NetworkConnectionDialog.h"
-#include "gui/logo/CMyProperty.h"
-#include "gui/logo/CPage1Selection.h"
-#include "gui/logo/CPage3Upload.h"
-#include "gui/logo/CPage5Setup.h"
+#include "gui/app/NetworkConnectionScreen.h"
 #include "gui/logo/LogoListView.h"
+#include "gui/logo/LogoSelectPage.h"
+#include "gui/logo/LogoSetupPage.h"
 #include "gui/logo/LogoSheetRig.h"
+#include "gui/logo/LogoSheetScreen.h"
 #include "gui/logo/LogoTool.h"
+#include "gui/logo/LogoUploadPage.h"
 #include "platform/CPorts.h"
 #include "support/CliRunner.h"
 #include "support/FakeDeviceEnumerator.h"
@@ -55,25 +55,25 @@ TEST(LogoSheetFile, UploadToAFileWritesWhatKp70ctlWrites) {
     port.Settings() = {"/dev/ttyS0", 115200, 8, 0, 0, 1, 6, kToolModeLogo};
     FakeNetworkLink network;
     LogoToolData data;
-    ScriptedFileChooser chooser;
+    ScriptedFileChooser chooser(ScriptedFileChooser::Kind::SeveralFiles);
     const QStringList files = {Gradient(h.dir, "a.bmp", 61, 30), Gradient(h.dir, "b.bmp", 100, 17),
                                Gradient(h.dir, "c.bmp", 40, 16)};
     chooser.answers.push_back(files);
 
     DeviceLinkFactory links(port, network, h.clock, {});
-    CMyProperty sheet(h.services, links, data, chooser, "KP70");
+    LogoSheetScreen sheet(h.services, links, data, chooser, "KP70");
     sheet.show();
-    CPage5Setup* setup = sheet.setupPage();
+    LogoSetupPage* setup = sheet.setupPage();
     setup->printToFileBox()->click();
     setup->areaField()->setText("300");
     setup->divergingField()->setText("100");
     setup->starBox()->click();
-    ASSERT_TRUE(sheet.ShowPage(CMyProperty::kSelectPage));
+    ASSERT_TRUE(sheet.ShowPage(LogoSheetScreen::kSelectPage));
     sheet.selectPage()->openFileButton()->click();
     LogoListView* view = sheet.selectPage()->listView();
     ASSERT_EQ(view->RowCount(), 3);
     view->topLevelItem(1)->setCheckState(LogoListView::kMarkColumn, Qt::Checked);
-    ASSERT_TRUE(sheet.ShowPage(CMyProperty::kUploadPage));
+    ASSERT_TRUE(sheet.ShowPage(LogoSheetScreen::kUploadPage));
     h.prompter.answers = {Prompter::Answer::Yes};
     sheet.uploadPage()->uploadButton()->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !sheet.busy(); }, 10000));
@@ -115,11 +115,11 @@ TEST(LogoSheetFile, TheToolLoadsTheStoredListUpToTheFirstEmptyKey) {
 struct ToolRig {
     explicit ToolRig(LogoSheetRig& r) : rig(r) {}
 
-    CMyProperty& Open() {
+    LogoSheetScreen& Open() {
         rig.sheet.reset();
         tool.LoadStoredList();
-        rig.sheet = std::make_unique<CMyProperty>(rig.h.services, rig.links, tool.data(),
-                                                  rig.chooser, "KP70");
+        rig.sheet = std::make_unique<LogoSheetScreen>(rig.h.services, rig.links, tool.data(),
+                                                      rig.chooser, "KP70");
         rig.sheet->show();
         return *rig.sheet;
     }
@@ -144,7 +144,7 @@ struct ToolRig {
 TEST(LogoSheetFile, GrayPrintingNeverDropsStoredFilesAndTheMemoryIsCheckedBeforeTheUpload) {
     LogoSheetRig rig;
     ToolRig tool(rig);
-    CMyProperty* sheet = &tool.Open();
+    LogoSheetScreen* sheet = &tool.Open();
     sheet->setupPage()->grayBox()->click();
     sheet->reject();
     tool.Store(
@@ -163,15 +163,15 @@ TEST(LogoSheetFile, GrayPrintingNeverDropsStoredFilesAndTheMemoryIsCheckedBefore
     EXPECT_EQ(list.TotalBytes(), 3 * 48640);
 
     // One file left, gray on, then Reset: the stored three come back whole, in gray.
-    ASSERT_TRUE(sheet->ShowPage(CMyProperty::kSelectPage));
+    ASSERT_TRUE(sheet->ShowPage(LogoSheetScreen::kSelectPage));
     LogoSheetRig::SelectRows(sheet->selectPage()->listView(), {1, 2});
     rig.h.prompter.answers = {Prompter::Answer::Yes};
     sheet->selectPage()->removeButton()->click();
-    ASSERT_TRUE(sheet->ShowPage(CMyProperty::kSetupPage));
+    ASSERT_TRUE(sheet->ShowPage(LogoSheetScreen::kSetupPage));
     rig.h.prompter.boxes.clear();
     sheet->setupPage()->grayBox()->click();
     EXPECT_TRUE(rig.h.prompter.boxes.empty());
-    ASSERT_TRUE(sheet->ShowPage(CMyProperty::kSelectPage));
+    ASSERT_TRUE(sheet->ShowPage(LogoSheetScreen::kSelectPage));
     rig.h.prompter.answers = {Prompter::Answer::Yes};
     sheet->selectPage()->resetButton()->click();
     EXPECT_EQ(list.Count(), 3);
@@ -179,7 +179,7 @@ TEST(LogoSheetFile, GrayPrintingNeverDropsStoredFilesAndTheMemoryIsCheckedBefore
     EXPECT_EQ(list.TotalBytes(), 3 * 194560);
     EXPECT_EQ(rig.h.prompter.boxes.size(), 1u);  // the Reset question only
 
-    ASSERT_TRUE(sheet->ShowPage(CMyProperty::kUploadPage));
+    ASSERT_TRUE(sheet->ShowPage(LogoSheetScreen::kUploadPage));
     rig.h.prompter.answers = {Prompter::Answer::Yes};
     sheet->uploadPage()->uploadButton()->click();
     rig.WaitIdle();
@@ -191,14 +191,14 @@ TEST(LogoSheetFile, GrayPrintingNeverDropsStoredFilesAndTheMemoryIsCheckedBefore
 // what the printer gets, so the upload is refused before anything is sent.
 TEST(LogoSheetFile, TheColumnsCentringAddsCountAgainstTheMemory) {
     LogoSheetRig rig;
-    CMyProperty& sheet = rig.Build();
+    LogoSheetScreen& sheet = rig.Build();
     QStringList files;
     for (int i = 0; i < 8; ++i) files << rig.Bmp("f" + std::to_string(i) + ".bmp", 256, 1536);
     rig.Open(files);
     ASSERT_EQ(rig.data.list.TotalBytes(), LogoList::kCapacityBytes);
     sheet.selectPage()->listView()->topLevelItem(0)->setCheckState(LogoListView::kMarkColumn,
                                                                    Qt::Checked);
-    ASSERT_TRUE(sheet.ShowPage(CMyProperty::kUploadPage));
+    ASSERT_TRUE(sheet.ShowPage(LogoSheetScreen::kUploadPage));
     rig.h.prompter.answers = {Prompter::Answer::Yes};
     sheet.uploadPage()->uploadButton()->click();
     rig.WaitIdle();
@@ -211,13 +211,13 @@ TEST(LogoSheetFile, TheColumnsCentringAddsCountAgainstTheMemory) {
 // list stayed the one stored before, after the completion message.
 TEST(LogoSheetFile, AnUploadWhoseListCannotBeStoredSaysSo) {
     LogoSheetRig rig;
-    CMyProperty& sheet = rig.Build();
+    LogoSheetScreen& sheet = rig.Build();
     const std::string old = rig.Bmp("old.bmp").toStdString();
     rig.h.profile.WriteString("LOGO", "Logofile1", old);
     const std::string ini = rig.h.profile.Path();
     ASSERT_EQ(::chmod(ini.c_str(), 0444), 0);
     rig.Open({rig.Bmp("new.bmp")});
-    ASSERT_TRUE(sheet.ShowPage(CMyProperty::kUploadPage));
+    ASSERT_TRUE(sheet.ShowPage(LogoSheetScreen::kUploadPage));
     rig.h.prompter.answers = {Prompter::Answer::Yes};
     sheet.uploadPage()->uploadButton()->click();
     rig.WaitIdle();
@@ -264,14 +264,14 @@ TEST(LogoSheetFile, AMarkBelongsToItsFileAcrossResetOpeningsAndRuns) {
 
     // q marked and uploaded: the mark is stored with q, for the next run of the program.
     mark(1);
-    ASSERT_TRUE(rig.sheet->ShowPage(CMyProperty::kUploadPage));
+    ASSERT_TRUE(rig.sheet->ShowPage(LogoSheetScreen::kUploadPage));
     rig.h.prompter.answers = {Prompter::Answer::Yes};
     rig.sheet->uploadPage()->uploadButton()->click();
     rig.WaitIdle();
     ASSERT_TRUE(rig.h.prompter.boxes.back().text == rig.h.Message(msg::kUploadComplete));
     rig.sheet->reject();
     ToolRig nextRun(rig);
-    nextRun.Open().ShowPage(CMyProperty::kSelectPage);
+    nextRun.Open().ShowPage(LogoSheetScreen::kSelectPage);
     EXPECT_EQ(LogoSheetRig::Names(rig.sheet->selectPage()->listView()),
               (QStringList{"p.bmp", "q.bmp", "t.bmp"}));
     EXPECT_EQ(marks(), (std::vector<bool>{false, true, false}));

@@ -10,44 +10,16 @@
 #include <vector>
 
 #include "core/transport/DeviceLinkFactory.h"
-#include "gui/app/FileChooser.h"
 #include "gui/app/GuiHarness.h"
-#include "gui/logo/CMyProperty.h"
-#include "gui/logo/CPage1Selection.h"
 #include "gui/logo/LogoListView.h"
+#include "gui/logo/LogoSelectPage.h"
+#include "gui/logo/LogoSheetScreen.h"
 #include "support/BmpBuilder.h"
 #include "support/FakeNetworkLink.h"
 #include "support/FakePrinterPort.h"
+#include "support/ScriptedFileChooser.h"
 
 namespace kp70::test {
-
-// A FileChooser for tests: records each box and answers with the files of its script
-// (none, as a cancelled box, once the script is used up).
-class ScriptedFileChooser : public FileChooser {
-public:
-    struct Box {
-        QString filter;
-        QString suffix;
-        QString initialPath;
-    };
-
-    std::deque<QStringList> answers;
-    std::vector<Box> boxes;
-
-    QStringList OpenFiles(QWidget*, const QString& filter, const QString& defaultSuffix,
-                          const QString& initialPath) override {
-        boxes.push_back({filter, defaultSuffix, initialPath});
-        if (answers.empty()) return {};
-        QStringList files = answers.front();
-        answers.pop_front();
-        return files;
-    }
-    // The firmware tools' box; the logo sheet never opens it.
-    QString ChooseFile(QWidget*, const QString&, const QString&) override {
-        ADD_FAILURE() << "the logo sheet opened a firmware file box";
-        return {};
-    }
-};
 
 // A logo sheet over fake links: the port named portName with the model code, the
 // language; the jobs' waits on the harness's virtual clock.
@@ -66,9 +38,9 @@ public:
 
     ~LogoSheetRig() { sheet.reset(); }
 
-    CMyProperty& Build() {
-        sheet = std::make_unique<CMyProperty>(h.services, links, data, chooser,
-                                              "KP70 - /dev/ttyS0\r\nBaud : 115200");
+    LogoSheetScreen& Build() {
+        sheet = std::make_unique<LogoSheetScreen>(h.services, links, data, chooser,
+                                                  "KP70 - /dev/ttyS0\r\nBaud : 115200");
         sheet->show();
         return *sheet;
     }
@@ -79,7 +51,7 @@ public:
     }
     // Open File... on Select Bitmap, answered with these files.
     void Open(const QStringList& files) {
-        sheet->ShowPage(CMyProperty::kSelectPage);
+        sheet->ShowPage(LogoSheetScreen::kSelectPage);
         chooser.answers.push_back(files);
         sheet->selectPage()->openFileButton()->click();
     }
@@ -110,8 +82,8 @@ public:
     FakeNetworkLink network;
     DeviceLinkFactory links{port, network, h.clock, {}};
     LogoToolData data;
-    ScriptedFileChooser chooser;
-    std::unique_ptr<CMyProperty> sheet;
+    ScriptedFileChooser chooser{ScriptedFileChooser::Kind::SeveralFiles};
+    std::unique_ptr<LogoSheetScreen> sheet;
 };
 
 }  // namespace kp70::test

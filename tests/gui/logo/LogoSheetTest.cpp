@@ -18,13 +18,13 @@
 
 #include "core/app/MessageCatalogue.h"
 #include "core/logo/BitImageConversion.h"
-#include "gui/logo/CPage2Preview.h"
-#include "gui/logo/CPage3Upload.h"
-#include "gui/logo/CPage4Print.h"
-#include "gui/logo/CPage5Setup.h"
-#include "gui/logo/CProgress.h"
 #include "gui/logo/LogoPreviewArea.h"
+#include "gui/logo/LogoPreviewPage.h"
+#include "gui/logo/LogoPrintPage.h"
+#include "gui/logo/LogoSetupPage.h"
 #include "gui/logo/LogoSheetRig.h"
+#include "gui/logo/LogoUploadPage.h"
+#include "gui/logo/UploadProgressWindow.h"
 #include "image/StbImageDecoder.h"
 #include "support/PngBuilder.h"
 
@@ -57,20 +57,20 @@ TEST(LogoSheet, OpensOnSetupWithFivePagesAndOnlyOkAndCancel) {
         // Options of an earlier opening start afresh.
         rig.data.options.divergingPoint = 200;
         rig.data.options.starEmulation = true;
-        CMyProperty& sheet = rig.Build();
+        LogoSheetScreen& sheet = rig.Build();
         EXPECT_EQ(sheet.windowTitle(), "KP 70 Tool : Image Logo Setup");
         QStringList tabs;
         for (int i = 0; i < sheet.tabs()->count(); ++i) tabs << sheet.tabs()->tabText(i);
         EXPECT_EQ(tabs, (QStringList{"Select Bitmap", "Preview Bitmap", "Upload Bitmap",
                                      "Print Bitmap", "Setup"}));
-        EXPECT_EQ(sheet.tabs()->currentIndex(), CMyProperty::kSetupPage);
+        EXPECT_EQ(sheet.tabs()->currentIndex(), LogoSheetScreen::kSetupPage);
         EXPECT_EQ(sheet.buttons()->standardButtons(),
                   QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
         const LogoOptions& options = rig.data.options;
         EXPECT_EQ(options.divergingPoint, 128);
         EXPECT_FALSE(options.starEmulation);
         EXPECT_EQ(options.maxPrintableArea, c.area);
-        CPage5Setup* setup = sheet.setupPage();
+        LogoSetupPage* setup = sheet.setupPage();
         EXPECT_EQ(setup->areaField()->text(), QString::number(c.area));
         EXPECT_EQ(setup->divergingField()->text(), "128");
         EXPECT_EQ(setup->divergingSlider()->value(), 128);
@@ -82,7 +82,7 @@ TEST(LogoSheet, OpensOnSetupWithFivePagesAndOnlyOkAndCancel) {
 
 TEST(LogoSheet, OpenFileAddsUntilTheFirstRefusedFile) {
     LogoSheetRig rig;
-    CMyProperty& sheet = rig.Build();
+    LogoSheetScreen& sheet = rig.Build();
     test::WriteFile(rig.h.dir.File("bad.bmp"), "BM not a bitmap");
     const QString bad = QString::fromStdString(rig.h.dir.File("bad.bmp"));
     rig.Open({rig.Bmp("a.bmp"), rig.Bmp("b.bmp"), bad, rig.Bmp("d.bmp"), rig.Bmp("e.bmp")});
@@ -106,7 +106,7 @@ TEST(LogoSheet, OpenFileAddsUntilTheFirstRefusedFile) {
 TEST(LogoSheet, OpenFileTakesAPngAndThePreviewShowsItOverWhite) {
     InstallStandardImageDecoders();
     LogoSheetRig rig;
-    CMyProperty& sheet = rig.Build();
+    LogoSheetScreen& sheet = rig.Build();
     // The left half opaque red, the right half transparent.
     const auto png =
         test::BuildPng(20, 10, [](int x, int) { return x < 10 ? 0xFF0000FFu : 0x00FF0000u; });
@@ -118,10 +118,10 @@ TEST(LogoSheet, OpenFileTakesAPngAndThePreviewShowsItOverWhite) {
     ASSERT_EQ(rig.data.list.Entries().size(), 1u);
     EXPECT_EQ(rig.data.list.Entries()[0].path, path);
 
-    ASSERT_TRUE(sheet.ShowPage(CMyProperty::kPreviewPage));
-    CPage2Preview* page = sheet.previewPage();
+    ASSERT_TRUE(sheet.ShowPage(LogoSheetScreen::kPreviewPage));
+    LogoPreviewPage* page = sheet.previewPage();
     LogoSheetRig::SelectRows(page->listView(), {0});
-    page->choiceButton(CPage2Preview::Choice::Normal)->click();
+    page->choiceButton(LogoPreviewPage::Choice::Normal)->click();
     // Stretched to the area: the left half red, the transparent right half white.
     const QImage& image = page->previewArea()->image();
     ASSERT_FALSE(image.isNull());
@@ -131,7 +131,7 @@ TEST(LogoSheet, OpenFileTakesAPngAndThePreviewShowsItOverWhite) {
 
 TEST(LogoSheet, RemoveTakesTheSelectedRowsWithTheirMarksAndFreesTheirNumbers) {
     LogoSheetRig rig;
-    CMyProperty& sheet = rig.Build();
+    LogoSheetScreen& sheet = rig.Build();
     rig.Open(
         {rig.Bmp("1.bmp"), rig.Bmp("2.bmp"), rig.Bmp("3.bmp"), rig.Bmp("4.bmp"), rig.Bmp("5.bmp")});
     LogoListView* view = sheet.selectPage()->listView();
@@ -167,7 +167,7 @@ TEST(LogoSheet, RemoveTakesTheSelectedRowsWithTheirMarksAndFreesTheirNumbers) {
 
 TEST(LogoSheet, HeadingClicksSortAndAMarkFollowsItsFile) {
     LogoSheetRig rig;
-    CMyProperty& sheet = rig.Build();
+    LogoSheetScreen& sheet = rig.Build();
     rig.Open({rig.Bmp("b.bmp", 8, 8), rig.Bmp("A.bmp", 800, 80), rig.Bmp("c.bmp", 64, 8)});
     LogoListView* view = sheet.selectPage()->listView();
     view->topLevelItem(2)->setCheckState(LogoListView::kMarkColumn, Qt::Checked);  // c
@@ -194,7 +194,7 @@ TEST(LogoSheet, HeadingClicksSortAndAMarkFollowsItsFile) {
         }
     }
     // Leaving the page writes each file's mark, whatever order the rows are in.
-    ASSERT_TRUE(sheet.ShowPage(CMyProperty::kUploadPage));
+    ASSERT_TRUE(sheet.ShowPage(LogoSheetScreen::kUploadPage));
     EXPECT_FALSE(rig.data.list.Entries()[0].center);
     EXPECT_FALSE(rig.data.list.Entries()[1].center);
     EXPECT_TRUE(rig.data.list.Entries()[2].center);
@@ -214,18 +214,18 @@ TEST(LogoSheet, ListViewCutsTextsThatDoNotFit) {
 
 TEST(LogoSheet, PreviewDrawsTheFileInFourSizesAndThePrintersDots) {
     LogoSheetRig rig;
-    CMyProperty& sheet = rig.Build();
+    LogoSheetScreen& sheet = rig.Build();
     rig.Open({rig.Bmp("wide.bmp", 400, 100), rig.Bmp("tall.bmp", 100, 400),
               rig.Bmp("small.bmp", 64, 16)});
     sheet.selectPage()->listView()->topLevelItem(2)->setCheckState(LogoListView::kMarkColumn,
                                                                    Qt::Checked);
-    ASSERT_TRUE(sheet.ShowPage(CMyProperty::kPreviewPage));
-    CPage2Preview* page = sheet.previewPage();
+    ASSERT_TRUE(sheet.ShowPage(LogoSheetScreen::kPreviewPage));
+    LogoPreviewPage* page = sheet.previewPage();
     EXPECT_EQ(sheet.context().marker, PageMarker::Preview);
     page->previewArea()->setFixedSize(300, 200);
     EXPECT_FALSE(page->previewArea()->HasImage());  // no current row
 
-    using Choice = CPage2Preview::Choice;
+    using Choice = LogoPreviewPage::Choice;
     struct Case {
         int row;
         Choice choice;
@@ -256,9 +256,9 @@ TEST(LogoSheet, PreviewDrawsTheFileInFourSizesAndThePrintersDots) {
     EXPECT_EQ(page->previewArea()->printableEdge(), 300);
     EXPECT_EQ(page->previewArea()->drawnRect().width(), qRound((pad + 64) * 300.0 / 512));
     // Gray printing shows the gray levels of the same file, never centred.
-    sheet.ShowPage(CMyProperty::kSetupPage);
+    sheet.ShowPage(LogoSheetScreen::kSetupPage);
     sheet.setupPage()->grayBox()->click();
-    sheet.ShowPage(CMyProperty::kPreviewPage);
+    sheet.ShowPage(LogoSheetScreen::kPreviewPage);
     EXPECT_EQ(page->previewArea()->image().width(), 64);
     // A file that cannot be read any more leaves the area empty.
     std::remove(rig.data.list.Entries()[2].path.c_str());
@@ -268,26 +268,26 @@ TEST(LogoSheet, PreviewDrawsTheFileInFourSizesAndThePrintersDots) {
 
 TEST(LogoSheet, PrintToFileSwapsThePortNameAndPrintIsOffForAFile) {
     LogoSheetRig rig("/dev/ttyUSB0");
-    CMyProperty& sheet = rig.Build();
-    CPage5Setup* setup = sheet.setupPage();
+    LogoSheetScreen& sheet = rig.Build();
+    LogoSetupPage* setup = sheet.setupPage();
 
-    ASSERT_TRUE(sheet.ShowPage(CMyProperty::kPrintPage));
+    ASSERT_TRUE(sheet.ShowPage(LogoSheetScreen::kPrintPage));
     EXPECT_TRUE(sheet.printPage()->printButton()->isEnabled());
     EXPECT_EQ(sheet.printPage()->printerNameField()->text(), "KP70");
     EXPECT_EQ(sheet.printPage()->portNameField()->text(), "/dev/ttyUSB0");
 
-    sheet.ShowPage(CMyProperty::kSetupPage);
+    sheet.ShowPage(LogoSheetScreen::kSetupPage);
     setup->printToFileBox()->click();
     EXPECT_EQ(rig.port.Settings().portName, "FILE");
     EXPECT_EQ(setup->deviceText()->toPlainText(), "FILE");
-    sheet.ShowPage(CMyProperty::kUploadPage);
+    sheet.ShowPage(LogoSheetScreen::kUploadPage);
     EXPECT_TRUE(sheet.uploadPage()->toFile());
     EXPECT_EQ(sheet.uploadPage()->printerNameField()->text(), "To File");
     EXPECT_EQ(sheet.uploadPage()->portNameField()->text(), "To File");
-    sheet.ShowPage(CMyProperty::kPrintPage);
+    sheet.ShowPage(LogoSheetScreen::kPrintPage);
     EXPECT_FALSE(sheet.printPage()->printButton()->isEnabled());
 
-    sheet.ShowPage(CMyProperty::kSetupPage);
+    sheet.ShowPage(LogoSheetScreen::kSetupPage);
     setup->printToFileBox()->click();
     EXPECT_EQ(rig.port.Settings().portName, "/dev/ttyUSB0");
     setup->printToFileBox()->click();
@@ -301,18 +301,18 @@ TEST(LogoSheet, PrintToFileSwapsThePortNameAndPrintIsOffForAFile) {
 
 TEST(LogoSheet, SetupEntriesOutOfRangeKeepTheSetupPageInFront) {
     LogoSheetRig rig;
-    CMyProperty& sheet = rig.Build();
-    CPage5Setup* setup = sheet.setupPage();
+    LogoSheetScreen& sheet = rig.Build();
+    LogoSetupPage* setup = sheet.setupPage();
     setup->areaField()->setText("0");
-    EXPECT_FALSE(sheet.ShowPage(CMyProperty::kSelectPage));
-    EXPECT_EQ(sheet.tabs()->currentIndex(), CMyProperty::kSetupPage);
+    EXPECT_FALSE(sheet.ShowPage(LogoSheetScreen::kSelectPage));
+    EXPECT_EQ(sheet.tabs()->currentIndex(), LogoSheetScreen::kSetupPage);
     EXPECT_EQ(rig.h.prompter.boxes.back().text, "Please enter an integer between 1 and 512.");
     sheet.accept();  // OK refuses too
     EXPECT_TRUE(sheet.isVisible());
 
     setup->areaField()->setText("300");
     QTest::keyClicks(setup->divergingField(), "9");  // "1289"
-    EXPECT_FALSE(sheet.ShowPage(CMyProperty::kSelectPage));
+    EXPECT_FALSE(sheet.ShowPage(LogoSheetScreen::kSelectPage));
     EXPECT_EQ(rig.h.prompter.boxes.back().text, "Please enter an integer between 0 and 255.");
 
     setup->divergingField()->clear();
@@ -320,7 +320,7 @@ TEST(LogoSheet, SetupEntriesOutOfRangeKeepTheSetupPageInFront) {
     EXPECT_EQ(setup->divergingSlider()->value(), 40);
     setup->starBox()->click();
     EXPECT_FALSE(rig.data.options.starEmulation);  // applied when the page is left
-    ASSERT_TRUE(sheet.ShowPage(CMyProperty::kSelectPage));
+    ASSERT_TRUE(sheet.ShowPage(LogoSheetScreen::kSelectPage));
     EXPECT_EQ(rig.data.options.maxPrintableArea, 300);
     EXPECT_EQ(rig.data.options.divergingPoint, 40);
     EXPECT_TRUE(rig.data.options.starEmulation);
@@ -328,21 +328,21 @@ TEST(LogoSheet, SetupEntriesOutOfRangeKeepTheSetupPageInFront) {
 
 TEST(LogoSheet, GrayPrintingRewritesTheListedSizesAtOnce) {
     LogoSheetRig rig;
-    CMyProperty& sheet = rig.Build();
+    LogoSheetScreen& sheet = rig.Build();
     rig.Open({rig.Bmp("a.bmp", 100, 100)});
-    sheet.ShowPage(CMyProperty::kSetupPage);
+    sheet.ShowPage(LogoSheetScreen::kSetupPage);
     sheet.setupPage()->grayBox()->click();
-    sheet.ShowPage(CMyProperty::kUploadPage);
+    sheet.ShowPage(LogoSheetScreen::kUploadPage);
     EXPECT_EQ(sheet.uploadPage()->listView()->RowText(0, 3).trimmed(), "5408");
     EXPECT_EQ(sheet.uploadPage()->sizeField()->text(), "  5 / 384 KByte");
-    sheet.ShowPage(CMyProperty::kSetupPage);
+    sheet.ShowPage(LogoSheetScreen::kSetupPage);
     sheet.setupPage()->grayBox()->click();
     EXPECT_EQ(rig.data.list.TotalBytes(), 1352);
 }
 
 TEST(LogoSheet, KoreanLabelsOnEveryPage) {
     LogoSheetRig rig("/dev/ttyS0", 6, true);
-    CMyProperty& sheet = rig.Build();
+    LogoSheetScreen& sheet = rig.Build();
     auto texts = [](QWidget* page) {
         QStringList all;
         for (auto* b : page->findChildren<QAbstractButton*>()) all << b->text();
@@ -378,9 +378,9 @@ TEST(LogoSheet, KoreanLabelsOnEveryPage) {
 
 TEST(LogoSheet, UploadSendsTheListStoresItAndResetBringsItBack) {
     LogoSheetRig rig;
-    CMyProperty& sheet = rig.Build();
+    LogoSheetScreen& sheet = rig.Build();
     rig.Open({rig.Bmp("a.bmp", 16, 8), rig.Bmp("b.bmp", 8, 8)});
-    ASSERT_TRUE(sheet.ShowPage(CMyProperty::kUploadPage));
+    ASSERT_TRUE(sheet.ShowPage(LogoSheetScreen::kUploadPage));
     EXPECT_EQ(sheet.context().marker, PageMarker::Upload);
 
     rig.h.prompter.answers = {Answer::No};
@@ -436,14 +436,14 @@ struct HeldPort {
 
 TEST(LogoSheet, CancelFromTheUploadWindowCompletesTheDefinitionWithEmptyImages) {
     LogoSheetRig rig;
-    CMyProperty& sheet = rig.Build();
+    LogoSheetScreen& sheet = rig.Build();
     rig.Open({rig.Bmp("a.bmp"), rig.Bmp("b.bmp"), rig.Bmp("c.bmp")});
     HeldPort hold;
     rig.port.responder = [&hold](const FakeBytes& written) {
         if (written.size() == 3 && written[0] == 0x1C) hold.Hold();  // the define command
         return FakeBytes{};
     };
-    sheet.ShowPage(CMyProperty::kUploadPage);
+    sheet.ShowPage(LogoSheetScreen::kUploadPage);
     rig.h.prompter.answers = {Answer::Yes};
     sheet.uploadPage()->uploadButton()->click();
     // The job waits at the printer; the window shows and answers meanwhile.
@@ -468,8 +468,8 @@ TEST(LogoSheet, CancelFromTheUploadWindowCompletesTheDefinitionWithEmptyImages) 
 
 TEST(LogoSheet, AnEmptyListDeletesAllLogos) {
     LogoSheetRig rig;
-    CMyProperty& sheet = rig.Build();
-    sheet.ShowPage(CMyProperty::kUploadPage);
+    LogoSheetScreen& sheet = rig.Build();
+    sheet.ShowPage(LogoSheetScreen::kUploadPage);
     rig.h.prompter.answers = {Answer::Yes};
     sheet.uploadPage()->uploadButton()->click();
     EXPECT_EQ(rig.h.prompter.boxes.back().text, rig.h.Message(msg::kDeleteAllQuestion));
@@ -481,9 +481,9 @@ TEST(LogoSheet, AnEmptyListDeletesAllLogos) {
 
 TEST(LogoSheet, PrintSendsTheSelectionAndRefusesABadOne) {
     LogoSheetRig rig("LPT1");
-    CMyProperty& sheet = rig.Build();
-    ASSERT_TRUE(sheet.ShowPage(CMyProperty::kPrintPage));
-    CPage4Print* page = sheet.printPage();
+    LogoSheetScreen& sheet = rig.Build();
+    ASSERT_TRUE(sheet.ShowPage(LogoSheetScreen::kPrintPage));
+    LogoPrintPage* page = sheet.printPage();
     page->selectionButton()->click();
     QTest::keyClicks(page->selectionField(), "3,1");
     page->qualityButton(NvPrintMode::Quadruple)->click();

@@ -413,7 +413,7 @@ TEST_F(LogoOperationsTest, DeleteAllPerPortKind) {
     EXPECT_EQ(Numbers(r), (std::vector<int>{msg::kPrinterStatusCheck}));
 
     // A network printer: one connection attempt, probed after 100 ms; a delete that is not
-    // delivered is message 22.
+    // delivered fails as a write to the port that failed.
     FakePrinter net("ETHERNET_II");
     EXPECT_EQ(DeleteAllLogos(net.links, net.clock, CancelToken::Never()).status,
               OutcomeStatus::Done);

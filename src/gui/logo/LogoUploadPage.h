@@ -10,11 +10,11 @@ namespace kp70 {
 // "Upload Bitmap": the list, the printer and port it goes to ("To File" for a print file)
 // and the Upload button, which the sheet answers (the whole list to the printer's NV
 // graphics memory, or, for an empty list, delete all logos).
-class CPage3Upload : public LogoPage {
+class LogoUploadPage : public LogoPage {
     Q_OBJECT
 
 public:
-    explicit CPage3Upload(LogoSheetContext& context, QWidget* parent = nullptr);
+    explicit LogoUploadPage(LogoSheetContext& context, QWidget* parent = nullptr);
 
     void Activate() override;
 

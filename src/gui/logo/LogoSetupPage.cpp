@@ -1,4 +1,4 @@
-#include "gui/logo/CPage5Setup.h"
+#include "gui/logo/LogoSetupPage.h"
 
 #include <QCheckBox>
 #include <QEvent>
@@ -36,7 +36,8 @@ public:
 
 }  // namespace
 
-CPage5Setup::CPage5Setup(LogoSheetContext& context, QWidget* parent) : LogoPage(context, parent) {
+LogoSetupPage::LogoSetupPage(LogoSheetContext& context, QWidget* parent)
+    : LogoPage(context, parent) {
     auto* layout = new QVBoxLayout(this);
 
     auto* options = new QGroupBox(m_context.Text(logosheet::kOptions), this);
@@ -88,8 +89,8 @@ CPage5Setup::CPage5Setup(LogoSheetContext& context, QWidget* parent) : LogoPage(
     layout->addWidget(about);
     layout->addStretch(1);
 
-    connect(m_toFile, &QCheckBox::toggled, this, &CPage5Setup::OnPrintToFile);
-    connect(m_gray, &QCheckBox::toggled, this, &CPage5Setup::OnGray);
+    connect(m_toFile, &QCheckBox::toggled, this, &LogoSetupPage::OnPrintToFile);
+    connect(m_gray, &QCheckBox::toggled, this, &LogoSetupPage::OnGray);
     // The slider and its field follow each other.
     connect(m_slider, &QSlider::valueChanged, this, [this](int value) {
         const QSignalBlocker block(m_diverging);
@@ -104,7 +105,7 @@ CPage5Setup::CPage5Setup(LogoSheetContext& context, QWidget* parent) : LogoPage(
     });
 }
 
-void CPage5Setup::FirstDisplay() {
+void LogoSetupPage::FirstDisplay() {
     const int modelCode = m_context.settings.modelCode;
     LogoOptions& options = m_context.options();
     options.ResetAreaAndDivergingPoint(modelCode);
@@ -124,7 +125,7 @@ void CPage5Setup::FirstDisplay() {
     ShowDevice();
 }
 
-void CPage5Setup::Activate() {
+void LogoSetupPage::Activate() {
     if (!m_shown) {
         m_shown = true;
         FirstDisplay();
@@ -134,7 +135,7 @@ void CPage5Setup::Activate() {
                      QString::fromUtf8(logosheet::kAboutMaker));
 }
 
-bool CPage5Setup::Leave() {
+bool LogoSetupPage::Leave() {
     const SetupEntriesCheck check =
         ApplySetupEntries(m_context.options(), m_area->text().toStdString(),
                           m_diverging->text().toStdString(), m_star->isChecked());
@@ -149,13 +150,13 @@ bool CPage5Setup::Leave() {
     return false;
 }
 
-void CPage5Setup::OnPrintToFile(bool checked) {
+void LogoSetupPage::OnPrintToFile(bool checked) {
     m_context.options().printToFile = checked;
     m_context.settings.portName = checked ? std::string(logosheet::kFilePortName) : m_realPortName;
     ShowDevice();
 }
 
-void CPage5Setup::OnGray(bool checked) {
+void LogoSetupPage::OnGray(bool checked) {
     // Gray images take four times the memory: a list they would not fit stays monochrome.
     if (const std::optional<Notice> refused = m_context.list().SetGrayPrinting(checked)) {
         {
@@ -168,7 +169,7 @@ void CPage5Setup::OnGray(bool checked) {
     m_context.options().grayPrinting = checked;
 }
 
-void CPage5Setup::ShowDevice() {
+void LogoSetupPage::ShowDevice() {
     QString text = m_toFile->isChecked() ? QString::fromUtf8(logosheet::kFilePortName)
                                          : QString::fromStdString(m_context.connectionSummary);
     text.replace("\r\n", "\n");

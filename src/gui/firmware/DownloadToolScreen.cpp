@@ -1,4 +1,4 @@
-#include "gui/firmware/DownloadToolDialog.h"
+#include "gui/firmware/DownloadToolScreen.h"
 
 #include <QLineEdit>
 #include <QProgressBar>
@@ -20,7 +20,7 @@ using namespace talvo10;
 
 }  // namespace
 
-DownloadToolDialog::DownloadToolDialog(const ScreenServices& services, PrinterLinkFactory& links,
+DownloadToolScreen::DownloadToolScreen(const ScreenServices& services, PrinterLinkFactory& links,
                                        const std::string& connectionSummary, FileChooser& chooser,
                                        QWidget* parent)
     : QDialog(parent), m_services(services), m_chooser(chooser), m_download(links, services.clock) {
@@ -42,19 +42,19 @@ DownloadToolDialog::DownloadToolDialog(const ScreenServices& services, PrinterLi
                          {kCancel, m_form->cancelButton()}});
     m_runner.ShowActions(kOk | kOpen | kCancel);
 
-    connect(m_form->openButton(), &QPushButton::clicked, this, &DownloadToolDialog::OnOpen);
-    connect(m_form->okButton(), &QPushButton::clicked, this, &DownloadToolDialog::OnOk);
-    connect(m_form->cancelButton(), &QPushButton::clicked, this, &DownloadToolDialog::reject);
+    connect(m_form->openButton(), &QPushButton::clicked, this, &DownloadToolScreen::OnOpen);
+    connect(m_form->okButton(), &QPushButton::clicked, this, &DownloadToolScreen::OnOk);
+    connect(m_form->cancelButton(), &QPushButton::clicked, this, &DownloadToolScreen::reject);
 }
 
-DownloadToolDialog::~DownloadToolDialog() {
+DownloadToolScreen::~DownloadToolScreen() {
     // No event loop here: the runner cancels and joins a download still under way, then the
     // port is closed (joining its receive thread) and the flow control put back.
     m_runner.Shutdown();
     m_download.Close();
 }
 
-void DownloadToolDialog::OnOpen() {
+void DownloadToolScreen::OnOpen() {
     if (!(m_runner.ShownActions() & kOpen) || m_closing) return;
     const QString chosen = m_chooser.ChooseFile(
         this, QString::fromUtf8(firmwaretext::kBinaryFilter), QString::fromStdString(m_path));
@@ -65,7 +65,7 @@ void DownloadToolDialog::OnOpen() {
     m_form->nameBox()->setText(QString::fromStdString(m_name));
 }
 
-void DownloadToolDialog::OnOk() {
+void DownloadToolScreen::OnOk() {
     if (!(m_runner.ShownActions() & kOk) || m_closing || m_runner.Busy()) return;
     const auto area = static_cast<FlashArea>(m_form->CheckedArea());
     const std::string path = m_path;
@@ -92,7 +92,7 @@ void DownloadToolDialog::OnOk() {
     if (!started) m_services.ShowMessage(this, msg::kSystemError);
 }
 
-void DownloadToolDialog::OnDownloadEnded(const Outcome& outcome) {
+void DownloadToolScreen::OnDownloadEnded(const Outcome& outcome) {
     m_services.ShowAll(this, outcome);
     if (outcome.closeScreen) {
         CloseScreen(QDialog::Accepted);
@@ -102,11 +102,11 @@ void DownloadToolDialog::OnDownloadEnded(const Outcome& outcome) {
     setWindowTitle(QString::fromUtf8(texts::kFirmware15Title));
 }
 
-void DownloadToolDialog::reject() {
+void DownloadToolScreen::reject() {
     CloseScreen(QDialog::Rejected);
 }
 
-void DownloadToolDialog::CloseScreen(int result) {
+void DownloadToolScreen::CloseScreen(int result) {
     if (m_closing) return;
     // Stopping after the erase leaves the printer's area erased: the operator decides.
     const bool erased = m_runner.Busy() && m_download.Erased();

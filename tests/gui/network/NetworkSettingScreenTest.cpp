@@ -1,5 +1,5 @@
 // The network setting screen over fake discovery sockets in virtual time, and the WiFi
-// buttons of the network connection dialog with and without the set-up component.
+// buttons of the network connection screen with and without the set-up component.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
@@ -14,9 +14,9 @@
 
 #include "../app/GuiHarness.h"
 #include "core/network/DiscoveryFrame.h"
-#include "gui/app/NetworkConnectionDialog.h"
-#include "gui/network/NetworkSettingDialog.h"
+#include "gui/app/NetworkConnectionScreen.h"
 #include "gui/network/NetworkSettingForm.h"
+#include "gui/network/NetworkSettingScreen.h"
 #include "gui/network/NetworkSettingTool.h"
 #include "platform/WifiPlugin.h"
 #include "support/FakeDatagramLink.h"
@@ -38,9 +38,9 @@ Bytes Answer(std::uint8_t last, bool dhcp) {
     return Bytes(bytes.begin(), bytes.end());
 }
 
-class NetworkSettingDialogTest : public ::testing::Test {
+class NetworkSettingScreenTest : public ::testing::Test {
 protected:
-    NetworkSettingDialogTest() {
+    NetworkSettingScreenTest() {
         // Two printers answer a search; the printer answers a set frame.
         link.responder = [](const Bytes& sent) {
             if (sent[2] == discovery::kSearch)
@@ -54,15 +54,15 @@ protected:
         };
     }
 
-    NetworkSettingDialog& Open() {
-        dialog = std::make_unique<NetworkSettingDialog>(h.services, link, "192.168.0.255");
-        dialog->show();
-        return *dialog;
+    NetworkSettingScreen& Open() {
+        screen = std::make_unique<NetworkSettingScreen>(h.services, link, "192.168.0.255");
+        screen->show();
+        return *screen;
     }
-    NetworkSettingForm& Form() { return dialog->form(); }
+    NetworkSettingForm& Form() { return screen->form(); }
     // Clicks a button and waits until what it started has ended.
     void ClickAndWait(QPushButton* button) {
-        QSignalSpy finished(dialog.get(), &NetworkSettingDialog::operationFinished);
+        QSignalSpy finished(screen.get(), &NetworkSettingScreen::operationFinished);
         button->click();
         ASSERT_TRUE(finished.wait(5000));
     }
@@ -81,12 +81,12 @@ protected:
 
     GuiHarness h;
     FakeDatagramLink link{h.clock};
-    std::unique_ptr<NetworkSettingDialog> dialog;
+    std::unique_ptr<NetworkSettingScreen> screen;
 };
 
-TEST_F(NetworkSettingDialogTest, OpensWithChangeSettingOffAndTheServiceControlsOnlyWithCtrl) {
+TEST_F(NetworkSettingScreenTest, OpensWithChangeSettingOffAndTheServiceControlsOnlyWithCtrl) {
     Open();
-    EXPECT_EQ(dialog->windowTitle(), "Ethernet-II Network Setting");
+    EXPECT_EQ(screen->windowTitle(), "Ethernet-II Network Setting");
     QTableWidget* list = Form().list();
     EXPECT_TRUE(list->showGrid());
     QStringList titles;
@@ -102,7 +102,7 @@ TEST_F(NetworkSettingDialogTest, OpensWithChangeSettingOffAndTheServiceControlsO
     h.keyboard.controlHeld = true;
     GuiHarness korean(true);
     korean.keyboard.controlHeld = true;
-    NetworkSettingDialog withCtrl(korean.services, link);
+    NetworkSettingScreen withCtrl(korean.services, link);
     for (QWidget* w : withCtrl.form().serviceWidgets()) EXPECT_FALSE(w->isHidden());
     EXPECT_EQ(withCtrl.form().manualButton()->text(), "Manually change");
     EXPECT_EQ(withCtrl.form().searchButton()->text(), "프린터 검색");
@@ -110,7 +110,7 @@ TEST_F(NetworkSettingDialogTest, OpensWithChangeSettingOffAndTheServiceControlsO
     EXPECT_EQ(withCtrl.form().exitButton()->text(), "닫기");
 }
 
-TEST_F(NetworkSettingDialogTest, SearchListsThePrintersThenSaysItHasFinished) {
+TEST_F(NetworkSettingScreenTest, SearchListsThePrintersThenSaysItHasFinished) {
     Open();
     ClickAndWait(Form().searchButton());
     ASSERT_EQ(Form().list()->rowCount(), 2);
@@ -126,7 +126,7 @@ TEST_F(NetworkSettingDialogTest, SearchListsThePrintersThenSaysItHasFinished) {
     EXPECT_EQ(Form().list()->rowCount(), 2);
 }
 
-TEST_F(NetworkSettingDialogTest, TheNewestRowIsScrolledIntoView) {
+TEST_F(NetworkSettingScreenTest, TheNewestRowIsScrolledIntoView) {
     std::vector<FakeDatagramLink::Arrival> many;
     for (int i = 1; i <= 30; ++i)
         many.push_back({i, Answer(static_cast<std::uint8_t>(i), false), "192.168.0.200"});
@@ -138,7 +138,7 @@ TEST_F(NetworkSettingDialogTest, TheNewestRowIsScrolledIntoView) {
     EXPECT_TRUE(list->viewport()->rect().contains(list->visualItemRect(list->item(29, 0))));
 }
 
-TEST_F(NetworkSettingDialogTest, ARowClickFillsTheFieldsAndOffersChangeSetting) {
+TEST_F(NetworkSettingScreenTest, ARowClickFillsTheFieldsAndOffersChangeSetting) {
     Open();
     ClickAndWait(Form().searchButton());
     ClickRow(0);
@@ -154,7 +154,7 @@ TEST_F(NetworkSettingDialogTest, ARowClickFillsTheFieldsAndOffersChangeSetting) 
     EXPECT_FALSE(Form().changeButton()->isEnabled());
 }
 
-TEST_F(NetworkSettingDialogTest, ChangeSettingAsksThenSendsTheFieldsToTheRowsPrinter) {
+TEST_F(NetworkSettingScreenTest, ChangeSettingAsksThenSendsTheFieldsToTheRowsPrinter) {
     Open();
     ClickAndWait(Form().searchButton());
     ClickRow(0);
@@ -187,7 +187,7 @@ TEST_F(NetworkSettingDialogTest, ChangeSettingAsksThenSendsTheFieldsToTheRowsPri
     EXPECT_FALSE(Form().changeButton()->isEnabled());
 }
 
-TEST_F(NetworkSettingDialogTest, AChangeNoPrinterAnsweredSaysSo) {
+TEST_F(NetworkSettingScreenTest, AChangeNoPrinterAnsweredSaysSo) {
     Open();
     ClickAndWait(Form().searchButton());
     ClickRow(1);
@@ -201,7 +201,7 @@ TEST_F(NetworkSettingDialogTest, AChangeNoPrinterAnsweredSaysSo) {
     EXPECT_EQ(h.prompter.Captions(), QStringList({"Notice", "Notice"}));
 }
 
-TEST_F(NetworkSettingDialogTest, RefusedFieldsOpenNothingAndKeepChangeSetting) {
+TEST_F(NetworkSettingScreenTest, RefusedFieldsOpenNothingAndKeepChangeSetting) {
     Open();
     ClickAndWait(Form().searchButton());
     ClickRow(0);
@@ -213,7 +213,7 @@ TEST_F(NetworkSettingDialogTest, RefusedFieldsOpenNothingAndKeepChangeSetting) {
     EXPECT_EQ(link.opens, 1);  // the search's
 
     h.keyboard.controlHeld = true;
-    NetworkSettingDialog service(h.services, link);
+    NetworkSettingScreen service(h.services, link);
     service.show();
     NetworkSettingForm& form = service.form();
     form.addressField()->setText("192.168.0.255");
@@ -233,7 +233,7 @@ TEST_F(NetworkSettingDialogTest, RefusedFieldsOpenNothingAndKeepChangeSetting) {
     form.macBoxes()[1]->setText("5e");
     h.prompter.Clear();
     h.prompter.answers = {Prompter::Answer::Yes};
-    QSignalSpy finished(&service, &NetworkSettingDialog::operationFinished);
+    QSignalSpy finished(&service, &NetworkSettingScreen::operationFinished);
     form.manualButton()->click();
     ASSERT_TRUE(finished.wait(5000));
     const auto sends = link.Sends();
@@ -242,10 +242,10 @@ TEST_F(NetworkSettingDialogTest, RefusedFieldsOpenNothingAndKeepChangeSetting) {
     EXPECT_EQ(h.prompter.Captions(), QStringList({"KP70 Tool", "KP70 Tool"}));
 }
 
-TEST_F(NetworkSettingDialogTest, WifiButtonsCallTheComponentOrSayWhereItWasLookedFor) {
+TEST_F(NetworkSettingScreenTest, WifiButtonsCallTheComponentOrSayWhereItWasLookedFor) {
     ConnectionSettings settings{"WIFI"};
     FakeNetworkLink tcp;
-    NetworkConnectionDialog connection(h.services, settings, tcp);
+    NetworkConnectionScreen connection(h.services, settings, tcp);
     TempDir empty;
     WifiPlugin absent({empty.Path().string()});
     connection.SetWifiSetup(MakeWifiSetup(h.services, absent));

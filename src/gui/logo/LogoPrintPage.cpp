@@ -1,4 +1,4 @@
-#include "gui/logo/CPage4Print.h"
+#include "gui/logo/LogoPrintPage.h"
 #include "core/app/ModelCatalogue.h"
 #include "gui/app/Widgets.h"
 
@@ -18,7 +18,8 @@
 
 namespace kp70 {
 
-CPage4Print::CPage4Print(LogoSheetContext& context, QWidget* parent) : LogoPage(context, parent) {
+LogoPrintPage::LogoPrintPage(LogoSheetContext& context, QWidget* parent)
+    : LogoPage(context, parent) {
     auto* layout = new QVBoxLayout(this);
     m_view = new LogoListView(false, this);
     m_view->setObjectName("printList");
@@ -86,18 +87,18 @@ CPage4Print::CPage4Print(LogoSheetContext& context, QWidget* parent) : LogoPage(
     // Choosing Selection, or going into its text, means printing the selection.
     connect(m_selection, &QRadioButton::clicked, this, [this] { m_text->setFocus(); });
     m_text->installEventFilter(this);
-    connect(m_print, &QPushButton::clicked, this, &CPage4Print::printClicked);
+    connect(m_print, &QPushButton::clicked, this, &LogoPrintPage::printClicked);
     connect(m_view, &QTreeWidget::itemSelectionChanged, this,
             [this] { m_context.currentNumber = m_view->LastSelectedNumber(); });
     ConnectSort(m_view);
 }
 
-bool CPage4Print::eventFilter(QObject* watched, QEvent* event) {
+bool LogoPrintPage::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_text && event->type() == QEvent::FocusIn) m_selection->setChecked(true);
     return LogoPage::eventFilter(watched, event);
 }
 
-void CPage4Print::Activate() {
+void LogoPrintPage::Activate() {
     if (!m_shown) {
         m_shown = true;
         m_view->ResetSort();
@@ -109,23 +110,23 @@ void CPage4Print::Activate() {
     m_print->setEnabled(PrintAvailable(port));
 }
 
-bool CPage4Print::PrintAll() const {
+bool LogoPrintPage::PrintAll() const {
     return m_all->isChecked();
 }
 
-std::string CPage4Print::SelectionText() const {
+std::string LogoPrintPage::SelectionText() const {
     return m_text->text().toStdString();
 }
 
-NvPrintMode CPage4Print::Quality() const {
+NvPrintMode LogoPrintPage::Quality() const {
     return static_cast<NvPrintMode>(m_quality->checkedId());
 }
 
-bool CPage4Print::Header() const {
+bool LogoPrintPage::Header() const {
     return m_addHeader->isChecked();
 }
 
-QRadioButton* CPage4Print::qualityButton(NvPrintMode mode) const {
+QRadioButton* LogoPrintPage::qualityButton(NvPrintMode mode) const {
     return static_cast<QRadioButton*>(m_quality->button(static_cast<int>(mode)));
 }
 

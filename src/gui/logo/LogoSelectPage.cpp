@@ -1,4 +1,4 @@
-#include "gui/logo/CPage1Selection.h"
+#include "gui/logo/LogoSelectPage.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -15,7 +15,7 @@
 
 namespace kp70 {
 
-CPage1Selection::CPage1Selection(LogoSheetContext& context, QWidget* parent)
+LogoSelectPage::LogoSelectPage(LogoSheetContext& context, QWidget* parent)
     : LogoPage(context, parent) {
     m_context.options().ResetToDefaults(m_context.settings.modelCode);
 
@@ -43,15 +43,15 @@ CPage1Selection::CPage1Selection(LogoSheetContext& context, QWidget* parent)
     layout->addLayout(buttons);
     layout->addWidget(MakeCounters());
 
-    connect(m_open, &QPushButton::clicked, this, &CPage1Selection::OnOpenFile);
-    connect(m_remove, &QPushButton::clicked, this, &CPage1Selection::OnRemove);
-    connect(m_reset, &QPushButton::clicked, this, &CPage1Selection::OnReset);
-    connect(m_view, &QTreeWidget::itemSelectionChanged, this, &CPage1Selection::OnSelectionChanged);
-    connect(m_view, &LogoListView::markChanged, this, &CPage1Selection::OnMarkChanged);
+    connect(m_open, &QPushButton::clicked, this, &LogoSelectPage::OnOpenFile);
+    connect(m_remove, &QPushButton::clicked, this, &LogoSelectPage::OnRemove);
+    connect(m_reset, &QPushButton::clicked, this, &LogoSelectPage::OnReset);
+    connect(m_view, &QTreeWidget::itemSelectionChanged, this, &LogoSelectPage::OnSelectionChanged);
+    connect(m_view, &LogoListView::markChanged, this, &LogoSelectPage::OnMarkChanged);
     ConnectSort(m_view);
 }
 
-void CPage1Selection::Activate() {
+void LogoSelectPage::Activate() {
     if (!m_shown) {
         m_shown = true;
         m_context.currentNumber = -1;
@@ -62,25 +62,25 @@ void CPage1Selection::Activate() {
     m_context.marker = PageMarker::None;
 }
 
-bool CPage1Selection::Leave() {
+bool LogoSelectPage::Leave() {
     // Each row's box is its file's mark.
     for (int row = 0; row < m_view->RowCount(); ++row)
         m_context.list().SetCenter(m_view->RowNumber(row), m_view->RowMarked(row));
     return true;
 }
 
-void CPage1Selection::OnMarkChanged(int number, bool marked) {
+void LogoSelectPage::OnMarkChanged(int number, bool marked) {
     m_context.list().SetCenter(number, marked);
 }
 
-void CPage1Selection::NoticeSmallMemory() {
+void LogoSelectPage::NoticeSmallMemory() {
     if (!NvMemoryTooSmall(m_context.settings.modelCode, m_context.list().UsedKB())) return;
     Notice notice = Notice::Literal(logotext::kTalvo30Notice);
     notice.caption = texts::kNoticeCaption;
     m_context.services.Show(this, notice);
 }
 
-void CPage1Selection::OnOpenFile() {
+void LogoSelectPage::OnOpenFile() {
     // Numbers of stored files that failed to load go to the files added now.
     m_context.list().TakeOverFailedNumbers();
     const QStringList files = m_context.chooser.OpenFiles(
@@ -103,7 +103,7 @@ void CPage1Selection::OnOpenFile() {
     NoticeSmallMemory();
 }
 
-void CPage1Selection::OnRemove() {
+void LogoSelectPage::OnRemove() {
     const std::vector<int> numbers = m_view->SelectedNumbers();
     if (numbers.empty()) {
         m_context.services.Show(this,
@@ -122,7 +122,7 @@ void CPage1Selection::OnRemove() {
     ShowCounters();
 }
 
-void CPage1Selection::OnReset() {
+void LogoSelectPage::OnReset() {
     const auto answer = m_context.services.prompter.Show(
         this, QString::fromStdString(m_context.services.catalogue.Message(msg::kResetListQuestion)),
         QString::fromUtf8(texts::kCaption), Prompter::Icon::Question, Prompter::Buttons::YesNo);
@@ -136,7 +136,7 @@ void CPage1Selection::OnReset() {
     ShowCounters();
 }
 
-void CPage1Selection::OnSelectionChanged() {
+void LogoSelectPage::OnSelectionChanged() {
     m_context.currentNumber = m_view->LastSelectedNumber();
 }
 

@@ -16,11 +16,11 @@ namespace kp70 {
 // once (it rewrites the listed sizes); the area, the diverging point and Star emulation
 // apply when the page is left, after their ranges were checked. Print To File swaps the
 // port name for "FILE" and back; the sheet gives the real name back when it closes.
-class CPage5Setup : public LogoPage {
+class LogoSetupPage : public LogoPage {
     Q_OBJECT
 
 public:
-    explicit CPage5Setup(LogoSheetContext& context, QWidget* parent = nullptr);
+    explicit LogoSetupPage(LogoSheetContext& context, QWidget* parent = nullptr);
 
     void Activate() override;
     bool Leave() override;

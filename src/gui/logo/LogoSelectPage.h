@@ -10,11 +10,11 @@ namespace kp70 {
 // (several files at once; adding stops at the first file the list refuses), Remove (the
 // selected rows, the last first) and Reset (back to the list the last complete upload
 // stored). Building the page resets the options to their defaults.
-class CPage1Selection : public LogoPage {
+class LogoSelectPage : public LogoPage {
     Q_OBJECT
 
 public:
-    explicit CPage1Selection(LogoSheetContext& context, QWidget* parent = nullptr);
+    explicit LogoSelectPage(LogoSheetContext& context, QWidget* parent = nullptr);
 
     void Activate() override;
     bool Leave() override;

@@ -7,11 +7,11 @@ namespace kp70 {
 
 // The upload window, "Uploading": "Erasing..." while the printer erases its NV memory,
 // then "Updating(sent/total)...name", the bar at the bytes sent / 100.
-class CProgress : public LogoProgressWindow {
+class UploadProgressWindow : public LogoProgressWindow {
     Q_OBJECT
 
 public:
-    explicit CProgress(bool korean, QWidget* parent = nullptr)
+    explicit UploadProgressWindow(bool korean, QWidget* parent = nullptr)
         : LogoProgressWindow(Kind::Upload, korean, parent) {}
 
     void ShowProgress(const UploadProgress& progress) {

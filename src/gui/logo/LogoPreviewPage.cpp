@@ -1,4 +1,4 @@
-#include "gui/logo/CPage2Preview.h"
+#include "gui/logo/LogoPreviewPage.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>
@@ -26,7 +26,7 @@ constexpr int kAreaHeight = 260;
 
 }  // namespace
 
-CPage2Preview::CPage2Preview(LogoSheetContext& context, QWidget* parent)
+LogoPreviewPage::LogoPreviewPage(LogoSheetContext& context, QWidget* parent)
     : LogoPage(context, parent) {
     auto* layout = new QVBoxLayout(this);
     auto* group = new QGroupBox(m_context.Text(logosheet::kBitmapList), this);
@@ -77,15 +77,15 @@ CPage2Preview::CPage2Preview(LogoSheetContext& context, QWidget* parent)
     });
 }
 
-QRadioButton* CPage2Preview::choiceButton(Choice choice) const {
+QRadioButton* LogoPreviewPage::choiceButton(Choice choice) const {
     return static_cast<QRadioButton*>(m_choices->button(static_cast<int>(choice)));
 }
 
-CPage2Preview::Choice CPage2Preview::choice() const {
+LogoPreviewPage::Choice LogoPreviewPage::choice() const {
     return static_cast<Choice>(m_choices->checkedId());
 }
 
-void CPage2Preview::Activate() {
+void LogoPreviewPage::Activate() {
     if (!m_shown) {
         m_shown = true;
         m_view->ResetSort();
@@ -96,7 +96,7 @@ void CPage2Preview::Activate() {
     m_context.marker = PageMarker::Preview;
 }
 
-void CPage2Preview::Draw() {
+void LogoPreviewPage::Draw() {
     m_area->Clear();
     if (m_context.currentNumber < 0) return;
     const int position = m_context.PositionOf(m_context.currentNumber);
@@ -116,7 +116,7 @@ void CPage2Preview::Draw() {
 
 // The file's own colours: each drawn pixel takes the colour of the bitmap pixel it covers
 // (a plain stretch), so only the drawn size is ever held.
-void CPage2Preview::DrawFile(const LogoEntry& entry, int) {
+void LogoPreviewPage::DrawFile(const LogoEntry& entry, int) {
     auto bitmap = std::make_unique<LogoBitmap>();
     if (!bitmap->LoadBitmap(entry.path)) return;  // the area stays empty
     const int bw = bitmap->Width();
@@ -140,7 +140,7 @@ void CPage2Preview::DrawFile(const LogoEntry& entry, int) {
 
 // The printer's dots of the file with the options as they are now, the way an upload
 // converts it: gray or monochrome, centred when its mark is set.
-void CPage2Preview::DrawDots(const LogoEntry& entry) {
+void LogoPreviewPage::DrawDots(const LogoEntry& entry) {
     const LogoOptions& options = m_context.options();
     auto bitmap = std::make_unique<LogoBitmap>();
     if (!bitmap->LoadBitmap(entry.path)) return;

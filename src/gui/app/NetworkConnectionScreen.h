@@ -8,7 +8,7 @@
 #include <string>
 
 #include "core/transport/NetworkLink.h"
-#include "gui/app/NetworkDialogRunner.h"
+#include "gui/app/NetworkConnectionRunner.h"
 #include "gui/app/OperationRunner.h"
 #include "gui/app/ScreenServices.h"
 
@@ -26,7 +26,7 @@ class NetworkLink;
 // be made before the main menu opens. It lives for the whole run, so the tools read the
 // accepted address and port from it. For a WiFi entry (port name not beginning with "ETH")
 // it offers the two WiFi set-up functions instead of the network setting screen.
-class NetworkConnectionDialog : public QDialog, public NetworkDialogRunner {
+class NetworkConnectionScreen : public QDialog, public NetworkConnectionRunner {
     Q_OBJECT
 
 public:
@@ -34,12 +34,12 @@ public:
     using WifiSetupFunction = std::function<void(WifiSetup which, QWidget* parent)>;
     using SettingScreenFunction = std::function<void(QWidget* parent)>;
 
-    NetworkConnectionDialog(const ScreenServices& services, ConnectionSettings& settings,
+    NetworkConnectionScreen(const ScreenServices& services, ConnectionSettings& settings,
                             NetworkLink& link, QWidget* parent = nullptr);
-    ~NetworkConnectionDialog() override;
+    ~NetworkConnectionScreen() override;
 
-    // NetworkDialogRunner: prepares the screen for the current port name and runs it.
-    bool RunNetworkDialog(QWidget* parent) override;
+    // NetworkConnectionRunner: prepares the screen for the current port name and runs it.
+    bool RunNetworkConnectionScreen(QWidget* parent) override;
 
     // Sets caption, labels and fields for the current port name, as when the screen opens.
     void PrepareToShow();

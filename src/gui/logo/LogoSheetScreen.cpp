@@ -1,4 +1,4 @@
-#include "gui/logo/CMyProperty.h"
+#include "gui/logo/LogoSheetScreen.h"
 
 #include <QDialogButtonBox>
 #include <QPushButton>
@@ -9,14 +9,14 @@
 #include "core/logo/LogoOperations.h"
 #include "core/logo/LogoTexts.h"
 #include "core/transport/PrinterPort.h"
-#include "gui/logo/CPage1Selection.h"
-#include "gui/logo/CPage2Preview.h"
-#include "gui/logo/CPage3Upload.h"
-#include "gui/logo/CPage4Print.h"
-#include "gui/logo/CPage5Setup.h"
-#include "gui/logo/CPrintProgress.h"
-#include "gui/logo/CProgress.h"
+#include "gui/logo/LogoPreviewPage.h"
+#include "gui/logo/LogoPrintPage.h"
+#include "gui/logo/LogoSelectPage.h"
+#include "gui/logo/LogoSetupPage.h"
 #include "gui/logo/LogoSheetTexts.h"
+#include "gui/logo/LogoUploadPage.h"
+#include "gui/logo/PrintProgressWindow.h"
+#include "gui/logo/UploadProgressWindow.h"
 
 namespace kp70 {
 
@@ -28,9 +28,9 @@ constexpr ActionSet kSheetUsable = 1;
 
 }  // namespace
 
-CMyProperty::CMyProperty(const ScreenServices& services, PrinterLinkFactory& links,
-                         LogoToolData& toolData, FileChooser& chooser,
-                         std::string connectionSummary, QWidget* parent)
+LogoSheetScreen::LogoSheetScreen(const ScreenServices& services, PrinterLinkFactory& links,
+                                 LogoToolData& toolData, FileChooser& chooser,
+                                 std::string connectionSummary, QWidget* parent)
     : QDialog(parent),
       m_context{services, toolData, links.Settings(), chooser, std::move(connectionSummary)},
       m_links(links) {
@@ -46,11 +46,11 @@ CMyProperty::CMyProperty(const ScreenServices& services, PrinterLinkFactory& lin
     resize(640, 600);
 
     // Building Select Bitmap resets the options to their defaults.
-    m_select = new CPage1Selection(m_context);
-    m_preview = new CPage2Preview(m_context);
-    m_upload = new CPage3Upload(m_context);
-    m_print = new CPage4Print(m_context);
-    m_setup = new CPage5Setup(m_context);
+    m_select = new LogoSelectPage(m_context);
+    m_preview = new LogoPreviewPage(m_context);
+    m_upload = new LogoUploadPage(m_context);
+    m_print = new LogoPrintPage(m_context);
+    m_setup = new LogoSetupPage(m_context);
     m_pages = {m_select, m_preview, m_upload, m_print, m_setup};
     m_switching = true;
     m_tabs->addTab(m_select, m_context.Text(logosheet::kSelectTab));
@@ -68,29 +68,29 @@ CMyProperty::CMyProperty(const ScreenServices& services, PrinterLinkFactory& lin
     m_runner.SetActions({{kSheetUsable, m_tabs}, {kSheetUsable, m_buttons}});
     m_runner.ShowActions(kSheetUsable);
 
-    connect(m_tabs, &QTabWidget::currentChanged, this, &CMyProperty::OnTabChanged);
-    connect(m_buttons, &QDialogButtonBox::accepted, this, &CMyProperty::accept);
-    connect(m_buttons, &QDialogButtonBox::rejected, this, &CMyProperty::reject);
-    connect(m_upload, &CPage3Upload::uploadClicked, this, &CMyProperty::OnUpload);
-    connect(m_print, &CPage4Print::printClicked, this, &CMyProperty::OnPrint);
+    connect(m_tabs, &QTabWidget::currentChanged, this, &LogoSheetScreen::OnTabChanged);
+    connect(m_buttons, &QDialogButtonBox::accepted, this, &LogoSheetScreen::accept);
+    connect(m_buttons, &QDialogButtonBox::rejected, this, &LogoSheetScreen::reject);
+    connect(m_upload, &LogoUploadPage::uploadClicked, this, &LogoSheetScreen::OnUpload);
+    connect(m_print, &LogoPrintPage::printClicked, this, &LogoSheetScreen::OnPrint);
 }
 
-CMyProperty::~CMyProperty() {
+LogoSheetScreen::~LogoSheetScreen() {
     // Ends a job still under way (it stops before its next image) without an event loop.
     m_cancel->Cancel();
     m_runner.Shutdown();
 }
 
-int CMyProperty::currentPage() const {
+int LogoSheetScreen::currentPage() const {
     return m_current;
 }
 
-bool CMyProperty::ShowPage(int page) {
+bool LogoSheetScreen::ShowPage(int page) {
     m_tabs->setCurrentIndex(page);
     return m_current == page;
 }
 
-void CMyProperty::OnTabChanged(int index) {
+void LogoSheetScreen::OnTabChanged(int index) {
     if (m_switching || index == m_current || index < 0) return;
     if (!m_pages[static_cast<std::size_t>(m_current)]->Leave()) {
         // The page in front keeps its place (an entry out of range).
@@ -103,12 +103,12 @@ void CMyProperty::OnTabChanged(int index) {
     m_pages[static_cast<std::size_t>(index)]->Activate();
 }
 
-void CMyProperty::accept() {
+void LogoSheetScreen::accept() {
     if (busy() || !m_pages[static_cast<std::size_t>(m_current)]->Leave()) return;
     QDialog::accept();
 }
 
-void CMyProperty::done(int result) {
+void LogoSheetScreen::done(int result) {
     if (m_closing) return;
     m_closing = true;
     if (m_runner.Busy()) {
@@ -121,7 +121,7 @@ void CMyProperty::done(int result) {
     FinishClosing(result);
 }
 
-void CMyProperty::FinishClosing(int result) {
+void LogoSheetScreen::FinishClosing(int result) {
     CloseWindows();
     m_context.list().ResetListCounters();
     if (m_context.options().printToFile) m_context.settings.portName = m_setup->realPortName();
@@ -130,7 +130,7 @@ void CMyProperty::FinishClosing(int result) {
 
 // ---- the jobs ----
 
-void CMyProperty::OnUpload() {
+void LogoSheetScreen::OnUpload() {
     const ScreenServices& services = m_context.services;
     const LogoList& list = m_context.list();
     if (NvMemoryTooSmall(m_context.settings.modelCode, list.UsedKB())) {
@@ -162,7 +162,7 @@ void CMyProperty::OnUpload() {
     if (!ask(msg::kUploadQuestion, Prompter::Icon::Question)) return;
 
     const std::shared_ptr<CancelToken> stop = NewCancel();
-    m_uploadWindow = new CProgress(m_context.Korean(), this);
+    m_uploadWindow = new UploadProgressWindow(m_context.Korean(), this);
     connect(m_uploadWindow, &LogoProgressWindow::cancelClicked, this, [stop] { stop->Cancel(); });
     // The job works on a copy of the options; the list is left alone while it runs (the
     // sheet is off), and a complete upload stores it in the profile.
@@ -182,7 +182,7 @@ void CMyProperty::OnUpload() {
     });
 }
 
-void CMyProperty::OnPrint() {
+void LogoSheetScreen::OnPrint() {
     PrintRequest request;
     request.all = m_print->PrintAll();
     request.mode = m_print->Quality();
@@ -191,7 +191,7 @@ void CMyProperty::OnPrint() {
     const std::string selection = m_print->SelectionText();
 
     const std::shared_ptr<CancelToken> stop = NewCancel();
-    m_printWindow = new CPrintProgress(m_context.Korean(), this);
+    m_printWindow = new PrintProgressWindow(m_context.Korean(), this);
     connect(m_printWindow, &LogoProgressWindow::cancelClicked, this, [stop] { stop->Cancel(); });
     RunJob([this, stop, request, selection](StepContext& step) {
         PrintCallbacks callbacks;
@@ -207,13 +207,13 @@ void CMyProperty::OnPrint() {
     });
 }
 
-std::shared_ptr<CancelToken> CMyProperty::NewCancel() {
+std::shared_ptr<CancelToken> LogoSheetScreen::NewCancel() {
     // A fresh token for each job: the window's Cancel and the sheet's closing stop it.
     m_cancel = std::make_shared<CancelToken>();
     return m_cancel;
 }
 
-void CMyProperty::RunJob(std::function<Outcome(StepContext&)> step) {
+void LogoSheetScreen::RunJob(std::function<Outcome(StepContext&)> step) {
     const bool started = m_runner.Run(
         [step = std::move(step)](StepContext& context) {
             Outcome outcome = step(context);
@@ -227,13 +227,13 @@ void CMyProperty::RunJob(std::function<Outcome(StepContext&)> step) {
     }
 }
 
-void CMyProperty::JobEnded(const Outcome& outcome) {
+void LogoSheetScreen::JobEnded(const Outcome& outcome) {
     CloseWindows();
     m_pages[static_cast<std::size_t>(m_current)]->Activate();
     m_context.services.ShowAll(this, outcome);
 }
 
-void CMyProperty::CloseWindows() {
+void LogoSheetScreen::CloseWindows() {
     for (LogoProgressWindow* window : {static_cast<LogoProgressWindow*>(m_uploadWindow),
                                        static_cast<LogoProgressWindow*>(m_printWindow)}) {
         if (!window) continue;

@@ -1,4 +1,4 @@
-#include "gui/network/NetworkSettingDialog.h"
+#include "gui/network/NetworkSettingScreen.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -12,7 +12,7 @@
 
 namespace kp70 {
 
-NetworkSettingDialog::NetworkSettingDialog(const ScreenServices& services, DatagramLink& link,
+NetworkSettingScreen::NetworkSettingScreen(const ScreenServices& services, DatagramLink& link,
                                            std::string broadcastAddress, QWidget* parent)
     : QDialog(parent),
       m_services(services),
@@ -34,21 +34,21 @@ NetworkSettingDialog::NetworkSettingDialog(const ScreenServices& services, Datag
     m_runner.SetActions(std::move(actions));
     m_runner.ShowActions(m_session.IdleActions());
 
-    connect(m_form->searchButton(), &QPushButton::clicked, this, &NetworkSettingDialog::OnSearch);
+    connect(m_form->searchButton(), &QPushButton::clicked, this, &NetworkSettingScreen::OnSearch);
     connect(m_form->changeButton(), &QPushButton::clicked, this,
             [this] { OnChange(ChangeKind::FromRow); });
     connect(m_form->manualButton(), &QPushButton::clicked, this,
             [this] { OnChange(ChangeKind::ManualMac); });
-    connect(m_form->exitButton(), &QPushButton::clicked, this, &NetworkSettingDialog::reject);
-    connect(m_form, &NetworkSettingForm::rowClicked, this, &NetworkSettingDialog::OnRowClicked);
+    connect(m_form->exitButton(), &QPushButton::clicked, this, &NetworkSettingScreen::reject);
+    connect(m_form, &NetworkSettingForm::rowClicked, this, &NetworkSettingScreen::OnRowClicked);
 }
 
-NetworkSettingDialog::~NetworkSettingDialog() {
+NetworkSettingScreen::~NetworkSettingScreen() {
     // No event loop here: a step still running is cancelled and joined first.
     m_runner.Shutdown();
 }
 
-void NetworkSettingDialog::OpenThen(std::function<void()> next) {
+void NetworkSettingScreen::OpenThen(std::function<void()> next) {
     m_runner.Run([this](StepContext&) { return m_session.Open(); },
                  [this, next = std::move(next)](const Outcome& outcome) {
                      // Set-up failures are told before anything is sent, and stop nothing.
@@ -58,7 +58,7 @@ void NetworkSettingDialog::OpenThen(std::function<void()> next) {
                  network::kExit);
 }
 
-void NetworkSettingDialog::OnSearch() {
+void NetworkSettingScreen::OnSearch() {
     if (m_runner.Busy() || !(m_runner.ShownActions() & network::kSearch)) return;
     m_rows.clear();
     m_form->ClearRows();
@@ -77,7 +77,7 @@ void NetworkSettingDialog::OnSearch() {
     });
 }
 
-void NetworkSettingDialog::OnRowClicked(int row) {
+void NetworkSettingScreen::OnRowClicked(int row) {
     if (m_runner.Busy()) return;
     if (row < 0 || row >= static_cast<int>(m_rows.size())) {
         m_session.ChooseNoRow();
@@ -87,7 +87,7 @@ void NetworkSettingDialog::OnRowClicked(int row) {
     m_runner.ShowActions(m_session.IdleActions());
 }
 
-void NetworkSettingDialog::OnChange(ChangeKind kind) {
+void NetworkSettingScreen::OnChange(ChangeKind kind) {
     const ActionSet button = kind == ChangeKind::FromRow ? network::kChange : network::kManual;
     if (m_runner.Busy() || !(m_runner.ShownActions() & button)) return;
     SettingInput input = m_form->Input();
@@ -120,16 +120,16 @@ void NetworkSettingDialog::OnChange(ChangeKind kind) {
     });
 }
 
-void NetworkSettingDialog::Finish(const Outcome& outcome) {
+void NetworkSettingScreen::Finish(const Outcome& outcome) {
     m_services.ShowAll(this, outcome);
     emit operationFinished();
 }
 
-void NetworkSettingDialog::reject() {
+void NetworkSettingScreen::reject() {
     CloseScreen();
 }
 
-void NetworkSettingDialog::CloseScreen() {
+void NetworkSettingScreen::CloseScreen() {
     if (m_closing) return;
     m_closing = true;
     // A search stops receiving; a change stops waiting for the answer and still sends its

@@ -1,4 +1,4 @@
-#include "gui/app/MainMenu.h"
+#include "gui/app/MainMenuScreen.h"
 
 #include <gtest/gtest.h>
 
@@ -30,14 +30,14 @@ struct RecordingTools : ToolLauncher {
     std::vector<std::string> calls;
 };
 
-class MainMenuTest : public ::testing::Test {
+class MainMenuScreenTest : public ::testing::Test {
 protected:
-    explicit MainMenuTest(bool korean = false) : h(korean) {}
+    explicit MainMenuScreenTest(bool korean = false) : h(korean) {}
 
-    std::unique_ptr<MainMenu> Open() {
-        return std::make_unique<MainMenu>(h.services, port, summary, tools);
+    std::unique_ptr<MainMenuScreen> Open() {
+        return std::make_unique<MainMenuScreen>(h.services, port, summary, tools);
     }
-    static QPushButton* Button(MainMenu& menu, const char* name) {
+    static QPushButton* Button(MainMenuScreen& menu, const char* name) {
         auto* button = menu.findChild<QPushButton*>(name);
         EXPECT_NE(button, nullptr) << name;
         return button;
@@ -49,7 +49,7 @@ protected:
     RecordingTools tools{port};
 };
 
-TEST_F(MainMenuTest, BuildsTheSummaryForEachPortKind) {
+TEST_F(MainMenuScreenTest, BuildsTheSummaryForEachPortKind) {
     struct Case {
         ConnectionSettings settings;
         std::string summary;
@@ -76,7 +76,7 @@ TEST_F(MainMenuTest, BuildsTheSummaryForEachPortKind) {
     }
 }
 
-TEST_F(MainMenuTest, ShowsFourButtonsAndDisablesUserSetupForModel2) {
+TEST_F(MainMenuScreenTest, ShowsFourButtonsAndDisablesUserSetupForModel2) {
     for (int model : {6, 2}) {
         SCOPED_TRACE(model);
         port.Settings().modelCode = model;
@@ -92,7 +92,7 @@ TEST_F(MainMenuTest, ShowsFourButtonsAndDisablesUserSetupForModel2) {
     }
 }
 
-TEST_F(MainMenuTest, EachToolButtonSetsItsModeFirst) {
+TEST_F(MainMenuScreenTest, EachToolButtonSetsItsModeFirst) {
     port.Settings().modelCode = 2;
     auto menu = Open();
     Button(*menu, "logoButton")->click();
@@ -108,7 +108,7 @@ TEST_F(MainMenuTest, EachToolButtonSetsItsModeFirst) {
     EXPECT_EQ(port.Settings().toolMode, 3);
 }
 
-TEST_F(MainMenuTest, PortLeftOpenByTheFirmwareToolIsClosed) {
+TEST_F(MainMenuScreenTest, PortLeftOpenByTheFirmwareToolIsClosed) {
     auto menu = Open();
     Button(*menu, "firmwareButton")->click();
     EXPECT_EQ(port.Count("Close"), 0) << "nothing to close";
@@ -122,7 +122,7 @@ TEST_F(MainMenuTest, PortLeftOpenByTheFirmwareToolIsClosed) {
     EXPECT_EQ(port.Count("Close"), 1);
 }
 
-TEST_F(MainMenuTest, BackClosesTheMenu) {
+TEST_F(MainMenuScreenTest, BackClosesTheMenu) {
     auto menu = Open();
     QSignalSpy rejected(menu.get(), &QDialog::rejected);
     Button(*menu, "backButton")->click();
@@ -130,9 +130,9 @@ TEST_F(MainMenuTest, BackClosesTheMenu) {
     EXPECT_TRUE(tools.calls.empty());
 }
 
-TEST_F(MainMenuTest, TheLogoButtonLoadsTheStoredListThenOpensTheSheet) {
+TEST_F(MainMenuScreenTest, TheLogoButtonLoadsTheStoredListThenOpensTheSheet) {
     AppToolLauncher launcher;
-    MainMenu menu(h.services, port, summary, launcher);
+    MainMenuScreen menu(h.services, port, summary, launcher);
     int opened = 0;
     std::vector<std::string> order;
     launcher.SetLogoTool([&] { order.push_back("load"); },
@@ -145,12 +145,12 @@ TEST_F(MainMenuTest, TheLogoButtonLoadsTheStoredListThenOpensTheSheet) {
     EXPECT_EQ(opened, 1);
 }
 
-class KoreanMainMenuTest : public MainMenuTest {
+class KoreanMainMenuScreenTest : public MainMenuScreenTest {
 protected:
-    KoreanMainMenuTest() : MainMenuTest(true) {}
+    KoreanMainMenuScreenTest() : MainMenuScreenTest(true) {}
 };
 
-TEST_F(KoreanMainMenuTest, ButtonsCarryKoreanLabels) {
+TEST_F(KoreanMainMenuScreenTest, ButtonsCarryKoreanLabels) {
     auto menu = Open();
     EXPECT_EQ(menu->windowTitle(), "KP70 Tool");
     EXPECT_EQ(Button(*menu, "logoButton")->text(), "로고 전송");

@@ -15,11 +15,11 @@ namespace kp70 {
 // "Print Bitmap": prints logos stored in the printer, all 255 numbers or a selection such
 // as "1,3,5-9", in one of four sizes, with or without a header line; the sheet answers the
 // Print button. Print is offered only over a printer port, not into a print file.
-class CPage4Print : public LogoPage {
+class LogoPrintPage : public LogoPage {
     Q_OBJECT
 
 public:
-    explicit CPage4Print(LogoSheetContext& context, QWidget* parent = nullptr);
+    explicit LogoPrintPage(LogoSheetContext& context, QWidget* parent = nullptr);
 
     void Activate() override;
 

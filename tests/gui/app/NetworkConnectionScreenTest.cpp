@@ -1,4 +1,4 @@
-#include "gui/app/NetworkConnectionDialog.h"
+#include "gui/app/NetworkConnectionScreen.h"
 
 #include <gtest/gtest.h>
 
@@ -15,20 +15,20 @@
 namespace kp70::test {
 namespace {
 
-class NetworkConnectionDialogTest : public ::testing::Test {
+class NetworkConnectionScreenTest : public ::testing::Test {
 protected:
-    explicit NetworkConnectionDialogTest(bool korean = false) : h(korean) {
+    explicit NetworkConnectionScreenTest(bool korean = false) : h(korean) {
         settings.portName = "ETHERNET_II";
     }
 
-    NetworkConnectionDialog& Dialog() {
-        if (!m_dialog)
-            m_dialog = std::make_unique<NetworkConnectionDialog>(h.services, settings, link);
-        return *m_dialog;
+    NetworkConnectionScreen& Screen() {
+        if (!m_screen)
+            m_screen = std::make_unique<NetworkConnectionScreen>(h.services, settings, link);
+        return *m_screen;
     }
     template <typename T>
     T* Child(const char* name) {
-        T* child = Dialog().findChild<T*>(name);
+        T* child = Screen().findChild<T*>(name);
         EXPECT_NE(child, nullptr) << name;
         return child;
     }
@@ -36,9 +36,9 @@ protected:
     void PressOk(const QString& address, const QString& port) {
         Child<QLineEdit>("addressEdit")->setText(address);
         Child<QLineEdit>("portEdit")->setText(port);
-        QSignalSpy checked(&Dialog(), &NetworkConnectionDialog::connectionChecked);
+        QSignalSpy checked(&Screen(), &NetworkConnectionScreen::connectionChecked);
         Child<QPushButton>("okButton")->click();
-        if (Dialog().isChecking()) {
+        if (Screen().isChecking()) {
             // Only Cancel is offered while checking.
             EXPECT_FALSE(Child<QPushButton>("okButton")->isEnabled());
             EXPECT_FALSE(Child<QLineEdit>("addressEdit")->isEnabled());
@@ -51,37 +51,37 @@ protected:
     GuiHarness h;
     ConnectionSettings settings;
     FakeNetworkLink link;
-    std::unique_ptr<NetworkConnectionDialog> m_dialog;
+    std::unique_ptr<NetworkConnectionScreen> m_screen;
 };
 
-TEST_F(NetworkConnectionDialogTest, EthernetAndWifiCaptionsAndButtons) {
-    EXPECT_EQ(Dialog().windowTitle(), "Ethernet-II Network");
+TEST_F(NetworkConnectionScreenTest, EthernetAndWifiCaptionsAndButtons) {
+    EXPECT_EQ(Screen().windowTitle(), "Ethernet-II Network");
     EXPECT_EQ(Child<QLineEdit>("addressEdit")->text(), "192.168.0.254");
     EXPECT_EQ(Child<QLineEdit>("portEdit")->text(), "6001");
-    EXPECT_EQ(Dialog().printerAddress(), "192.168.0.254");
-    EXPECT_EQ(Dialog().printerPort(), 0u);
-    EXPECT_EQ(&Dialog().networkSocket(), &link);
+    EXPECT_EQ(Screen().printerAddress(), "192.168.0.254");
+    EXPECT_EQ(Screen().printerPort(), 0u);
+    EXPECT_EQ(&Screen().networkSocket(), &link);
     EXPECT_EQ(Child<QPushButton>("settingButton")->text(), "Network Setting");
     EXPECT_EQ(Child<QPushButton>("reservedButton")->text(), "Reserved");
     EXPECT_FALSE(Child<QPushButton>("reservedButton")->isEnabled());
-    EXPECT_EQ(Dialog().findChild<QGroupBox*>()->title(), "Setting");
+    EXPECT_EQ(Screen().findChild<QGroupBox*>()->title(), "Setting");
     EXPECT_EQ(Child<QPushButton>("cancelButton")->text(), "Cancel");
 
-    // The same dialog, opened for a WiFi entry.
+    // The same screen, opened for a WiFi entry.
     settings.portName = "WIFI";
-    Dialog().PrepareToShow();
-    EXPECT_EQ(Dialog().windowTitle(), "WLAN(WiFi) Network");
+    Screen().PrepareToShow();
+    EXPECT_EQ(Screen().windowTitle(), "WLAN(WiFi) Network");
     EXPECT_EQ(Child<QPushButton>("settingButton")->text(), "Infrastructure");
     EXPECT_EQ(Child<QPushButton>("reservedButton")->text(), "Limited AP");
     EXPECT_TRUE(Child<QPushButton>("reservedButton")->isEnabled());
 
     settings.portName = "ETHERNET_II";
-    Dialog().PrepareToShow();
-    EXPECT_EQ(Dialog().windowTitle(), "Ethernet-II Network");
+    Screen().PrepareToShow();
+    EXPECT_EQ(Screen().windowTitle(), "Ethernet-II Network");
     EXPECT_FALSE(Child<QPushButton>("reservedButton")->isEnabled());
 }
 
-TEST_F(NetworkConnectionDialogTest, PortMustBeInRangeOr515) {
+TEST_F(NetworkConnectionScreenTest, PortMustBeInRangeOr515) {
     struct Case {
         const char* port;
         bool accepted;
@@ -91,33 +91,33 @@ TEST_F(NetworkConnectionDialogTest, PortMustBeInRangeOr515) {
                           {"65535", false}, {"9100", true}, {"4294967297", false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.port);
-        m_dialog.reset();
+        m_screen.reset();
         h.prompter.Clear();
         const int connectsBefore = link.Count("StartConnect");
         PressOk("10.0.0.7", c.port);
         if (c.accepted) {
             EXPECT_TRUE(h.prompter.boxes.empty());
-            EXPECT_EQ(Dialog().printerPort(), QString(c.port).toUInt());
+            EXPECT_EQ(Screen().printerPort(), QString(c.port).toUInt());
             EXPECT_EQ(link.Count("StartConnect"), connectsBefore + 1);
-            EXPECT_EQ(Dialog().result(), QDialog::Accepted);
+            EXPECT_EQ(Screen().result(), QDialog::Accepted);
         } else {
             EXPECT_EQ(h.prompter.Texts(),
                       QStringList({"Please enter PORT number between 1024 ~ 65534."}));
             EXPECT_EQ(h.prompter.Captions().front(), "KP70 Tool");
-            EXPECT_EQ(Dialog().printerPort(), 0u);
+            EXPECT_EQ(Screen().printerPort(), 0u);
             EXPECT_EQ(link.Count("StartConnect"), connectsBefore);
-            EXPECT_NE(Dialog().result(), QDialog::Accepted);
+            EXPECT_NE(Screen().result(), QDialog::Accepted);
         }
     }
 }
 
-TEST_F(NetworkConnectionDialogTest, ConnectedPrinterClosesTheSocketAndAccepts) {
+TEST_F(NetworkConnectionScreenTest, ConnectedPrinterClosesTheSocketAndAccepts) {
     link.failingProbes = 2;
     PressOk("192.168.1.50", "9100");
     EXPECT_TRUE(h.prompter.boxes.empty());
-    EXPECT_EQ(Dialog().result(), QDialog::Accepted);
-    EXPECT_EQ(Dialog().printerAddress(), "192.168.1.50");
-    EXPECT_EQ(Dialog().printerPort(), 9100u);
+    EXPECT_EQ(Screen().result(), QDialog::Accepted);
+    EXPECT_EQ(Screen().printerAddress(), "192.168.1.50");
+    EXPECT_EQ(Screen().printerPort(), 9100u);
     // The first connect, then a reconnect after each of the two failed probes.
     EXPECT_EQ(link.EventNames(),
               (std::vector<std::string>{"StartConnect", "Probe", "StartConnect", "Probe",
@@ -127,14 +127,14 @@ TEST_F(NetworkConnectionDialogTest, ConnectedPrinterClosesTheSocketAndAccepts) {
     EXPECT_EQ(h.clock.Sleeps(), (std::vector<std::int64_t>{10, 50, 50, 50}));
 }
 
-TEST_F(NetworkConnectionDialogTest, PrinterThatNeverAnswersGivesMessage20AndStays) {
+TEST_F(NetworkConnectionScreenTest, PrinterThatNeverAnswersFailsThePrinterCheckAndStays) {
     link.refuse = true;
     PressOk("192.168.0.254", "6001");
     EXPECT_EQ(h.prompter.Texts(), QStringList({"ERROR : Printer check."}));
-    EXPECT_NE(Dialog().result(), QDialog::Accepted);
-    EXPECT_TRUE(Dialog().isEnabled());
+    EXPECT_NE(Screen().result(), QDialog::Accepted);
+    EXPECT_TRUE(Screen().isEnabled());
     // The port passed the range check, so it is kept although the connection failed.
-    EXPECT_EQ(Dialog().printerPort(), 6001u);
+    EXPECT_EQ(Screen().printerPort(), 6001u);
     std::vector<std::int64_t> waits{10};
     waits.insert(waits.end(), 10, 50);
     EXPECT_EQ(h.clock.Sleeps(), waits);
@@ -176,16 +176,16 @@ private:
     bool m_open = false;
 };
 
-TEST_F(NetworkConnectionDialogTest, CancelDuringTheCheckStopsItAndTheNextOpeningChecksAgain) {
+TEST_F(NetworkConnectionScreenTest, CancelDuringTheCheckStopsItAndTheNextOpeningChecksAgain) {
     GatedClock gate;
     ScreenServices services{h.prompter, h.catalogue, gate, h.log, h.profile, h.keyboard};
-    NetworkConnectionDialog dialog(services, settings, link);
+    NetworkConnectionScreen screen(services, settings, link);
     link.refuse = true;
-    QSignalSpy checked(&dialog, &NetworkConnectionDialog::connectionChecked);
-    QSignalSpy rejected(&dialog, &QDialog::rejected);
-    dialog.findChild<QPushButton*>("okButton")->click();
+    QSignalSpy checked(&screen, &NetworkConnectionScreen::connectionChecked);
+    QSignalSpy rejected(&screen, &QDialog::rejected);
+    screen.findChild<QPushButton*>("okButton")->click();
     ASSERT_TRUE(gate.WaitUntilSleeping());
-    dialog.findChild<QPushButton*>("cancelButton")->click();
+    screen.findChild<QPushButton*>("cancelButton")->click();
     EXPECT_TRUE(rejected.isEmpty()) << "the check ends first";
     gate.Open();
     ASSERT_TRUE(rejected.wait(5000));
@@ -196,15 +196,15 @@ TEST_F(NetworkConnectionDialogTest, CancelDuringTheCheckStopsItAndTheNextOpening
 
     // Opened again, OK checks again.
     link.refuse = false;
-    dialog.PrepareToShow();
-    EXPECT_TRUE(dialog.findChild<QPushButton*>("okButton")->isEnabled());
-    dialog.findChild<QPushButton*>("okButton")->click();
+    screen.PrepareToShow();
+    EXPECT_TRUE(screen.findChild<QPushButton*>("okButton")->isEnabled());
+    screen.findChild<QPushButton*>("okButton")->click();
     ASSERT_TRUE(checked.wait(5000));
     EXPECT_TRUE(checked.front().front().toBool());
-    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(screen.result(), QDialog::Accepted);
 }
 
-TEST_F(NetworkConnectionDialogTest, InvalidAddressIsRefusedBeforeConnecting) {
+TEST_F(NetworkConnectionScreenTest, InvalidAddressIsRefusedBeforeConnecting) {
     for (const char* address : {"192.168.0", "300.1.1.1", ""}) {
         SCOPED_TRACE(address);
         h.prompter.Clear();
@@ -212,62 +212,62 @@ TEST_F(NetworkConnectionDialogTest, InvalidAddressIsRefusedBeforeConnecting) {
         ASSERT_EQ(h.prompter.boxes.size(), 1u);
         EXPECT_TRUE(h.prompter.boxes[0].text.contains("IPv4 address"));
         EXPECT_EQ(link.Count("StartConnect"), 0);
-        EXPECT_EQ(Dialog().printerAddress(), "192.168.0.254");
+        EXPECT_EQ(Screen().printerAddress(), "192.168.0.254");
     }
 }
 
-TEST_F(NetworkConnectionDialogTest, WifiButtonsShowTheUsbNoticeFirst) {
+TEST_F(NetworkConnectionScreenTest, WifiButtonsShowTheUsbNoticeFirst) {
     settings.portName = "WIFI";
-    Dialog().PrepareToShow();
+    Screen().PrepareToShow();
     Child<QPushButton>("settingButton")->click();
     ASSERT_EQ(h.prompter.boxes.size(), 1u);
     EXPECT_EQ(h.prompter.boxes[0].text, "Turn on the printer and Connect a USB cable.");
     EXPECT_EQ(h.prompter.boxes[0].caption, "Notice");
 
     // Each button calls its own function after the notice.
-    std::vector<NetworkConnectionDialog::WifiSetup> calls;
-    Dialog().SetWifiSetup([&](NetworkConnectionDialog::WifiSetup which, QWidget* parent) {
-        EXPECT_EQ(parent, &Dialog());
+    std::vector<NetworkConnectionScreen::WifiSetup> calls;
+    Screen().SetWifiSetup([&](NetworkConnectionScreen::WifiSetup which, QWidget* parent) {
+        EXPECT_EQ(parent, &Screen());
         calls.push_back(which);
     });
     h.prompter.Clear();
     Child<QPushButton>("reservedButton")->click();
     Child<QPushButton>("settingButton")->click();
-    EXPECT_EQ(calls, (std::vector<NetworkConnectionDialog::WifiSetup>{
-                         NetworkConnectionDialog::WifiSetup::LimitedAp,
-                         NetworkConnectionDialog::WifiSetup::Infrastructure}));
+    EXPECT_EQ(calls, (std::vector<NetworkConnectionScreen::WifiSetup>{
+                         NetworkConnectionScreen::WifiSetup::LimitedAp,
+                         NetworkConnectionScreen::WifiSetup::Infrastructure}));
     EXPECT_EQ(h.prompter.Captions(), QStringList({"Notice", "Notice"}));
 }
 
-TEST_F(NetworkConnectionDialogTest, EthernetNetworkSettingOpensTheSettingScreen) {
+TEST_F(NetworkConnectionScreenTest, EthernetNetworkSettingOpensTheSettingScreen) {
     QWidget* parent = nullptr;
-    Dialog().SetSettingScreen([&](QWidget* opener) { parent = opener; });
+    Screen().SetSettingScreen([&](QWidget* opener) { parent = opener; });
     Child<QPushButton>("settingButton")->click();
-    EXPECT_EQ(parent, &Dialog());
+    EXPECT_EQ(parent, &Screen());
     EXPECT_TRUE(h.prompter.boxes.empty());
 }
 
-TEST_F(NetworkConnectionDialogTest, RunReturnsWhetherTheCheckSucceeded) {
+TEST_F(NetworkConnectionScreenTest, RunReturnsWhetherTheCheckSucceeded) {
     QWidget parent;
-    // Accept by pressing OK once the dialog runs; a cancelled run returns false.
-    QTimer::singleShot(0, &Dialog(), [&] { Child<QPushButton>("okButton")->click(); });
+    // Accept by pressing OK once the screen runs; a cancelled run returns false.
+    QTimer::singleShot(0, &Screen(), [&] { Child<QPushButton>("okButton")->click(); });
     QWidget* parentWhileShown = nullptr;
-    QTimer::singleShot(0, &Dialog(), [&] { parentWhileShown = Dialog().parentWidget(); });
-    EXPECT_TRUE(Dialog().RunNetworkDialog(&parent));
+    QTimer::singleShot(0, &Screen(), [&] { parentWhileShown = Screen().parentWidget(); });
+    EXPECT_TRUE(Screen().RunNetworkConnectionScreen(&parent));
     EXPECT_EQ(parentWhileShown, &parent);
-    EXPECT_EQ(Dialog().parentWidget(), nullptr)
-        << "the dialog outlives the screen it was shown over";
-    QTimer::singleShot(0, &Dialog(), [&] { Child<QPushButton>("cancelButton")->click(); });
-    EXPECT_FALSE(Dialog().RunNetworkDialog(&parent));
+    EXPECT_EQ(Screen().parentWidget(), nullptr)
+        << "the network connection screen outlives the screen it was shown over";
+    QTimer::singleShot(0, &Screen(), [&] { Child<QPushButton>("cancelButton")->click(); });
+    EXPECT_FALSE(Screen().RunNetworkConnectionScreen(&parent));
     EXPECT_EQ(link.Count("StartConnect"), 1);
 }
 
-class KoreanNetworkConnectionDialogTest : public NetworkConnectionDialogTest {
+class KoreanNetworkConnectionScreenTest : public NetworkConnectionScreenTest {
 protected:
-    KoreanNetworkConnectionDialogTest() : NetworkConnectionDialogTest(true) {}
+    KoreanNetworkConnectionScreenTest() : NetworkConnectionScreenTest(true) {}
 };
 
-TEST_F(KoreanNetworkConnectionDialogTest, KoreanLabelsAndNotice) {
+TEST_F(KoreanNetworkConnectionScreenTest, KoreanLabelsAndNotice) {
     EXPECT_EQ(Child<QPushButton>("settingButton")->text(), "네트워크 설정");
     EXPECT_EQ(Child<QPushButton>("cancelButton")->text(), "취소");
     PressOk("192.168.0.254", "80");
@@ -275,7 +275,7 @@ TEST_F(KoreanNetworkConnectionDialogTest, KoreanLabelsAndNotice) {
               QStringList({"포트번호는 1024 ~ 65534 범위의 값으로 입력해 주시기 바랍니다."}));
 
     settings.portName = "WIFI";
-    Dialog().PrepareToShow();
+    Screen().PrepareToShow();
     EXPECT_EQ(Child<QPushButton>("settingButton")->text(), "Infrastructure");
     h.prompter.Clear();
     Child<QPushButton>("settingButton")->click();

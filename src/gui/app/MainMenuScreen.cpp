@@ -1,4 +1,4 @@
-#include "gui/app/MainMenu.h"
+#include "gui/app/MainMenuScreen.h"
 
 #include "core/app/ModelCatalogue.h"
 
@@ -21,8 +21,8 @@ constexpr BilingualText kBackLabel{"<< &Back  ", "<< 뒤로"};
 
 }  // namespace
 
-MainMenu::MainMenu(const ScreenServices& services, PrinterPort& port,
-                   std::string& connectionSummary, ToolLauncher& tools, QWidget* parent)
+MainMenuScreen::MainMenuScreen(const ScreenServices& services, PrinterPort& port,
+                               std::string& connectionSummary, ToolLauncher& tools, QWidget* parent)
     : QDialog(parent), m_services(services), m_port(port), m_tools(tools) {
     setWindowTitle(QString::fromUtf8(texts::kCaption));
     connectionSummary = BuildConnectionSummary(m_port.Settings());
@@ -44,24 +44,24 @@ MainMenu::MainMenu(const ScreenServices& services, PrinterPort& port,
     // The oldest model (code 2) has no user setup.
     m_setup->setEnabled(models::HasUserSetup(m_port.Settings().modelCode));
 
-    connect(m_logo, &QPushButton::clicked, this, &MainMenu::OnLogoDownload);
-    connect(m_setup, &QPushButton::clicked, this, &MainMenu::OnUserSetup);
-    connect(m_firmware, &QPushButton::clicked, this, &MainMenu::OnFirmwareDownload);
-    connect(m_back, &QPushButton::clicked, this, &MainMenu::reject);
+    connect(m_logo, &QPushButton::clicked, this, &MainMenuScreen::OnLogoDownload);
+    connect(m_setup, &QPushButton::clicked, this, &MainMenuScreen::OnUserSetup);
+    connect(m_firmware, &QPushButton::clicked, this, &MainMenuScreen::OnFirmwareDownload);
+    connect(m_back, &QPushButton::clicked, this, &MainMenuScreen::reject);
 }
 
-void MainMenu::OnLogoDownload() {
+void MainMenuScreen::OnLogoDownload() {
     m_port.Settings().toolMode = kToolModeLogo;
     m_tools.LoadStoredLogoList();
     m_tools.OpenLogoTool(this);
 }
 
-void MainMenu::OnUserSetup() {
+void MainMenuScreen::OnUserSetup() {
     m_port.Settings().toolMode = kToolModeSetup;
     m_tools.OpenUserSetup(this);
 }
 
-void MainMenu::OnFirmwareDownload() {
+void MainMenuScreen::OnFirmwareDownload() {
     m_port.Settings().toolMode = kToolModeFirmware;
     m_tools.OpenFirmwareTool(this, m_port.Settings().modelCode);
     // The firmware tools may leave the port open when they end on an error.

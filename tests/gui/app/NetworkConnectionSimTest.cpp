@@ -1,4 +1,4 @@
-// The network connection dialog with the real socket and clock against the virtual printer.
+// The network connection screen with the real socket and clock against the virtual printer.
 #include <gtest/gtest.h>
 
 #include <QLineEdit>
@@ -7,7 +7,7 @@
 
 #include "GuiHarness.h"
 #include "gui/app/GuiNotifier.h"
-#include "gui/app/NetworkConnectionDialog.h"
+#include "gui/app/NetworkConnectionScreen.h"
 #include "platform/NetworkSocket.h"
 #include "platform/SystemClock.h"
 #include "support/SimProcess.h"
@@ -15,19 +15,19 @@
 namespace kp70::test {
 namespace {
 
-class NetworkDialogSimTest : public ::testing::Test {
+class NetworkConnectionSimTest : public ::testing::Test {
 protected:
     // Presses OK with the given port and returns whether the connection check succeeded.
     bool CheckConnection(int port) {
-        NetworkConnectionDialog dialog(services, settings, socket);
-        dialog.findChild<QLineEdit*>("addressEdit")->setText("127.0.0.1");
-        dialog.findChild<QLineEdit*>("portEdit")->setText(QString::number(port));
-        QSignalSpy checked(&dialog, &NetworkConnectionDialog::connectionChecked);
-        dialog.findChild<QPushButton*>("okButton")->click();
+        NetworkConnectionScreen screen(services, settings, socket);
+        screen.findChild<QLineEdit*>("addressEdit")->setText("127.0.0.1");
+        screen.findChild<QLineEdit*>("portEdit")->setText(QString::number(port));
+        QSignalSpy checked(&screen, &NetworkConnectionScreen::connectionChecked);
+        screen.findChild<QPushButton*>("okButton")->click();
         EXPECT_TRUE(checked.wait(10000));
-        EXPECT_EQ(dialog.printerPort(), static_cast<std::uint32_t>(port));
+        EXPECT_EQ(screen.printerPort(), static_cast<std::uint32_t>(port));
         return !checked.isEmpty() && checked.front().front().toBool() &&
-               dialog.result() == QDialog::Accepted;
+               screen.result() == QDialog::Accepted;
     }
 
     GuiHarness h;
@@ -39,14 +39,14 @@ protected:
     SimProcess sim;
 };
 
-TEST_F(NetworkDialogSimTest, ListeningPrinterIsAccepted) {
+TEST_F(NetworkConnectionSimTest, ListeningPrinterIsAccepted) {
     ASSERT_TRUE(sim.Start()) << sim.Log();
     EXPECT_TRUE(CheckConnection(sim.TcpPort()));
     EXPECT_TRUE(h.prompter.boxes.empty());
     EXPECT_FALSE(socket.connected()) << "the check closes its connection";
 }
 
-TEST_F(NetworkDialogSimTest, RefusingPrinterGivesMessage20) {
+TEST_F(NetworkConnectionSimTest, RefusingPrinterFailsThePrinterCheck) {
     ASSERT_TRUE(sim.Start({"--fault", "refuse"})) << sim.Log();
     EXPECT_FALSE(CheckConnection(sim.TcpPort()));
     EXPECT_EQ(h.prompter.Texts(), QStringList({"ERROR : Printer check."}));

@@ -16,14 +16,14 @@ class LogoPreviewArea;
 // arithmetic of PreviewImageSize), or, with "Printer dots", as the printer will print it
 // with the current options (diverging point, gray, the file's centring mark in the
 // printable area), scaled so the printable area fills the preview's width.
-class CPage2Preview : public LogoPage {
+class LogoPreviewPage : public LogoPage {
     Q_OBJECT
 
 public:
     // The choices in the page's radio order; the first four are the qualities.
     enum class Choice { Normal = 0, Quadruple = 1, DoubleHeight = 2, DoubleWidth = 3, PrinterDots };
 
-    explicit CPage2Preview(LogoSheetContext& context, QWidget* parent = nullptr);
+    explicit LogoPreviewPage(LogoSheetContext& context, QWidget* parent = nullptr);
 
     void Activate() override;
     // Draws the current file again (also on a selection change and a choice).

@@ -6,19 +6,19 @@
 
 #include "FirmwareScreenRig.h"
 #include "core/firmware/LastImage.h"
-#include "gui/app/MainMenu.h"
-#include "gui/app/NetworkConnectionDialog.h"
+#include "gui/app/MainMenuScreen.h"
+#include "gui/app/NetworkConnectionScreen.h"
 #include "gui/firmware/FirmwareTool.h"
 #include "support/FastClock.h"
 
 namespace kp70::test {
 namespace {
 
-using Rig = FirmwareScreenRig<DownloadToolDialog>;
+using Rig = FirmwareScreenRig<DownloadToolScreen>;
 
 const FakeBytes kDleAck = {0x10, 0x06};
 
-TEST(DownloadToolDialog, LabelsInBothLanguages) {
+TEST(DownloadToolScreen, LabelsInBothLanguages) {
     for (bool korean : {false, true}) {
         Rig rig("COM1", 2, korean);
         SaveLastImage(rig.h.profile, "FWDN15", {"/images/t10.bin", "t10.bin"});
@@ -36,15 +36,15 @@ TEST(DownloadToolDialog, LabelsInBothLanguages) {
     }
 }
 
-TEST(DownloadToolDialog, AcknowledgedDownloadCompletesAndEndsTheScreen) {
+TEST(DownloadToolScreen, AcknowledgedDownloadCompletesAndEndsTheScreen) {
     Rig rig("COM1", 2);
     WriteBytes(rig.File("t10.bin"), MakeTalvo10Image());
     rig.port.responder = [](const FakeBytes&) { return kDleAck; };
     rig.Open();
     DownloadToolForm& form = rig.screen->form();
-    rig.chooser.answers = {QString::fromStdString(rig.File("t10.bin"))};
+    rig.chooser.answers = {QStringList{QString::fromStdString(rig.File("t10.bin"))}};
     form.openButton()->click();
-    EXPECT_EQ(rig.chooser.filters.back(), "BINARY(*.bin)|*.bin|ALL FILE(*.*)|*.*|");
+    EXPECT_EQ(rig.chooser.boxes.back().filter, "BINARY(*.bin)|*.bin|ALL FILE(*.*)|*.*|");
     EXPECT_EQ(form.nameBox()->text(), "t10.bin");
     form.areaRadio(2)->click();
     QString titleWhileShown;
@@ -62,7 +62,7 @@ TEST(DownloadToolDialog, AcknowledgedDownloadCompletesAndEndsTheScreen) {
     EXPECT_EQ(LoadLastImage(rig.h.profile, "FWDN15").name, "t10.bin");
 }
 
-TEST(DownloadToolDialog, RefusedFileLeavesTheScreenOpenWithOkOffered) {
+TEST(DownloadToolScreen, RefusedFileLeavesTheScreenOpenWithOkOffered) {
     Rig rig("LPT1", 2);
     std::vector<std::uint8_t> image = MakeTalvo10Image();
     std::copy_n("T15S", 4, image.begin() + 0x80000);
@@ -81,7 +81,7 @@ TEST(DownloadToolDialog, RefusedFileLeavesTheScreenOpenWithOkOffered) {
     EXPECT_FALSE(rig.port.isOpen());
 }
 
-TEST(DownloadToolDialog, CancelDuringTheErasePausesClosesThePort) {
+TEST(DownloadToolScreen, CancelDuringTheErasePausesClosesThePort) {
     FastClock fast;
     Rig rig("COM1", 2, false, &fast);
     WriteBytes(rig.File("t10.bin"), MakeTalvo10Image());
@@ -106,7 +106,7 @@ TEST(DownloadToolDialog, CancelDuringTheErasePausesClosesThePort) {
     EXPECT_TRUE(texts[1].startsWith("The download was stopped: the area is erased"));
 }
 
-TEST(DownloadToolDialog, NoToTheStopQuestionLetsTheDownloadGoOn) {
+TEST(DownloadToolScreen, NoToTheStopQuestionLetsTheDownloadGoOn) {
     FastClock fast;
     Rig rig("COM1", 2, false, &fast);
     WriteBytes(rig.File("t10.bin"), MakeTalvo10Image());
@@ -138,7 +138,7 @@ TEST(FirmwareTool, FirmwareDownloadOpensTheModelsTool) {
         std::string summary;
         AppToolLauncher tools;
         tools.SetFirmwareTool(MakeFirmwareOpener(h.services, links, summary));
-        MainMenu menu(h.services, port, summary, tools);
+        MainMenuScreen menu(h.services, port, summary, tools);
         QString opened;
         QTimer::singleShot(0, [&] {
             QWidget* tool = QApplication::activeModalWidget();

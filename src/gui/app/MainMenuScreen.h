@@ -15,14 +15,14 @@ class ToolLauncher;
 // The small menu shown over the connection screen after OK: it builds the connection
 // summary the tools show, sets the tool mode and opens one tool at a time. Back returns to
 // the connection screen.
-class MainMenu : public QDialog {
+class MainMenuScreen : public QDialog {
     Q_OBJECT
 
 public:
     // port holds the connection settings and is closed after the firmware tool if that left
     // it open; connectionSummary is rebuilt here for the tools to read.
-    MainMenu(const ScreenServices& services, PrinterPort& port, std::string& connectionSummary,
-             ToolLauncher& tools, QWidget* parent = nullptr);
+    MainMenuScreen(const ScreenServices& services, PrinterPort& port,
+                   std::string& connectionSummary, ToolLauncher& tools, QWidget* parent = nullptr);
 
 private:
     void OnLogoDownload();

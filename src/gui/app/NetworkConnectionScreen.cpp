@@ -1,4 +1,4 @@
-#include "gui/app/NetworkConnectionDialog.h"
+#include "gui/app/NetworkConnectionScreen.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -41,7 +41,7 @@ constexpr ActionSet kReservedAction = 16;  // "Reserved" (off) / "Limited AP"
 
 }  // namespace
 
-NetworkConnectionDialog::NetworkConnectionDialog(const ScreenServices& services,
+NetworkConnectionScreen::NetworkConnectionScreen(const ScreenServices& services,
                                                  ConnectionSettings& settings, NetworkLink& link,
                                                  QWidget* parent)
     : QDialog(parent), m_services(services), m_settings(settings), m_link(link) {
@@ -89,29 +89,29 @@ NetworkConnectionDialog::NetworkConnectionDialog(const ScreenServices& services,
     layout->addLayout(buttons);
     layout->addWidget(m_settingGroup);
 
-    connect(m_ok, &QPushButton::clicked, this, &NetworkConnectionDialog::OnOk);
-    connect(m_cancel, &QPushButton::clicked, this, &NetworkConnectionDialog::reject);
+    connect(m_ok, &QPushButton::clicked, this, &NetworkConnectionScreen::OnOk);
+    connect(m_cancel, &QPushButton::clicked, this, &NetworkConnectionScreen::reject);
     connect(m_settingButton, &QPushButton::clicked, this,
-            &NetworkConnectionDialog::OnSettingButton);
+            &NetworkConnectionScreen::OnSettingButton);
     connect(m_reservedButton, &QPushButton::clicked, this,
-            &NetworkConnectionDialog::OnReservedButton);
+            &NetworkConnectionScreen::OnReservedButton);
 
     PrepareToShow();
 }
 
-NetworkConnectionDialog::~NetworkConnectionDialog() = default;
+NetworkConnectionScreen::~NetworkConnectionScreen() = default;
 
-bool NetworkConnectionDialog::IsWifi() const {
+bool NetworkConnectionScreen::IsWifi() const {
     return m_settings.portName.rfind("ETH", 0) != 0;
 }
 
-ActionSet NetworkConnectionDialog::IdleActions() const {
+ActionSet NetworkConnectionScreen::IdleActions() const {
     // "Reserved" does nothing for an Ethernet printer; for WiFi it is "Limited AP".
     return kOkAction | kCancelAction | kFieldsAction | kSettingAction |
            (IsWifi() ? kReservedAction : 0);
 }
 
-void NetworkConnectionDialog::PrepareToShow() {
+void NetworkConnectionScreen::PrepareToShow() {
     if (!m_runner || m_runner->Closing()) {
         // A check cancelled at the last opening closed its runner; this opening gets a
         // fresh one.
@@ -137,9 +137,9 @@ void NetworkConnectionDialog::PrepareToShow() {
     if (!m_runner->Busy()) m_runner->ShowActions(IdleActions());
 }
 
-bool NetworkConnectionDialog::RunNetworkDialog(QWidget* parent) {
+bool NetworkConnectionScreen::RunNetworkConnectionScreen(QWidget* parent) {
     // Shown over the caller, but owned by whoever built it: the parent is put back
-    // afterwards so the caller's destruction never deletes this long-lived dialog.
+    // afterwards so the caller's destruction never deletes this long-lived screen.
     QWidget* owner = parentWidget();
     if (parent && parent != owner) setParent(parent, windowFlags());
     PrepareToShow();
@@ -148,7 +148,7 @@ bool NetworkConnectionDialog::RunNetworkDialog(QWidget* parent) {
     return accepted;
 }
 
-void NetworkConnectionDialog::OnOk() {
+void NetworkConnectionScreen::OnOk() {
     if (m_runner->Busy() || m_runner->Closing()) return;
     m_portBoxText = m_port->text();
     const NetworkTarget target =
@@ -179,7 +179,7 @@ void NetworkConnectionDialog::OnOk() {
         [this](const Outcome& outcome) { FinishCheck(outcome); }, kCancelAction);
 }
 
-void NetworkConnectionDialog::FinishCheck(const Outcome& outcome) {
+void NetworkConnectionScreen::FinishCheck(const Outcome& outcome) {
     if (!outcome.ok()) {
         // "ERROR : Printer check.": the screen stays with its values.
         m_services.ShowAll(this, outcome);
@@ -190,7 +190,7 @@ void NetworkConnectionDialog::FinishCheck(const Outcome& outcome) {
     accept();
 }
 
-void NetworkConnectionDialog::reject() {
+void NetworkConnectionScreen::reject() {
     if (m_runner->Busy()) {
         // Cancel during the check: stop its probe rounds (the check closes the socket),
         // then leave without reporting the result.
@@ -200,7 +200,7 @@ void NetworkConnectionDialog::reject() {
     QDialog::reject();
 }
 
-void NetworkConnectionDialog::OnSettingButton() {
+void NetworkConnectionScreen::OnSettingButton() {
     if (IsWifi()) {
         RunWifiSetup(WifiSetup::Infrastructure);
         return;
@@ -208,11 +208,11 @@ void NetworkConnectionDialog::OnSettingButton() {
     if (m_settingScreen) m_settingScreen(this);
 }
 
-void NetworkConnectionDialog::OnReservedButton() {
+void NetworkConnectionScreen::OnReservedButton() {
     if (IsWifi()) RunWifiSetup(WifiSetup::LimitedAp);
 }
 
-void NetworkConnectionDialog::RunWifiSetup(WifiSetup which) {
+void NetworkConnectionScreen::RunWifiSetup(WifiSetup which) {
     // The WiFi component talks to the printer over USB, outside the printer port.
     m_services.prompter.Show(this, m_services.Text(kUsbNotice), m_services.Text(kNoticeCaption));
     // The set-up function says itself when its component is missing.

@@ -20,14 +20,14 @@ class PrinterLinkFactory;
 // way stops between two packets or pauses and the port is closed; once the erase packet has
 // gone out the operator is asked first (the area stays erased) and told afterwards. The screen ends
 // by itself once the printer took the whole area. The controls live in its DownloadToolForm.
-class DownloadToolDialog : public QDialog {
+class DownloadToolScreen : public QDialog {
     Q_OBJECT
 
 public:
-    DownloadToolDialog(const ScreenServices& services, PrinterLinkFactory& links,
+    DownloadToolScreen(const ScreenServices& services, PrinterLinkFactory& links,
                        const std::string& connectionSummary, FileChooser& chooser,
                        QWidget* parent = nullptr);
-    ~DownloadToolDialog() override;
+    ~DownloadToolScreen() override;
 
     bool Busy() const { return m_runner.Busy(); }
     bool Closed() const { return m_closed; }

@@ -6,11 +6,11 @@
 namespace kp70 {
 
 // The print window, "Printing": "Printing... n/255" and the bar at the images printed.
-class CPrintProgress : public LogoProgressWindow {
+class PrintProgressWindow : public LogoProgressWindow {
     Q_OBJECT
 
 public:
-    explicit CPrintProgress(bool korean, QWidget* parent = nullptr)
+    explicit PrintProgressWindow(bool korean, QWidget* parent = nullptr)
         : LogoProgressWindow(Kind::Print, korean, parent) {}
 
     void ShowProgress(const PrintProgress& progress) {

@@ -1,4 +1,4 @@
-#include "gui/logo/CPage3Upload.h"
+#include "gui/logo/LogoUploadPage.h"
 #include "core/app/ModelCatalogue.h"
 #include "gui/app/Widgets.h"
 
@@ -14,7 +14,8 @@
 
 namespace kp70 {
 
-CPage3Upload::CPage3Upload(LogoSheetContext& context, QWidget* parent) : LogoPage(context, parent) {
+LogoUploadPage::LogoUploadPage(LogoSheetContext& context, QWidget* parent)
+    : LogoPage(context, parent) {
     auto* layout = new QVBoxLayout(this);
     auto* group = new QGroupBox(m_context.Text(logosheet::kImageList), this);
     group->setObjectName("listGroup");
@@ -41,13 +42,13 @@ CPage3Upload::CPage3Upload(LogoSheetContext& context, QWidget* parent) : LogoPag
     bottom->addWidget(m_upload);
     layout->addLayout(bottom);
 
-    connect(m_upload, &QPushButton::clicked, this, &CPage3Upload::uploadClicked);
+    connect(m_upload, &QPushButton::clicked, this, &LogoUploadPage::uploadClicked);
     connect(m_view, &QTreeWidget::itemSelectionChanged, this,
             [this] { m_context.currentNumber = m_view->LastSelectedNumber(); });
     ConnectSort(m_view);
 }
 
-void CPage3Upload::Activate() {
+void LogoUploadPage::Activate() {
     if (!m_shown) {
         m_shown = true;
         m_view->ResetSort();

@@ -21,15 +21,15 @@ class NetworkSettingForm;
 // from the three boxes. The searches and changes are steps of a NetworkSettingSession on
 // the operation runner, so the screen keeps painting through their receive windows; EXIT
 // or the close box during one stops it (a change still sends its end frame first).
-class NetworkSettingDialog : public QDialog {
+class NetworkSettingScreen : public QDialog {
     Q_OBJECT
 
 public:
     // link: the discovery sockets; frames go to broadcastAddress.
-    NetworkSettingDialog(const ScreenServices& services, DatagramLink& link,
+    NetworkSettingScreen(const ScreenServices& services, DatagramLink& link,
                          std::string broadcastAddress = kDefaultBroadcastAddress,
                          QWidget* parent = nullptr);
-    ~NetworkSettingDialog() override;
+    ~NetworkSettingScreen() override;
 
     NetworkSettingForm& form() const { return *m_form; }
     // True while a search or change runs.

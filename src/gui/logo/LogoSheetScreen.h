@@ -18,15 +18,15 @@ class QTabWidget;
 
 namespace kp70 {
 
-class CPage1Selection;
-class CPage2Preview;
-class CPage3Upload;
-class CPage4Print;
-class CPage5Setup;
-class CPrintProgress;
-class CProgress;
 class LogoPage;
+class LogoPreviewPage;
+class LogoPrintPage;
+class LogoSelectPage;
+class LogoSetupPage;
+class LogoUploadPage;
+class PrintProgressWindow;
 class PrinterLinkFactory;
+class UploadProgressWindow;
 
 // The logo tool's sheet, "KP 70 Tool : Image Logo Setup": the five pages Select Bitmap,
 // Preview Bitmap, Upload Bitmap, Print Bitmap and Setup, OK and Cancel, opening on Setup.
@@ -36,15 +36,16 @@ class PrinterLinkFactory;
 // during the erase wait and the pauses and Cancel is answered between images. Closing the
 // sheet empties the list (the stored list in the profile stays) and gives the port its
 // real name back when Print To File was on.
-class CMyProperty : public QDialog {
+class LogoSheetScreen : public QDialog {
     Q_OBJECT
 
 public:
     enum Page { kSelectPage = 0, kPreviewPage, kUploadPage, kPrintPage, kSetupPage };
 
-    CMyProperty(const ScreenServices& services, PrinterLinkFactory& links, LogoToolData& toolData,
-                FileChooser& chooser, std::string connectionSummary, QWidget* parent = nullptr);
-    ~CMyProperty() override;
+    LogoSheetScreen(const ScreenServices& services, PrinterLinkFactory& links,
+                    LogoToolData& toolData, FileChooser& chooser, std::string connectionSummary,
+                    QWidget* parent = nullptr);
+    ~LogoSheetScreen() override;
 
     // True while an upload, delete or print runs.
     bool busy() const { return m_runner.Busy(); }
@@ -54,16 +55,16 @@ public:
     bool ShowPage(int page);
 
     LogoSheetContext& context() { return m_context; }
-    CPage1Selection* selectPage() const { return m_select; }
-    CPage2Preview* previewPage() const { return m_preview; }
-    CPage3Upload* uploadPage() const { return m_upload; }
-    CPage4Print* printPage() const { return m_print; }
-    CPage5Setup* setupPage() const { return m_setup; }
+    LogoSelectPage* selectPage() const { return m_select; }
+    LogoPreviewPage* previewPage() const { return m_preview; }
+    LogoUploadPage* uploadPage() const { return m_upload; }
+    LogoPrintPage* printPage() const { return m_print; }
+    LogoSetupPage* setupPage() const { return m_setup; }
     QTabWidget* tabs() const { return m_tabs; }
     QDialogButtonBox* buttons() const { return m_buttons; }
     // The progress window of the job under way, if it has shown itself.
-    CProgress* uploadWindow() const { return m_uploadWindow; }
-    CPrintProgress* printWindow() const { return m_printWindow; }
+    UploadProgressWindow* uploadWindow() const { return m_uploadWindow; }
+    PrintProgressWindow* printWindow() const { return m_printWindow; }
 
 public slots:
     void accept() override;
@@ -84,20 +85,20 @@ private:
     PrinterLinkFactory& m_links;
     QTabWidget* m_tabs = nullptr;
     QDialogButtonBox* m_buttons = nullptr;
-    CPage1Selection* m_select = nullptr;
-    CPage2Preview* m_preview = nullptr;
-    CPage3Upload* m_upload = nullptr;
-    CPage4Print* m_print = nullptr;
-    CPage5Setup* m_setup = nullptr;
+    LogoSelectPage* m_select = nullptr;
+    LogoPreviewPage* m_preview = nullptr;
+    LogoUploadPage* m_upload = nullptr;
+    LogoPrintPage* m_print = nullptr;
+    LogoSetupPage* m_setup = nullptr;
     std::array<LogoPage*, 5> m_pages{};
     int m_current = kSetupPage;
     bool m_switching = false;
     bool m_closing = false;
 
-    CProgress* m_uploadWindow = nullptr;
-    CPrintProgress* m_printWindow = nullptr;
-    // Set by a progress window's Cancel; read by the job between images.
-    // The progress window's Cancel (and the sheet's closing) for the job under way.
+    UploadProgressWindow* m_uploadWindow = nullptr;
+    PrintProgressWindow* m_printWindow = nullptr;
+    // The progress window's Cancel (and the sheet's closing) for the job under way; the job
+    // reads it between images.
     std::shared_ptr<CancelToken> m_cancel = std::make_shared<CancelToken>();
     // Declared last: shut down (joined) first, before anything its step uses goes.
     OperationRunner m_runner;
