@@ -38,19 +38,19 @@ private:
 };
 
 // How the entry's printer is attached, as the option that reaches it.
-const char* ConnectionFor(InterfaceKind kind) {
+const char* ConnectionFor(Attachment kind) {
     switch (kind) {
-        case kInterfaceSerial:
+        case Attachment::Serial:
             return "a serial port: use --port NAME";
-        case kInterfaceUsbSerial:
+        case Attachment::UsbSerial:
             return "a USB virtual serial port: use --port NAME";
-        case kInterfaceParallel:
+        case Attachment::Parallel:
             return "a parallel port: use --port NAME";
-        case kInterfaceUsbPrinter:
+        case Attachment::UsbPrinter:
             return "USB: use --usb";
-        case kInterfaceEthernet:
+        case Attachment::Ethernet:
             return "Ethernet: use --net HOST[:PORT]";
-        case kInterfaceWifi:
+        case Attachment::Wifi:
             return "WiFi: use --net HOST[:PORT]";
         default:
             return "an unknown interface";
@@ -112,14 +112,15 @@ std::string RefusalText(const TypedResolution& r, const ConnectionOptions& optio
 
 // The kind of a --port name; a link (such as a pty link) is followed when its own name says
 // nothing, and the port is then opened by the name it points to.
-PortKind ResolvePortName(std::string& name) {
-    const PortKind kind = PortKindOf(name);
-    if (kind != PortKind::None) return kind;
+Attachment ResolvePortName(std::string& name) {
+    const Attachment kind = AttachmentOfPort(name);
+    if (kind != Attachment::None) return kind;
     std::error_code ec;
     const auto target = std::filesystem::canonical(name, ec);
-    if (ec) return PortKind::None;
-    const PortKind targetKind = PortKindOf(target.string());
-    if (targetKind == PortKind::Serial || targetKind == PortKind::Parallel) name = target.string();
+    if (ec) return Attachment::None;
+    const Attachment targetKind = AttachmentOfPort(target.string());
+    if (targetKind == Attachment::Serial || targetKind == Attachment::Parallel)
+        name = target.string();
     return targetKind;
 }
 
@@ -174,25 +175,26 @@ bool ResolveConnection(const ConnectionOptions& options, PrinterChoice& target,
     }
 
     std::string portName;
-    PortKind kind = PortKind::None;
+    Attachment kind = Attachment::None;
     if (!options.port.empty()) {
         portName = options.port;
         kind = ResolvePortName(portName);
-        if (kind != PortKind::Serial && kind != PortKind::Parallel) {
+        if (kind != Attachment::Serial && kind != Attachment::Parallel) {
             why = "--port " + options.port +
                   ": not a serial or parallel port (for example /dev/ttyS0, /dev/ttyUSB0, "
                   "/dev/lp0 or the virtual printer's /tmp/kp70sim/ttyKP70)";
-            if (kind == PortKind::Usb) why = "for a USB printer use --usb instead of --port USB";
-            if (kind == PortKind::File) why = "to print into a file use --file PATH";
-            if (kind == PortKind::Network) why = "for an Ethernet printer use --net HOST[:PORT]";
+            if (kind == Attachment::UsbPrinter)
+                why = "for a USB printer use --usb instead of --port USB";
+            if (kind == Attachment::File) why = "to print into a file use --file PATH";
+            if (kind == Attachment::Ethernet) why = "for an Ethernet printer use --net HOST[:PORT]";
             return false;
         }
     } else if (options.usb) {
-        kind = PortKind::Usb;
+        kind = Attachment::UsbPrinter;
     } else if (!options.net.empty()) {
-        kind = PortKind::Network;
+        kind = Attachment::Ethernet;
     } else {
-        kind = PortKind::File;
+        kind = Attachment::File;
     }
 
     TypedConnection typed;
@@ -200,7 +202,7 @@ bool ResolveConnection(const ConnectionOptions& options, PrinterChoice& target,
     typed.kind = kind;
     typed.port = portName;
     for (int i = 0; i < kLineSettingCount; ++i) typed.line[i] = options.*kLineOptions[i].typed;
-    if (kind == PortKind::Network) {
+    if (kind == Attachment::Ethernet) {
         // HOST[:PORT]; a host name may stand for the address.
         const auto colon = options.net.rfind(':');
         typed.host = options.net.substr(0, colon);
@@ -251,7 +253,7 @@ bool CliLinks::Choose(const PrinterChoice& choice, std::string& why) {
     m_choice = choice;
     // Fresh port objects: the file port takes its file name at construction.
     m_parts = std::make_unique<Parts>(m_context, choice.filePath);
-    if (PortKindOf(choice.settings.portName) == PortKind::Usb && m_context.devices) {
+    if (AttachmentOfPort(choice.settings.portName) == Attachment::UsbPrinter && m_context.devices) {
         // As choosing a USB printer entry on the connection screen does: exactly one of the
         // model's printers must be attached, looked for up to 16 times 250 ms.
         const int count = SearchUsbPrinters(*m_context.devices, *m_context.clock,

@@ -114,19 +114,19 @@ int RunPorts(Verb& verb, bool json) {
     return kExitDone;
 }
 
-const char* InterfaceName(int kind) {
+const char* InterfaceName(Attachment kind) {
     switch (kind) {
-        case kInterfaceSerial:
+        case Attachment::Serial:
             return "serial";
-        case kInterfaceParallel:
+        case Attachment::Parallel:
             return "parallel";
-        case kInterfaceUsbSerial:
+        case Attachment::UsbSerial:
             return "USB virtual serial";
-        case kInterfaceUsbPrinter:
+        case Attachment::UsbPrinter:
             return "USB printer";
-        case kInterfaceEthernet:
+        case Attachment::Ethernet:
             return "Ethernet";
-        case kInterfaceWifi:
+        case Attachment::Wifi:
             return "WiFi";
         default:
             return "none";
@@ -150,15 +150,17 @@ int RunDevices(Verb& verb, bool json) {
     for (const std::string& entry : entries) {
         const int selection = models::ClassifyAtSelection(entry);
         const int ok = models::ClassifyAtOk(entry);
-        const int kind = models::InterfaceKindOf(entry, selection);
+        const Attachment kind = models::AttachmentOfEntry(entry, selection);
         if (json) {
-            array.push_back(
-                {{"name", entry}, {"selection", selection}, {"ok", ok}, {"interface", kind}});
+            array.push_back({{"name", entry},
+                             {"selection", selection},
+                             {"ok", ok},
+                             {"interface", static_cast<int>(kind)}});
             continue;
         }
         context.out << std::left << std::setw(static_cast<int>(width)) << entry << "  "
-                    << std::setw(11) << selection << std::setw(4) << ok << kind << " ("
-                    << InterfaceName(kind) << ")";
+                    << std::setw(11) << selection << std::setw(4) << ok << static_cast<int>(kind)
+                    << " (" << InterfaceName(kind) << ")";
         if (selection == 0) context.out << "  " << context.catalogue.Message(msg::kInvalidDevice);
         context.out << "\n";
     }

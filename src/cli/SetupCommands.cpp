@@ -158,11 +158,11 @@ int WriteValues(SetupValues& values, CliSetup& link, Verb& verb,
     // The stop bit matters to the link only on a serial port, and the USB mode only when
     // the printer is reached over USB (as a printer or as a virtual serial port).
     const PrinterChoice& choice = verb.Printer();
-    const PortKind kind = link.Session().Kind();
-    const InterfaceKind attached =
-        models::InterfaceKindOf(choice.deviceEntry, models::ClassifyAtOk(choice.deviceEntry));
-    const bool overUsb = kind == PortKind::Usb || attached == kInterfaceUsbSerial;
-    if (block.stopBitWarning && kind == PortKind::Serial && !overUsb) verb.Tell(StopBitWarning());
+    const Attachment kind = link.Session().Kind();
+    const Attachment attached =
+        models::AttachmentOfEntry(choice.deviceEntry, models::ClassifyAtOk(choice.deviceEntry));
+    const bool overUsb = kind == Attachment::UsbPrinter || attached == Attachment::UsbSerial;
+    if (block.stopBitWarning && kind == Attachment::Serial && !overUsb) verb.Tell(StopBitWarning());
     const Outcome outcome = link.Session().WriteSettings(block, verb.Cancel());
     if (outcome.status == OutcomeStatus::Cancelled) {
         verb.Tell("interrupted: the settings may be written only in part; read them again");

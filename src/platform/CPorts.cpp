@@ -64,14 +64,14 @@ int CPorts::Open() {
     // The files to keep are this Open's only.
     const std::vector<std::string> keep = std::move(m_keepFiles);
     m_keepFiles.clear();
-    switch (PortKindOf(m_settings.portName)) {
-        case PortKind::Serial:
+    switch (AttachmentOfPort(m_settings.portName)) {
+        case Attachment::Serial:
             return OpenSerial();
-        case PortKind::Parallel:
+        case Attachment::Parallel:
             return OpenParallel();
-        case PortKind::File:
+        case Attachment::File:
             return OpenFile(keep);
-        case PortKind::Usb:
+        case Attachment::UsbPrinter:
             return OpenUsb();
         default:
             // A network or unknown name is no port of ours. A port still open is released
@@ -118,7 +118,7 @@ int CPorts::OpenSerial() {
     }
     (void)::ioctl(fd, TIOCEXCL);
     m_fd = fd;
-    m_kind = PortKind::Serial;
+    m_kind = Attachment::Serial;
     if (!ConfigureSerial()) {
         ReleaseHandle();
         return 0;
@@ -196,7 +196,7 @@ int CPorts::OpenParallel() {
         m_parportClaimed = true;
     }
     m_fd = fd;
-    m_kind = PortKind::Parallel;
+    m_kind = Attachment::Parallel;
     m_isOpen = true;
     m_run = true;
     return 1;
@@ -241,7 +241,7 @@ int CPorts::OpenFile(const std::vector<std::string>& keep) {
         return FailOpen("CPorts::Open() CreateFile error\r\n", path, err, nullptr);
     }
     m_fd = fd;
-    m_kind = PortKind::File;
+    m_kind = Attachment::File;
     m_isOpen = true;
     m_run = true;
     return 1;
@@ -273,7 +273,7 @@ int CPorts::OpenUsbId(const std::string& id) {
         }
         m_log.LogLine("CreateFile Success [%X]", static_cast<unsigned>(fd));
         m_fd = fd;
-        m_kind = PortKind::Usb;
+        m_kind = Attachment::UsbPrinter;
         m_isOpen = true;
         m_run = true;
         return 1;
@@ -295,12 +295,12 @@ int CPorts::Close() {
 
 void CPorts::ReleaseHandle() {
     if (m_fd >= 0) {
-        if (m_kind == PortKind::Serial) (void)::ioctl(m_fd, TIOCNXCL);
+        if (m_kind == Attachment::Serial) (void)::ioctl(m_fd, TIOCNXCL);
         if (m_parportClaimed) (void)::ioctl(m_fd, PPRELEASE);
         ::close(m_fd);
     }
     m_fd = -1;
-    m_kind = PortKind::None;
+    m_kind = Attachment::None;
     m_parportClaimed = false;
     m_dsrGate = false;
     m_isOpen = false;
@@ -317,7 +317,7 @@ int CPorts::Write(const std::uint8_t* data, int length) {
     const CancelToken never;
     const SendResult result = WriteBounded(data, length, never);
     // A file takes all or counts as not written.
-    if (m_kind == PortKind::File && result.taken != length) return 0;
+    if (m_kind == Attachment::File && result.taken != length) return 0;
     return result.taken;
 }
 
@@ -326,7 +326,7 @@ SendResult CPorts::WriteBounded(const std::uint8_t* data, int length, const Canc
     if (length <= 0) return {};
     posix::WriteBound bound;
     bound.cancel = &cancel;
-    if (m_kind == PortKind::Serial) {
+    if (m_kind == Attachment::Serial) {
         // The serial write time-out: 100 ms for each byte of the block, from its start.
         bound.timeoutMs = std::int64_t{kWriteTimeoutPerByteMs} * length;
         if (m_dsrGate) bound.ready = [this] { return DsrReady(); };
@@ -337,8 +337,8 @@ SendResult CPorts::WriteBounded(const std::uint8_t* data, int length, const Canc
         bound.fromLastProgress = true;
     }
     const posix::WriteOutcome outcome =
-        m_kind == PortKind::Usb ? WriteUsb(data, length, bound)
-                                : posix::WriteWithin(m_fd, data, length, m_clock, bound);
+        m_kind == Attachment::UsbPrinter ? WriteUsb(data, length, bound)
+                                         : posix::WriteWithin(m_fd, data, length, m_clock, bound);
     SendResult result{outcome.written, SendFault::None, outcome.error};
     if (outcome.error != 0) {
         // Bytes that did go out are reported, so that nothing is sent twice.
@@ -356,18 +356,18 @@ SendResult CPorts::WriteBounded(const std::uint8_t* data, int length, const Canc
         result.fault = SendFault::Cancelled;
     }
     // A failed line is cleared; a time-out or a cancel keeps what the line has taken.
-    if (outcome.error != 0 && m_kind == PortKind::Serial) ::tcflush(m_fd, TCOFLUSH);
+    if (outcome.error != 0 && m_kind == Attachment::Serial) ::tcflush(m_fd, TCOFLUSH);
     return result;
 }
 
 int CPorts::OutputPending() {
     if (m_fd < 0) return 0;
-    if (m_kind == PortKind::Serial) {
+    if (m_kind == Attachment::Serial) {
         int queued = 0;
         if (::ioctl(m_fd, TIOCOUTQ, &queued) != 0) return 0;
         return queued > 0 ? queued : 0;
     }
-    if (m_kind == PortKind::Usb) {
+    if (m_kind == Attachment::UsbPrinter) {
         // The printer node is writable again once its last write has completed.
         pollfd fd{m_fd, POLLOUT, 0};
         if (::poll(&fd, 1, 0) < 0) return 0;
@@ -378,7 +378,7 @@ int CPorts::OutputPending() {
 
 bool CPorts::SyncOutput() {
     if (m_fd < 0) return false;
-    if (m_kind != PortKind::File) return true;
+    if (m_kind != Attachment::File) return true;
     // A FIFO or a device standing in for the file cannot be synced; that is no failure.
     if (::fdatasync(m_fd) == 0 || errno == EINVAL || errno == EROFS) return true;
     m_lastErrorCode = errno;
@@ -436,7 +436,7 @@ posix::WriteOutcome CPorts::WriteUsb(const std::uint8_t* data, int length,
 
 bool CPorts::LinkUp() {
     if (m_fd < 0 || !isOpen()) return false;
-    if (m_kind == PortKind::File) return true;
+    if (m_kind == Attachment::File) return true;
     // A device that went away (or a pseudo-terminal whose other side hung up) reports a
     // hang-up or an error; a line that is merely busy does not.
     pollfd fd{m_fd, POLLOUT, 0};
@@ -445,7 +445,7 @@ bool CPorts::LinkUp() {
 }
 
 int CPorts::Read(std::uint8_t* buffer, int capacity) {
-    if (m_fd < 0 || m_kind != PortKind::Serial || capacity <= 0) return 0;
+    if (m_fd < 0 || m_kind != Attachment::Serial || capacity <= 0) return 0;
     int waiting = 0;
     if (::ioctl(m_fd, FIONREAD, &waiting) != 0 || waiting <= 0) return 0;
     for (;;) {
@@ -457,7 +457,7 @@ int CPorts::Read(std::uint8_t* buffer, int capacity) {
 }
 
 int CPorts::ReadUsbReply() {
-    if (m_fd < 0 || m_kind != PortKind::Usb) {
+    if (m_fd < 0 || m_kind != Attachment::UsbPrinter) {
         // The usblp driver lets one program hold a printer, so the reply is read on the
         // port's own descriptor; without an open USB port there is nothing to read from.
         const std::string what = m_usbDevicePath.empty() ? std::string("USB") : m_usbDevicePath;

@@ -23,7 +23,7 @@ class OutputFileAsker;
 class ReceiveListener;
 
 // The printer port for serial, parallel, USB printer-class and file ports, picked by the
-// kind of `portName` (PortKindOf). Serial ports go through termios on the device node and
+// kind of `portName` (AttachmentOfPort). Serial ports go through termios on the device node and
 // are opened exclusively (TIOCEXCL and an flock), so two programs never share a port; while
 // the user setup tool (or the download tool of model code 2) runs, a receive thread
 // (ThreadWatchComm) moves incoming bytes into m_QueueRead and hands off to the listener.
@@ -114,7 +114,7 @@ private:
 
     ConnectionSettings m_settings;
     int m_fd = -1;
-    PortKind m_kind = PortKind::None;
+    Attachment m_kind = Attachment::None;
     bool m_parportClaimed = false;
     bool m_dsrGate = false;
     std::atomic<bool> m_isOpen{false};

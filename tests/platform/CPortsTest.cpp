@@ -175,7 +175,7 @@ TEST_F(CPortsTest, SerialOpenFailuresAndTheirLogLines) {
     }
 }
 
-TEST_F(CPortsTest, NamesOfNoPortKindFailWithInvalidHandle) {
+TEST_F(CPortsTest, NamesOfNoKnownKindFailWithInvalidHandle) {
     for (const char* name : {"ETHERNET_II", "", "WIFI", "printer"}) {
         SCOPED_TRACE(name);
         log.Open(dir.File("error.log"));

@@ -18,7 +18,7 @@ namespace kp70::test {
 class FakePrinterLink : public PrinterLink, public FakeLinkRecorder {
 public:
     // ---- script ----
-    PortKind kind = PortKind::Serial;
+    Attachment kind = Attachment::Serial;
     bool canAnswer = true;
     // The printer's answer to one send; it arrives at once, or with answersOnRequest (a USB
     // printer, the parallel controller) when RequestReplies is called.
@@ -49,7 +49,7 @@ public:
     bool reportsStatus = false;
 
     // ---- PrinterLink ----
-    PortKind Kind() const override { return kind; }
+    Attachment Kind() const override { return kind; }
     bool Open(const CancelToken&) override {
         bool ok = true;
         {
@@ -71,12 +71,12 @@ public:
         bool ok;
         {
             std::lock_guard lock(m_mutex);
-            ok = m_open || kind == PortKind::Network;
+            ok = m_open || kind == Attachment::Ethernet;
             if (!checkResults.empty()) {
                 ok = checkResults.front();
                 checkResults.pop_front();
             }
-            if (kind == PortKind::Network) m_open = ok;
+            if (kind == Attachment::Ethernet) m_open = ok;
         }
         Record("CheckConnection", {}, ok);
         return ok;
@@ -230,7 +230,7 @@ public:
     ConnectionSettings& Settings() override { return settings; }
     std::unique_ptr<PrinterLink> MakeLink(const LinkRequest& request) override {
         requests.push_back(request);
-        link.kind = PortKindOf(settings.portName);
+        link.kind = AttachmentOfPort(settings.portName);
         return std::make_unique<Forwarding>(link);
     }
 
@@ -242,7 +242,7 @@ private:
         ~Forwarding() override {
             if (m_opened && m_to.IsOpen()) m_to.Close();
         }
-        PortKind Kind() const override { return m_to.Kind(); }
+        Attachment Kind() const override { return m_to.Kind(); }
         bool Open(const CancelToken& c) override { return m_opened = m_to.Open(c); }
         bool IsOpen() const override { return m_to.IsOpen(); }
         bool CheckConnection(const CancelToken& c) override { return m_to.CheckConnection(c); }

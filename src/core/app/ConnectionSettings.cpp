@@ -12,33 +12,33 @@ bool StartsWith(const std::string& text, const char* prefix) {
 }
 }  // namespace
 
-PortKind PortKindOf(const std::string& name) {
-    if (name == "USB") return PortKind::Usb;
-    if (name == "FILE") return PortKind::File;
-    if (StartsWith(name, "ETH")) return PortKind::Network;
-    if (StartsWith(name, "COM")) return PortKind::Serial;
-    if (StartsWith(name, "LPT")) return PortKind::Parallel;
+Attachment AttachmentOfPort(const std::string& name) {
+    if (name == "USB") return Attachment::UsbPrinter;
+    if (name == "FILE") return Attachment::File;
+    if (StartsWith(name, "ETH")) return Attachment::Ethernet;
+    if (StartsWith(name, "COM")) return Attachment::Serial;
+    if (StartsWith(name, "LPT")) return Attachment::Parallel;
     if (StartsWith(name, "/dev/lp") || StartsWith(name, "/dev/parport") ||
         StartsWith(name, "/dev/usb/lp"))
-        return PortKind::Parallel;
+        return Attachment::Parallel;
     if (StartsWith(name, "/dev/tty") || StartsWith(name, "/dev/pts/") ||
         StartsWith(name, "/dev/rfcomm"))
-        return PortKind::Serial;
+        return Attachment::Serial;
     // A link such as the virtual printer's /tmp/kp70sim/ttyKP70 names a terminal too, and
     // one such as /tmp/kp70sim/lpKP70 a parallel port, like /dev/lp0.
     const auto slash = name.find_last_of('/');
     if (slash != std::string::npos && StartsWith(name.substr(slash + 1), "tty"))
-        return PortKind::Serial;
+        return Attachment::Serial;
     if (slash != std::string::npos && StartsWith(name.substr(slash + 1), "lp"))
-        return PortKind::Parallel;
-    return PortKind::None;
+        return Attachment::Parallel;
+    return Attachment::None;
 }
 
 std::string BuildConnectionSummary(const ConnectionSettings& s) {
     const std::string prefix = std::string(models::FamilyName(s.modelCode)) + " - ";
-    const PortKind kind = PortKindOf(s.portName);
-    if (kind == PortKind::Usb) return "KP 70\r\nUSB-II Interface";
-    if (kind != PortKind::Serial) return prefix + s.portName;
+    const Attachment kind = AttachmentOfPort(s.portName);
+    if (kind == Attachment::UsbPrinter) return "KP 70\r\nUSB-II Interface";
+    if (kind != Attachment::Serial) return prefix + s.portName;
 
     char line[64];
     std::string text = prefix + s.portName + "\r\n";

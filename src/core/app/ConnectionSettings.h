@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "core/app/Attachment.h"
+
 namespace kp70 {
 
 // Where an Ethernet printer is looked for until the operator says otherwise.
@@ -32,12 +34,12 @@ inline constexpr std::uint8_t kToolModeLogo = 1;
 inline constexpr std::uint8_t kToolModeSetup = 2;
 inline constexpr std::uint8_t kToolModeFirmware = 3;
 
-// The kind of port a port name stands for. Besides the names the tools use ("USB",
-// "ETHERNET_II", "FILE", names beginning "COM"/"LPT") it knows this platform's device
-// names: /dev/ttyS*, /dev/ttyUSB*, /dev/ttyACM*, /dev/pts/* and other ttys are serial,
-// /dev/lp* and /dev/parport* parallel.
-enum class PortKind { None, Serial, Parallel, Usb, Network, File };
-PortKind PortKindOf(const std::string& portName);
+// How the printer a port name stands for is attached: Serial, Parallel, UsbPrinter ("USB"),
+// Ethernet ("ETHERNET_II"), File ("FILE") or None. Besides the names the tools use (those,
+// and names beginning "COM"/"LPT") it knows this platform's device names: /dev/ttyS*,
+// /dev/ttyUSB*, /dev/ttyACM*, /dev/pts/* and other ttys are serial, /dev/lp* and
+// /dev/parport* parallel.
+Attachment AttachmentOfPort(const std::string& portName);
 
 // The lines describing printer and port that the main menu builds and the tools show.
 std::string BuildConnectionSummary(const ConnectionSettings& settings);

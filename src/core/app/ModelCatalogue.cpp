@@ -61,14 +61,14 @@ int ClassifyAtOk(const std::string& e) {
     return code;
 }
 
-InterfaceKind InterfaceKindOf(const std::string& e, int modelCode) {
-    if (EndsWith(e, "E-II")) return kInterfaceEthernet;
-    if (EndsWith(e, "W")) return kInterfaceWifi;
-    if (EndsWith(e, "II")) return modelCode != kTalvo10 ? kInterfaceUsbPrinter : kInterfaceNone;
-    if (EndsWith(e, "P")) return kInterfaceParallel;
-    if (EndsWith(e, "-I")) return kInterfaceUsbSerial;
-    if (EndsWith(e, "S")) return kInterfaceSerial;
-    return kInterfaceNone;
+Attachment AttachmentOfEntry(const std::string& e, int modelCode) {
+    if (EndsWith(e, "E-II")) return Attachment::Ethernet;
+    if (EndsWith(e, "W")) return Attachment::Wifi;
+    if (EndsWith(e, "II")) return modelCode != kTalvo10 ? Attachment::UsbPrinter : Attachment::None;
+    if (EndsWith(e, "P")) return Attachment::Parallel;
+    if (EndsWith(e, "-I")) return Attachment::UsbSerial;
+    if (EndsWith(e, "S")) return Attachment::Serial;
+    return Attachment::None;
 }
 
 std::string UsbHardwareId(unsigned vendorId, unsigned productId) {

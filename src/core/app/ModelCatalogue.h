@@ -3,18 +3,9 @@
 #include <string>
 #include <vector>
 
-namespace kp70 {
+#include "core/app/Attachment.h"
 
-// How a DEVICE entry is attached, from its name's ending.
-enum InterfaceKind : int {
-    kInterfaceNone = 0,
-    kInterfaceSerial = 1,
-    kInterfaceParallel = 2,
-    kInterfaceUsbSerial = 3,
-    kInterfaceUsbPrinter = 4,
-    kInterfaceEthernet = 6,
-    kInterfaceWifi = 7,
-};
+namespace kp70 {
 
 // The printer family's names and ids: which model code a DEVICE text stands for, how it is
 // attached, and which USB ids its devices carry.
@@ -32,9 +23,9 @@ int ClassifyAtSelection(const std::string& entry);
 // Model code stored by OK and used by everything after the connection screen.
 int ClassifyAtOk(const std::string& entry);
 
-// The interface kind by the entry's ending ("E-II", "W", "II" unless modelCode is 2, "P",
-// "S" or "-I"), tested in that order.
-InterfaceKind InterfaceKindOf(const std::string& entry, int modelCode);
+// How the entry's printer is attached, by the entry's ending ("E-II", "W", "II" unless modelCode is
+// 2, "P", "S" or "-I"), tested in that order.
+Attachment AttachmentOfEntry(const std::string& entry, int modelCode);
 
 // USB vendor id of the family and the hardware-id prefix builder.
 inline constexpr unsigned kUsbVendorId = 0x5A3D;

@@ -73,7 +73,7 @@ Outcome AreaDownload::Send(FirmwareArea area, const AreaDownloadObserver& observ
     request.binary = true;
     m_link = m_links.MakeLink(request);
     PrinterLink& link = *m_link;
-    const bool network = link.Kind() == PortKind::Network;
+    const bool network = link.Kind() == Attachment::Ethernet;
 
     // A port is opened afresh before the packet is built; a network printer is connected
     // once the packet is ready.
@@ -118,7 +118,7 @@ Outcome AreaDownload::Transfer(PrinterLink& link, const AreaPacket& packet,
                                const AreaDownloadObserver& observer, const CancelToken& cancel) {
     if (!link.IsOpen())
         return Ended(OutcomeStatus::Failed, kExit, Notice::Message(msg::kPortNotOpened));
-    const bool network = link.Kind() == PortKind::Network;
+    const bool network = link.Kind() == Attachment::Ethernet;
     const int blockSize = network ? kNetworkBlockSize : kPortBlockSize;
     const std::uint32_t length = m_packetLength;
     std::uint32_t position = 0;
@@ -164,13 +164,14 @@ Outcome AreaDownload::TransferFailed(PrinterLink& link, std::uint32_t position,
                                      const std::string& detail, int errorCode) {
     // A serial port that gave up on a block (the printer takes nothing: off, busy, cable
     // out) and a network printer offer DOWNLOAD again; the other ports report their error.
-    const PortKind kind = link.Kind();
-    Notice notice = kind == PortKind::Serial    ? Notice::Message(msg::kPrinterNotReady)
-                    : kind == PortKind::Network ? Notice::Message(msg::kCommunication)
-                                                : Notice::WithValue(msg::kLptWriteError, errorCode);
+    const Attachment kind = link.Kind();
+    Notice notice = kind == Attachment::Serial ? Notice::Message(msg::kPrinterNotReady)
+                    : kind == Attachment::Ethernet
+                        ? Notice::Message(msg::kCommunication)
+                        : Notice::WithValue(msg::kLptWriteError, errorCode);
     notice.detail = detail;
     link.Close();
-    const bool again = kind == PortKind::Serial || kind == PortKind::Network;
+    const bool again = kind == Attachment::Serial || kind == Attachment::Ethernet;
     Outcome outcome = Ended(OutcomeStatus::Failed, again ? kDownload | kExit : kExit, notice);
     outcome.count = static_cast<int>(position);
     return outcome;

@@ -91,9 +91,9 @@ Outcome Talvo10Download::Run(const std::string& path, FlashArea area, Profile* p
 
     // A serial port waits for each packet's answer; over the network the answers are read
     // after each packet's pause; elsewhere none can be read.
-    const PortKind kind = m_link->Kind();
-    const bool awaitsAnswers = kind == PortKind::Serial;
-    const bool readsAnswers = kind == PortKind::Network;
+    const Attachment kind = m_link->Kind();
+    const bool awaitsAnswers = kind == Attachment::Serial;
+    const bool readsAnswers = kind == Attachment::Ethernet;
 
     FlashTransfer transfer(area, std::move(slice.bytes));
     if (observer.range) observer.range(info.start, info.end);
@@ -210,7 +210,7 @@ bool Talvo10Download::OpenLink(Outcome& failure, const CancelToken& cancel) {
     request.binary = true;
     m_link = m_links.MakeLink(request);
     if (m_link->Open(cancel)) return true;
-    const bool network = m_link->Kind() == PortKind::Network;
+    const bool network = m_link->Kind() == Attachment::Ethernet;
     if (cancel.Cancelled()) {
         failure.status = OutcomeStatus::Cancelled;
     } else {
@@ -232,7 +232,7 @@ bool Talvo10Download::SendPacket(const FlashPacket& packet, std::uint32_t positi
     m_parser.ClearDle();
     if (!m_link->Send(packet.data(), packet.length(), cancel).Complete(packet.length()))
         return false;
-    if (m_link->Kind() != PortKind::Serial) m_clock.SleepFor(kPacketPauseMs);
+    if (m_link->Kind() != Attachment::Serial) m_clock.SleepFor(kPacketPauseMs);
     return true;
 }
 

@@ -32,37 +32,37 @@ struct Preparation {
 constexpr MessageIcon kExcl = MessageIcon::Exclamation;
 
 // Serial and USB, parallel, file, network.
-Preparation UploadPreparation(PortKind kind) {
+Preparation UploadPreparation(Attachment kind) {
     switch (kind) {
-        case PortKind::Network:
+        case Attachment::Ethernet:
             return {msg::kPortOpenError, false, MessageIcon::None, false, false, 0};
-        case PortKind::Parallel:
+        case Attachment::Parallel:
             return {msg::kPortOpenError, false, kExcl, true, false, 0};
-        case PortKind::File:
+        case Attachment::File:
             return {msg::kOpenPortOrFile, true, kExcl, false, false, 0, true};
         default:
             return {msg::kOpenPortOrFile, true, kExcl, true, true, msg::kPrinterCheck};
     }
 }
 
-Preparation DeleteAllPreparation(PortKind kind) {
+Preparation DeleteAllPreparation(Attachment kind) {
     switch (kind) {
-        case PortKind::Network:
+        case Attachment::Ethernet:
             return {msg::kOpenPortOrFile, true, MessageIcon::None, false, false, 0};
-        case PortKind::Parallel:
+        case Attachment::Parallel:
             return {msg::kPortOpenError, false, kExcl, true, false, 0};
-        case PortKind::File:
+        case Attachment::File:
             return {msg::kPortOpenError, false, kExcl, false, false, 0, true};
         default:
             return {msg::kPortOpenError, false, kExcl, true, true, msg::kPrinterStatusCheck};
     }
 }
 
-Preparation PrintPreparation(PortKind kind) {
+Preparation PrintPreparation(Attachment kind) {
     switch (kind) {
-        case PortKind::Network:
+        case Attachment::Ethernet:
             return {msg::kPortOpenError, false, kExcl, false, false, 0};
-        case PortKind::Parallel:
+        case Attachment::Parallel:
             return {msg::kPortOpenError, false, kExcl, true, false, 0};
         default:
             return {msg::kPortOpenError, false, kExcl, true, true, msg::kWriteToPort};
@@ -126,9 +126,9 @@ bool CheckPrinter(PrinterLink& link, const CancelToken& cancel, std::vector<Noti
 }
 
 bool PrintAvailable(const std::string& portName) {
-    const PortKind kind = PortKindOf(portName);
-    return kind == PortKind::Serial || kind == PortKind::Parallel || kind == PortKind::Usb ||
-           kind == PortKind::Network;
+    const Attachment kind = AttachmentOfPort(portName);
+    return kind == Attachment::Serial || kind == Attachment::Parallel ||
+           kind == Attachment::UsbPrinter || kind == Attachment::Ethernet;
 }
 
 bool NvMemoryTooSmall(int modelCode, std::int64_t usedKB) {

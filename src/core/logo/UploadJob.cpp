@@ -119,7 +119,7 @@ UploadResult RunUpload(PrinterLink& link, Clock& clock, ErrorLog* log, LogoList&
         if (log) log->LogLine(logotext::kLogDefineFailed, link.LastErrorCode());
         return result;
     }
-    clock.SleepFor(link.Kind() == PortKind::Network ? kEraseWaitNetworkMs : kEraseWaitMs);
+    clock.SleepFor(link.Kind() == Attachment::Ethernet ? kEraseWaitNetworkMs : kEraseWaitMs);
 
     // One bitmap object serves every image of the upload.
     auto bitmap = std::make_unique<LogoBitmap>();

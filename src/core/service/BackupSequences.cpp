@@ -250,7 +250,7 @@ RestoreReport RestoreBackup(SetupSession& session, SettingsCollector& collector,
         if (!written.ok())
             return Stop(report, OutcomeStatus::Failed, "the settings could not be written");
         report.settingsWritten = report.plan.WriteCount();
-        if (backup.hasLogos && session.Kind() == PortKind::Serial &&
+        if (backup.hasLogos && session.Kind() == Attachment::Serial &&
             !SleepUnlessCancelled(clock, kSerialResetWaitMs, cancel))
             return Stop(report, OutcomeStatus::Cancelled, "cancelled before the logos");
     }

@@ -52,7 +52,7 @@ namespace {
 
 using AfterWrite = SetupSession::KindRules::AfterWrite;
 
-const SetupSession::KindRules& RulesFor(PortKind kind) {
+const SetupSession::KindRules& RulesFor(Attachment kind) {
     static const SetupSession::KindRules kSerial{
         ReadListSerial,     false, false,          true,
         msg::kInitFail,     false, msg::kReadFail, kFailedActions | kDefault,
@@ -79,13 +79,13 @@ const SetupSession::KindRules& RulesFor(PortKind kind) {
                                                    kFailedActions,
                                                    AfterWrite::ReopenParallel};
     switch (kind) {
-        case PortKind::Serial:
+        case Attachment::Serial:
             return kSerial;
-        case PortKind::Usb:
+        case Attachment::UsbPrinter:
             return kUsb;
-        case PortKind::Network:
+        case Attachment::Ethernet:
             return kNetwork;
-        case PortKind::Parallel:
+        case Attachment::Parallel:
             return kParallel;
         default:
             return kFile;

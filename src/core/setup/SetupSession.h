@@ -89,7 +89,7 @@ public:
     SetupSession(const SetupSession&) = delete;
     SetupSession& operator=(const SetupSession&) = delete;
 
-    PortKind Kind() const { return m_kind; }
+    Attachment Kind() const { return m_kind; }
 
     // Opens the connection as the setup screen does when it opens (msg::kInitFail,
     // msg::kPrinterCheck, msg::kPrinterStatusCheck, msg::kReceiveThreadFailed; a failure closes the
@@ -182,7 +182,7 @@ private:
     Outcome SendFailure(const CancelToken& cancel, const std::string& detail);
 
     std::unique_ptr<PrinterLink> m_link;
-    PortKind m_kind;
+    Attachment m_kind;
     const KindRules& m_rules;
     Clock& m_clock;
     Clock& m_receiveClock;

@@ -100,17 +100,17 @@ const std::vector<std::string>& ConnectionChoice::StopBits(const std::string& da
     return dataLength == kFiveBits ? one : both;
 }
 
-std::vector<std::string> ConnectionChoice::PortNames(InterfaceKind kind) const {
+std::vector<std::string> ConnectionChoice::PortNames(Attachment kind) const {
     if (m_namedPort) {
         if (m_namedPort->empty()) return {};
         return {*m_namedPort};
     }
     switch (kind) {
-        case kInterfaceSerial:
+        case Attachment::Serial:
             return ListPorts(*m_devices, PortListKind::Serial);
-        case kInterfaceParallel:
+        case Attachment::Parallel:
             return ListPorts(*m_devices, PortListKind::Parallel);
-        case kInterfaceUsbSerial:
+        case Attachment::UsbSerial:
             // The port of the printer's USB-serial device, listed even when none was found.
             return {FindUsbSerialPortForModel(*m_devices, m_modelCode)};
         default:
@@ -118,7 +118,7 @@ std::vector<std::string> ConnectionChoice::PortNames(InterfaceKind kind) const {
     }
 }
 
-void ConnectionChoice::FillPort(InterfaceKind kind) {
+void ConnectionChoice::FillPort(Attachment kind) {
     ChoiceListState& port = Mutable(ChoiceList::Port);
     port.items = PortNames(kind);
     port.selected = port.items.empty() ? -1 : 0;
@@ -146,37 +146,37 @@ ChoiceStep ConnectionChoice::ChooseDevice(const std::string& entry) {
     if (m_modelCode == models::kNoModel) {
         // "Invalid Device!": the lists keep their state, and OK cannot go on with a name no
         // model answers to.
-        m_kind = kInterfaceNone;
+        m_kind = Attachment::None;
         step.notices.push_back(Notice::Message(msg::kInvalidDevice));
         return step;
     }
 
-    m_kind = models::InterfaceKindOf(entry, m_modelCode);
+    m_kind = models::AttachmentOfEntry(entry, m_modelCode);
     ChoiceListState& port = Mutable(ChoiceList::Port);
     switch (m_kind) {
-        case kInterfaceEthernet:
-        case kInterfaceWifi:
+        case Attachment::Ethernet:
+        case Attachment::Wifi:
             port.enabled = false;
             SetLineSettingsEnabled(false);
             break;
-        case kInterfaceUsbPrinter:
+        case Attachment::UsbPrinter:
             m_searching = true;
             step.searchUsb = true;
             break;
-        case kInterfaceParallel:
-        case kInterfaceSerial:
-        case kInterfaceUsbSerial:
+        case Attachment::Parallel:
+        case Attachment::Serial:
+        case Attachment::UsbSerial:
             FillPort(m_kind);
             // A USB-serial entry shows its device's port even when there is none (an empty
             // name, which OK does not accept); the others say that the system has no port.
-            if (port.items.empty() && m_kind != kInterfaceUsbSerial) {
+            if (port.items.empty() && m_kind != Attachment::UsbSerial) {
                 step.notices.push_back(Notice::Message(
-                    m_kind == kInterfaceParallel ? msg::kNoLptPort : msg::kNoComPort));
+                    m_kind == Attachment::Parallel ? msg::kNoLptPort : msg::kNoComPort));
                 break;
             }
             port.enabled = true;
-            SetLineSettingsEnabled(m_kind != kInterfaceParallel);
-            if (m_kind != kInterfaceParallel)
+            SetLineSettingsEnabled(m_kind != Attachment::Parallel);
+            if (m_kind != Attachment::Parallel)
                 Mutable(ChoiceList::Baudrate) = {Baudrates(m_modelCode), 0, true};
             break;
         default:
@@ -202,7 +202,7 @@ ChoiceStep ConnectionChoice::UsbSearchEnded(int count) {
     Mutable(ChoiceList::Port).selected = -1;
     m_entry.clear();
     m_modelCode = 0;
-    m_kind = kInterfaceNone;
+    m_kind = Attachment::None;
     return step;
 }
 
@@ -232,16 +232,16 @@ void ConnectionChoice::RebuildStopBits() {
 bool ConnectionChoice::OkEnabled() const {
     if (m_searching || m_modelCode == models::kNoModel) return false;
     switch (m_kind) {
-        case kInterfaceSerial:
-        case kInterfaceParallel:
-        case kInterfaceUsbSerial:
+        case Attachment::Serial:
+        case Attachment::Parallel:
+        case Attachment::UsbSerial:
             // Without a port name (no port on the system, or no USB-serial device) the
             // tools would have nothing to open.
             return !List(ChoiceList::Port).Text().empty();
-        case kInterfaceUsbPrinter:
+        case Attachment::UsbPrinter:
             return m_usbFound;
-        case kInterfaceEthernet:
-        case kInterfaceWifi:
+        case Attachment::Ethernet:
+        case Attachment::Wifi:
             return true;
         default:
             return false;
@@ -253,24 +253,24 @@ OkStep ConnectionChoice::Ok(ConnectionSettings& s) const {
     s.portName = List(ChoiceList::Port).Text();
     s.modelCode = models::ClassifyAtOk(m_entry);
     switch (m_kind) {
-        case kInterfaceUsbPrinter:
+        case Attachment::UsbPrinter:
             s.portName = "USB";
             step.next = AfterOk::MainMenu;
             return step;
-        case kInterfaceEthernet:
+        case Attachment::Ethernet:
             s.portName = "ETHERNET_II";
             step.next = AfterOk::NetworkDialog;
             return step;
-        case kInterfaceWifi:
+        case Attachment::Wifi:
             // The dialog offers its WiFi functions while the name does not begin with "ETH".
             s.portName = "WIFI";
             step.next = AfterOk::NetworkDialog;
             return step;
-        case kInterfaceParallel:
+        case Attachment::Parallel:
             step.next = AfterOk::MainMenu;
             return step;
-        case kInterfaceSerial:
-        case kInterfaceUsbSerial:
+        case Attachment::Serial:
+        case Attachment::UsbSerial:
             break;
         default:
             return step;

@@ -102,7 +102,7 @@ public:
     const std::string& entry() const { return m_entry; }
     // The model code of the entry as classified at selection; 0 when unrecognised.
     int modelCode() const { return m_modelCode; }
-    InterfaceKind interfaceKind() const { return m_kind; }
+    Attachment attachment() const { return m_kind; }
 
     // OK: stores the port name, the model code (classified at OK) and, for serial entries,
     // the line settings, checked in the order baud rate (msg::kBaudrateNotSelected), data length
@@ -124,8 +124,8 @@ public:
 private:
     void ResetLists();
     ChoiceListState& Mutable(ChoiceList list) { return m_lists[static_cast<std::size_t>(list)]; }
-    std::vector<std::string> PortNames(InterfaceKind kind) const;
-    void FillPort(InterfaceKind kind);
+    std::vector<std::string> PortNames(Attachment kind) const;
+    void FillPort(Attachment kind);
     void SetLineSettingsEnabled(bool enabled);
     void RebuildStopBits();
 
@@ -136,7 +136,7 @@ private:
     std::array<ChoiceListState, kChoiceListCount> m_lists;
     std::string m_entry;
     int m_modelCode = 0;
-    InterfaceKind m_kind = kInterfaceNone;
+    Attachment m_kind = Attachment::None;
     bool m_searching = false;
     bool m_usbFound = false;
 };

@@ -18,12 +18,12 @@ ConnectionSettings& DeviceLinkFactory::Settings() {
 
 std::unique_ptr<PrinterLink> DeviceLinkFactory::MakeLink(const LinkRequest& request) {
     const ConnectionSettings& settings = m_port.Settings();
-    const PortKind kind = PortKindOf(settings.portName);
-    if (kind == PortKind::Network) {
+    const Attachment kind = AttachmentOfPort(settings.portName);
+    if (kind == Attachment::Ethernet) {
         return std::make_unique<SocketLink>(m_socket, m_clock, settings.networkAddress,
                                             settings.networkPort, request);
     }
-    if (kind == PortKind::Parallel && request.toolMode == kToolModeSetup && m_makeController)
+    if (kind == Attachment::Parallel && request.toolMode == kToolModeSetup && m_makeController)
         return std::make_unique<ParallelLink>(m_makeController(), settings.portName);
     return std::make_unique<PortLink>(m_port, m_clock, request);
 }

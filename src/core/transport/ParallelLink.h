@@ -23,7 +23,7 @@ public:
     ParallelLink& operator=(const ParallelLink&) = delete;
 
     using PrinterLink::Send;
-    PortKind Kind() const override { return PortKind::Parallel; }
+    Attachment Kind() const override { return Attachment::Parallel; }
     bool Open(const CancelToken& cancel) override;
     bool IsOpen() const override;
     bool CheckConnection(const CancelToken& cancel) override { return (void)cancel, IsOpen(); }

@@ -16,7 +16,7 @@ PortLink::PortLink(PrinterPort& port, Clock& clock, LinkRequest request)
     : m_port(port),
       m_clock(clock),
       m_request(request),
-      m_kind(PortKindOf(port.Settings().portName)),
+      m_kind(AttachmentOfPort(port.Settings().portName)),
       m_portName(port.Settings().portName) {}
 
 PortLink::~PortLink() {
@@ -26,13 +26,13 @@ PortLink::~PortLink() {
 bool PortLink::Open(const CancelToken&) {
     // A print file keeps what was written to it: opening it again would ask for its name
     // again and empty it.
-    if (m_kind == PortKind::File && m_opened && m_port.isOpen()) return true;
+    if (m_kind == Attachment::File && m_opened && m_port.isOpen()) return true;
     ConnectionSettings& settings = m_port.Settings();
     if (!m_opened) m_savedToolMode = settings.toolMode;
     settings.portName = m_portName;
     // The port runs its receive thread in the user setup tool's mode.
     settings.toolMode = m_request.replies ? kToolModeSetup : m_request.toolMode;
-    if (m_request.binary && m_kind == PortKind::Serial) {
+    if (m_request.binary && m_kind == Attachment::Serial) {
         if (!m_savedFlow) m_savedFlow = settings.flowControl;
         settings.flowControl = 3;
     }
@@ -66,12 +66,12 @@ SendResult PortLink::Send(const std::uint8_t* data, int length, const CancelToke
 }
 
 bool PortLink::CanAnswer() const {
-    return m_kind == PortKind::Usb || (m_kind == PortKind::Serial && m_request.replies);
+    return m_kind == Attachment::UsbPrinter || (m_kind == Attachment::Serial && m_request.replies);
 }
 
 bool PortLink::RequestReplies() {
     // A USB printer's answer is read back on request; it reaches OnDataReceived.
-    if (m_kind == PortKind::Usb && IsOpen()) return m_port.ReadUsbReply() != 0;
+    if (m_kind == Attachment::UsbPrinter && IsOpen()) return m_port.ReadUsbReply() != 0;
     return true;
 }
 
@@ -99,7 +99,7 @@ bool PortLink::StillUp() {
 
 Delivery PortLink::WaitDelivered(const CancelToken& cancel) {
     if (!IsOpen()) return {DeliveryFault::Lost, "the port is not open"};
-    if (m_kind == PortKind::File) {
+    if (m_kind == Attachment::File) {
         if (m_port.SyncOutput()) return {};
         return {DeliveryFault::Lost, "the file could not be written to the disk"};
     }

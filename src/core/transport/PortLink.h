@@ -34,7 +34,7 @@ public:
     PortLink& operator=(const PortLink&) = delete;
 
     using PrinterLink::Send;
-    PortKind Kind() const override { return m_kind; }
+    Attachment Kind() const override { return m_kind; }
     bool Open(const CancelToken& cancel) override;
     bool IsOpen() const override;
     bool CheckConnection(const CancelToken& cancel) override;
@@ -56,7 +56,7 @@ private:
     PrinterPort& m_port;
     Clock& m_clock;
     LinkRequest m_request;
-    PortKind m_kind;
+    Attachment m_kind;
     std::string m_portName;  // as chosen: a print file puts its path in the port name
     bool m_opened = false;
     std::optional<int> m_savedFlow;

@@ -81,7 +81,7 @@ public:
     virtual ~PrinterLink() = default;
 
     // How the printer is attached. Known before the link opens.
-    virtual PortKind Kind() const = 0;
+    virtual Attachment Kind() const = 0;
 
     // Opens the port, or connects to the network printer (the probe rounds of the request).
     // False when it cannot; LastErrorText says why. Opening an open link opens it afresh,

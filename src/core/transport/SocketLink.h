@@ -29,7 +29,7 @@ public:
     SocketLink& operator=(const SocketLink&) = delete;
 
     using PrinterLink::Send;
-    PortKind Kind() const override { return PortKind::Network; }
+    Attachment Kind() const override { return Attachment::Ethernet; }
     bool Open(const CancelToken& cancel) override;
     bool IsOpen() const override;
     bool CheckConnection(const CancelToken& cancel) override;

@@ -37,31 +37,31 @@ const LineList& ListOf(LineSetting setting) {
 
 }  // namespace
 
-std::string DefaultEntryFor(PortKind kind) {
+std::string DefaultEntryFor(Attachment kind) {
     switch (kind) {
-        case PortKind::Parallel:
+        case Attachment::Parallel:
             return "KP70 P";
-        case PortKind::Usb:
+        case Attachment::UsbPrinter:
             return "KP70 U-II";
-        case PortKind::Network:
+        case Attachment::Ethernet:
             return "KP70 E-II";
         default:
             return "KP70 S";
     }
 }
 
-bool EntryFits(InterfaceKind attached, PortKind connection) {
+bool EntryFits(Attachment attached, Attachment connection) {
     switch (attached) {
-        case kInterfaceSerial:
-        case kInterfaceUsbSerial:
-            return connection == PortKind::Serial || connection == PortKind::File;
-        case kInterfaceParallel:
-            return connection == PortKind::Parallel || connection == PortKind::File;
-        case kInterfaceUsbPrinter:
-            return connection == PortKind::Usb || connection == PortKind::File;
-        case kInterfaceEthernet:
-        case kInterfaceWifi:
-            return connection == PortKind::Network;
+        case Attachment::Serial:
+        case Attachment::UsbSerial:
+            return connection == Attachment::Serial || connection == Attachment::File;
+        case Attachment::Parallel:
+            return connection == Attachment::Parallel || connection == Attachment::File;
+        case Attachment::UsbPrinter:
+            return connection == Attachment::UsbPrinter || connection == Attachment::File;
+        case Attachment::Ethernet:
+        case Attachment::Wifi:
+            return connection == Attachment::Ethernet;
         default:
             return true;
     }
@@ -100,15 +100,15 @@ TypedResolution ResolveTypedConnection(const TypedConnection& typed) {
     result.deviceEntry = typed.device.empty() ? DefaultEntryFor(typed.kind) : typed.device;
 
     // The entry as the connection screen takes it, PORT holding the port named outright.
-    const bool usesPort = typed.kind == PortKind::Serial || typed.kind == PortKind::Parallel;
+    const bool usesPort = typed.kind == Attachment::Serial || typed.kind == Attachment::Parallel;
     ConnectionChoice choice(usesPort ? typed.port : std::string());
     choice.ChooseDevice(result.deviceEntry);
     if (choice.modelCode() == models::kNoModel) {
         result.refusal = TypedRefusal::UnknownDevice;
         return result;
     }
-    result.attached = choice.interfaceKind();
-    if (result.attached == kInterfaceNone) {
+    result.attached = choice.attachment();
+    if (result.attached == Attachment::None) {
         result.refusal = TypedRefusal::NoConnectionForEntry;
         return result;
     }
@@ -118,7 +118,7 @@ TypedResolution ResolveTypedConnection(const TypedConnection& typed) {
     }
 
     ConnectionSettings& s = result.settings;
-    if (typed.kind == PortKind::File) {
+    if (typed.kind == Attachment::File) {
         // No connection screen path leads here: the printer's model decides, the port is the
         // file (as the logo tool's print-to-file option does).
         s.portName = "FILE";

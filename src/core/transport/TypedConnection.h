@@ -20,7 +20,7 @@ inline constexpr int kLineSettingCount = 5;
 
 struct TypedConnection {
     std::string device;  // the DEVICE entry; empty: the one that fits the kind
-    PortKind kind = PortKind::None;
+    Attachment kind = Attachment::None;
     std::string port;  // Serial, Parallel: the port's name
     // As typed: "9600", "7", "odd", "2", "hw"; empty: the list's first item.
     std::string line[kLineSettingCount];
@@ -45,7 +45,7 @@ struct TypedResolution {
     ConnectionSettings settings;  // portName "USB", "ETHERNET_II" or "FILE" for those kinds
     std::string filePath;
 
-    InterfaceKind attached = kInterfaceNone;  // how the entry's printer is attached
+    Attachment attached = Attachment::None;  // how the entry's printer is attached
     // LineSetting: the setting OK refused first, its message, and what its list offers, as
     // it would be typed ("115200", "hw"); for the stop bit also the data length it goes with.
     LineSetting refused = LineSetting::Baudrate;
@@ -59,10 +59,10 @@ struct TypedResolution {
 
 // The entry that fits a connection kind when none is given: "KP70 P" for a parallel port,
 // "KP70 U-II" for USB, "KP70 E-II" for the network, "KP70 S" otherwise.
-std::string DefaultEntryFor(PortKind kind);
+std::string DefaultEntryFor(Attachment kind);
 // Whether a printer attached as `attached` is reached through a connection of that kind.
 // Entries whose ending says nothing (profile entries) fit anything.
-bool EntryFits(InterfaceKind attached, PortKind connection);
+bool EntryFits(Attachment attached, Attachment connection);
 // A line-setting list's item for a typed text, and back: "5" is "5 Bits", "odd" "ODD",
 // "hw" "H/W"; a baud rate and a stop bit read the same.
 std::string ItemForTyped(LineSetting setting, const std::string& typed);

@@ -39,8 +39,8 @@ public:
 
     // The model code of the chosen entry as classified at selection; 0 when unrecognised.
     int modelCode() const { return m_choice.modelCode(); }
-    // The InterfaceKind of the chosen entry.
-    int interfaceKind() const { return m_choice.interfaceKind(); }
+    // How the chosen entry's printer is attached.
+    Attachment attachment() const { return m_choice.attachment(); }
     // True while the USB printer search runs (only Cancel is offered meanwhile).
     bool isSearching() const { return m_runner.Busy(); }
 

@@ -12,7 +12,7 @@ namespace kp70 {
 // Adds ports that the system's enumeration cannot see, such as the virtual printer's
 // pseudo-terminal links (/tmp/kp70sim/ttyKP70, /tmp/kp70sim/lpKP70), to the ports of another
 // enumerator. They come from the environment variable KP70_EXTRA_PORTS (paths separated by
-// ':'); a path that names a parallel port (PortKindOf) joins the parallel ports, any other
+// ':'); a path that names a parallel port (AttachmentOfPort) joins the parallel ports, any other
 // the serial ports, and a path is listed only while it exists.
 class ExtraPortsEnumerator : public DeviceEnumerator {
 public:
@@ -58,7 +58,7 @@ private:
         std::vector<std::string> paths;
         for (const std::string& path : m_extra) {
             std::error_code error;
-            if ((PortKindOf(path) == PortKind::Parallel) == parallel &&
+            if ((AttachmentOfPort(path) == Attachment::Parallel) == parallel &&
                 std::filesystem::exists(path, error))
                 paths.push_back(path);
         }

@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "core/app/MessageCatalogue.h"
 #include "core/logo/LogoList.h"
 #include "gui/logo/LogoSheetTexts.h"
 
@@ -140,9 +141,7 @@ bool LogoSetupPage::Leave() {
         ApplySetupEntries(m_context.options(), m_area->text().toStdString(),
                           m_diverging->text().toStdString(), m_star->isChecked());
     if (check.ok()) return true;
-    m_context.services.prompter.Show(
-        this, QString::fromUtf8(logosheet::kRangePrompt).arg(check.range.min).arg(check.range.max),
-        QString::fromUtf8(texts::kCaption), Prompter::Icon::Warning);
+    m_context.services.Show(this, IntegerRangeNotice(check.range.min, check.range.max));
     QLineEdit* field =
         check.refused == SetupEntriesCheck::Field::PrintableArea ? m_area : m_diverging;
     field->setFocus();

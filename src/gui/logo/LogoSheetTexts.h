@@ -82,8 +82,6 @@ inline constexpr Text kAboutTitle{"Bitmap Image downloader ", "비트맵 이미�
 inline constexpr const char* kAboutVersion = "KP70 Tool Ver 1.01";
 inline constexpr const char* kAboutMaker = "the KP70 Tool developers";
 inline constexpr const char* kFilePortName = "FILE";
-// The range prompt of a number field that holds no number in its range.
-inline constexpr const char* kRangePrompt = "Please enter an integer between %1 and %2.";
 
 // The progress windows' button.
 inline constexpr Text kStop{"Cancel", "취소"};

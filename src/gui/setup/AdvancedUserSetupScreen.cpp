@@ -33,7 +33,7 @@ AdvancedUserSetupScreen::AdvancedUserSetupScreen(const ScreenServices& services,
     const ConnectionSettings& settings = m_links.Settings();
     m_korean = m_services.Korean();
     m_modelCode = settings.modelCode;
-    m_kind = PortKindOf(settings.portName);
+    m_kind = AttachmentOfPort(settings.portName);
 
     setWindowTitle(QString::fromUtf8(texts::kSetupTitle));
     // The receive-buffer list comes from the profile; the code page keys are written each

@@ -103,7 +103,7 @@ private:
     int m_statusBoundMs = 0;
     bool m_korean = false;
     int m_modelCode = 0;
-    PortKind m_kind = PortKind::None;
+    Attachment m_kind = Attachment::None;
 
     SetupValues m_values;
     Phase m_phase = Phase::Opening;

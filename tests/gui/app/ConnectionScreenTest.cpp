@@ -136,7 +136,7 @@ TEST_F(ConnectionScreenTest, ProfileEntriesComeFirstAndAreClassifiedLikeAnyOther
 TEST_F(ConnectionScreenTest, SerialEntryListsSortedPortsAndEnablesLineSettings) {
     devices.serial = {{"/dev/ttyUSB0", true, 0x0403, 0x6001}, {"/dev/ttyS0"}};
     Choose("KP70 S");
-    EXPECT_EQ(Screen().interfaceKind(), 1);
+    EXPECT_EQ(Screen().attachment(), Attachment::Serial);
     EXPECT_EQ(Items("portCombo"), QStringList({"/dev/ttyS0", "/dev/ttyUSB0"}));
     EXPECT_EQ(List("portCombo")->currentIndex(), 0);
     EXPECT_TRUE(List("portCombo")->isEnabled());
@@ -146,7 +146,7 @@ TEST_F(ConnectionScreenTest, SerialEntryListsSortedPortsAndEnablesLineSettings) 
 
     // Switching to a network entry disables them again.
     Choose("KP70 E-II");
-    EXPECT_EQ(Screen().interfaceKind(), 6);
+    EXPECT_EQ(Screen().attachment(), Attachment::Ethernet);
     EXPECT_FALSE(List("portCombo")->isEnabled());
     EXPECT_TRUE(LineSettingsEnabled(false));
     EXPECT_TRUE(Ok()->isEnabled());
@@ -233,7 +233,7 @@ TEST_F(ConnectionScreenTest, UsbSerialEntryShowsThePortOfItsDeviceEvenWhenNoneIs
     Choose("KP70 S");
     Choose("KP70 U-I");
     EXPECT_EQ(Items("portCombo"), QStringList({"/dev/ttyACM0"}));
-    EXPECT_EQ(Screen().interfaceKind(), 3);
+    EXPECT_EQ(Screen().attachment(), Attachment::UsbSerial);
     EXPECT_TRUE(Ok()->isEnabled());
 }
 
@@ -323,7 +323,7 @@ TEST_F(ConnectionScreenTest, CancelDuringTheSearchEndsTheScreenWithoutAMessage) 
 TEST_F(ConnectionScreenTest, UsbPrinterEntryOfModelGroup2IsNotUsable) {
     WriteFile(h.profile.Path(), "[DEVICELIST]\r\n=TALVO10 U-II\r\n");
     Choose("TALVO10 U-II");
-    EXPECT_EQ(Screen().interfaceKind(), 0);
+    EXPECT_EQ(Screen().attachment(), Attachment::None);
     EXPECT_EQ(devices.usbQueries, 0);
     EXPECT_FALSE(Ok()->isEnabled());
 }

@@ -49,7 +49,7 @@ protected:
     RecordingTools tools{port};
 };
 
-TEST_F(MainMenuScreenTest, BuildsTheSummaryForEachPortKind) {
+TEST_F(MainMenuScreenTest, BuildsTheSummaryForEachAttachment) {
     struct Case {
         ConnectionSettings settings;
         std::string summary;

@@ -94,7 +94,7 @@ TEST(SetupScreenSession, AFailedOpeningShowsItsMessageAndClosesTheScreen) {
 
 // ---- Get Value ----
 
-TEST(SetupScreenSession, GetValueFillsTheControlsOnEveryPortKind) {
+TEST(SetupScreenSession, GetValueFillsTheControlsOnEveryAttachment) {
     for (const char* portName : {"COM1", "USB", "ETHERNET_II", "LPT1"}) {
         SCOPED_TRACE(portName);
         const bool parallel = std::string(portName) == "LPT1";

@@ -44,22 +44,22 @@ TEST(ConnectionSummary, UsbParallelAndNetwork) {
     EXPECT_EQ(BuildConnectionSummary(s), "KP70 - /dev/lp0");
 }
 
-TEST(PortKind, ToolNamesAndPlatformDeviceNames) {
-    EXPECT_EQ(PortKindOf("COM1"), PortKind::Serial);
-    EXPECT_EQ(PortKindOf("/dev/ttyS0"), PortKind::Serial);
-    EXPECT_EQ(PortKindOf("/dev/ttyUSB3"), PortKind::Serial);
-    EXPECT_EQ(PortKindOf("/dev/ttyACM0"), PortKind::Serial);
-    EXPECT_EQ(PortKindOf("/dev/pts/4"), PortKind::Serial);
-    EXPECT_EQ(PortKindOf("/tmp/kp70sim/ttyKP70"), PortKind::Serial);
-    EXPECT_EQ(PortKindOf("LPT1"), PortKind::Parallel);
-    EXPECT_EQ(PortKindOf("/dev/lp0"), PortKind::Parallel);
-    EXPECT_EQ(PortKindOf("/dev/parport0"), PortKind::Parallel);
-    EXPECT_EQ(PortKindOf("/tmp/kp70sim/lpKP70"), PortKind::Parallel);
-    EXPECT_EQ(PortKindOf("/tmp/lp/printer"), PortKind::None);  // only the file name counts
-    EXPECT_EQ(PortKindOf("/tmp/kp70sim/help"), PortKind::None);
-    EXPECT_EQ(PortKindOf("USB"), PortKind::Usb);
-    EXPECT_EQ(PortKindOf("ETHERNET_II"), PortKind::Network);
-    EXPECT_EQ(PortKindOf("FILE"), PortKind::File);
-    EXPECT_EQ(PortKindOf(""), PortKind::None);
-    EXPECT_EQ(PortKindOf("WIFI"), PortKind::None);
+TEST(Attachment, ToolNamesAndPlatformDeviceNames) {
+    EXPECT_EQ(AttachmentOfPort("COM1"), Attachment::Serial);
+    EXPECT_EQ(AttachmentOfPort("/dev/ttyS0"), Attachment::Serial);
+    EXPECT_EQ(AttachmentOfPort("/dev/ttyUSB3"), Attachment::Serial);
+    EXPECT_EQ(AttachmentOfPort("/dev/ttyACM0"), Attachment::Serial);
+    EXPECT_EQ(AttachmentOfPort("/dev/pts/4"), Attachment::Serial);
+    EXPECT_EQ(AttachmentOfPort("/tmp/kp70sim/ttyKP70"), Attachment::Serial);
+    EXPECT_EQ(AttachmentOfPort("LPT1"), Attachment::Parallel);
+    EXPECT_EQ(AttachmentOfPort("/dev/lp0"), Attachment::Parallel);
+    EXPECT_EQ(AttachmentOfPort("/dev/parport0"), Attachment::Parallel);
+    EXPECT_EQ(AttachmentOfPort("/tmp/kp70sim/lpKP70"), Attachment::Parallel);
+    EXPECT_EQ(AttachmentOfPort("/tmp/lp/printer"), Attachment::None);  // only the file name counts
+    EXPECT_EQ(AttachmentOfPort("/tmp/kp70sim/help"), Attachment::None);
+    EXPECT_EQ(AttachmentOfPort("USB"), Attachment::UsbPrinter);
+    EXPECT_EQ(AttachmentOfPort("ETHERNET_II"), Attachment::Ethernet);
+    EXPECT_EQ(AttachmentOfPort("FILE"), Attachment::File);
+    EXPECT_EQ(AttachmentOfPort(""), Attachment::None);
+    EXPECT_EQ(AttachmentOfPort("WIFI"), Attachment::None);
 }

@@ -25,17 +25,17 @@ TEST(ModelCatalogue, ClassifiersDifferWhereTheNamesSayTheyDo) {
     }
 }
 
-TEST(ModelCatalogue, InterfaceKindByEndingInOrder) {
-    EXPECT_EQ(InterfaceKindOf("KP70 S", 6), kInterfaceSerial);
-    EXPECT_EQ(InterfaceKindOf("KP70 P", 6), kInterfaceParallel);
-    EXPECT_EQ(InterfaceKindOf("KP70 U-I", 6), kInterfaceUsbSerial);
-    EXPECT_EQ(InterfaceKindOf("KP70 U-II", 6), kInterfaceUsbPrinter);
+TEST(ModelCatalogue, AttachmentByEndingInOrder) {
+    EXPECT_EQ(AttachmentOfEntry("KP70 S", 6), Attachment::Serial);
+    EXPECT_EQ(AttachmentOfEntry("KP70 P", 6), Attachment::Parallel);
+    EXPECT_EQ(AttachmentOfEntry("KP70 U-I", 6), Attachment::UsbSerial);
+    EXPECT_EQ(AttachmentOfEntry("KP70 U-II", 6), Attachment::UsbPrinter);
     // "E-II" also ends with "II", but Ethernet is tested first.
-    EXPECT_EQ(InterfaceKindOf("KP70 E-II", 6), kInterfaceEthernet);
-    EXPECT_EQ(InterfaceKindOf("KP70 W", 6), kInterfaceWifi);
+    EXPECT_EQ(AttachmentOfEntry("KP70 E-II", 6), Attachment::Ethernet);
+    EXPECT_EQ(AttachmentOfEntry("KP70 W", 6), Attachment::Wifi);
     // The oldest model is never a USB printer-class device.
-    EXPECT_EQ(InterfaceKindOf("TALVO10 U-II", 2), kInterfaceNone);
-    EXPECT_EQ(InterfaceKindOf("KP70 X", 6), kInterfaceNone);
+    EXPECT_EQ(AttachmentOfEntry("TALVO10 U-II", 2), Attachment::None);
+    EXPECT_EQ(AttachmentOfEntry("KP70 X", 6), Attachment::None);
 }
 
 TEST(ModelCatalogue, BuiltInEntriesAreAllModelSix) {
@@ -43,7 +43,7 @@ TEST(ModelCatalogue, BuiltInEntriesAreAllModelSix) {
     for (const auto& e : BuiltInEntries()) {
         EXPECT_EQ(ClassifyAtSelection(e), 6);
         EXPECT_EQ(ClassifyAtOk(e), 6);
-        EXPECT_NE(InterfaceKindOf(e, 6), kInterfaceNone) << e;
+        EXPECT_NE(AttachmentOfEntry(e, 6), Attachment::None) << e;
     }
 }
 

@@ -192,7 +192,7 @@ TEST(ConnectionOptions, APtyLinkNamedAnyhowIsOpenedByItsTerminal) {
     const Resolved r = Resolve({"--port", link});
     ASSERT_TRUE(r.ok) << r.why;
     EXPECT_EQ(r.target.settings.portName, slave);
-    EXPECT_EQ(PortKindOf(r.target.settings.portName), PortKind::Serial);
+    EXPECT_EQ(AttachmentOfPort(r.target.settings.portName), Attachment::Serial);
 
     // A link whose own name says tty is kept as it is.
     const std::string ttyLink = dir.File("ttyKP70");

@@ -107,7 +107,7 @@ TEST_F(LogoOperationsTest, SerialUploadChecksInitialisesAndSendsInNumberOrder) {
     EXPECT_EQ(m_profile.GetString("LOGO", "Logofile3"), m_dir.File("c.bmp"));
 }
 
-TEST_F(LogoOperationsTest, ConnectionStepsPerPortKind) {
+TEST_F(LogoOperationsTest, ConnectionStepsPerAttachment) {
     struct Case {
         const char* port;
         FakeBytes before;  // what precedes the define command
@@ -385,7 +385,7 @@ TEST_F(LogoOperationsTest, PrintIsOfferedOnPrinterPortsOnly) {
     for (const auto& [port, offered] : cases) EXPECT_EQ(PrintAvailable(port), offered) << port;
 }
 
-TEST_F(LogoOperationsTest, DeleteAllPerPortKind) {
+TEST_F(LogoOperationsTest, DeleteAllPerAttachment) {
     const FakeBytes kDelete = {0x1C, 0x71, 0x01, 0x00, 0x00, 0x00, 0x00};
     struct Case {
         const char* port;

@@ -52,9 +52,10 @@ struct Rig {
         factory.settings.portName = portName;
         factory.link.SetClock(&clock);
         // A USB printer's and the parallel controller's answers wait to be fetched.
-        const PortKind kind = PortKindOf(portName);
-        factory.link.answersOnRequest = kind == PortKind::Usb || kind == PortKind::Parallel;
-        factory.link.reportsStatus = kind == PortKind::Parallel;
+        const Attachment kind = AttachmentOfPort(portName);
+        factory.link.answersOnRequest =
+            kind == Attachment::UsbPrinter || kind == Attachment::Parallel;
+        factory.link.reportsStatus = kind == Attachment::Parallel;
         return factory.link;
     }
     // What the link did, from now on.

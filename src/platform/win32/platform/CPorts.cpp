@@ -64,14 +64,14 @@ ReceiveListener* CPorts::notifyWindow() const {
 int CPorts::Open() {
     m_lastErrorCode = 0;
     m_lastErrorText.clear();
-    switch (PortKindOf(m_settings.portName)) {
-        case PortKind::Serial:
+    switch (AttachmentOfPort(m_settings.portName)) {
+        case Attachment::Serial:
             return OpenSerial();
-        case PortKind::Parallel:
+        case Attachment::Parallel:
             return OpenParallel();
-        case PortKind::File:
+        case Attachment::File:
             return OpenFile();
-        case PortKind::Usb:
+        case Attachment::UsbPrinter:
             return OpenUsb();
         default:
             // A network or unknown name is no port of ours. A port still open is released
@@ -114,7 +114,7 @@ int CPorts::OpenSerial() {
     if (handle == INVALID_HANDLE_VALUE)
         return FailOpen("CPorts::Open() CreateFile error\r\n", s.portName, ::GetLastError());
     m_handle.Reset(handle);
-    m_kind = PortKind::Serial;
+    m_kind = Attachment::Serial;
     if (!ConfigureSerial()) {
         ReleaseHandle();
         return 0;
@@ -192,7 +192,7 @@ int CPorts::OpenParallel() {
         return 0;
     }
     m_handle.Reset(handle);
-    m_kind = PortKind::Parallel;
+    m_kind = Attachment::Parallel;
     m_isOpen = true;
     m_run = true;
     return 1;
@@ -212,7 +212,7 @@ int CPorts::OpenFile() {
         return FailOpen("CPorts::Open() CreateFile error\r\n", path, ::GetLastError());
     m_handle.Reset(handle);
     m_fileOffset = 0;
-    m_kind = PortKind::File;
+    m_kind = Attachment::File;
     m_isOpen = true;
     m_run = true;
     return 1;
@@ -247,7 +247,7 @@ int CPorts::OpenUsbId(const std::string& id) {
         m_log.LogLine("CreateFile Success [%X]",
                       static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(handle)));
         m_handle.Reset(handle);
-        m_kind = PortKind::Usb;
+        m_kind = Attachment::UsbPrinter;
         m_isOpen = true;
         m_run = true;
         return 1;
@@ -269,7 +269,7 @@ int CPorts::Close() {
 
 void CPorts::ReleaseHandle() {
     m_handle.Reset();
-    m_kind = PortKind::None;
+    m_kind = Attachment::None;
     m_fileOffset = 0;
     m_isOpen = false;
     m_run = false;
@@ -286,7 +286,7 @@ int CPorts::Write(const std::uint8_t* data, int length) {
     const CancelToken never;
     const SendResult result = WriteBounded(data, length, never);
     // A file takes all or counts as not written.
-    if (m_kind == PortKind::File && result.taken != length) return 0;
+    if (m_kind == Attachment::File && result.taken != length) return 0;
     return result.taken;
 }
 
@@ -295,7 +295,7 @@ SendResult CPorts::WriteBounded(const std::uint8_t* data, int length, const Canc
     if (length <= 0) return {};
     win32::WriteBound bound;
     bound.cancel = &cancel;
-    if (m_kind == PortKind::Serial) {
+    if (m_kind == Attachment::Serial) {
         // The serial write time-out: 100 ms for each byte of the block, from its start.
         bound.timeoutMs = std::int64_t{kWriteTimeoutPerByteMs} * length;
         bound.queued = [this] { return SerialOutputQueued(); };
@@ -305,7 +305,7 @@ SendResult CPorts::WriteBounded(const std::uint8_t* data, int length, const Canc
         bound.timeoutMs = kWriteStallMs;
         bound.fromLastProgress = true;
         bound.pieceBytes = kWritePieceBytes;
-        if (m_kind == PortKind::File) bound.fileOffset = &m_fileOffset;
+        if (m_kind == Attachment::File) bound.fileOffset = &m_fileOffset;
     }
     const win32::WriteOutcome outcome =
         win32::WriteWithin(m_handle.Get(), data, length, m_clock, bound);
@@ -324,7 +324,7 @@ SendResult CPorts::WriteBounded(const std::uint8_t* data, int length, const Canc
         result.fault = SendFault::Cancelled;
     }
     // A failed line is cleared; a time-out or a cancel keeps what the line has taken.
-    if (outcome.error != 0 && m_kind == PortKind::Serial) {
+    if (outcome.error != 0 && m_kind == Attachment::Serial) {
         DWORD errors = 0;
         ::ClearCommError(m_handle.Get(), &errors, nullptr);
         ::PurgeComm(m_handle.Get(), PURGE_TXABORT | PURGE_TXCLEAR);
@@ -333,7 +333,7 @@ SendResult CPorts::WriteBounded(const std::uint8_t* data, int length, const Canc
 }
 
 int CPorts::OutputPending() {
-    if (!m_handle.Valid() || m_kind != PortKind::Serial) return 0;
+    if (!m_handle.Valid() || m_kind != Attachment::Serial) return 0;
     // A USB printer's or parallel port's write completes when the device has taken it, so
     // only the serial driver's queue can still hold bytes.
     const long long queued = SerialOutputQueued();
@@ -342,7 +342,7 @@ int CPorts::OutputPending() {
 
 bool CPorts::SyncOutput() {
     if (!m_handle.Valid()) return false;
-    if (m_kind != PortKind::File) return true;
+    if (m_kind != Attachment::File) return true;
     if (::FlushFileBuffers(m_handle.Get())) return true;
     // A pipe or a device standing in for the file cannot be flushed; that is no failure.
     const unsigned long error = ::GetLastError();
@@ -356,14 +356,14 @@ bool CPorts::LinkUp() {
     if (!m_handle.Valid() || !isOpen()) return false;
     // A serial adapter that was unplugged no longer answers for its line; a line that is
     // merely busy does. Other kinds show a device that went at their next write.
-    if (m_kind != PortKind::Serial) return true;
+    if (m_kind != Attachment::Serial) return true;
     DWORD errors = 0;
     COMSTAT status{};
     return ::ClearCommError(m_handle.Get(), &errors, &status) != 0;
 }
 
 int CPorts::Read(std::uint8_t* buffer, int capacity) {
-    if (!m_handle.Valid() || m_kind != PortKind::Serial || capacity <= 0) return 0;
+    if (!m_handle.Valid() || m_kind != Attachment::Serial || capacity <= 0) return 0;
     // Asking what waits also clears the port's error state.
     DWORD errors = 0;
     COMSTAT status{};
@@ -386,7 +386,7 @@ int CPorts::Read(std::uint8_t* buffer, int capacity) {
 }
 
 int CPorts::ReadUsbReply() {
-    if (!m_handle.Valid() || m_kind != PortKind::Usb) {
+    if (!m_handle.Valid() || m_kind != Attachment::UsbPrinter) {
         const std::string what = m_usbDevicePath.empty() ? std::string("USB") : m_usbDevicePath;
         m_log.LogLine("%s", what.c_str());
         m_notifier.ShowText(what);

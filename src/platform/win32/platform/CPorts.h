@@ -22,7 +22,7 @@ class OutputFileAsker;
 class ReceiveListener;
 
 // The printer port for serial, parallel, USB printer-class and file ports on Windows, picked
-// by the kind of `portName` (PortKindOf). Serial ports are "\\.\COMn", opened exclusively
+// by the kind of `portName` (AttachmentOfPort). Serial ports are "\\.\COMn", opened exclusively
 // and overlapped, with the line set through a DCB and the write time-out of 100 ms a byte
 // in COMMTIMEOUTS; while the user setup tool (or the download tool of model code 2) runs, a
 // receive thread (ThreadWatchComm) waits in a read for received characters, moves them into
@@ -113,7 +113,7 @@ private:
 
     ConnectionSettings m_settings;
     win32::Handle m_handle;
-    PortKind m_kind = PortKind::None;
+    Attachment m_kind = Attachment::None;
     std::uint64_t m_fileOffset = 0;
     std::atomic<bool> m_isOpen{false};
     std::atomic<bool> m_run{false};
