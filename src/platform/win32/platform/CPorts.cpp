@@ -123,8 +123,8 @@ int CPorts::OpenSerial() {
     m_isOpen = true;
     m_run = true;
 
-    const bool watch =
-        s.toolMode == kToolModeSetup || (s.toolMode == kToolModeFirmware && s.modelCode == 2);
+    const bool watch = s.toolMode == kToolModeSetup || (s.toolMode == kToolModeFirmware &&
+                                                        models::UsesTalvo10Download(s.modelCode));
     if (watch && !StartReceiveThread()) {
         Close();
         m_lastErrorText = "the receive thread of " + s.portName + " cannot be started";
