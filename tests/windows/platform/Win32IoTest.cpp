@@ -1,9 +1,14 @@
 #include "platform/Win32Io.h"
 
+// Winsock (which the support header uses) ahead of windows.h.
+#include "Win32TestSupport.h"
+
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -45,6 +50,88 @@ private:
     std::string m_name;
     win32::Handle m_server;
     win32::Handle m_client;
+};
+
+// A named pipe standing in for a printer that answers: its server end writes (the
+// printer), the client end is the overlapped handle the port receives on, and what the
+// driver holds is what the pipe holds.
+class PipeSender {
+public:
+    PipeSender() {
+        static std::atomic<int> serial{0};
+        const std::string name = "\\\\.\\pipe\\kp70-win32rx-" +
+                                 std::to_string(::GetCurrentProcessId()) + "-" +
+                                 std::to_string(serial++);
+        m_server.Reset(::CreateNamedPipeA(name.c_str(), PIPE_ACCESS_OUTBOUND,
+                                          PIPE_TYPE_BYTE | PIPE_WAIT, 1, 65536, 65536, 0, nullptr));
+        m_client.Reset(::CreateFileA(name.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                     FILE_FLAG_OVERLAPPED, nullptr));
+    }
+    bool Valid() const { return m_server.Valid() && m_client.Valid() && m_wake.Valid(); }
+    void Send(const std::uint8_t* data, std::size_t size) {
+        DWORD n = 0;
+        ASSERT_TRUE(::WriteFile(m_server.Get(), data, static_cast<DWORD>(size), &n, nullptr));
+        ASSERT_EQ(n, size);
+    }
+    void Hang() { m_server.Reset(); }
+    win32::Event& Wake() { return m_wake; }
+
+    // ReceiveUntilWoken on the client end, on a thread of its own, collecting every batch.
+    void Start(int chunkBytes = 2048) {
+        m_hooks.chunkBytes = chunkBytes;
+        m_hooks.waiting = [this]() -> long long {
+            DWORD available = 0;
+            if (!::PeekNamedPipe(m_client.Get(), nullptr, 0, nullptr, &available, nullptr))
+                return -1;
+            return available;
+        };
+        m_hooks.received = [this](const std::uint8_t* bytes, int n) {
+            std::lock_guard lock(m_mutex);
+            m_got.insert(m_got.end(), bytes, bytes + n);
+            m_largestBatch = std::max(m_largestBatch, n);
+        };
+        m_hooks.running = [] { return true; };
+        m_thread = std::thread([this] {
+            m_result = win32::ReceiveUntilWoken(m_client.Get(), m_wake.Get(), m_clock, m_hooks);
+            m_ended = true;
+        });
+    }
+    // Waits (bounded) for the loop to end by itself.
+    bool Ended() {
+        return test::WaitUntil([this] { return m_ended.load(); });
+    }
+    unsigned long Stop() {
+        m_wake.Signal();
+        m_thread.join();
+        m_wake.Clear();
+        m_ended = false;
+        return m_result;
+    }
+    std::size_t Count() {
+        std::lock_guard lock(m_mutex);
+        return m_got.size();
+    }
+    std::vector<std::uint8_t> Got() {
+        std::lock_guard lock(m_mutex);
+        return m_got;
+    }
+    int LargestBatch() {
+        std::lock_guard lock(m_mutex);
+        return m_largestBatch;
+    }
+
+private:
+    win32::Handle m_server;
+    win32::Handle m_client;
+    win32::Event m_wake;
+    test::FastClock m_clock;
+    win32::ReceiveHooks m_hooks;
+    std::thread m_thread;
+    std::atomic<bool> m_ended{false};
+    unsigned long m_result = 0;
+    std::mutex m_mutex;
+    std::vector<std::uint8_t> m_got;
+    int m_largestBatch = 0;
 };
 
 std::vector<std::uint8_t> Pattern(std::size_t size) {
@@ -103,6 +190,53 @@ TEST(Win32Io, ADeviceThatTakesNothingEndsAtTheBoundOrACancelWithWhatItTook) {
             EXPECT_GE(clock.Now(), 5000);
         }
     }
+}
+
+TEST(Win32Io, AReceiveHandsOnEveryByteInOrderWhateverPiecesTheyCameIn) {
+    PipeSender printer;
+    ASSERT_TRUE(printer.Valid());
+    printer.Start(2048);
+    const std::vector<std::uint8_t> data = Pattern(1 + 5 + 3000 + 1 + 7 + 20000);
+    std::size_t sent = 0;
+    for (const std::size_t piece : {1, 5, 3000, 1, 7, 20000}) {
+        printer.Send(data.data() + sent, piece);
+        sent += piece;
+        // An answer shorter than a batch is handed on as it is, without waiting for more.
+        ASSERT_TRUE(test::WaitUntil([&] { return printer.Count() == sent; }));
+    }
+    EXPECT_EQ(printer.Stop(), 0u);
+    EXPECT_EQ(printer.Got(), data);
+    EXPECT_LE(printer.LargestBatch(), 2048);
+}
+
+TEST(Win32Io, AReceiveWokenWhileItWaitsEndsAndLeavesLaterBytesForTheNext) {
+    PipeSender printer;
+    ASSERT_TRUE(printer.Valid());
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        printer.Start();
+        EXPECT_EQ(printer.Stop(), 0u);
+    }
+    EXPECT_EQ(printer.Count(), 0u);
+    // The ended reads took nothing with them: what comes now goes to the next receive.
+    const std::vector<std::uint8_t> data = Pattern(300);
+    printer.Send(data.data(), data.size());
+    printer.Start();
+    ASSERT_TRUE(test::WaitUntil([&] { return printer.Count() == data.size(); }));
+    EXPECT_EQ(printer.Stop(), 0u);
+    EXPECT_EQ(printer.Got(), data);
+}
+
+TEST(Win32Io, AReceiveEndsWithTheErrorWhenTheDeviceGoesAfterHandingOnWhatCame) {
+    PipeSender printer;
+    ASSERT_TRUE(printer.Valid());
+    const std::vector<std::uint8_t> data = Pattern(5000);
+    printer.Send(data.data(), data.size());
+    printer.Hang();
+    printer.Start(1024);
+    ASSERT_TRUE(printer.Ended());
+    EXPECT_NE(printer.Stop(), 0u);
+    EXPECT_EQ(printer.Got(), data);
 }
 
 TEST(Win32Io, PortNamesGetTheDevicePrefixAndOtherNamesStayAsTheyAre) {

@@ -136,12 +136,12 @@ int CPorts::OpenSerial() {
 bool CPorts::ConfigureSerial() {
     HANDLE handle = m_handle.Get();
     ::SetupComm(handle, kDriverQueueBytes, kDriverQueueBytes);
-    // A read ends as soon as a byte is there, with every byte the driver holds, or after
-    // kReceiveWaitMs with none (the receive thread waits so); a write ends after 100 ms for
-    // each byte of its block.
+    // A read ends when it has the bytes it asks for, or kReceiveWaitMs after it began with
+    // what it has (the receive thread asks for one byte, then for those the driver holds,
+    // so its reads end at the first byte); a write ends after 100 ms for each byte of its
+    // block. Not the interval of MAXDWORD with a total: Windows ends such a read at the first
+    // byte, Wine only when the buffer is full.
     COMMTIMEOUTS timeouts{};
-    timeouts.ReadIntervalTimeout = MAXDWORD;
-    timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
     timeouts.ReadTotalTimeoutConstant = kReceiveWaitMs;
     timeouts.WriteTotalTimeoutMultiplier = kWriteTimeoutPerByteMs;
     if (!::SetCommTimeouts(handle, &timeouts)) {
@@ -275,6 +275,13 @@ void CPorts::ReleaseHandle() {
     m_run = false;
 }
 
+long long CPorts::SerialInputQueued() const {
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (!::ClearCommError(m_handle.Get(), &errors, &status)) return -1;
+    return status.cbInQue;
+}
+
 long long CPorts::SerialOutputQueued() const {
     DWORD errors = 0;
     COMSTAT status{};
@@ -370,8 +377,8 @@ int CPorts::Read(std::uint8_t* buffer, int capacity) {
     if (!::ClearCommError(m_handle.Get(), &errors, &status) || status.cbInQue == 0) return 0;
     const int wanted =
         static_cast<int>(status.cbInQue) < capacity ? static_cast<int>(status.cbInQue) : capacity;
-    // The bytes are there, and the port's read time-outs make the driver hand them over at
-    // once, so the read is waited for to its end: a read cut short could take bytes with it.
+    // The bytes are there, so the read ends at once (at the latest at the port's read
+    // time-out); it is waited for to its end: a read cut short could take bytes with it.
     win32::Event done;
     OVERLAPPED overlapped{};
     overlapped.hEvent = done.Get();
@@ -450,56 +457,33 @@ void CPorts::Deliver() {
 }
 
 void CPorts::ThreadWatchComm(std::string portName) {
-    HANDLE handle = m_handle.Get();
-    win32::Event done;
-    if (!m_wake.Valid() || !done.Valid() || !::SetCommMask(handle, EV_RXCHAR)) {
+    if (!m_wake.Valid()) {
         m_notifier.ShowMessage(msg::kWatchThreadFailed, portName);
         return;
     }
-    // The thread waits in a read: the port's read time-outs make it end as soon as a byte is
-    // there, with every byte the driver holds (at most a chunk), or after kReceiveWaitMs
-    // with none. A read is cut short only when the port closes.
-    std::vector<std::uint8_t> chunk(kReceiveChunk);
-    while (m_isOpen && m_run) {
-        OVERLAPPED overlapped{};
-        overlapped.hEvent = done.Get();
-        done.Clear();
-        unsigned long failure = 0;
-        DWORD moved = 0;
-        if (!::ReadFile(handle, chunk.data(), kReceiveChunk, nullptr, &overlapped) &&
-            ::GetLastError() != ERROR_IO_PENDING) {
-            failure = ::GetLastError();
-        } else {
-            HANDLE waits[2] = {done.Get(), m_wake.Get()};
-            const DWORD woken = ::WaitForMultipleObjects(2, waits, FALSE, INFINITE);
-            if (woken != WAIT_OBJECT_0 || !m_run) {
-                // Closing: end the read before its record goes; what it took is dropped
-                // with the port.
-                ::CancelIoEx(handle, &overlapped);
-                ::GetOverlappedResult(handle, &overlapped, &moved, TRUE);
-                return;
-            }
-            if (!::GetOverlappedResult(handle, &overlapped, &moved, FALSE))
-                failure = ::GetLastError();
-        }
-        if (failure != 0) {
-            if (failure == ERROR_OPERATION_ABORTED) continue;  // a purge ended the read
-            // The device went away (adapter unplugged). Nothing more can arrive; the port
-            // stays open until the tool closes it.
-            if (m_run)
-                m_log.LogLine("ThreadWatchComm: %s hung up (%d)", portName.c_str(),
-                              static_cast<int>(failure));
-            return;
-        }
-        if (moved == 0) continue;
-        const int n = static_cast<int>(moved);
+    // Every read waits for the first byte (ending at the port's read time-out) and the
+    // wake-up together, so Close ends the thread at once; see win32::ReceiveUntilWoken.
+    win32::ReceiveHooks hooks;
+    hooks.chunkBytes = kReceiveChunk;
+    hooks.idlePauseMs = kIdleReadPauseMs;
+    hooks.lookMs = kReceiveLookMs;
+    hooks.waiting = [this] { return SerialInputQueued(); };
+    hooks.running = [this] { return m_isOpen && m_run; };
+    hooks.received = [this](const std::uint8_t* bytes, int n) {
         if (m_QueueRead.FitsChunk(n)) {
-            for (int i = 0; i < n; ++i) m_QueueRead.Put(chunk[static_cast<std::size_t>(i)]);
+            for (int i = 0; i < n; ++i) m_QueueRead.Put(bytes[i]);
         } else {
             m_notifier.ShowMessage(msg::kQueueReadFull);
         }
         Deliver();
-    }
+    };
+    const unsigned long failure =
+        win32::ReceiveUntilWoken(m_handle.Get(), m_wake.Get(), m_clock, hooks);
+    // The device went away (adapter unplugged). Nothing more can arrive; the port stays open
+    // until the tool closes it.
+    if (failure != 0 && m_run)
+        m_log.LogLine("ThreadWatchComm: %s hung up (%d)", portName.c_str(),
+                      static_cast<int>(failure));
 }
 
 }  // namespace kp70

@@ -25,17 +25,18 @@ class ReceiveListener;
 // by the kind of `portName` (AttachmentOfPort). Serial ports are "\\.\COMn", opened exclusively
 // and overlapped, with the line set through a DCB and the write time-out of 100 ms a byte
 // in COMMTIMEOUTS; while the user setup tool (or the download tool of model code 2) runs, a
-// receive thread (ThreadWatchComm) waits in a read for received characters, moves them into
-// m_QueueRead and hands off to the listener. Parallel ports are "\\.\LPTn", USB
-// printers the device interface whose hardware id the model's ids begin (found by the
-// DeviceEnumerator through SetupAPI). Every write is overlapped and bounded as on Linux.
-// Failures are logged with the fixed texts of the error log; LastErrorText says what stood
+// receive thread (ThreadWatchComm) waits in a read for received characters
+// (win32::ReceiveUntilWoken), moves them into m_QueueRead and hands off to the listener. Parallel
+// ports are "\\.\LPTn", USB printers the device interface whose hardware id the model's ids begin
+// (found by the DeviceEnumerator through SetupAPI). Every write is overlapped and bounded as on
+// Linux. Failures are logged with the fixed texts of the error log; LastErrorText says what stood
 // in the way ("COM3: in use by another program, or access denied").
 //
 // Threads: Open, Close, Write and ReadUsbReply belong to one thread (the tool's); the
 // receive thread only fills m_QueueRead and calls the listener. Close clears the run flag,
-// signals the thread's wake-up event, which its wait includes (its reads also end every
-// 200 ms), cancels a hand-off under way (ReceiveListener::CancelDelivery) and joins it.
+// signals the thread's wake-up event, which every wait of its reads includes (the reads
+// also end by themselves every 200 ms), cancels a hand-off under way
+// (ReceiveListener::CancelDelivery) and joins it.
 class CPorts : public PrinterPort {
 public:
     static constexpr int kReceiveChunk = 2048;
@@ -52,8 +53,13 @@ public:
     static constexpr int kDriverQueueBytes = 4086;
     // Parallel, USB and file writes go out in pieces of this size, each one progress.
     static constexpr int kWritePieceBytes = 4096;
-    // How long (real milliseconds) a read of the receive thread waits for a first byte.
+    // How long (real milliseconds) a read of the receive thread waits for a first byte
+    // before the next one begins (the port's read time-out).
     static constexpr int kReceiveWaitMs = 200;
+    // How often (real milliseconds) the receive thread looks whether bytes wait beside its
+    // read, and its pause (on the Clock) after a read that took nothing.
+    static constexpr int kReceiveLookMs = 50;
+    static constexpr int kIdleReadPauseMs = 5;
 
     CPorts(ErrorLog& log, Clock& clock, Notifier& notifier, DeviceEnumerator& devices,
            OutputFileAsker& fileAsker);
@@ -103,6 +109,7 @@ private:
     void ReleaseHandle();
     void ThreadWatchComm(std::string portName);
     void Deliver();
+    long long SerialInputQueued() const;
     long long SerialOutputQueued() const;
 
     ErrorLog& m_log;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <vector>
 
 #include "core/app/CancelToken.h"
 #include "core/app/Clock.h"
@@ -228,6 +229,89 @@ int ReadWithin(void* handle, std::uint8_t* buffer, int capacity, Clock& clock, s
         if (elapsed >= waitMs) return static_cast<int>(Abort(handle, overlapped));
         clock.SleepFor(WaitSlice(elapsed, waitMs - elapsed));
     }
+}
+
+namespace {
+
+// How one read of the receive loop ended.
+struct ReadRound {
+    DWORD moved = 0;  // bytes it took, also when it ended early or failed
+    DWORD error = 0;  // the system's code when it failed, else 0
+    bool woken = false;
+};
+
+// One overlapped read of up to `capacity` bytes, waited for to its end, or ended at the
+// wake-up or when, at one of its looks, bytes wait in the driver beside it.
+ReadRound ReadOnce(HANDLE handle, HANDLE wake, HANDLE done, std::uint8_t* buffer, DWORD capacity,
+                   const ReceiveHooks& hooks) {
+    ReadRound round;
+    OVERLAPPED overlapped{};
+    overlapped.hEvent = done;
+    ::ResetEvent(done);
+    if (!::ReadFile(handle, buffer, capacity, nullptr, &overlapped)) {
+        const DWORD error = ::GetLastError();
+        if (error != ERROR_IO_PENDING) {
+            round.error = error;
+            return round;
+        }
+    }
+    HANDLE waits[2] = {done, wake};
+    for (;;) {
+        const DWORD woken =
+            ::WaitForMultipleObjects(2, waits, FALSE, static_cast<DWORD>(hooks.lookMs));
+        if (woken == WAIT_OBJECT_0) break;
+        if (woken == WAIT_TIMEOUT && hooks.waiting() <= 0) continue;
+        // Woken, a wait that failed, or bytes the read did not take although it waits for
+        // them: the read ends here with what it took.
+        if (woken == WAIT_FAILED) round.error = ::GetLastError();
+        round.woken = woken == WAIT_OBJECT_0 + 1;
+        round.moved = Abort(handle, overlapped);
+        return round;
+    }
+    if (!::GetOverlappedResult(handle, &overlapped, &round.moved, FALSE)) {
+        round.error = ::GetLastError();
+        round.moved = static_cast<DWORD>(overlapped.InternalHigh);
+    }
+    return round;
+}
+
+// A read that ended without a fault of the device: a purge or a change of the line's state
+// aborted it, or its time-out ended it with nothing (Wine reports that as a failure).
+bool EndedEarly(DWORD error) {
+    return error == ERROR_OPERATION_ABORTED || error == ERROR_TIMEOUT;
+}
+
+}  // namespace
+
+unsigned long ReceiveUntilWoken(void* handle, void* wake, Clock& clock, const ReceiveHooks& hooks) {
+    Event done;
+    if (!done.Valid()) return ::GetLastError();
+    const int chunk = std::max(hooks.chunkBytes, 1);
+    std::vector<std::uint8_t> batch(static_cast<std::size_t>(chunk));
+    while (hooks.running()) {
+        ReadRound round = ReadOnce(handle, wake, done.Get(), batch.data(), 1, hooks);
+        int count = static_cast<int>(round.moved);
+        // The rest of what came is in the driver already, so these reads end at once.
+        bool more = count > 0 && !round.woken && round.error == 0;
+        while (more && count < chunk) {
+            const long long waiting = hooks.waiting();
+            if (waiting <= 0) break;
+            const DWORD wanted = static_cast<DWORD>(std::min<long long>(waiting, chunk - count));
+            round = ReadOnce(handle, wake, done.Get(), batch.data() + count, wanted, hooks);
+            count += static_cast<int>(round.moved);
+            more = !round.woken && round.error == 0 && round.moved > 0;
+        }
+        if (count > 0) hooks.received(batch.data(), count);
+        if (round.woken) return 0;
+        if (round.error != 0 && !EndedEarly(round.error)) return round.error;
+        if (count == 0) {
+            // Nothing came: the device's read time-out, or a read aborted after a line error,
+            // which the question clears.
+            if (round.error == ERROR_OPERATION_ABORTED) hooks.waiting();
+            clock.SleepFor(hooks.idlePauseMs);
+        }
+    }
+    return 0;
 }
 
 std::string Narrow(const wchar_t* text) {

@@ -109,6 +109,35 @@ WriteOutcome WriteWithin(void* handle, const std::uint8_t* data, int length, Clo
 int ReadWithin(void* handle, std::uint8_t* buffer, int capacity, Clock& clock, std::int64_t waitMs,
                unsigned long& error);
 
+// What a receive loop (ReceiveUntilWoken) asks of its port, and how it paces itself.
+struct ReceiveHooks {
+    // The bytes the driver holds that no read has taken yet (a serial port's input queue),
+    // -1 when the device cannot tell. Asking also clears a serial port's error state, which
+    // would otherwise end every read after a line error.
+    std::function<long long()> waiting;
+    // Takes each batch of received bytes, in the order they came, on the receiving thread.
+    std::function<void(const std::uint8_t*, int)> received;
+    // Looked at before each round: false ends the loop.
+    std::function<bool()> running;
+    // The most bytes one batch holds.
+    int chunkBytes = 2048;
+    // The pause (on the Clock) after a round that took nothing, so that a device that ends
+    // every read at once does not spin the thread.
+    std::int64_t idlePauseMs = 5;
+    // How often (real milliseconds) a waiting read looks whether bytes wait beside it.
+    int lookMs = 50;
+};
+
+// Receives from a handle opened for overlapped I/O until `wake` (an event) is signalled,
+// `running` says stop, or the device fails. Each round waits in a read of one byte, which
+// ends at the first byte that comes (or at the device's own read time-out, and the next
+// round begins), then reads at once what else the driver holds and hands the batch on. A
+// read that ends early (a purge, a time-out, the wake-up) gives up what it had taken all the
+// same, so no byte is lost or handed on twice; a read still waiting while bytes wait beside
+// it (a completion the system did not signal) is ended and those bytes are read. 0 when
+// woken or stopped; the system's code when the device failed (it went away).
+unsigned long ReceiveUntilWoken(void* handle, void* wake, Clock& clock, const ReceiveHooks& hooks);
+
 // The system code page's text (UTF-8 where the program's manifest asks for it) of a
 // UTF-16 text, and back.
 std::string Narrow(const wchar_t* text);
