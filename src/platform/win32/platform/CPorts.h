@@ -24,13 +24,14 @@ class ReceiveListener;
 // The printer port for serial, parallel, USB printer-class and file ports on Windows, picked
 // by the kind of `portName` (AttachmentOfPort). Serial ports are "\\.\COMn", opened exclusively
 // and overlapped, with the line set through a DCB and the write time-out of 100 ms a byte
-// in COMMTIMEOUTS; while the user setup tool (or the download tool of model code 2) runs, a
+// in COMMTIMEOUTS; while the user setup tool (or the TALVO10 download tool) runs, a
 // receive thread (ThreadWatchComm) waits in a read for received characters
-// (win32::ReceiveUntilWoken), moves them into m_QueueRead and hands off to the listener. Parallel
-// ports are "\\.\LPTn", USB printers the device interface whose hardware id the model's ids begin
-// (found by the DeviceEnumerator through SetupAPI). Every write is overlapped and bounded as on
-// Linux. Failures are logged with the fixed texts of the error log; LastErrorText says what stood
-// in the way ("COM3: in use by another program, or access denied").
+// (win32::ReceiveUntilWoken), moves them into m_QueueRead and hands off to the listener.
+// Parallel ports are "\\.\LPTn", USB printers the device interface whose hardware id the
+// model's ids begin (found by the DeviceEnumerator through SetupAPI). Every write is
+// overlapped and bounded as on Linux. Failures are logged with the fixed texts of the error
+// log; LastErrorText says what stood in the way ("COM3: in use by another program, or access
+// denied").
 //
 // Threads: Open, Close, Write and ReadUsbReply belong to one thread (the tool's); the
 // receive thread only fills m_QueueRead and calls the listener. Close clears the run flag,
