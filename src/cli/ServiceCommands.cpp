@@ -98,11 +98,12 @@ public:
     WorkFolder() {
         std::error_code ec;
         const std::filesystem::path base = std::filesystem::temp_directory_path(ec);
+        const std::string variable = TemporaryFolderVariable();
         if (ec) {
-            const char* tmpdir = std::getenv("TMPDIR");
+            const char* given = std::getenv(variable.c_str());
             m_problem = "no temporary folder for the logos (" + ec.message() +
-                        (tmpdir ? std::string(", TMPDIR is '") + tmpdir + "'" : std::string()) +
-                        "): set TMPDIR to a folder you can write to";
+                        (given ? ", " + variable + " is '" + given + "'" : std::string()) +
+                        "): set " + variable + " to a folder you can write to";
             return;
         }
         // A name of its own: create_directory makes a folder only where there was none, and
@@ -119,8 +120,8 @@ public:
         }
         if (m_path.empty()) {
             m_problem = "cannot make a temporary folder for the logos in " + base.string() + ": " +
-                        (ec ? ec.message() : std::string("every name tried was taken")) +
-                        "; set TMPDIR to a folder you can write to";
+                        (ec ? ec.message() : std::string("every name tried was taken")) + "; set " +
+                        variable + " to a folder you can write to";
         }
     }
     ~WorkFolder() {

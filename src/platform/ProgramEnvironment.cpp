@@ -35,6 +35,10 @@ bool StdinIsTerminal() {
     return ::isatty(STDIN_FILENO) != 0;
 }
 
+const char* TemporaryFolderVariable() {
+    return "TMPDIR";
+}
+
 bool StderrIsTerminal() {
     return ::isatty(STDERR_FILENO) != 0;
 }

@@ -25,6 +25,10 @@ bool SystemLanguageIsKorean();
 bool StdinIsTerminal();
 bool StderrIsTerminal();
 
+// The environment variable that names the system's temporary folder, for a message that
+// says how to give one (Linux: TMPDIR; Windows: TMP, the first the system looks at).
+const char* TemporaryFolderVariable();
+
 // Makes standard output and error carry the program's bytes as they are written: UTF-8
 // texts shown as such, no line ends translated (a backup written to standard output stays
 // whole). Windows switches the console's code page and the streams to binary; Linux needs

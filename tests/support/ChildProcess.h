@@ -1,8 +1,9 @@
 #pragma once
 
 // A program run as a child process by an end-to-end test or a benchmark (kp70ctl monitor, a
-// Prometheus server): its standard output read line by line as it comes, its standard error
-// kept in a file, every wait bounded, and the process stopped when the object goes.
+// Prometheus server, the virtual printer through SimProcess): its standard output read line by line
+// as it comes, its standard error kept in a file, every wait bounded, and the process stopped when
+// the object goes.
 //
 //   kp70::test::ChildProcess monitor;
 //   ASSERT_TRUE(monitor.Start({kp70ctl, "monitor", ...}, dir.File("monitor.log")));
@@ -17,12 +18,26 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/TempDir.h"
 
 namespace kp70::test {
+
+// Calls `done` every few milliseconds until it returns true or `timeout` passes; returns its
+// last answer. For waiting on another process, which no virtual clock can drive.
+inline bool WaitUntil(const std::function<bool()>& done,
+                      std::chrono::milliseconds timeout = std::chrono::milliseconds(3000)) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline) return done();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
 
 class ChildProcess {
 public:
@@ -37,6 +52,7 @@ public:
     bool Start(const std::vector<std::string>& args, const std::string& logPath,
                const std::string& dir = {}, const std::vector<std::string>& env = {}) {
         Stop();
+        m_exitStatus = -1;
         m_logPath = logPath;
         m_output.clear();
         int pipeFds[2];
@@ -70,21 +86,30 @@ public:
     std::string WaitForLine(const std::string& text,
                             std::chrono::milliseconds timeout = std::chrono::seconds(20)) {
         const auto deadline = std::chrono::steady_clock::now() + timeout;
+        std::string line;
+        while (NextLine(line, deadline))
+            if (line.find(text) != std::string::npos) return line;
+        return "";
+    }
+
+    // The next line of standard output, without its line break, once it came before
+    // `deadline`. False when none came in time or the process closed its output.
+    bool NextLine(std::string& line, std::chrono::steady_clock::time_point deadline) {
         for (;;) {
-            std::size_t end;
-            while ((end = m_output.find('\n')) != std::string::npos) {
-                const std::string line = m_output.substr(0, end);
+            const std::size_t end = m_output.find('\n');
+            if (end != std::string::npos) {
+                line = m_output.substr(0, end);
                 m_output.erase(0, end + 1);
-                if (line.find(text) != std::string::npos) return line;
+                return true;
             }
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                 deadline - std::chrono::steady_clock::now());
-            if (left.count() <= 0 || m_stdout < 0) return "";
+            if (left.count() <= 0 || m_stdout < 0) return false;
             pollfd fd{m_stdout, POLLIN, 0};
             if (poll(&fd, 1, static_cast<int>(left.count())) <= 0) continue;
             char buffer[512];
             const ssize_t n = read(m_stdout, buffer, sizeof buffer);
-            if (n <= 0) return "";
+            if (n <= 0) return false;
             m_output.append(buffer, static_cast<std::size_t>(n));
         }
     }
@@ -95,14 +120,9 @@ public:
         int result = -1;
         if (m_pid > 0) {
             kill(m_pid, signal);
-            const auto deadline = std::chrono::steady_clock::now() + timeout;
             int status = 0;
-            bool ended = false;
-            while (!(ended = waitpid(m_pid, &status, WNOHANG) == m_pid) &&
-                   std::chrono::steady_clock::now() < deadline) {
-                pollfd none{-1, 0, 0};
-                poll(&none, 0, 5);
-            }
+            const bool ended =
+                WaitUntil([&] { return waitpid(m_pid, &status, WNOHANG) == m_pid; }, timeout);
             if (ended) {
                 result = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
             } else {
@@ -118,6 +138,17 @@ public:
         return result;
     }
 
+    // True while the process runs; once it ended, ExitStatus() says how (-1: by a signal).
+    bool Running() {
+        if (m_pid <= 0) return false;
+        int status = 0;
+        if (waitpid(m_pid, &status, WNOHANG) != m_pid) return true;
+        m_pid = -1;
+        m_exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return false;
+    }
+    int ExitStatus() const { return m_exitStatus; }
+
     pid_t Pid() const { return m_pid; }
     // What it wrote on stderr so far.
     std::string Log() const { return ReadFile(m_logPath); }
@@ -125,6 +156,7 @@ public:
 private:
     pid_t m_pid = -1;
     int m_stdout = -1;
+    int m_exitStatus = -1;
     std::string m_logPath;
     std::string m_output;  // read, not yet split into lines
 };

@@ -16,19 +16,12 @@
 // Every wait is bounded by a deadline; the destructor stops the process. For the parallel
 // side pass {"--lpt", sim.LptLink()}; LptPath() then names the announced link.
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <filesystem>
-#include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "support/ChildProcess.h"
 #include "support/TempDir.h"
 
 #ifndef KP70SIM_PATH
@@ -36,18 +29,6 @@
 #endif
 
 namespace kp70::test {
-
-// Calls `done` every few milliseconds until it returns true or `timeout` passes; returns its
-// last answer. For waiting on another process, which no virtual clock can drive.
-inline bool WaitUntil(const std::function<bool()>& done,
-                      std::chrono::milliseconds timeout = std::chrono::milliseconds(3000)) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline) return done();
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
 
 class SimProcess {
 public:
@@ -76,64 +57,19 @@ public:
     // Starts kp70sim with exactly these arguments (args[0] is the binary).
     bool StartWith(const std::vector<std::string>& args,
                    std::chrono::milliseconds timeout = std::chrono::milliseconds(5000)) {
-        int pipeFds[2];
-        if (pipe2(pipeFds, O_CLOEXEC) != 0) return false;
-        const std::string logPath = LogPath();
-        // Everything the child needs is prepared before fork: after it, only system calls.
-        std::vector<char*> argv;
-        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        m_pid = fork();
-        if (m_pid == 0) {
-            dup2(pipeFds[1], STDOUT_FILENO);
-            const int log = open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            if (log >= 0) dup2(log, STDERR_FILENO);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
-        close(pipeFds[1]);
-        m_stdout = pipeFds[0];
-        if (m_pid < 0) return false;
-        return ReadReadyLines(timeout);
+        return m_process.Start(args, LogPath()) && ReadReadyLines(timeout);
     }
 
     // SIGTERM, then waits (at most `timeout`) for the process to end. Returns its exit
     // status, -1 when it had to be killed or was not running.
     int Stop(std::chrono::milliseconds timeout = std::chrono::milliseconds(5000)) {
-        int result = -1;
-        if (m_pid > 0) {
-            kill(m_pid, SIGTERM);
-            int status = 0;
-            const bool ended =
-                WaitUntil([&] { return waitpid(m_pid, &status, WNOHANG) == m_pid; }, timeout);
-            if (ended) {
-                result = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            } else {
-                kill(m_pid, SIGKILL);
-                waitpid(m_pid, &status, 0);
-            }
-            m_pid = -1;
-        }
-        if (m_stdout >= 0) {
-            close(m_stdout);
-            m_stdout = -1;
-        }
-        return result;
+        return m_process.Stop(SIGTERM, timeout);
     }
 
     // True while the process runs.
-    bool Running() {
-        if (m_pid <= 0) return false;
-        int status = 0;
-        if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
-            m_pid = -1;
-            m_exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            return false;
-        }
-        return true;
-    }
+    bool Running() { return m_process.Running(); }
 
-    pid_t Pid() const { return m_pid; }
+    pid_t Pid() const { return m_process.Pid(); }
     int TcpPort() const { return m_tcpPort; }
     const std::string& PtyPath() const { return m_ptyPath; }      // the stable link
     const std::string& PtyDevice() const { return m_ptyDevice; }  // /dev/pts/N behind it
@@ -145,7 +81,7 @@ public:
     const std::string& StatePath() const { return m_statePath; }
     const std::vector<std::string>& ReadyLines() const { return m_readyLines; }
     const TempDir& Dir() const { return m_dir; }
-    int ExitStatus() const { return m_exitStatus; }
+    int ExitStatus() const { return m_process.ExitStatus(); }
 
     // What kp70sim wrote on stderr (its link events and errors).
     std::string Log() const { return ReadFile(LogPath()); }
@@ -167,26 +103,13 @@ private:
         m_lptPath.clear();
         m_tcpPort = 0;
         const auto deadline = std::chrono::steady_clock::now() + timeout;
-        std::string pending;
-        for (;;) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            if (left.count() <= 0) return false;
-            pollfd fd{m_stdout, POLLIN, 0};
-            if (poll(&fd, 1, static_cast<int>(left.count())) <= 0) continue;
-            char buffer[512];
-            const ssize_t n = read(m_stdout, buffer, sizeof buffer);
-            if (n <= 0) return false;  // ended before it was ready
-            pending.append(buffer, static_cast<std::size_t>(n));
-            std::size_t end;
-            while ((end = pending.find('\n')) != std::string::npos) {
-                const std::string line = pending.substr(0, end);
-                pending.erase(0, end + 1);
-                if (line == "ready") return true;
-                m_readyLines.push_back(line);
-                ParseLine(line);
-            }
+        std::string line;
+        while (m_process.NextLine(line, deadline)) {
+            if (line == "ready") return true;
+            m_readyLines.push_back(line);
+            ParseLine(line);
         }
+        return false;  // not ready in time, or ended before it was
     }
 
     void ParseLine(const std::string& line) {
@@ -204,10 +127,8 @@ private:
     }
 
     TempDir m_dir;
-    pid_t m_pid = -1;
-    int m_stdout = -1;
+    ChildProcess m_process;
     int m_tcpPort = 0;
-    int m_exitStatus = -1;
     std::string m_ptyPath;
     std::string m_ptyDevice;
     std::string m_lptPath;

@@ -82,6 +82,10 @@ bool StdinIsTerminal() {
     return IsConsole(STD_INPUT_HANDLE);
 }
 
+const char* TemporaryFolderVariable() {
+    return "TMP";
+}
+
 bool StderrIsTerminal() {
     return IsConsole(STD_ERROR_HANDLE);
 }
