@@ -64,8 +64,13 @@ std::string OpenErrorText(const std::string& path, int err, const char* group) {
         case ENOENT:
             return path + ": not found";
         case ENODEV:
-        case ENXIO:
+        case ENXIO: {
+            // A pipe no program reads refuses a non-blocking open for writing with ENXIO.
+            struct stat node {};
+            if (::stat(path.c_str(), &node) == 0 && S_ISFIFO(node.st_mode))
+                return path + ": not a port (a file or a pipe, not a device)";
             return path + ": no such device";
+        }
         case EBUSY:
         case EWOULDBLOCK:
             return path + ": in use by another program";
