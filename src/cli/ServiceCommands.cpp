@@ -226,7 +226,7 @@ int RunBackup(const BackupOptions& o, Verb& verb) {
     // The printer cannot send its logos back: the backup takes the list the last complete
     // upload from this computer stored, with the conversion options given here.
     LogoList list;
-    const LogoOptions options = LogoOptionsOf(o.logos, modelCode, verb);
+    LogoOptions options = LogoOptionsOf(o.logos, modelCode, verb);
     if (!o.noLogos) {
         if (const std::string problem = profile.ReadProblem(); !problem.empty()) {
             verb.Fail("the stored logo list cannot be read: " + problem +
@@ -240,6 +240,9 @@ int RunBackup(const BackupOptions& o, Verb& verb) {
         }
         // The positions given replace the marks stored with the list.
         if (!o.center.empty()) CentreListed(list, o.center, verb);
+        // A list uploaded in gray is backed up in gray without --gray, so a restore gives the
+        // printer the images it holds (where the model prints gray at all).
+        if (list.StoredGray() && LogoOptions::GrayOffered(modelCode)) options.grayPrinting = true;
     }
 
     Backup backup;

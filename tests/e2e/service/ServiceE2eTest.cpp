@@ -60,15 +60,16 @@ protected:
 
     // Gives the printer at `net` two logos and changed settings, then backs it up.
     std::string PrepareBackup(const std::string& net) {
-        CliRun run =
-            Run({"logo", "upload", WriteBmp(m_dir.File("shop.bmp"), 120, 40, 1),
-                 WriteBmp(m_dir.File("promo.bmp"), 64, 64, 2), "--center", "2", "--net", net});
+        CliRun run = Run({"logo", "upload", WriteBmp(m_dir.File("shop.bmp"), 120, 40, 1),
+                          WriteBmp(m_dir.File("promo.bmp"), 64, 64, 2), "--center", "2", "--gray",
+                          "--net", net});
         EXPECT_EQ(run.status, 0) << run.err;
         run = Run({"setup", "set", "--timeout", kReadTimeout, "--net", net, "left-margin=300",
                    "paper-width=58mm", "code-page=16", "cutting-adjust=on", "cutting-lines=7"});
         EXPECT_EQ(run.status, 0) << run.err;
         const std::string file = m_dir.File("shop.kp70");
-        // The backup takes the centring mark stored with the upload's second file.
+        // The backup takes the centring mark stored with the upload's second file, and the
+        // list's gray mode.
         run = Run({"backup", file, "--timeout", kReadTimeout, "--net", net});
         EXPECT_EQ(run.status, 0) << run.err;
         EXPECT_NE(run.out.find(": 2"), std::string::npos) << run.out;  // "N settings, 2 logos"
