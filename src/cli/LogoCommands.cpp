@@ -122,7 +122,7 @@ int RunUpload(const UploadOptions& o, Verb& verb) {
         verb.Stop(kExitFailed);
     }
     if (!o.center.empty()) CentreListed(list, o.center, verb);
-    if (NvMemoryTooSmall(modelCode, list.UsedKB()))
+    if (NvMemoryTooSmall(modelCode, list, options))
         verb.Fail(std::string(texts::kNoticeCaption) + ": " + logotext::kTalvo30Notice);
 
     Profile profile(verb.Context().profilePath);

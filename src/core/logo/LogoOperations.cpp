@@ -6,6 +6,7 @@
 #include "core/app/ConnectionSettings.h"
 #include "core/app/MessageCatalogue.h"
 #include "core/app/Profile.h"
+#include "core/logo/BitImageConversion.h"
 #include "core/logo/LogoList.h"
 #include "core/logo/LogoOptions.h"
 #include "core/logo/LogoSelection.h"
@@ -131,9 +132,15 @@ bool PrintAvailable(const std::string& portName) {
            kind == Attachment::UsbPrinter || kind == Attachment::Ethernet;
 }
 
-bool NvMemoryTooSmall(int modelCode, std::int64_t usedKB) {
+bool NvMemoryTooSmall(int modelCode, const LogoList& list, const LogoOptions& options) {
     const int smallKB = models::SmallNvGraphicsKB(modelCode);
-    return smallKB > 0 && usedKB > smallKB;
+    if (smallKB <= 0) return false;
+    std::int64_t sent = 0;
+    for (const LogoEntry& entry : list.Entries())
+        sent += SentSize(entry.width, entry.height, options.grayPrinting, entry.center,
+                         options.maxPrintableArea);
+    // In whole KBytes, as the sheet shows the list's size.
+    return (sent + 1023) / 1024 > smallKB;
 }
 
 Outcome UploadLogos(PrinterLinkFactory& links, Clock& clock, ErrorLog* log, LogoList& list,

@@ -38,8 +38,10 @@ bool CheckPrinter(PrinterLink& link, const CancelToken& cancel, std::vector<Noti
 bool PrintAvailable(const std::string& portName);
 
 // True when a printer with only 128 KB of NV graphics memory (model code 5) cannot take
-// the list; the caller shows logotext::kTalvo30Notice with the caption "Notice".
-bool NvMemoryTooSmall(int modelCode, std::int64_t usedKB);
+// the list: the data it would get (each image in the options' mode, with the blank columns
+// of the centred ones) is over 128 KB. The caller shows logotext::kTalvo30Notice with the
+// caption "Notice".
+bool NvMemoryTooSmall(int modelCode, const LogoList& list, const LogoOptions& options);
 
 // The Upload button with a non-empty list (after the operator confirmed msg::kUploadQuestion): run
 // the upload, report. Refused, with nothing sent, when CheckUpload (with the files read

@@ -204,10 +204,11 @@ RestoreReport RestoreBackup(SetupSession& session, SettingsCollector& collector,
             return Stop(
                 report, OutcomeStatus::Refused,
                 "the logos do not fit the printer's NV graphics memory: " + refused->secondLine);
-        if (NvMemoryTooSmall(request.modelCode, list.UsedKB()))
+        if (NvMemoryTooSmall(request.modelCode, list, options))
             return Stop(report, OutcomeStatus::Refused,
-                        "the logos need " + std::to_string(list.UsedKB()) +
-                            " KB, more than this printer model's NV graphics memory");
+                        "the logos need more than this printer model's " +
+                            std::to_string(models::SmallNvGraphicsKB(request.modelCode)) +
+                            " KB of NV graphics memory");
     }
 
     if (!backup.settings.empty()) {

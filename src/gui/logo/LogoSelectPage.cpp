@@ -74,7 +74,8 @@ void LogoSelectPage::OnMarkChanged(int number, bool marked) {
 }
 
 void LogoSelectPage::NoticeSmallMemory() {
-    if (!NvMemoryTooSmall(m_context.settings.modelCode, m_context.list().UsedKB())) return;
+    if (!NvMemoryTooSmall(m_context.settings.modelCode, m_context.list(), m_context.options()))
+        return;
     Notice notice = Notice::Literal(logotext::kTalvo30Notice);
     notice.caption = texts::kNoticeCaption;
     m_context.services.Show(this, notice);

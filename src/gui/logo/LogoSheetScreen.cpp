@@ -133,7 +133,7 @@ void LogoSheetScreen::FinishClosing(int result) {
 void LogoSheetScreen::OnUpload() {
     const ScreenServices& services = m_context.services;
     const LogoList& list = m_context.list();
-    if (NvMemoryTooSmall(m_context.settings.modelCode, list.UsedKB())) {
+    if (NvMemoryTooSmall(m_context.settings.modelCode, list, m_context.options())) {
         Notice notice = Notice::Literal(logotext::kTalvo30Notice);
         notice.caption = texts::kNoticeCaption;
         services.Show(this, notice);

@@ -613,10 +613,18 @@ TEST_F(LogoOperationsTest, LinkLostBehindTheLastSendsIsNoSuccess) {
     }
 }
 
-TEST(LogoOperations, NvMemoryOf128KBModels) {
-    EXPECT_TRUE(NvMemoryTooSmall(5, 129));
-    EXPECT_FALSE(NvMemoryTooSmall(5, 128));
-    EXPECT_FALSE(NvMemoryTooSmall(6, 300));
+// 128 KB models count what the printer would get: eight 64 x 1024 images are 64 KB, and
+// each centred in 512 dots carries 224 blank columns (28 KB) more.
+TEST_F(LogoOperationsTest, NvMemoryOf128KBModelsCountsTheBlankColumnsOfCentredImages) {
+    for (int i = 0; i < 8; ++i) Add("tall" + std::to_string(i) + ".bmp", 64, 1024);
+    EXPECT_EQ(m_list.UsedKB(), 64);
+    EXPECT_FALSE(NvMemoryTooSmall(5, m_list, m_options));
+    m_list.SetCenter(1, true);
+    m_list.SetCenter(2, true);
+    EXPECT_FALSE(NvMemoryTooSmall(5, m_list, m_options));  // 120 KB
+    m_list.SetCenter(3, true);
+    EXPECT_TRUE(NvMemoryTooSmall(5, m_list, m_options));  // 148 KB
+    EXPECT_FALSE(NvMemoryTooSmall(6, m_list, m_options));
 }
 
 }  // namespace
