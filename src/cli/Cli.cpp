@@ -1,6 +1,7 @@
 #include "cli/Cli.h"
 
 #include <CLI/CLI.hpp>
+#include <cstdio>
 #include <ostream>
 
 #include "core/app/FileLocations.h"
@@ -33,13 +34,25 @@ const CancelToken& InterruptCancels::Token() const {
 
 std::string TerminalText(std::string text) {
     for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.erase(at, 1);
-    return text;
+    std::string shown;
+    shown.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte >= 0x20 && byte != 0x7F) || c == '\n' || c == '\t') {
+            shown += c;
+            continue;
+        }
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+        shown += escaped;
+    }
+    return shown;
 }
 
 std::string NoticeText(const CliContext& context, const Notice& notice) {
-    std::string text = TerminalText(context.catalogue.Text(notice));
+    std::string text = context.catalogue.Text(notice);
     if (!notice.detail.empty()) text += " (" + notice.detail + ")";
-    return text;
+    return TerminalText(std::move(text));
 }
 
 int RunCli(int argc, const char* const* argv, CliContext& context) {
@@ -94,7 +107,7 @@ int RunCli(int argc, const char* const* argv, CliContext& context) {
             }
             return kExitDone;
         }
-        context.err << "kp70ctl: " << e.what() << "\n";
+        context.err << "kp70ctl: " << TerminalText(e.what()) << "\n";
         context.err << "Run 'kp70ctl --help' for usage.\n";
         return kExitUsage;
     }

@@ -40,7 +40,10 @@ struct CliContext {
     bool stderrIsTerminal = false;
 };
 
-// A catalogue text on a terminal: its "\r\n" line breaks become "\n".
+// A text as kp70ctl prints it: a catalogue text's "\r\n" line breaks become "\n", and every
+// other control character is shown as \xHH, so a file name, a profile entry or a printer's
+// answer cannot steer the terminal (an escape sequence, a carriage return that overwrites
+// the line). Line breaks and tabs stay; a text already shown so comes back the same.
 std::string TerminalText(std::string text);
 // A notice as kp70ctl prints it: the catalogue text (or literal text) in the locale's
 // language with its line breaks, the second line, and the technical detail in brackets.

@@ -138,7 +138,8 @@ int CheckTalvo10Image(const CheckOptions& o, int modelCode, Verb& verb) {
                                          {"device", o.device},
                                          {"areas", areas}});
     } else {
-        context.out << o.image << ": " << size << " bytes, TALVO10 image (" << o.device << ")\n"
+        context.out << TerminalText(o.image) << ": " << size << " bytes, TALVO10 image ("
+                    << TerminalText(o.device) << ")\n"
                     << "area      start     end       length   checksum\n"
                     << table;
     }
@@ -209,9 +210,10 @@ int RunCheck(const CheckOptions& o, Verb& verb) {
                                          {"device", o.device},
                                          {"areas", areas}});
     } else {
-        context.out << o.image << ": " << image.bytes.size() << " bytes, signature KVRN, Boot area "
-                    << bootText << " (boot enable byte " << bootByte << ")\n"
-                    << "model code " << modelCode << " (" << o.device << ")\n"
+        context.out << TerminalText(o.image) << ": " << image.bytes.size()
+                    << " bytes, signature KVRN, Boot area " << bootText << " (boot enable byte "
+                    << bootByte << ")\n"
+                    << "model code " << modelCode << " (" << TerminalText(o.device) << ")\n"
                     << "area      offset    length    code         checksum\n"
                     << table;
     }

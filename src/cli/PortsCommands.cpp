@@ -66,13 +66,13 @@ void PrintRows(std::ostream& out, const char* title, const std::vector<PortRow>&
     out << title << ":\n";
     if (rows.empty()) out << "  (none)\n";
     for (const PortRow& row : rows) {
-        out << "  " << row.path;
-        if (!row.hardwareId.empty()) out << "  " << row.hardwareId;
+        out << "  " << TerminalText(row.path);
+        if (!row.hardwareId.empty()) out << "  " << TerminalText(row.hardwareId);
         if (row.canOpen) {
             out << "  can be opened\n";
             continue;
         }
-        out << "  cannot be opened: " << row.why;
+        out << "  cannot be opened: " << TerminalText(row.why);
         if (!row.group.empty()) {
             out << "; add your user to the group " << row.group << " (sudo usermod -aG "
                 << row.group << " $USER) and log in again";
@@ -141,7 +141,7 @@ int RunDevices(Verb& verb, bool json) {
 
     nlohmann::ordered_json array = nlohmann::ordered_json::array();
     std::size_t width = 6;
-    for (const std::string& entry : entries) width = std::max(width, entry.size());
+    for (const std::string& entry : entries) width = std::max(width, TerminalText(entry).size());
     if (!json) {
         context.out << std::left << std::setw(static_cast<int>(width)) << "DEVICE"
                     << "  " << std::setw(11) << "selection" << std::setw(4) << "ok"
@@ -158,9 +158,9 @@ int RunDevices(Verb& verb, bool json) {
                              {"interface", static_cast<int>(kind)}});
             continue;
         }
-        context.out << std::left << std::setw(static_cast<int>(width)) << entry << "  "
-                    << std::setw(11) << selection << std::setw(4) << ok << static_cast<int>(kind)
-                    << " (" << InterfaceName(kind) << ")";
+        context.out << std::left << std::setw(static_cast<int>(width)) << TerminalText(entry)
+                    << "  " << std::setw(11) << selection << std::setw(4) << ok
+                    << static_cast<int>(kind) << " (" << InterfaceName(kind) << ")";
         if (selection == 0) context.out << "  " << context.catalogue.Message(msg::kInvalidDevice);
         context.out << "\n";
     }

@@ -45,11 +45,11 @@ void Verb::Stop(int exitCode) {
 }
 
 void Verb::Warn(const std::string& text) {
-    m_context.err << "kp70ctl " << m_name << ": " << text << "\n";
+    m_context.err << "kp70ctl " << m_name << ": " << TerminalText(text) << "\n";
 }
 
 void Verb::Tell(const std::string& line) {
-    m_context.err << line << "\n";
+    m_context.err << TerminalText(line) << "\n";
 }
 
 void Verb::Tell(const Notice& notice) {
@@ -61,7 +61,7 @@ void Verb::Tell(const std::vector<Notice>& notices) {
 }
 
 void Verb::Result(const std::string& line) {
-    m_context.out << line << "\n";
+    m_context.out << TerminalText(line) << "\n";
 }
 
 void Verb::Json(const nlohmann::ordered_json& document) {

@@ -160,5 +160,32 @@ TEST_F(PortsCommandsTest, EveryJsonDocumentIsValidWhateverItsTextsHold) {
     }
 }
 
+// The same texts in the plain outputs (and a stored name's own messages) reach the terminal
+// with every control character but line breaks and tabs shown as \xHH: a name cannot steer
+// the terminal.
+TEST_F(PortsCommandsTest, PlainOutputsShowControlCharactersVisibly) {
+    const std::string odd = "a\x1b[2J\x07\x7f\tb";
+    devices.serial = {{"/dev/tty" + odd}};
+    const std::string bitmap = WriteBmp(dir, "logo " + odd + ".bmp", BmpSpec{});
+    const std::string image = dir.File("image " + odd + ".bin");
+    WriteFile(image, std::string(1024, '\0'));
+    WriteFile(dir.File("kp70tool.INI"),
+              "[DEVICELIST]\r\na=" + odd + " S\r\n[LOGO]\r\nLogofile1=" + bitmap + "\r\n");
+    const std::string shown = "a\\x1B[2J\\x07\\x7F\tb";
+    const std::vector<std::vector<const char*>> verbs = {
+        {"ports"},
+        {"devices"},
+        {"logo", "list"},
+        {"firmware", "check", image.c_str(), "--device", "TALVO10 S"},
+    };
+    for (const auto& args : verbs) {
+        Run(args);
+        const std::string said = out.str() + err.str();
+        SCOPED_TRACE(std::string(args[0]) + ": " + said);
+        EXPECT_NE(said.find(shown), std::string::npos);
+        EXPECT_EQ(said.find_first_of("\x1b\x07\x7f"), std::string::npos);
+    }
+}
+
 }  // namespace
 }  // namespace kp70::test
