@@ -26,6 +26,18 @@ protected:
         return RunCli(static_cast<int>(args.size()), args.data(), context);
     }
 
+    // A serial port, a DEVICE entry, a listed logo and a firmware image whose names hold
+    // `odd`; returns the image's path.
+    std::string NamesHolding(const std::string& odd) {
+        devices.serial = {{"/dev/tty" + odd}};
+        const std::string bitmap = WriteBmp(dir, "logo " + odd + ".bmp", BmpSpec{});
+        const std::string image = dir.File("image " + odd + ".bin");
+        WriteFile(image, std::string(1024, '\0'));
+        WriteFile(dir.File("kp70tool.INI"),
+                  "[DEVICELIST]\r\na=" + odd + " S\r\n[LOGO]\r\nLogofile1=" + bitmap + "\r\n");
+        return image;
+    }
+
     TempDir dir;
     VirtualClock clock;
     FakeDeviceEnumerator devices;
@@ -130,13 +142,7 @@ TEST_F(PortsCommandsTest, HelpAndBadOptions) {
 // Every --json document parses, whatever the texts it carries hold: control characters, a
 // quote, a backslash, non-ASCII, and a byte that is no UTF-8 (which becomes U+FFFD).
 TEST_F(PortsCommandsTest, EveryJsonDocumentIsValidWhateverItsTextsHold) {
-    const std::string odd = "a\x01\x1f\t\"\\ \xC3\xA9 \xFF";
-    devices.serial = {{"/dev/tty" + odd}};
-    const std::string bitmap = WriteBmp(dir, "logo " + odd + ".bmp", BmpSpec{});
-    const std::string image = dir.File("image " + odd + ".bin");
-    WriteFile(image, std::string(1024, '\0'));
-    WriteFile(dir.File("kp70tool.INI"),
-              "[DEVICELIST]\r\na=" + odd + " S\r\n[LOGO]\r\nLogofile1=" + bitmap + "\r\n");
+    const std::string image = NamesHolding("a\x01\x1f\t\"\\ \xC3\xA9 \xFF");
     struct Case {
         std::vector<const char*> args;
         std::string expected;  // a text of the document, as the reader gives it back
@@ -164,13 +170,7 @@ TEST_F(PortsCommandsTest, EveryJsonDocumentIsValidWhateverItsTextsHold) {
 // with every control character but line breaks and tabs shown as \xHH: a name cannot steer
 // the terminal.
 TEST_F(PortsCommandsTest, PlainOutputsShowControlCharactersVisibly) {
-    const std::string odd = "a\x1b[2J\x07\x7f\tb";
-    devices.serial = {{"/dev/tty" + odd}};
-    const std::string bitmap = WriteBmp(dir, "logo " + odd + ".bmp", BmpSpec{});
-    const std::string image = dir.File("image " + odd + ".bin");
-    WriteFile(image, std::string(1024, '\0'));
-    WriteFile(dir.File("kp70tool.INI"),
-              "[DEVICELIST]\r\na=" + odd + " S\r\n[LOGO]\r\nLogofile1=" + bitmap + "\r\n");
+    const std::string image = NamesHolding("a\x1b[2J\x07\x7f\tb");
     const std::string shown = "a\\x1B[2J\\x07\\x7F\tb";
     const std::vector<std::vector<const char*>> verbs = {
         {"ports"},
