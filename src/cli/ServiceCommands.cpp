@@ -224,7 +224,8 @@ int RunBackup(const BackupOptions& o, Verb& verb) {
     const auto table = SettingTable(ReadReceiveBufferList(profile, verb.Catalogue().IsKorean()));
 
     // The printer cannot send its logos back: the backup takes the list the last complete
-    // upload from this computer stored, with the conversion options given here.
+    // upload from this computer stored, with the conversion options given here (the marks
+    // and the gray mode stored with the list where none are given).
     LogoList list;
     LogoOptions options = LogoOptionsOf(o.logos, modelCode, verb);
     if (!o.noLogos) {
