@@ -100,8 +100,9 @@ make_bmp() {  # W H FILE: a Windows bitmap of random pixels, 24 bits a pixel
 make_bmp 96 48 "$fx/a.bmp"
 make_bmp 64 32 "$fx/b.bmp"
 echo '[[96,48],[64,32]]' >"$fx/logo-sizes"
-# Big enough that unplugging the printer catches the upload while its bytes flow.
-make_bmp 512 512 "$fx/big.bmp"
+# Big enough (128 KB of image data) that unplugging the printer catches the upload while its
+# bytes flow, even on a slow machine.
+make_bmp 1024 1024 "$fx/big.bmp"
 # A firmware image of 8 MB: zeros (the initramfs stays small) with random bytes in the
 # DOWNLOAD area, boot enable byte 1 and the signature KVRN at the end.
 { head -c $((8388608 - 5)) /dev/zero; printf '\x01KVRN'; } >"$fx/fw.SHC"

@@ -13,13 +13,14 @@
 # The machine has no network device. QEMU runs under TCG; KVM is used only where a guest
 # boots with it (KP70_HW_ACCEL=tcg|kvm|auto, default auto: a short KVM boot is tried once
 # and its outcome kept beside the initramfs). Every wait is bounded: the machine is killed
-# after KP70_HW_TIMEOUT seconds (default 270), and always stopped when this script ends.
+# after KP70_HW_TIMEOUT seconds (default 600: a guard against a hung machine, long enough for
+# a busy one under TCG), and always stopped when this script ends.
 set -euo pipefail
 
 HERE=$(cd "$(dirname "$0")" && pwd)
 BUILD_DIR=$(realpath "${1:-build/default}")
 VM_DIR=$BUILD_DIR/hardware
-TIMEOUT=${KP70_HW_TIMEOUT:-270}
+TIMEOUT=${KP70_HW_TIMEOUT:-600}
 ACCEL=${KP70_HW_ACCEL:-auto}
 PATHS=(usblp cdc_acm ftdi_sio 8250 parport_pc)
 
