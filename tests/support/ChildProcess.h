@@ -14,6 +14,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -67,8 +68,12 @@ public:
         std::vector<char*> envp;
         for (auto& e : environment) envp.push_back(e.data());
         envp.push_back(nullptr);
+        const pid_t parent = getpid();
         m_pid = fork();
         if (m_pid == 0) {
+            // A test that crashes takes its child with it: a virtual printer left running
+            // would hold its ports and whatever it inherited.
+            if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || getppid() != parent) _exit(125);
             dup2(pipeFds[1], STDOUT_FILENO);
             const int log = open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             if (log >= 0) dup2(log, STDERR_FILENO);
